@@ -1,0 +1,112 @@
+#include "app/program.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/run.h"
+#include "config/settings.h"
+#include "text/line_reader.h"
+
+namespace quorlan {
+
+namespace {
+
+constexpr const char* kConfigFile = "quorlan.ini";
+
+struct FileSource {
+    std::FILE* file;
+};
+
+std::size_t read_from_file(void* context, char* buffer, std::size_t capacity, int& error) {
+    std::FILE* file = static_cast<FileSource*>(context)->file;
+    errno = 0;
+    const std::size_t n = std::fread(buffer, 1, capacity, file);
+    if (n == 0 && std::ferror(file)) error = errno != 0 ? errno : EIO;
+    return n;
+}
+
+bool write_to_file(void* context, const char* data, std::size_t size, int& error) {
+    errno = 0;
+    if (std::fwrite(data, 1, size, static_cast<std::FILE*>(context)) == size) return true;
+    error = errno != 0 ? errno : EIO;
+    return false;
+}
+
+int report(const char* what, const std::string& name, int error) {
+    std::fprintf(stderr, "quorlan: %s '%s': %s\n", what, name.c_str(), std::strerror(error));
+    return 1;
+}
+
+// Reads the configuration; a missing file leaves the defaults. Returns false after
+// reporting a file that exists but can't be read.
+bool load_settings(Settings& settings) {
+    errno = 0;
+    std::FILE* file = std::fopen(kConfigFile, "rb");
+    if (file == nullptr) {
+        if (errno == ENOENT) return true;
+        report("cannot open", kConfigFile, errno);
+        return false;
+    }
+    FileSource source{file};
+    LineReader reader = make_line_reader(ByteSource{read_from_file, &source});
+    // Editors put a byte-order mark before the first line; it belongs to no setting.
+    skip_utf8_bom(reader);
+    settings = read_settings(reader);
+    std::fclose(file);
+    if (reader.error != 0) {
+        report("cannot read", kConfigFile, reader.error);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int run_program() {
+    Settings settings;
+    if (!load_settings(settings)) return 1;
+    const DocumentNames names = document_names(settings);
+
+    // The input is opened, and its first block read, before the output is created, so
+    // that a missing or unreadable input never empties an existing phonebook.
+    errno = 0;
+    std::FILE* input_file = std::fopen(names.input_file.c_str(), "rb");
+    if (input_file == nullptr) return report("cannot open", names.input_file, errno);
+    FileSource source{input_file};
+    LineReader input = make_line_reader(ByteSource{read_from_file, &source});
+    prime_reader(input);
+    if (input.error != 0) {
+        std::fclose(input_file);
+        return report("cannot read", names.input_file, input.error);
+    }
+
+    errno = 0;
+    std::FILE* output_file = std::fopen(names.output_file.c_str(), "wb");
+    if (output_file == nullptr) {
+        const int error = errno;
+        std::fclose(input_file);
+        return report("cannot create", names.output_file, error);
+    }
+    // Output is gathered in large blocks already; unbuffered writes report failures at once.
+    std::setvbuf(output_file, nullptr, _IONBF, 0);
+
+    const ConversionResult result =
+        convert_document(settings, names.element, input, ByteSink{write_to_file, output_file});
+
+    int status = 0;
+    if (result.write_failed) status = report("cannot write", names.output_file, result.write_error);
+    if (status == 0 && input.error != 0) status = report("cannot read", names.input_file, input.error);
+    errno = 0;
+    if (std::fclose(input_file) != 0 && status == 0) {
+        status = report("cannot close", names.input_file, errno);
+    }
+    errno = 0;
+    if (std::fclose(output_file) != 0 && status == 0) {
+        status = report("cannot write", names.output_file, errno != 0 ? errno : EIO);
+    }
+    return status;
+}
+
+}  // namespace quorlan

@@ -1,0 +1,45 @@
+// The run: the file names, the document frame and the loop over the card lines.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "config/settings.h"
+#include "text/line_reader.h"
+
+namespace quorlan {
+
+struct DocumentNames {
+    std::string input_file;   // input_base and ".vcf"
+    std::string output_file;  // the effective output base and ".xml"
+    std::string element;      // the effective output base without its directory part
+};
+
+DocumentNames document_names(const Settings& settings);
+
+// Where the document goes: a file at the program's edge, a buffer in tests.
+struct ByteSink {
+    // Writes all `size` bytes; returns false and sets `error` to an errno value on failure.
+    bool (*write)(void* context, const char* data, std::size_t size, int& error);
+    void* context;
+};
+
+// A sink that appends to `buffer`.
+ByteSink memory_sink(std::string& buffer);
+
+struct ConversionResult {
+    bool write_failed = false;
+    int write_error = 0;
+    // Counts for whoever wants to know what the run did.
+    std::size_t cards_ended = 0;
+    std::size_t records_written = 0;
+};
+
+// Writes the whole document for the card lines of `input` to `sink`: the declaration, the
+// start tag, one record per card that passes the filter, and the end tag. Stops at the
+// first failed write. Read errors end the input and are left in `input.error`.
+ConversionResult convert_document(const Settings& settings, std::string_view element,
+                                  LineReader& input, ByteSink sink);
+
+}  // namespace quorlan

@@ -1,0 +1,24 @@
+// The character repertoire: UTF-8 letters of U+00A0 to U+017F turned into windows-1250
+// bytes, and accented windows-1250 letters folded to plain ASCII.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace quorlan {
+
+// The output byte for the two-byte UTF-8 sequence lead, second; the lead is 0xC2 to 0xC5
+// and the second byte lies in the lead's range (0xA0-0xBF after 0xC2, else 0x80-0xBF).
+std::uint8_t cp1250_byte_of(std::uint8_t lead, std::uint8_t second);
+
+// True when `second` completes a sequence started by `lead` that the tables decode.
+bool is_decoded_pair(std::uint8_t lead, std::uint8_t second);
+
+// Decodes the two-byte UTF-8 sequences of U+00A0 to U+017F in place; the line never grows.
+void utf8_to_cp1250(std::string& line);
+
+// Replaces the accented letters of the fold table by ASCII letters; the length stays.
+void fold_to_ascii(std::string& line);
+
+}  // namespace quorlan

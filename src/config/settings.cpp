@@ -1,0 +1,108 @@
+#include "config/settings.h"
+
+#include <limits>
+
+#include "text/text_ops.h"
+
+namespace quorlan {
+
+namespace {
+
+FieldMapping parse_mapping(std::string_view line, std::size_t equals) {
+    FieldMapping mapping;
+    mapping.element = left_text(line, equals);
+    trim_line_end(mapping.element);
+    // Markers are taken from anywhere in the name, after the trim: "TEL #" keeps its space.
+    if (mapping.element.find('#') != std::string::npos) {
+        remove_char(mapping.element, '#');
+        mapping.phone = true;
+    }
+    if (mapping.element.find('*') != std::string::npos) {
+        remove_char(mapping.element, '*');
+        mapping.condition = Condition::Required;
+    }
+    if (mapping.element.find('-') != std::string::npos) {
+        remove_char(mapping.element, '-');
+        mapping.condition = Condition::Forbidden;
+    }
+    mapping.prefix = mid_text(line, equals + 1, kMaxPrefixBytes);
+    trim_line_end(mapping.prefix);
+    mapping.constant = is_constant_element(mapping.element);
+    return mapping;
+}
+
+bool is_c_space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+}  // namespace
+
+std::int32_t parse_fold_number(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && is_c_space(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    std::int64_t magnitude = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        magnitude = magnitude * 10 + (text[i] - '0');
+        if (magnitude > kLimit) magnitude = kLimit;
+    }
+    if (negative) return static_cast<std::int32_t>(-magnitude);
+    if (magnitude > std::numeric_limits<std::int32_t>::max()) {
+        return std::numeric_limits<std::int32_t>::max();
+    }
+    return static_cast<std::int32_t>(magnitude);
+}
+
+bool is_constant_element(std::string_view element) {
+    std::string upper(element);
+    to_upper_ascii(upper);
+    return find_text(upper, "IDENT", 0) >= 0;
+}
+
+ConfigLine classify_config_line(std::string_view line) {
+    ConfigLine result;
+    std::string upper(line);
+    to_upper_ascii(upper);
+    if (const auto p = find_text(upper, ".VCF", 0); p >= 0) {
+        result.kind = LineKind::InputName;
+        result.name = left_text(line, static_cast<std::size_t>(p));
+    } else if (const auto q = find_text(upper, ".XML", 0); q >= 0) {
+        result.kind = LineKind::OutputName;
+        result.name = left_text(line, static_cast<std::size_t>(q));
+    } else if (const auto a = find_text(upper, "ASCII=", 0); a >= 0) {
+        result.kind = LineKind::FoldSwitch;
+        result.fold = parse_fold_number(std::string_view(upper).substr(static_cast<std::size_t>(a) + 6));
+    } else if (const auto e = find_text(line, "=", 0); e >= 0) {
+        result.kind = LineKind::Mapping;
+        result.mapping = parse_mapping(line, static_cast<std::size_t>(e));
+    }
+    return result;
+}
+
+Settings read_settings(LineReader& reader) {
+    Settings settings;
+    std::string line;
+    while (read_line(reader, line)) {
+        trim_line_end(line);
+        ConfigLine config = classify_config_line(line);
+        switch (config.kind) {
+            case LineKind::InputName: settings.input_base = std::move(config.name); break;
+            case LineKind::OutputName: settings.output_base = std::move(config.name); break;
+            case LineKind::FoldSwitch: settings.fold_ascii = config.fold; break;
+            case LineKind::Mapping:
+                // A mapping beyond the limit ends the reading: nothing after it counts.
+                if (settings.mappings.size() == kMaxMappings) return settings;
+                settings.mappings.push_back(std::move(config.mapping));
+                break;
+            case LineKind::Ignored: break;
+        }
+    }
+    return settings;
+}
+
+}  // namespace quorlan

@@ -1,0 +1,60 @@
+// The configuration as read from "quorlan.ini": file names, the folding switch and the
+// ordered field mappings that decide which card lines become which XML elements.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "text/line_reader.h"
+
+namespace quorlan {
+
+inline constexpr std::size_t kMaxMappings = 50;
+inline constexpr std::size_t kMaxPrefixBytes = 20;
+
+enum class Condition { None = 0, Required = 1, Forbidden = 2 };
+
+struct FieldMapping {
+    std::string element;  // element name, marker characters removed
+    std::string prefix;   // a card line must begin with it; the constant of a constant field
+    Condition condition = Condition::None;
+    bool phone = false;     // values beginning with "+" are grouped as phone numbers
+    bool constant = false;  // "IDENT" in the element name, in any case: the prefix is the value
+};
+
+struct Settings {
+    std::string input_base = "import";
+    std::string output_base = "*";  // a first byte "*" means: the same as input_base
+    std::int32_t fold_ascii = 0;    // non-zero folds accented letters of card lines to ASCII
+    std::vector<FieldMapping> mappings;
+};
+
+// What one configuration line is, decided by its content in a fixed order.
+enum class LineKind { InputName, OutputName, FoldSwitch, Mapping, Ignored };
+
+struct ConfigLine {
+    LineKind kind = LineKind::Ignored;
+    std::string name;         // InputName, OutputName: the base name it sets
+    std::int32_t fold = 0;    // FoldSwitch: the number read
+    FieldMapping mapping;     // Mapping
+};
+
+// Classifies one configuration line, given without its line end.
+ConfigLine classify_config_line(std::string_view line);
+
+// The number after "ASCII=": leading white space, an optional sign and decimal digits;
+// no digits give 0 and a number beyond 32 bits saturates, so any non-zero digit counts as on.
+std::int32_t parse_fold_number(std::string_view text);
+
+// True for an element name holding "IDENT" in any case.
+bool is_constant_element(std::string_view element);
+
+// Reads the settings from the configuration lines of `reader`, starting from the
+// defaults. Reading stops at the end of the data or at a mapping line beyond the
+// fiftieth, which is not stored. Read errors are left in `reader.error`.
+Settings read_settings(LineReader& reader);
+
+}  // namespace quorlan

@@ -1,0 +1,58 @@
+// Card conversion: values captured from card lines, the record filter and the record
+// output, and the grouping of international phone numbers.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/settings.h"
+#include "text/line_reader.h"
+
+namespace quorlan {
+
+inline constexpr std::size_t kMaxValueBytes = 100;
+
+// The current card's values, one per field mapping, in mapping order.
+struct CardState {
+    std::vector<std::string> values;
+};
+
+// The first bytes of all non-empty prefixes: a line whose first byte is not among them
+// can't feed any mapping, so capture can pass it by at once.
+struct PrefixIndex {
+    std::array<bool, 256> first_byte{};
+};
+
+PrefixIndex make_prefix_index(const Settings& settings);
+
+CardState make_card_state(const Settings& settings);
+
+// Empties every value.
+void reset_card(CardState& card);
+
+// Feeds the values of the mappings whose prefixes the line begins with. A value whose
+// rest holds ";=" is taken from the next input line, which replaces `line`.
+void capture_values(std::string& line, LineReader& input, const Settings& settings,
+                    const PrefixIndex& index, CardState& card);
+
+// The clean-up of every captured value: ";" to space, line end trimmed, runs of spaces collapsed.
+void clean_value(std::string& value);
+
+// Checks the Required and Forbidden conditions on the values as captured.
+bool passes_filter(const Settings& settings, const CardState& card);
+
+// Called for each line that begins with "END:". When the card passes the filter, applies
+// the constants, trimming and phone grouping to the stored values and appends the record
+// to `out`. Returns true when a record was written.
+bool write_record(const Settings& settings, CardState& card, std::string& out);
+
+// Appends `value` as element content: markup characters become entities and bytes that an
+// XML document can't hold become "_".
+void append_escaped(std::string& out, std::string_view value);
+
+// Groups an international number: country code, three, three, and the rest.
+std::string format_phone(std::string_view value);
+
+}  // namespace quorlan

@@ -1,0 +1,84 @@
+#include "convert/card.h"
+
+#include "text/text_ops.h"
+
+namespace quorlan {
+
+namespace {
+
+// What each byte becomes in element content. XML 1.0 forbids most control bytes, and
+// windows-1250 leaves 0x81, 0x83, 0x88, 0x90 and 0x98 undefined; either makes a parser
+// refuse the whole document, so they are written as "_".
+enum class ByteClass : unsigned char { Plain, Amp, Lt, Gt, Replaced };
+
+constexpr std::array<ByteClass, 256> make_byte_classes() {
+    std::array<ByteClass, 256> classes{};
+    for (int b = 0x01; b <= 0x1F; ++b) {
+        if (b != 0x09 && b != 0x0A && b != 0x0D) classes[static_cast<std::size_t>(b)] = ByteClass::Replaced;
+    }
+    for (int b : {0x81, 0x83, 0x88, 0x90, 0x98}) classes[static_cast<std::size_t>(b)] = ByteClass::Replaced;
+    classes['&'] = ByteClass::Amp;
+    classes['<'] = ByteClass::Lt;
+    classes['>'] = ByteClass::Gt;
+    return classes;
+}
+
+constexpr std::array<ByteClass, 256> kByteClasses = make_byte_classes();
+
+void append_element(std::string& out, std::string_view element, std::string_view value) {
+    out += '<';
+    out += element;
+    out += '>';
+    append_escaped(out, value);
+    out += "</";
+    out += element;
+    out += ">\r\n";
+}
+
+}  // namespace
+
+void append_escaped(std::string& out, std::string_view value) {
+    std::size_t plain_from = 0;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const ByteClass c = kByteClasses[static_cast<unsigned char>(value[i])];
+        if (c == ByteClass::Plain) continue;
+        out.append(value, plain_from, i - plain_from);
+        plain_from = i + 1;
+        switch (c) {
+            case ByteClass::Amp: out += "&amp;"; break;
+            case ByteClass::Lt: out += "&lt;"; break;
+            case ByteClass::Gt: out += "&gt;"; break;
+            default: out += '_'; break;
+        }
+    }
+    out.append(value, plain_from, value.size() - plain_from);
+}
+
+bool passes_filter(const Settings& settings, const CardState& card) {
+    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        const Condition condition = settings.mappings[j].condition;
+        const bool empty = card.values[j].empty();
+        if (condition == Condition::Required && empty) return false;
+        if (condition == Condition::Forbidden && !empty) return false;
+    }
+    return true;
+}
+
+bool write_record(const Settings& settings, CardState& card, std::string& out) {
+    if (!passes_filter(settings, card)) return false;
+    out += "<vcf>\r\n";
+    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        const FieldMapping& mapping = settings.mappings[j];
+        // The changes below are made on the stored value: a second "END:" line of the
+        // same card sees the constant and the grouped number, not what was captured.
+        std::string& value = card.values[j];
+        if (mapping.constant) value = mapping.prefix;
+        trim_line_end(value);
+        if (mapping.phone && !value.empty() && value[0] == '+') value = format_phone(value);
+        append_element(out, mapping.element, value);
+    }
+    out += "</vcf>\r\n";
+    return true;
+}
+
+}  // namespace quorlan

@@ -1,0 +1,101 @@
+#include "text/line_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace quorlan {
+
+namespace {
+
+constexpr std::size_t kBlockSize = std::size_t{64} * 1024;
+
+// A line needs up to kMaxLineBytes + 1 physical bytes in view: 1999 bytes of text
+// and LF, or 1998 bytes of text and a CR LF pair.
+constexpr std::size_t kLookahead = kMaxLineBytes + 1;
+
+void fill_to(LineReader& reader, std::size_t wanted) {
+    if (reader.end - reader.begin >= wanted || reader.exhausted) return;
+    if (reader.begin > 0) {
+        std::memmove(reader.block.get(), reader.block.get() + reader.begin,
+                     reader.end - reader.begin);
+        reader.end -= reader.begin;
+        reader.begin = 0;
+    }
+    while (reader.end < wanted && !reader.exhausted) {
+        int error = 0;
+        const std::size_t n = reader.source.read(reader.source.context,
+                                                 reader.block.get() + reader.end,
+                                                 reader.capacity - reader.end, error);
+        if (n == 0) {
+            reader.exhausted = true;
+            reader.error = error;
+        }
+        reader.end += n;
+    }
+}
+
+std::size_t read_from_memory(void* context, char* buffer, std::size_t capacity, int&) {
+    auto& remaining = *static_cast<std::string_view*>(context);
+    const std::size_t n = std::min(capacity, remaining.size());
+    std::memcpy(buffer, remaining.data(), n);
+    remaining.remove_prefix(n);
+    return n;
+}
+
+}  // namespace
+
+LineReader make_line_reader(ByteSource source) {
+    LineReader reader;
+    reader.source = source;
+    reader.capacity = kBlockSize;
+    reader.block = std::make_unique<char[]>(kBlockSize);
+    return reader;
+}
+
+void prime_reader(LineReader& reader) { fill_to(reader, kLookahead); }
+
+bool read_line(LineReader& reader, std::string& line) {
+    fill_to(reader, kLookahead);
+    const std::size_t available = reader.end - reader.begin;
+    if (available == 0) return false;
+
+    const char* p = reader.block.get() + reader.begin;
+    const std::size_t window = std::min(available, kLookahead);
+    std::size_t text_length = std::min(available, kMaxLineBytes);
+    std::size_t consumed = text_length;
+    bool ends_in_lf = false;
+    if (const void* lf = std::memchr(p, '\n', window)) {
+        const auto i = static_cast<std::size_t>(static_cast<const char*>(lf) - p);
+        const bool crlf = i > 0 && p[i - 1] == '\r';
+        // Bytes this read takes once CR LF counts as one: the text and the LF.
+        const std::size_t counted = crlf ? i : i + 1;
+        if (counted <= kMaxLineBytes) {
+            text_length = crlf ? i - 1 : i;
+            consumed = i + 1;
+            ends_in_lf = true;
+        }
+    }
+    reader.begin += consumed;
+
+    if (const void* nul = std::memchr(p, '\0', text_length)) {
+        line.assign(p, static_cast<std::size_t>(static_cast<const char*>(nul) - p));
+    } else {
+        line.assign(p, text_length);
+        if (ends_in_lf) line.push_back('\n');
+    }
+    return true;
+}
+
+void skip_utf8_bom(LineReader& reader) {
+    fill_to(reader, 3);
+    if (reader.end - reader.begin >= 3 &&
+        std::memcmp(reader.block.get() + reader.begin, "\xEF\xBB\xBF", 3) == 0) {
+        reader.begin += 3;
+    }
+}
+
+ByteSource memory_source(std::string_view& remaining) {
+    return ByteSource{read_from_memory, &remaining};
+}
+
+}  // namespace quorlan

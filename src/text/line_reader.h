@@ -1,0 +1,54 @@
+// Splits a byte stream into the lines that the conversion works on.
+//
+// A read delivers at most 1999 bytes, the LF that ends the line included, the way a
+// 2000-byte line buffer fills. A CR LF pair counts as one LF before bytes are counted,
+// on every platform, so the result never depends on text-mode conversions. A longer
+// physical line arrives in several pieces. A NUL byte ends the text of its read: the
+// bytes after it, up to the end of that read, are dropped.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace quorlan {
+
+inline constexpr std::size_t kLineBufferSize = 2000;
+inline constexpr std::size_t kMaxLineBytes = kLineBufferSize - 1;
+
+// Where the bytes come from: a file at the program's edge, a buffer in tests.
+struct ByteSource {
+    // Reads up to `capacity` bytes and returns how many; 0 at the end of the data.
+    // On a read error it returns 0 and sets `error` to an errno value.
+    std::size_t (*read)(void* context, char* buffer, std::size_t capacity, int& error);
+    void* context;
+};
+
+struct LineReader {
+    ByteSource source{};
+    std::unique_ptr<char[]> block;
+    std::size_t capacity = 0;
+    std::size_t begin = 0;  // first byte not yet delivered
+    std::size_t end = 0;    // one past the last byte read from the source
+    bool exhausted = false;  // the source has nothing more (or failed)
+    int error = 0;           // errno of the read that failed, 0 when none did
+};
+
+LineReader make_line_reader(ByteSource source);
+
+// Reads the next line into `line`, LF included when the line had one.
+// Returns false at the end of the data or after a read error (see `LineReader::error`).
+bool read_line(LineReader& reader, std::string& line);
+
+// Skips a UTF-8 byte-order mark if the data not yet read begins with one.
+void skip_utf8_bom(LineReader& reader);
+
+// Makes sure the reader holds at least one block of data (or knows there is none),
+// so that a source that can't be read fails before anything else is done.
+void prime_reader(LineReader& reader);
+
+// A source that hands out the bytes of `remaining`, consuming it.
+ByteSource memory_source(std::string_view& remaining);
+
+}  // namespace quorlan

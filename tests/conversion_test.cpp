@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/run.h"
+
+namespace quorlan {
+namespace {
+
+const std::string kProlog = "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\r\n";
+
+Settings settings_from(std::string_view config) {
+    LineReader reader = make_line_reader(memory_source(config));
+    return read_settings(reader);
+}
+
+std::string convert(std::string_view config, std::string_view cards, std::string_view element = "book") {
+    const Settings settings = settings_from(config);
+    LineReader input = make_line_reader(memory_source(cards));
+    std::string out;
+    convert_document(settings, element, input, memory_sink(out));
+    return out;
+}
+
+std::string document(std::string_view body, std::string_view element = "book") {
+    return kProlog + "<" + std::string(element) + ">\r\n" + std::string(body) + "</" +
+           std::string(element) + ">\r\n";
+}
+
+const char* const kExample =
+    "contacts.vcf\nphonebook.xml\nASCII=1\nNAME*=N:\nMOBILE#=TEL;CELL\nCOMPANY-=ORG\n"
+    "SOURCE_IDENT=addressbook\n";
+
+TEST(ConvertDocument, EmptyInputGivesTheFrame) {
+    EXPECT_EQ(convert("", ""), document(""));
+}
+
+TEST(ConvertDocument, TheExampleCard) {
+    const std::string cards =
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Novak;Jan;;;\r\nTEL;CELL:+420 603 123 456\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nN:Firm;Someone\r\nORG:Firm\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nFN:No name\r\nEND:VCARD\r\n";
+    EXPECT_EQ(convert(kExample, cards),
+              document("<vcf>\r\n<NAME>Novak Jan</NAME>\r\n<MOBILE>+420 603 123 456</MOBILE>\r\n"
+                       "<COMPANY></COMPANY>\r\n<SOURCE_IDENT>addressbook</SOURCE_IDENT>\r\n</vcf>\r\n"));
+}
+
+TEST(ConvertDocument, DecodesAndFoldsCardLines) {
+    const std::string cards = "BEGIN:VCARD\nN:\xC5\x98" "eho\xC5\x99;\xC5\xA0\xC3\xA1rka;;;\nEND:VCARD\n";
+    EXPECT_EQ(convert("N=N:\n", cards), document("<vcf>\r\n<N>\xD8" "eho\xF8 \x8A\xE1rka</N>\r\n</vcf>\r\n"));
+    EXPECT_EQ(convert("ASCII=1\nN=N:\n", cards), document("<vcf>\r\n<N>Rehor Sarka</N>\r\n</vcf>\r\n"));
+}
+
+TEST(ConvertDocument, ContinuationLinesAreNeitherDecodedNorFolded) {
+    const std::string cards = "BEGIN:VCARD\nNOTE;CHARSET=UTF-8:;=\n\xC5\xA0" "e\xC3\xA1\nEND:VCARD\n";
+    EXPECT_EQ(convert("ASCII=1\nNOTE=NOTE\n", cards),
+              document("<vcf>\r\n<NOTE>\xC5\xA0" "e\xC3\xA1</NOTE>\r\n</vcf>\r\n"));
+}
+
+TEST(ConvertDocument, AccentedPrefixNoLongerMatchesWhenFolding) {
+    const std::string config = "JMENO=\xC8\xC9:\n";
+    const std::string cards = "BEGIN:VCARD\n\xC4\x8C\xC3\x89:x\nEND:VCARD\n";
+    EXPECT_EQ(convert(config, cards), document("<vcf>\r\n<JMENO>x</JMENO>\r\n</vcf>\r\n"));
+    EXPECT_EQ(convert("ASCII=1\n" + config, cards), document("<vcf>\r\n<JMENO></JMENO>\r\n</vcf>\r\n"));
+}
+
+TEST(ConvertDocument, CardStartIsTestedBeforeDecoding) {
+    // With a byte-order mark the first line is no card start, but values start empty anyway.
+    const std::string cards = "\xEF\xBB\xBF" "BEGIN:VCARD\nN:A\nEND:VCARD\nBEGIN:VCARD\nEND:VCARD\n";
+    EXPECT_EQ(convert("N=N:\n", cards),
+              document("<vcf>\r\n<N>A</N>\r\n</vcf>\r\n<vcf>\r\n<N></N>\r\n</vcf>\r\n"));
+}
+
+TEST(ConvertDocument, EveryEndLineOffersTheCurrentValues) {
+    // No BEGIN:VCARD between them: the values of the card before stay.
+    const std::string cards = "N:A\nEND:VCARD\nEND:VCALENDAR\nBEGIN:VCARD\nEND:VCARD\n";
+    EXPECT_EQ(convert("N*=N:\n", cards),
+              document("<vcf>\r\n<N>A</N>\r\n</vcf>\r\n<vcf>\r\n<N>A</N>\r\n</vcf>\r\n"));
+}
+
+TEST(ConvertDocument, ContinuationLineEndsTheCard) {
+    const std::string cards = "BEGIN:VCARD\nN:A\nNOTE:x;=\nEND:VCARD\nBEGIN:VCARD\nN:B\n";
+    EXPECT_EQ(convert("N=N:\nNOTE=NOTE\n", cards),
+              document("<vcf>\r\n<N>A</N>\r\n<NOTE>END:VCARD</NOTE>\r\n</vcf>\r\n"));
+}
+
+TEST(ConvertDocument, CaptureOnEndAndBeginLines) {
+    const std::string cards = "BEGIN:VCARD\nEND:VCARD\n";
+    EXPECT_EQ(convert("E=END\nB=BEGIN\n", cards),
+              document("<vcf>\r\n<E>VCARD</E>\r\n<B>VCARD</B>\r\n</vcf>\r\n"));
+}
+
+TEST(ConvertDocument, ElementNameIsWrittenAsGiven) {
+    EXPECT_EQ(convert("", "", ""), kProlog + "<>\r\n</>\r\n");
+}
+
+TEST(ConvertDocument, LongOutputIsDeliveredWhole) {
+    std::string cards;
+    for (int i = 0; i < 5000; ++i) cards += "BEGIN:VCARD\nN:Name " + std::to_string(i) + "\nEND:VCARD\n";
+    const std::string out = convert("N=N:\n", cards);
+    EXPECT_EQ(out.substr(out.size() - 9), "</book>\r\n");
+    EXPECT_NE(out.find("<N>Name 4999</N>"), std::string::npos);
+}
+
+bool refuse_second_write(void* context, const char*, std::size_t, int& error) {
+    if ((*static_cast<int*>(context))++ == 0) return true;
+    error = 28;
+    return false;
+}
+
+TEST(ConvertDocument, StopsAtTheFirstFailedWrite) {
+    std::string cards;
+    for (int i = 0; i < 20000; ++i) cards += "BEGIN:VCARD\nN:Name\nEND:VCARD\n";
+    const Settings settings = settings_from("N=N:\n");
+    std::string_view remaining = cards;
+    LineReader input = make_line_reader(memory_source(remaining));
+    int writes = 0;
+    const ConversionResult result =
+        convert_document(settings, "book", input, ByteSink{refuse_second_write, &writes});
+    EXPECT_TRUE(result.write_failed);
+    EXPECT_EQ(result.write_error, 28);
+    EXPECT_EQ(writes, 2);
+}
+
+struct NameCase {
+    std::string config, input_file, output_file, element;
+};
+
+TEST(DocumentNames, FromTheSettings) {
+    const std::vector<NameCase> cases = {
+        {"", "import.vcf", "import.xml", "import"},
+        {kExample, "contacts.vcf", "phonebook.xml", "phonebook"},
+        {"Contacts.VCF\nOut.XML\n", "Contacts.vcf", "Out.xml", "Out"},
+        {"a.vcf\n*x.xml\n", "a.vcf", "a.xml", "a"},
+        {".xml\n", "import.vcf", ".xml", ""},
+        {"out/book.xml\n", "import.vcf", "out/book.xml", "book"},
+        {"c:\\data\\book.xml\n", "import.vcf", "c:\\data\\book.xml", "book"},
+        {"in/cards.vcf\n", "in/cards.vcf", "in/cards.xml", "cards"},
+    };
+    for (const NameCase& c : cases) {
+        const DocumentNames names = document_names(settings_from(c.config));
+        EXPECT_EQ(names.input_file, c.input_file) << c.config;
+        EXPECT_EQ(names.output_file, c.output_file) << c.config;
+        EXPECT_EQ(names.element, c.element) << c.config;
+    }
+}
+
+}  // namespace
+}  // namespace quorlan

@@ -1,0 +1,241 @@
+// Runs the built program in fresh temporary folders and checks what it leaves on disk,
+// what it prints and its exit status.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kProlog = "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\r\n";
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void write_file(const fs::path& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string shell_quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// The command that runs the program: QUORLAN_COMMAND (such as a Windows build under
+// Wine) or the executable built beside these tests.
+std::string program_command() {
+    if (const char* command = std::getenv("QUORLAN_COMMAND"); command != nullptr && *command != '\0') {
+        return command;
+    }
+    return shell_quote(QUORLAN_EXE);
+}
+
+struct RunResult {
+    int status = -1;
+    std::string out, err;
+};
+
+class Folder {
+public:
+    Folder() {
+        std::string pattern = (fs::temp_directory_path() / "quorlan-e2e-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+        fs::create_directory(path_ / "work");
+    }
+    ~Folder() {
+        std::error_code ignored;
+        fs::permissions(dir(), fs::perms::owner_all, ignored);
+        fs::remove_all(path_, ignored);
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    fs::path dir() const { return path_ / "work"; }
+    void write(const std::string& name, std::string_view bytes) const { write_file(dir() / name, bytes); }
+    std::string read(const std::string& name) const { return read_file(dir() / name); }
+    bool exists(const std::string& name) const { return fs::exists(fs::symlink_status(dir() / name)); }
+
+    RunResult run(const std::string& arguments = "") const {
+        const std::string command = "cd " + shell_quote(dir().string()) + " && " + program_command() +
+                                    (arguments.empty() ? "" : " " + arguments) + " >" +
+                                    shell_quote((path_ / "stdout").string()) + " 2>" +
+                                    shell_quote((path_ / "stderr").string()) + " </dev/null";
+        const int raw = std::system(command.c_str());
+        RunResult result;
+        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        result.out = read_file(path_ / "stdout");
+        result.err = read_file(path_ / "stderr");
+        return result;
+    }
+
+    // Files in the folder, for checking that nothing else was created.
+    std::vector<std::string> names() const {
+        std::vector<std::string> list;
+        for (const auto& entry : fs::directory_iterator(dir())) list.push_back(entry.path().filename().string());
+        std::sort(list.begin(), list.end());
+        return list;
+    }
+
+private:
+    fs::path path_;
+};
+
+std::string document(std::string_view element, std::string_view body) {
+    return kProlog + "<" + std::string(element) + ">\r\n" + std::string(body) + "</" +
+           std::string(element) + ">\r\n";
+}
+
+// A run that fails prints exactly one line naming the problem and the file.
+void expect_one_error_line(const RunResult& r, const std::string& words, const std::string& file) {
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    ASSERT_FALSE(r.err.empty());
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    EXPECT_EQ(r.err.rfind("quorlan: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(words), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("'" + file + "'"), std::string::npos) << r.err;
+}
+
+const char* const kCard = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Novak;Jan;;;\r\nTEL;CELL:+420 603 123 456\r\nEND:VCARD\r\n";
+const char* const kExampleConfig =
+    "contacts.vcf\r\nphonebook.xml\r\nASCII=1\r\nNAME*=N:\r\nMOBILE#=TEL;CELL\r\nCOMPANY-=ORG\r\n"
+    "SOURCE_IDENT=addressbook\r\n";
+
+TEST(Run, NoConfigurationReadsImportVcf) {
+    Folder f;
+    f.write("import.vcf", kCard);
+    const RunResult r = f.run();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_TRUE(r.err.empty());
+    EXPECT_EQ(f.read("import.xml"), document("import", "<vcf>\r\n</vcf>\r\n"));
+}
+
+TEST(Run, EmptyInputGivesThreeLines) {
+    Folder f;
+    f.write("import.vcf", "");
+    EXPECT_EQ(f.run().status, 0);
+    EXPECT_EQ(f.read("import.xml"), document("import", ""));
+}
+
+TEST(Run, TheExampleConfiguration) {
+    Folder f;
+    f.write("quorlan.ini", kExampleConfig);
+    f.write("contacts.vcf", std::string(kCard) + "BEGIN:VCARD\r\nN:Firm;A\r\nORG:Firm & Co\r\nEND:VCARD\r\n");
+    const RunResult r = f.run();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(f.read("phonebook.xml"),
+              document("phonebook",
+                       "<vcf>\r\n<NAME>Novak Jan</NAME>\r\n<MOBILE>+420 603 123 456</MOBILE>\r\n"
+                       "<COMPANY></COMPANY>\r\n<SOURCE_IDENT>addressbook</SOURCE_IDENT>\r\n</vcf>\r\n"));
+    EXPECT_EQ(f.names(), (std::vector<std::string>{"contacts.vcf", "phonebook.xml", "quorlan.ini"}));
+}
+
+TEST(Run, ArgumentsAreIgnored) {
+    Folder f;
+    f.write("import.vcf", kCard);
+    EXPECT_EQ(f.run("some thing.vcf -x").status, 0);
+    EXPECT_EQ(f.read("import.xml"), document("import", "<vcf>\r\n</vcf>\r\n"));
+}
+
+TEST(Run, ConfigurationWithByteOrderMark) {
+    Folder f;
+    f.write("quorlan.ini", "\xEF\xBB\xBF" "cards.vcf\nN=N:\n");
+    f.write("cards.vcf", kCard);
+    EXPECT_EQ(f.run().status, 0);
+    EXPECT_EQ(f.read("cards.xml"), document("cards", "<vcf>\r\n<N>Novak Jan</N>\r\n</vcf>\r\n"));
+}
+
+TEST(Run, OnlyAnXmlExtensionGivesAnEmptyName) {
+    Folder f;
+    f.write("quorlan.ini", ".xml\n");
+    f.write("import.vcf", "");
+    EXPECT_EQ(f.run().status, 0);
+    EXPECT_EQ(f.read(".xml"), kProlog + "<>\r\n</>\r\n");
+}
+
+TEST(Run, OutputInAnotherFolderKeepsTheElementNameClean) {
+    Folder f;
+    fs::create_directory(f.dir() / "out");
+    f.write("quorlan.ini", "out/Book.XML\n");
+    f.write("import.vcf", "");
+    EXPECT_EQ(f.run().status, 0);
+    EXPECT_EQ(f.read("out/Book.xml"), document("Book", ""));
+}
+
+TEST(Run, ReadOnlyFilesAreRead) {
+    Folder f;
+    f.write("quorlan.ini", "ro.vcf\nN=N:\n");
+    f.write("ro.vcf", kCard);
+    fs::permissions(f.dir() / "quorlan.ini", fs::perms::owner_read);
+    fs::permissions(f.dir() / "ro.vcf", fs::perms::owner_read);
+    EXPECT_EQ(f.run().status, 0);
+    EXPECT_EQ(f.read("ro.xml"), document("ro", "<vcf>\r\n<N>Novak Jan</N>\r\n</vcf>\r\n"));
+}
+
+TEST(Faults, MissingInputLeavesAnExistingOutputAlone) {
+    Folder f;
+    f.write("quorlan.ini", "contacts.vcf\n");
+    f.write("contacts.xml", "my old phonebook\n");
+    const RunResult r = f.run();
+    expect_one_error_line(r, "cannot open", "contacts.vcf");
+    EXPECT_EQ(f.read("contacts.xml"), "my old phonebook\n");
+}
+
+TEST(Faults, MissingInputCreatesNoOutput) {
+    Folder f;
+    expect_one_error_line(f.run(), "cannot open", "import.vcf");
+    EXPECT_TRUE(f.names().empty());
+}
+
+TEST(Faults, InputThatIsAFolder) {
+    Folder f;
+    fs::create_directory(f.dir() / "import.vcf");
+    f.write("import.xml", "old");
+    const RunResult r = f.run();
+    expect_one_error_line(r, "import.vcf", "import.vcf");
+    EXPECT_EQ(f.read("import.xml"), "old");
+}
+
+TEST(Faults, ConfigurationThatIsAFolder) {
+    Folder f;
+    fs::create_directory(f.dir() / "quorlan.ini");
+    f.write("import.vcf", kCard);
+    expect_one_error_line(f.run(), "quorlan.ini", "quorlan.ini");
+    EXPECT_FALSE(f.exists("import.xml"));
+}
+
+TEST(Faults, FullDisk) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    Folder f;
+    f.write("quorlan.ini", "out.xml\n");
+    f.write("import.vcf", kCard);
+    fs::create_symlink("/dev/full", f.dir() / "out.xml");
+    expect_one_error_line(f.run(), "cannot write", "out.xml");
+}
+
+TEST(Faults, OutputFolderThatDoesNotExist) {
+    Folder f;
+    f.write("quorlan.ini", "missing/out.xml\n");
+    f.write("import.vcf", kCard);
+    expect_one_error_line(f.run(), "cannot create", "missing/out.xml");
+}
+
+}  // namespace

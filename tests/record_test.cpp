@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "convert/card.h"
+
+namespace quorlan {
+namespace {
+
+Settings settings_from(std::string_view config) {
+    LineReader reader = make_line_reader(memory_source(config));
+    return read_settings(reader);
+}
+
+struct PhoneCase {
+    std::string value, expected;
+};
+
+TEST(FormatPhone, GroupsCountryCodeThenThreeThreeAndTheRest) {
+    const std::vector<PhoneCase> cases = {
+        {"+420 603 123 456", "+420 603 123 456"},
+        {"+49 30 123 45 67", "+49 301 234 567"},
+        {"+421 905 111 222", "+421 905 111 222"},
+        {"+1 212 555 010", "+121 255 501 0"},
+        {"+420 12", "+420 12  "},
+        {"+", "+   "},
+        {"+420-603-123-456", "+420 -60 3-1 23-456"},
+        {"+44 20 7946 0958", "+442 079 460 958"},  // two-digit codes outside the list take four
+        {"+39 06 1234 5678", "+390 612 345 678"},
+        {"+30", "+30   "},
+        {"+4", "+4   "},
+        // The last group takes all that is left: nothing of a long number is dropped.
+        {"+49 1512 3456 7890 1", "+49 151 234 5678901"},
+        {"+420 123 456 789 0123", "+420 123 456 7890123"},
+    };
+    for (const PhoneCase& c : cases) EXPECT_EQ(format_phone(c.value), c.expected) << c.value;
+}
+
+TEST(AppendEscaped, MarkupAndForbiddenBytes) {
+    struct Case {
+        std::string value, expected;
+    };
+    const std::vector<Case> cases = {
+        {"Smith & Sons", "Smith &amp; Sons"},
+        {"</NAME><x>", "&lt;/NAME&gt;&lt;x&gt;"},
+        {"a\x01\x08\x0B\x0C\x0E\x1F" "b", "a______b"},
+        {"tab\tstays", "tab\tstays"},
+        {"\x81\x83\x88\x90\x98", "_____"},
+        {"\x80\x8A\x9A\xE9\xFF", "\x80\x8A\x9A\xE9\xFF"},
+        {"\"quotes' stay\"", "\"quotes' stay\""},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        append_escaped(out, c.value);
+        EXPECT_EQ(out, c.expected) << c.value;
+    }
+}
+
+struct FilterCase {
+    const char* name;
+    std::vector<std::string> values;
+    bool passes;
+};
+
+TEST(WriteRecord, FilterOnRequiredAndForbiddenFields) {
+    const Settings s = settings_from("NAME*=N:\nMOBILE#=TEL\nCOMPANY-=ORG\nNOTE=NOTE\n");
+    const std::vector<FilterCase> cases = {
+        {"required present, forbidden empty", {"Jan", "", "", ""}, true},
+        {"required missing", {"", "+1", "", "x"}, false},
+        {"forbidden filled", {"Jan", "", "Firm", ""}, false},
+        {"plain fields don't count", {"Jan", "", "", "note"}, true},
+    };
+    for (const FilterCase& c : cases) {
+        CardState card{c.values};
+        std::string out;
+        EXPECT_EQ(write_record(s, card, out), c.passes) << c.name;
+        EXPECT_EQ(out.empty(), !c.passes) << c.name;
+        if (!c.passes) {
+            EXPECT_EQ(card.values, c.values) << "left unchanged: " << c.name;
+        }
+    }
+}
+
+TEST(WriteRecord, WritesEveryMappingInOrder) {
+    const Settings s = settings_from("NAME*=N:\nMOBILE#=TEL;CELL\nCOMPANY-=ORG\nSOURCE_IDENT=addressbook\n");
+    CardState card{{"Novak Jan", "+420 603 123 456", "", ""}};
+    std::string out;
+    ASSERT_TRUE(write_record(s, card, out));
+    EXPECT_EQ(out,
+              "<vcf>\r\n"
+              "<NAME>Novak Jan</NAME>\r\n"
+              "<MOBILE>+420 603 123 456</MOBILE>\r\n"
+              "<COMPANY></COMPANY>\r\n"
+              "<SOURCE_IDENT>addressbook</SOURCE_IDENT>\r\n"
+              "</vcf>\r\n");
+}
+
+TEST(WriteRecord, NoMappingsGiveEmptyRecords) {
+    const Settings s;
+    CardState card;
+    std::string out;
+    ASSERT_TRUE(write_record(s, card, out));
+    EXPECT_EQ(out, "<vcf>\r\n</vcf>\r\n");
+}
+
+TEST(WriteRecord, ChangesStayOnTheStoredValuesUntilTheNextReset) {
+    const Settings s = settings_from("SRC_IDENT-=IDENT:x\nTEL#=TEL\nNATIONAL#=X\n");
+    // The constant field is Forbidden: empty as captured, filled once written.
+    CardState card{{"", "+49 30 123 45 67  ", "603 123 456 "}};
+    std::string first;
+    ASSERT_TRUE(write_record(s, card, first));
+    EXPECT_EQ(card.values, (std::vector<std::string>{"IDENT:x", "+49 301 234 567", "603 123 456"}));
+    EXPECT_NE(first.find("<NATIONAL>603 123 456</NATIONAL>"), std::string::npos);
+    std::string second;
+    EXPECT_FALSE(write_record(s, card, second));
+    EXPECT_TRUE(second.empty());
+}
+
+TEST(WriteRecord, GroupedNumberIsNotRegroupedBySecondEnd) {
+    const Settings s = settings_from("TEL#=TEL\n");
+    CardState card{{"+420 603 123 456 789"}};
+    std::string out;
+    ASSERT_TRUE(write_record(s, card, out));
+    ASSERT_TRUE(write_record(s, card, out));
+    EXPECT_EQ(card.values[0], "+420 603 123 456789");
+}
+
+TEST(WriteRecord, EscapesValuesButNotTheStoredText) {
+    const Settings s = settings_from("COMPANY=ORG\nCONST_IDENT=a&b<c>\n");
+    CardState card{{"Smith & Sons", ""}};
+    std::string out;
+    ASSERT_TRUE(write_record(s, card, out));
+    EXPECT_NE(out.find("<COMPANY>Smith &amp; Sons</COMPANY>"), std::string::npos);
+    EXPECT_NE(out.find("<CONST_IDENT>a&amp;b&lt;c&gt;</CONST_IDENT>"), std::string::npos);
+    EXPECT_EQ(card.values[0], "Smith & Sons");
+}
+
+TEST(WriteRecord, RequiredConstantFieldIsTestedOnItsCapturedValue) {
+    const Settings s = settings_from("SRC_IDENT*=book\n");
+    CardState empty{{""}};
+    std::string out;
+    EXPECT_FALSE(write_record(s, empty, out));
+    CardState captured{{"something"}};
+    ASSERT_TRUE(write_record(s, captured, out));
+    EXPECT_EQ(out, "<vcf>\r\n<SRC_IDENT>book</SRC_IDENT>\r\n</vcf>\r\n");
+}
+
+}  // namespace
+}  // namespace quorlan
