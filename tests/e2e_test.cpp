@@ -1,6 +1,7 @@
 // Runs the built program in fresh temporary folders and checks what it leaves on disk,
 // what it prints and its exit status.
 #include <gtest/gtest.h>
+#include <iconv.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -236,6 +237,64 @@ TEST(Faults, OutputFolderThatDoesNotExist) {
     f.write("quorlan.ini", "missing/out.xml\n");
     f.write("import.vcf", kCard);
     expect_one_error_line(f.run(), "cannot create", "missing/out.xml");
+}
+
+std::string data(const std::string& name) { return read_file(fs::path(QUORLAN_TEST_DATA) / name); }
+
+std::string cp1250_to_utf8(const std::string& bytes) {
+    iconv_t cd = iconv_open("UTF-8", "CP1250");
+    std::string in = bytes;
+    std::string out(bytes.size() * 4, '\0');
+    char* in_p = in.data();
+    char* out_p = out.data();
+    std::size_t in_left = in.size(), out_left = out.size();
+    iconv(cd, &in_p, &in_left, &out_p, &out_left);
+    iconv_close(cd);
+    out.resize(out.size() - out_left);
+    return out;
+}
+
+TEST(Run, TheExampleFolder) {
+    Folder f;
+    for (const auto& entry : fs::directory_iterator(QUORLAN_EXAMPLES)) {
+        fs::copy_file(entry.path(), f.dir() / entry.path().filename());
+    }
+    EXPECT_EQ(f.run().status, 0);
+    EXPECT_EQ(f.read("phonebook.xml"), data("example_phonebook.xml"));
+}
+
+struct CharsetCase {
+    const char* config;
+    const char* input;
+    const char* output;
+};
+
+TEST(Charset, NamesOfFiveLanguagesWithAndWithoutFolding) {
+    const std::vector<CharsetCase> cases = {
+        {"names.ini", "names_utf8.vcf", "names"},
+        {"names_ascii.ini", "names_utf8.vcf", "names_ascii"},
+        {"names_cp1250.ini", "names_cp1250.vcf", "names_cp1250"},
+    };
+    for (const CharsetCase& c : cases) {
+        Folder f;
+        f.write("quorlan.ini", data(c.config));
+        f.write(c.input, data(c.input));
+        EXPECT_EQ(f.run().status, 0) << c.config;
+        EXPECT_EQ(f.read(std::string(c.output) + ".xml"), data(std::string(c.output) + "_expected.xml"))
+            << c.config;
+    }
+}
+
+TEST(Charset, TheNamesComeBackFromWindows1250) {
+    Folder f;
+    f.write("quorlan.ini", data("names.ini"));
+    f.write("names_utf8.vcf", data("names_utf8.vcf"));
+    ASSERT_EQ(f.run().status, 0);
+    const std::string back = cp1250_to_utf8(f.read("names.xml"));
+    for (const char* name : {"Dvořák Antonín", "Ľudovít Štúr Ďurko", "Müller-Lüdenscheidt Jürgen",
+                             "Łukasiewicz Małgorzata", "Erdős Pál Győző", "Źdźbło żółć ęą śń"}) {
+        EXPECT_NE(back.find(name), std::string::npos) << name;
+    }
 }
 
 }  // namespace
