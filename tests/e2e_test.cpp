@@ -1,118 +1,11 @@
-// Runs the built program in fresh temporary folders and checks what it leaves on disk,
-// what it prints and its exit status.
-#include <gtest/gtest.h>
+// End-to-end runs of the program: names, frame, configuration and failures.
 #include <iconv.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
-#include <string>
-#include <vector>
-
-namespace fs = std::filesystem;
+#include "e2e_support.h"
 
 namespace {
 
-const std::string kProlog = "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\r\n";
-
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void write_file(const fs::path& path, std::string_view bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string shell_quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-// The command that runs the program: QUORLAN_COMMAND (such as a Windows build under
-// Wine) or the executable built beside these tests.
-std::string program_command() {
-    if (const char* command = std::getenv("QUORLAN_COMMAND"); command != nullptr && *command != '\0') {
-        return command;
-    }
-    return shell_quote(QUORLAN_EXE);
-}
-
-struct RunResult {
-    int status = -1;
-    std::string out, err;
-};
-
-class Folder {
-public:
-    Folder() {
-        std::string pattern = (fs::temp_directory_path() / "quorlan-e2e-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-        fs::create_directory(path_ / "work");
-    }
-    ~Folder() {
-        std::error_code ignored;
-        fs::permissions(dir(), fs::perms::owner_all, ignored);
-        fs::remove_all(path_, ignored);
-    }
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-
-    fs::path dir() const { return path_ / "work"; }
-    void write(const std::string& name, std::string_view bytes) const { write_file(dir() / name, bytes); }
-    std::string read(const std::string& name) const { return read_file(dir() / name); }
-    bool exists(const std::string& name) const { return fs::exists(fs::symlink_status(dir() / name)); }
-
-    RunResult run(const std::string& arguments = "") const {
-        const std::string command = "cd " + shell_quote(dir().string()) + " && " + program_command() +
-                                    (arguments.empty() ? "" : " " + arguments) + " >" +
-                                    shell_quote((path_ / "stdout").string()) + " 2>" +
-                                    shell_quote((path_ / "stderr").string()) + " </dev/null";
-        const int raw = std::system(command.c_str());
-        RunResult result;
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        result.out = read_file(path_ / "stdout");
-        result.err = read_file(path_ / "stderr");
-        return result;
-    }
-
-    // Files in the folder, for checking that nothing else was created.
-    std::vector<std::string> names() const {
-        std::vector<std::string> list;
-        for (const auto& entry : fs::directory_iterator(dir())) list.push_back(entry.path().filename().string());
-        std::sort(list.begin(), list.end());
-        return list;
-    }
-
-private:
-    fs::path path_;
-};
-
-std::string document(std::string_view element, std::string_view body) {
-    return kProlog + "<" + std::string(element) + ">\r\n" + std::string(body) + "</" +
-           std::string(element) + ">\r\n";
-}
-
-// A run that fails prints exactly one line naming the problem and the file.
-void expect_one_error_line(const RunResult& r, const std::string& words, const std::string& file) {
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.out.empty()) << r.out;
-    ASSERT_FALSE(r.err.empty());
-    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
-    EXPECT_EQ(r.err.rfind("quorlan: ", 0), 0u) << r.err;
-    EXPECT_NE(r.err.find(words), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("'" + file + "'"), std::string::npos) << r.err;
-}
+using namespace e2e;
 
 const char* const kCard = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Novak;Jan;;;\r\nTEL;CELL:+420 603 123 456\r\nEND:VCARD\r\n";
 const char* const kExampleConfig =
@@ -238,8 +131,6 @@ TEST(Faults, OutputFolderThatDoesNotExist) {
     f.write("import.vcf", kCard);
     expect_one_error_line(f.run(), "cannot create", "missing/out.xml");
 }
-
-std::string data(const std::string& name) { return read_file(fs::path(QUORLAN_TEST_DATA) / name); }
 
 std::string cp1250_to_utf8(const std::string& bytes) {
     iconv_t cd = iconv_open("UTF-8", "CP1250");
