@@ -41,9 +41,10 @@ stage_package() {
     local version package_dir=$build_dir/package
     version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")
     rm -rf "$package_dir"
+    cmake --build "$build_dir" >/dev/null  # cpack packs what is built; it builds nothing
     (cd "$build_dir" && cpack -G DEB -B "$package_dir" >/dev/null)
     local deb=$package_dir/quorlan_${version}_$(dpkg --print-architecture).deb
-    dpkg-deb --field "$deb" Package Version Depends
+    dpkg-deb --field "$deb" Package Version Depends Description
     dpkg-deb --contents "$deb" | grep -E 'bin/quorlan$|man1/quorlan.1.gz$'
     # Some images leave manual pages out of every package; this one's page must be there.
     dpkg -i --path-include='/usr/share/man/man1/quorlan.1.gz' "$deb" >/dev/null
