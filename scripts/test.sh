@@ -46,6 +46,10 @@ stage_package() {
     local deb=$package_dir/quorlan_${version}_$(dpkg --print-architecture).deb
     dpkg-deb --field "$deb" Package Version Depends Description
     dpkg-deb --contents "$deb" | grep -E 'bin/quorlan$|man1/quorlan.1.gz$'
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "not root: the package is built but not installed and tried"
+        return 0
+    fi
     # Some images leave manual pages out of every package; this one's page must be there.
     dpkg -i --path-include='/usr/share/man/man1/quorlan.1.gz' "$deb" >/dev/null
     local status=0
