@@ -20,3 +20,93 @@ stage_main_build() {
 }
 
 run_stage "build, unit and end-to-end tests" stage_main_build
+
+# The manual page must format without a single warning, in groff and in man.
+check_manual() {
+    local page=$repo_root/man/quorlan.1 warnings
+    warnings=$(groff -ww -z -man "$page" 2>&1)
+    warnings+=$(MANWIDTH=80 man --warnings=w -l "$page" 2>&1 >/dev/null)
+    if [ -n "$warnings" ]; then
+        echo "man/quorlan.1 has warnings:" >&2
+        echo "$warnings" >&2
+        return 1
+    fi
+}
+
+# The Debian package, built by CPack from the main build, installed into this machine,
+# used on the example folder as a user would, and removed again.
+stage_package() {
+    need_packages dpkg-dev file man-db groff-base
+    check_manual
+    local version package_dir=$build_dir/package
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")
+    rm -rf "$package_dir"
+    cmake --build "$build_dir" >/dev/null  # cpack packs what is built; it builds nothing
+    (cd "$build_dir" && cpack -G DEB -B "$package_dir" >/dev/null)
+    local deb=$package_dir/quorlan_${version}_$(dpkg --print-architecture).deb
+    dpkg-deb --field "$deb" Package Version Depends Description
+    dpkg-deb --contents "$deb" | grep -E 'bin/quorlan$|man1/quorlan.1.gz$'
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "not root: the package is built but not installed and tried"
+        return 0
+    fi
+    # Some images leave manual pages out of every package; this one's page must be there.
+    dpkg -i --path-include='/usr/share/man/man1/quorlan.1.gz' "$deb" >/dev/null
+    local status=0
+    check_installed_package "$version" || status=$?
+    dpkg -r quorlan >/dev/null
+    if [ -e /usr/bin/quorlan ] || [ -e /usr/share/man/man1/quorlan.1.gz ]; then
+        echo "dpkg -r quorlan left files behind" >&2
+        status=1
+    fi
+    return $status
+}
+
+# Called in a condition, where set -e does not hold: every check returns on its own.
+check_installed_package() {
+    local version=$1 work status=0
+    package_check_failed() { echo "installed package: $*" >&2; status=1; }
+    [ "$(command -v quorlan)" = /usr/bin/quorlan ] || package_check_failed "quorlan is not /usr/bin/quorlan"
+    [ "$(quorlan --version | head -n 1)" = "quorlan $version" ] || package_check_failed "--version does not say $version"
+    [ "$(man -w quorlan)" = /usr/share/man/man1/quorlan.1.gz ] || package_check_failed "man -w quorlan does not find the page"
+    work=$(mktemp -d)
+    cp "$repo_root"/examples/quorlan.ini "$repo_root"/examples/contacts.vcf "$work"
+    (cd "$work" && quorlan) || package_check_failed "quorlan failed on the example folder"
+    cmp "$work/phonebook.xml" "$repo_root/tests/data/example_phonebook.xml" || package_check_failed "wrong phonebook.xml"
+    rm -rf "$work"
+    [ $status -eq 0 ] && echo "installed quorlan $version converted the example folder"
+    return $status
+}
+
+# The Windows executable, cross-compiled with MinGW-w64 and linked statically, must
+# pass the same end-to-end tests under Wine as the Linux one.
+stage_windows() {
+    need_packages g++-mingw-w64-x86-64-posix wine wine64
+    local windows_dir=${QUORLAN_WINDOWS_BUILD_DIR:-$repo_root/build-windows}
+    build_target=quorlan build_tree "$windows_dir" -DCMAKE_BUILD_TYPE=Release -DQUORLAN_TESTS=OFF \
+        -DCMAKE_TOOLCHAIN_FILE="$repo_root/cmake/mingw-w64.cmake"
+    local exe=$windows_dir/quorlan.exe
+    # Static: nothing but the DLLs that come with Windows itself.
+    local dlls
+    dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sort | tr '\n' ' ')
+    echo "quorlan.exe imports: $dlls"
+    if [ "$dlls" != "KERNEL32.dll msvcrt.dll " ]; then
+        echo "quorlan.exe needs DLLs beyond Windows' own" >&2
+        return 1
+    fi
+    # One persistent server serves every run of the tests (it is already there if an
+    # earlier run was cut short); the first start of Wine creates its prefix, which
+    # takes a while.
+    export WINEPREFIX=$windows_dir/wine WINEDEBUG=-all
+    mkdir -p "$WINEPREFIX"
+    wineserver -p || true
+    wineboot -i >/dev/null 2>&1
+    local status=0
+    QUORLAN_PLATFORM=windows QUORLAN_COMMAND="wine $(printf '%q' "$exe")" \
+        "$build_dir/tests/quorlan_e2e_tests" --gtest_brief=1 || status=$?
+    wineserver -k || true
+    return $status
+}
+
+run_stage "Debian package: build, install, use, remove" stage_package
+run_stage "Windows build, end-to-end tests under Wine" stage_windows

@@ -15,6 +15,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -46,6 +47,28 @@ inline std::string program_command() {
         return command;
     }
     return shell_quote(QUORLAN_EXE);
+}
+
+// QUORLAN_PLATFORM=windows says that the command runs the Windows build (under Wine),
+// for the few checks where the platforms differ by nature.
+inline bool windows_build() {
+    const char* platform = std::getenv("QUORLAN_PLATFORM");
+    return platform != nullptr && std::string_view(platform) == "windows";
+}
+
+// Messages on the console end their lines the platform's way: LF, or CR LF on Windows.
+// Gives the text with LF line ends after checking that.
+inline std::string console_text(const std::string& text) {
+    if (!windows_build()) return text;
+    std::string plain;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        if (text[i] == '\n') {
+            EXPECT_TRUE(i > 0 && text[i - 1] == '\r') << "bare LF at byte " << i;
+        }
+        plain += text[i];
+    }
+    return plain;
 }
 
 struct RunResult {

@@ -1,3 +1,11 @@
+#include "app/options.h"
 #include "app/program.h"
 
-int main() { return quorlan::run_program(); }
+int main(int argc, char** argv) {
+    switch (quorlan::choose_action(argc, argv)) {
+        case quorlan::Action::Help: return quorlan::print_help();
+        case quorlan::Action::Version: return quorlan::print_version();
+        case quorlan::Action::Convert: break;
+    }
+    return quorlan::run_program();
+}

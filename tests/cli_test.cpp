@@ -1,0 +1,96 @@
+// End-to-end runs of the options: --help, -h and --version print and touch no file;
+// every other argument leaves the conversion as it is.
+#include <sstream>
+
+#include "e2e_support.h"
+
+namespace {
+
+using namespace e2e;
+
+const char* const kCard = "BEGIN:VCARD\r\nN:Novak;Jan;;;\r\nEND:VCARD\r\n";
+
+// A folder where a conversion would write import.xml, to see that none happens.
+struct ConvertibleFolder : Folder {
+    ConvertibleFolder() {
+        write("quorlan.ini", "N=N:\n");
+        write("import.vcf", kCard);
+    }
+};
+
+RunResult run_option(const std::string& arguments) {
+    ConvertibleFolder f;
+    RunResult r = f.run(arguments);
+    EXPECT_EQ(f.names(), (std::vector<std::string>{"import.vcf", "quorlan.ini"})) << arguments;
+    r.out = console_text(r.out);
+    return r;
+}
+
+TEST(Options, HelpPrintsTheUsageAndConvertsNothing) {
+    const RunResult r = run_option("--help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    EXPECT_EQ(r.out.rfind("Usage: quorlan", 0), 0u) << r.out;
+    // What a first-time user needs: the files, every kind of configuration line, the
+    // exit statuses and where to read on.
+    for (const char* topic : {"quorlan.ini", "import.vcf", "contacts.vcf", "phonebook.xml", "ASCII=",
+                              "NAME*=N:", "required", "forbidden", "phone", "IDENT", "--version",
+                              "Exit status", "man quorlan"}) {
+        EXPECT_NE(r.out.find(topic), std::string::npos) << topic;
+    }
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) EXPECT_LT(line.size(), 80u) << line;
+}
+
+TEST(Options, ShortHelpIsTheSame) {
+    EXPECT_EQ(run_option("-h").out, run_option("--help").out);
+}
+
+TEST(Options, VersionPrintsTheProjectVersionAndTheLicence) {
+    const RunResult r = run_option("--version");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    const std::string first_line = "quorlan " QUORLAN_VERSION "\n";
+    ASSERT_EQ(r.out.rfind(first_line, 0), 0u) << r.out;
+    const std::string second_line = r.out.substr(first_line.size());
+    EXPECT_EQ(std::count(second_line.begin(), second_line.end(), '\n'), 1) << r.out;
+    EXPECT_EQ(second_line.back(), '\n');
+    EXPECT_NE(second_line.find("Copyright"), std::string::npos) << second_line;
+    EXPECT_NE(second_line.find("MIT"), std::string::npos) << second_line;
+}
+
+TEST(Options, TheFirstOptionDecidesAndOtherArgumentsAreIgnored) {
+    const std::string version = run_option("--version").out;
+    const std::string help = run_option("--help").out;
+    EXPECT_EQ(run_option("contacts.vcf --version --help").out, version);
+    EXPECT_EQ(run_option("-x -h --version").out, help);
+}
+
+TEST(Options, OptionsNeedNoReadableConfiguration) {
+    Folder f;
+    fs::create_directory(f.dir() / "quorlan.ini");
+    EXPECT_EQ(f.run("--help").status, 0);
+    EXPECT_EQ(f.run("--version").status, 0);
+}
+
+TEST(Options, LookalikesAreIgnoredLikeAnyArgument) {
+    for (const char* argument : {"--HELP", "-help", "--help=1", "-H", "-v", "-V", "--versions", "help", "--"}) {
+        ConvertibleFolder f;
+        const RunResult r = f.run(argument);
+        EXPECT_EQ(r.status, 0) << argument;
+        EXPECT_TRUE(r.out.empty()) << argument;
+        EXPECT_EQ(f.read("import.xml"), document("import", "<vcf>\r\n<N>Novak Jan</N>\r\n</vcf>\r\n"))
+            << argument;
+    }
+}
+
+TEST(Options, HelpThatCannotBeWrittenFails) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    Folder f;
+    const fs::path err = f.dir().parent_path() / "help-stderr";
+    const int raw = std::system((program_command() + " --help >/dev/full 2>" + shell_quote(err.string())).c_str());
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw;
+    EXPECT_EQ(console_text(read_file(err)), "quorlan: cannot write to standard output: No space left on device\n");
+}
+
+}  // namespace

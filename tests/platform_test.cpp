@@ -1,0 +1,67 @@
+// End-to-end runs where Linux and Windows differ by nature: path separators, the case of
+// file names, and what a file that can't be written is. QUORLAN_PLATFORM=windows says
+// that the Windows build runs (under Wine); each test checks that platform's own rule.
+// Everything else, the XML bytes above all, is the same on both and tested elsewhere.
+#include "e2e_support.h"
+
+namespace {
+
+using namespace e2e;
+
+const char* const kCard = "BEGIN:VCARD\r\nN:Novak;Jan;;;\r\nEND:VCARD\r\n";
+const std::string kRecord = "<vcf>\r\n<N>Novak Jan</N>\r\n</vcf>\r\n";
+
+// A backslash separates folders on Windows only; on Linux it is a byte of the file name.
+// The element name is the part after the last separator of either kind on both.
+TEST(Platform, BackslashInTheOutputName) {
+    Folder f;
+    fs::create_directory(f.dir() / "out");
+    f.write("quorlan.ini", "out\\Book.xml\nN=N:\n");
+    f.write("import.vcf", kCard);
+    ASSERT_EQ(f.run().status, 0);
+    const std::string file = windows_build() ? "out/Book.xml" : "out\\Book.xml";
+    EXPECT_EQ(f.read(file), document("Book", kRecord)) << file;
+}
+
+// File names are used as written, with the extension in lower case. Windows finds a file
+// whatever the case of its name; Linux needs the name exactly.
+TEST(Platform, CaseOfTheCardFileName) {
+    Folder f;
+    f.write("quorlan.ini", "My Contacts.2026.VCF\nN=N:\n");
+    f.write("My Contacts.2026.VCF", kCard);
+    const RunResult r = f.run();
+    if (windows_build()) {
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(f.read("My Contacts.2026.xml"), document("My Contacts.2026", kRecord));
+    } else {
+        expect_one_error_line(r, "cannot open", "My Contacts.2026.vcf");
+        EXPECT_FALSE(f.exists("My Contacts.2026.xml"));
+    }
+}
+
+// An XML name taken by a folder can't be created anywhere; the reason differs.
+TEST(Platform, OutputNameTakenByAFolder) {
+    Folder f;
+    fs::create_directory(f.dir() / "import.xml");
+    f.write("import.vcf", kCard);
+    const RunResult r = f.run();
+    expect_one_error_line(r, "cannot create", "import.xml");
+    const char* reason = windows_build() ? "Permission denied" : "Is a directory";
+    EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
+}
+
+// A read-only XML file stays as it was, on both systems, for an ordinary user. The
+// superuser may write any file on Linux, and Wine maps the attribute to the Linux mode.
+TEST(Platform, ReadOnlyOutputIsLeftAlone) {
+    if (geteuid() == 0) GTEST_SKIP() << "running as root, who may write a read-only file";
+    Folder f;
+    f.write("import.vcf", kCard);
+    f.write("import.xml", "my old phonebook\n");
+    fs::permissions(f.dir() / "import.xml", fs::perms::owner_read);
+    const RunResult r = f.run();
+    expect_one_error_line(r, "cannot create", "import.xml");
+    EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << r.err;
+    EXPECT_EQ(f.read("import.xml"), "my old phonebook\n");
+}
+
+}  // namespace
