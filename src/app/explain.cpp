@@ -1,5 +1,6 @@
 #include "app/explain.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -347,6 +348,21 @@ void describe_lines(std::string& out, const ConfigWatch& watch) {
 
 // ---- Warnings -------------------------------------------------------------------------
 
+// A warning about one configuration line, or about the whole run (line 0), shown in the
+// order of the lines.
+struct Warning {
+    std::size_t line = 0;
+    std::string text;
+};
+
+using Warnings = std::vector<Warning>;
+
+void add(Warnings& warnings, const SeenLine& line, std::string text) {
+    warnings.push_back(Warning{line.number, where(line) + ": " + std::move(text)});
+}
+
+void add(Warnings& warnings, std::string text) { warnings.push_back(Warning{0, std::move(text)}); }
+
 bool has_digit_after_sign(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\v' || text[i] == '\f')) ++i;
@@ -375,39 +391,39 @@ std::string trimmed_upper(std::string_view text) {
     return upper.substr(first, upper.find_last_not_of(' ') - first + 1);
 }
 
-void warn_about_name_line(std::vector<std::string>& warnings, const SeenLine& line) {
+void warn_about_name_line(Warnings& warnings, const SeenLine& line) {
     if (line.text.find('=') == std::string::npos) return;
     const bool input = line.config.kind == LineKind::InputName;
-    warnings.push_back(where(line) + ": it holds \"" + (input ? ".vcf" : ".xml") +
+    add(warnings, line, std::string("it holds \"") + (input ? ".vcf" : ".xml") +
                        "\", so it names the " + (input ? "input" : "output") +
                        " file and is not a mapping, although it holds \"=\"");
 }
 
-void warn_about_prefix(std::vector<std::string>& warnings, const Settings& settings,
+void warn_about_prefix(Warnings& warnings, const Settings& settings,
                        const std::vector<const SeenLine*>& lines, std::size_t j) {
     const FieldMapping& mapping = settings.mappings[j];
-    const std::string at = where(*lines[j]) + ": ";
+    const SeenLine& line = *lines[j];
     const std::string& prefix = mapping.prefix;
     if (prefix.empty()) {
-        warnings.push_back(at + "the prefix is empty: it matches no card line, so " + tag(mapping.element) +
+        add(warnings, line, "the prefix is empty: it matches no card line, so " + tag(mapping.element) +
                            " is always empty");
         return;
     }
     if (prefix[0] == ' ') {
-        warnings.push_back(at + "the prefix " + in_quotes(prefix) +
+        add(warnings, line, "the prefix " + in_quotes(prefix) +
                            " begins with a space, which card lines rarely do: spaces after \"=\" belong to the prefix");
     }
     std::string decoded = prefix;
     utf8_to_cp1250(decoded);
     if (decoded != prefix) {
-        warnings.push_back(at + "the prefix " + in_quotes(prefix) +
+        add(warnings, line, "the prefix " + in_quotes(prefix) +
                            " holds UTF-8 letters, but card lines are converted to windows-1250 before they are "
                            "compared, so it will not match: write it in windows-1250");
     }
     std::string folded = prefix;
     fold_to_ascii(folded);
     if (settings.fold_ascii != 0 && folded != prefix) {
-        warnings.push_back(at + "the prefix " + in_quotes(prefix) +
+        add(warnings, line, "the prefix " + in_quotes(prefix) +
                            " holds an accented letter, but with ASCII folding on card lines are folded before "
                            "they are compared, so it can no longer match: write " + in_quotes(folded));
     }
@@ -416,11 +432,11 @@ void warn_about_prefix(std::vector<std::string>& warnings, const Settings& setti
         if (!begins_with(prefix, earlier)) continue;
         const std::string other = "mapping " + std::to_string(i + 1) + " (" + where(*lines[i]) + ")";
         if (earlier == prefix) {
-            warnings.push_back(at + "the prefix " + in_quotes(prefix) + " is the same as that of " + other +
+            add(warnings, line, "the prefix " + in_quotes(prefix) + " is the same as that of " + other +
                                ", which takes those lines first: this mapping is then tested only on the "
                                "rest of the line, and never receives a value unless the prefix stands there twice");
         } else {
-            warnings.push_back(at + "the prefix " + in_quotes(prefix) + " begins with the prefix " + in_quotes(earlier) +
+            add(warnings, line, "the prefix " + in_quotes(prefix) + " begins with the prefix " + in_quotes(earlier) +
                                " of " + other + ", which takes those lines first: this mapping is then tested "
                                "only on the rest after " + in_quotes(earlier) + ", so it can only match what follows it");
         }
@@ -428,27 +444,26 @@ void warn_about_prefix(std::vector<std::string>& warnings, const Settings& setti
     }
 }
 
-void warn_about_mapping(std::vector<std::string>& warnings, const Settings& settings,
+void warn_about_mapping(Warnings& warnings, const Settings& settings,
                         const std::vector<const SeenLine*>& lines, std::size_t j) {
     const FieldMapping& mapping = settings.mappings[j];
     const SeenLine& line = *lines[j];
-    const std::string at = where(line) + ": ";
     const std::string_view written = written_element(line);
     if (trimmed_upper(mapping.element) == "ASCII") {
-        warnings.push_back(at + "this is a mapping with the element " + tag(mapping.element) +
+        add(warnings, line, "this is a mapping with the element " + tag(mapping.element) +
                            ", not the folding switch: write \"ASCII=1\" with nothing between \"ASCII\" and \"=\"");
     }
     if (const std::string problem = xml_name_problem(mapping.element); !problem.empty()) {
-        warnings.push_back(at + "the element " + tag(mapping.element) + " is not a valid XML name (" + problem +
+        add(warnings, line, "the element " + tag(mapping.element) + " is not a valid XML name (" + problem +
                            "): an XML reader will refuse the output");
     }
     if (has_hyphen_in_word(written)) {
-        warnings.push_back(at + "the \"-\" in " + in_quotes(written) +
+        add(warnings, line, "the \"-\" in " + in_quotes(written) +
                            " is the Forbidden marker, not part of the name: the element is " +
                            tag(mapping.element) + " and every card with a value for it is left out");
     }
     if (mapping.condition == Condition::Required && mapping.constant) {
-        warnings.push_back(at + "the Required element " + tag(mapping.element) +
+        add(warnings, line, "the Required element " + tag(mapping.element) +
                            " is a constant field: the filter tests what was captured for it, which is empty "
                            "unless a card line begins with " + in_quotes(mapping.prefix) +
                            ", so cards are left out");
@@ -457,13 +472,13 @@ void warn_about_mapping(std::vector<std::string>& warnings, const Settings& sett
     if (!mapping.constant) warn_about_prefix(warnings, settings, lines, j);
 }
 
-std::vector<std::string> collect_warnings(const Settings& settings, const DocumentNames& names,
+Warnings collect_warnings(const Settings& settings, const DocumentNames& names,
                                           const ConfigWatch& watch) {
-    std::vector<std::string> warnings;
+    Warnings warnings;
     for (const SeenLine& line : watch.lines) {
         if (!line.read) continue;
         if (line.beyond_limit) {
-            warnings.push_back(where(line) + ": a mapping line beyond the " + std::to_string(kMaxMappings) +
+            add(warnings, line, "a mapping line beyond the " + std::to_string(kMaxMappings) +
                                "th ends the reading: it and every line after it are not read");
         }
         switch (line.config.kind) {
@@ -472,7 +487,7 @@ std::vector<std::string> collect_warnings(const Settings& settings, const Docume
             case LineKind::FoldSwitch: {
                 const std::string upper = trimmed_upper(line.text);
                 if (!has_digit_after_sign(std::string_view(upper).substr(upper.find("ASCII=") + 6))) {
-                    warnings.push_back(where(line) + ": no number after \"ASCII=\": it counts as 0, folding off");
+                    add(warnings, line, "no number after \"ASCII=\": it counts as 0, folding off");
                 }
                 break;
             }
@@ -484,22 +499,26 @@ std::vector<std::string> collect_warnings(const Settings& settings, const Docume
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) warn_about_mapping(warnings, settings, lines, j);
 
     if (const std::string problem = xml_name_problem(names.element); !problem.empty()) {
-        warnings.push_back("the document element " + tag(names.element) + " is not a valid XML name (" + problem +
+        add(warnings, "the document element " + tag(names.element) + " is not a valid XML name (" + problem +
                            "): an XML reader will refuse the output");
     }
     const std::filesystem::path folder = std::filesystem::path(names.output_file).parent_path();
     std::error_code ignored;
     if (!folder.empty() && !std::filesystem::is_directory(folder, ignored)) {
-        warnings.push_back("the folder " + in_quotes(folder.string()) +
+        add(warnings, "the folder " + in_quotes(folder.string()) +
                            " of the output file does not exist: a run can't create the output");
     }
     return warnings;
 }
 
-void describe_warnings(std::string& out, const std::vector<std::string>& warnings) {
+void describe_warnings(std::string& out, Warnings warnings) {
+    // Line by line, and the warnings about the whole run after them.
+    std::stable_sort(warnings.begin(), warnings.end(), [](const Warning& a, const Warning& b) {
+        return (a.line == 0 ? SIZE_MAX : a.line) < (b.line == 0 ? SIZE_MAX : b.line);
+    });
     out += "\nWarnings\n";
     if (warnings.empty()) out += "  none\n";
-    for (const std::string& warning : warnings) out += "  " + warning + "\n";
+    for (const Warning& warning : warnings) out += "  " + warning.text + "\n";
 }
 
 // ---- Watching the cards go by ---------------------------------------------------------
