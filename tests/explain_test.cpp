@@ -103,7 +103,7 @@ const std::vector<ExplainCase>& cases() {
           "field (\"IDENT\" in the name): every record gets \"addressbook\"",
           "  none",
           "Cards in \"contacts.vcf\"",
-          "  cards (lines beginning with \"END:\"): 5",
+          "  cards seen (lines beginning with \"END:\"): 5",
           "  records a run would write: 3",
           "  cards left out: 2",
           "    Required mapping 1 <NAME> found empty: 1",
@@ -222,6 +222,12 @@ const std::vector<ExplainCase>& cases() {
           "for it, which is empty unless a card line begins with \"abc\", so cards are left out",
           "  records a run would write: 0", "    Required mapping 2 <SRC_IDENT> found empty: 3"},
          {}},
+        {"a grouped constant and a UTF-8 element name", "HOME_IDENT#=+420603123456\nPozn\xC3\xA1mka=NOTE\n", kCards,
+         {"    mapping 1: element <HOME_IDENT>, prefix \"+420603123456\" (13 bytes), no condition, phone number "
+          "(marker \"#\"), constant field (\"IDENT\" in the name): every record gets \"+420 603 123 456\"",
+          "  line 2: the element <Pozn\\xC3\\xA1mka> holds UTF-8 letters, but the document is declared "
+          "windows-1250: readers will see other letters in its name"},
+         {}},
         {"bytes that can't be shown", "A\\B=\x01x\xFF\n", kCards,
          {"  line 1: \"A\\\\B=\\x01x\\xFF\"",
           "    mapping 1: element <A\\\\B>, prefix \"\\x01x\\xFF\" (3 bytes), no condition"},
@@ -233,13 +239,13 @@ const std::vector<ExplainCase>& cases() {
         // The filter of a second "END:" sees the values as the first one wrote them: here
         // the Forbidden constant is empty when captured and "abc" once written.
         {"a card ended twice", "N=N:\nSRC_IDENT-=abc\n", "BEGIN:VCARD\nN:A\nEND:VCARD\nEND:VCALENDAR\n",
-         {"  cards (lines beginning with \"END:\"): 2", "  lines beginning with \"BEGIN:VCARD\": 1",
+         {"  cards seen (lines beginning with \"END:\"): 2", "  lines beginning with \"BEGIN:VCARD\": 1",
           "  cards without a \"BEGIN:VCARD\" line of their own: 1 (they keep the values that were current)",
           "  records a run would write: 1", "    Forbidden mapping 2 <SRC_IDENT> found filled: 1"},
          {}},
         {"a continuation line that ends the card", "NOTE=NOTE\nN*=N:\n",
          "BEGIN:VCARD\nN:A\nNOTE;ENCODING=QUOTED-PRINTABLE;=\nEND:VCARD\nEND:VCARD\n",
-         {"  cards (lines beginning with \"END:\"): 2", "  records a run would write: 2",
+         {"  cards seen (lines beginning with \"END:\"): 2", "  records a run would write: 2",
           "    mapping 1 <NOTE>: 2 of 2"},
          {}},
         {"a configuration line longer than one read", "L=" + std::string(2100, 'x') + "\nN=N:\n", kCards,

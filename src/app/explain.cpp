@@ -207,7 +207,7 @@ void describe_settings(std::string& out, const Settings& settings, const Documen
         out += "no quorlan.ini here: the defaults hold\n";
     } else {
         std::size_t read = 0;
-        for (const SeenLine& line : watch.lines) read += line.read ? 1 : 0;
+        for (const SeenLine& line : watch.lines) read += line.read && line.part <= 1 ? 1 : 0;
         out += "quorlan.ini, " + count_of(read, "line", "lines") + " read";
         if (facts.bom_skipped) out += " (a UTF-8 byte-order mark before line 1 is skipped)";
         out += "\n";
@@ -260,6 +260,18 @@ std::string describe_condition(const FieldMapping& mapping, std::string_view wri
     return "no condition";
 }
 
+// The value a constant field has in every record, as the record output itself makes it
+// (a phone-flagged constant beginning with "+" is grouped, for one).
+std::string written_constant(const FieldMapping& mapping) {
+    Settings alone;
+    alone.mappings.push_back(mapping);
+    alone.mappings[0].condition = Condition::None;
+    CardState card = make_card_state(alone);
+    std::string ignored;
+    write_record(alone, card, ignored);
+    return card.values[0];
+}
+
 std::string describe_mapping(const FieldMapping& mapping, const SeenLine& line) {
     std::string text = "element " + tag(mapping.element) + ", prefix " + in_quotes(mapping.prefix) +
                        " (" + count_of(mapping.prefix.size(), "byte", "bytes");
@@ -273,7 +285,7 @@ std::string describe_mapping(const FieldMapping& mapping, const SeenLine& line) 
     text += "), " + describe_condition(mapping, written_element(line));
     if (mapping.phone) text += ", phone number (marker \"#\")";
     if (mapping.constant) {
-        text += ", constant field (\"IDENT\" in the name): every record gets " + in_quotes(mapping.prefix);
+        text += ", constant field (\"IDENT\" in the name): every record gets " + in_quotes(written_constant(mapping));
     }
     return text;
 }
@@ -383,6 +395,13 @@ bool has_hyphen_in_word(std::string_view written) {
     return false;
 }
 
+// True when the text holds a UTF-8 letter that card lines are decoded from.
+bool holds_utf8_letters(std::string_view text) {
+    std::string decoded(text);
+    utf8_to_cp1250(decoded);
+    return decoded != text;
+}
+
 std::string trimmed_upper(std::string_view text) {
     std::string upper(text);
     to_upper_ascii(upper);
@@ -413,9 +432,7 @@ void warn_about_prefix(Warnings& warnings, const Settings& settings,
         add(warnings, line, "the prefix " + in_quotes(prefix) +
                            " begins with a space, which card lines rarely do: spaces after \"=\" belong to the prefix");
     }
-    std::string decoded = prefix;
-    utf8_to_cp1250(decoded);
-    if (decoded != prefix) {
+    if (holds_utf8_letters(prefix)) {
         add(warnings, line, "the prefix " + in_quotes(prefix) +
                            " holds UTF-8 letters, but card lines are converted to windows-1250 before they are "
                            "compared, so it will not match: write it in windows-1250");
@@ -456,6 +473,10 @@ void warn_about_mapping(Warnings& warnings, const Settings& settings,
     if (const std::string problem = xml_name_problem(mapping.element); !problem.empty()) {
         add(warnings, line, "the element " + tag(mapping.element) + " is not a valid XML name (" + problem +
                            "): an XML reader will refuse the output");
+    } else if (holds_utf8_letters(mapping.element)) {
+        add(warnings, line, "the element " + tag(mapping.element) +
+                                " holds UTF-8 letters, but the document is declared windows-1250: readers will "
+                                "see other letters in its name");
     }
     if (has_hyphen_in_word(written)) {
         add(warnings, line, "the \"-\" in " + in_quotes(written) +
@@ -565,7 +586,7 @@ std::string mapping_name(const Settings& settings, std::size_t j) {
 void describe_cards(std::string& out, const Settings& settings, const DocumentNames& names,
                     const ConversionResult& result, const CardWatch& watch) {
     out += "\nCards in " + in_quotes(names.input_file) + "\n";
-    out += "  cards (lines beginning with \"END:\"): " + std::to_string(result.cards_ended) + "\n";
+    out += "  cards seen (lines beginning with \"END:\"): " + std::to_string(result.cards_ended) + "\n";
     out += "  lines beginning with \"BEGIN:VCARD\": " + std::to_string(watch.begun) + "\n";
     if (watch.ended_without_begin != 0) {
         out += "  cards without a \"BEGIN:VCARD\" line of their own: " +
