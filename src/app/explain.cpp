@@ -242,7 +242,7 @@ void describe_settings(std::string& out, const Settings& settings, const Documen
     for (const SeenLine& line : watch.lines) {
         if (!line.beyond_limit) continue;
         std::size_t unread = 0;
-        for (const SeenLine& other : watch.lines) unread += other.read ? 0 : 1;
+        for (const SeenLine& other : watch.lines) unread += !other.read && other.part <= 1 ? 1 : 0;
         out += "  reading stopped:  at " + where(line) + ", a mapping line beyond the " +
                std::to_string(kMaxMappings) + "th; " + count_of(unread, "line", "lines") +
                " after it not read\n";
