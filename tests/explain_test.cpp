@@ -72,6 +72,13 @@ std::string many_mappings(int count) {
     return config;
 }
 
+// Cards with a long note each.
+std::string many_cards(int count) {
+    std::string cards;
+    for (int i = 0; i < count; ++i) cards.append("BEGIN:VCARD\nNOTE:").append(50, 'n').append("\nEND:VCARD\n");
+    return cards;
+}
+
 struct ExplainCase {
     const char* title;
     std::string config;  // empty: no quorlan.ini at all
@@ -108,6 +115,9 @@ const std::vector<ExplainCase>& cases() {
           "  cards left out: 2",
           "    Required mapping 1 <NAME> found empty: 1",
           "    Forbidden mapping 3 <COMPANY> found filled: 1",
+          "  the cards left out, numbered as seen:",
+          "    card 4: Forbidden <COMPANY> holds \"Zlutoucky kun s.r.o.\" (with <NAME> \"Kuzel Cenek\")",
+          "    card 5: Required <NAME> is empty (with <MOBILE> \"+420 222 333 444\")",
           "    mapping 1 <NAME>: 3 of 3",
           "    mapping 2 <MOBILE>: 2 of 3",
           "    mapping 3 <COMPANY>: 0 of 3",
@@ -125,7 +135,8 @@ const std::vector<ExplainCase>& cases() {
          {"    mapping 1: element <EMAIL>, prefix \"EMAIL\" (5 bytes), Forbidden (marker \"-\")",
           "  line 1: the \"-\" in \"E-MAIL\" is the Forbidden marker, not part of the name: the element is "
           "<EMAIL> and every card with a value for it is left out",
-          "  records a run would write: 2", "    Forbidden mapping 1 <EMAIL> found filled: 1"},
+          "  records a run would write: 2", "    Forbidden mapping 1 <EMAIL> found filled: 1",
+          "    card 1: Forbidden <EMAIL> holds \"jan@example.com\" (with <NAME> \"Novak Jan\")"},
          {}},
         {"a trailing minus is no trap", "COMPANY-=ORG\n", kCards,
          {"    Forbidden mapping 1 <COMPANY> found filled: 1"}, {"Forbidden marker, not part"}},
@@ -252,6 +263,10 @@ const std::vector<ExplainCase>& cases() {
          {"  line 1 (part 1): \"L=" + std::string(1997, 'x') + "\"", "  line 1 (part 2): \"" + std::string(103, 'x') + "\"",
           "  line 2: \"N=N:\"", "    mapping 2: element <N>, prefix \"N:\" (2 bytes), no condition"},
          {}},
+        {"only the first cards left out are listed", "NOTE-=NOTE\n", many_cards(25),
+         {"  cards left out: 25", "  the first 20 cards left out, numbered as seen:",
+          "    card 20: Forbidden <NOTE> holds \"" + std::string(40, 'n') + "\"... (no other value)"},
+         {"card 21:"}},
         {"an output folder that does not exist", "missing/out.xml\n", kCards,
          {"  the folder \"missing\" of the output file does not exist: a run can't create the output"}, {}},
     };

@@ -552,7 +552,40 @@ struct CardWatch {
     std::vector<std::size_t> required_empty;    // per mapping, over the cards left out
     std::vector<std::size_t> forbidden_filled;  // per mapping, over the cards left out
     std::vector<std::size_t> filled_written;    // per mapping, over the records written
+    std::size_t ended = 0;
+    std::vector<std::string> first_left_out;    // a line about each of the first few
 };
+
+// How many of the cards left out are shown one by one.
+constexpr std::size_t kCardsShown = 20;
+
+// A value short enough for a line about a card.
+std::string value_shown(std::string_view value) {
+    constexpr std::size_t kShownBytes = 40;
+    if (value.size() <= kShownBytes) return in_quotes(value);
+    return in_quotes(value.substr(0, kShownBytes)) + "...";
+}
+
+// Why one card was left out, and a value that helps to find it in the card file.
+std::string left_out_card(const Settings& settings, const CardState& card, std::size_t number) {
+    std::string reasons;
+    std::string other;
+    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        const FieldMapping& mapping = settings.mappings[j];
+        const std::string& value = card.values[j];
+        std::string reason;
+        if (mapping.condition == Condition::Required && value.empty()) {
+            reason = "Required " + tag(mapping.element) + " is empty";
+        } else if (mapping.condition == Condition::Forbidden && !value.empty()) {
+            reason = "Forbidden " + tag(mapping.element) + " holds " + value_shown(value);
+        } else if (other.empty() && !value.empty()) {
+            other = tag(mapping.element) + " " + value_shown(value);
+        }
+        if (!reason.empty()) reasons += (reasons.empty() ? "" : ", ") + reason;
+    }
+    return "card " + std::to_string(number) + ": " + reasons +
+           (other.empty() ? " (no other value)" : " (with " + other + ")");
+}
 
 void on_card_begun(void* context) {
     auto& watch = *static_cast<CardWatch*>(context);
@@ -562,8 +595,12 @@ void on_card_begun(void* context) {
 
 void on_card_ended(void* context, const CardState& card, bool written) {
     auto& watch = *static_cast<CardWatch*>(context);
+    ++watch.ended;
     if (!watch.begun_since_end) ++watch.ended_without_begin;
     watch.begun_since_end = false;
+    if (!written && watch.first_left_out.size() < kCardsShown) {
+        watch.first_left_out.push_back(left_out_card(*watch.settings, card, watch.ended));
+    }
     const std::vector<FieldMapping>& mappings = watch.settings->mappings;
     for (std::size_t j = 0; j < mappings.size(); ++j) {
         const bool empty = card.values[j].empty();
@@ -607,6 +644,10 @@ void describe_cards(std::string& out, const Settings& settings, const DocumentNa
                        std::to_string(watch.forbidden_filled[j]) + "\n";
             }
         }
+        out += left_out > kCardsShown ? "  the first " + std::to_string(kCardsShown) + " cards left out"
+                                      : std::string("  the cards left out");
+        out += ", numbered as seen:\n";
+        for (const std::string& card : watch.first_left_out) out += "    " + card + "\n";
     }
     if (settings.mappings.empty()) {
         out += "  no mappings: every record is written without elements\n";
