@@ -326,6 +326,19 @@ TEST(Explain, UnreadableConfigurationFailsLikeARun) {
     expect_one_error_line(r, "quorlan.ini", "quorlan.ini");
 }
 
+TEST(Explain, OutputThatCannotBeWrittenFails) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    Folder f;
+    f.write("import.vcf", kCards);
+    const fs::path err = f.dir().parent_path() / "full-stderr";
+    const std::string command = "cd " + shell_quote(f.dir().string()) + " && " + program_command() +
+                                " --explain >/dev/full 2>" + shell_quote(err.string());
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    EXPECT_EQ(read_file(err), "quorlan: cannot write 'standard output': No space left on device\n");
+}
+
 // The number of records and the values that --explain reports must be what a real run
 // writes, for any input: it watches the run's own loop rather than repeating its rules.
 std::size_t reported(const std::string& out, const std::string& label) {

@@ -660,9 +660,13 @@ void describe_cards(std::string& out, const Settings& settings, const DocumentNa
     }
 }
 
-void print(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
+// Writes to standard output; an explanation that can't be written fails like a run
+// whose output can't be written.
+bool print(const std::string& text) {
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) return true;
+    report("cannot write", "standard output", errno != 0 ? errno : EIO);
+    return false;
 }
 
 // Runs the conversion loop over the vCard file with a sink that keeps nothing, watching
@@ -686,8 +690,7 @@ int explain_cards(const Settings& settings, const DocumentNames& names) {
 
     std::string out;
     describe_cards(out, settings, names, result, watch);
-    print(out);
-    return 0;
+    return print(out) ? 0 : 1;
 }
 
 }  // namespace
@@ -703,7 +706,7 @@ int run_explain() {
     describe_settings(out, settings, names, facts, watch);
     describe_lines(out, watch);
     describe_warnings(out, collect_warnings(settings, names, watch));
-    print(out);
+    if (!print(out)) return 1;
     return explain_cards(settings, names);
 }
 
