@@ -37,8 +37,8 @@ bool same_settings(const Settings& a, const Settings& b) {
     for (std::size_t j = 0; j < a.mappings.size(); ++j) {
         const FieldMapping& x = a.mappings[j];
         const FieldMapping& y = b.mappings[j];
-        if (x.element != y.element || x.prefix != y.prefix || x.condition != y.condition || x.phone != y.phone ||
-            x.constant != y.constant) {
+        if (x.element != y.element || x.prefix != y.prefix || x.condition != y.condition ||
+            x.phone != y.phone || x.constant != y.constant) {
             return false;
         }
     }

@@ -61,6 +61,7 @@ std::string line_label(std::size_t number) { return "line " + std::to_string(num
 
 // The characters of windows-1250 bytes 0x80 to 0xFF, in which the document is declared;
 // 0 where the code page has no character.
+// clang-format off
 constexpr std::array<std::uint16_t, 128> kCp1250High = {
     0x20AC, 0,      0x201A, 0,      0x201E, 0x2026, 0x2020, 0x2021,
     0,      0x2030, 0x0160, 0x2039, 0x015A, 0x0164, 0x017D, 0x0179,
@@ -79,6 +80,7 @@ constexpr std::array<std::uint16_t, 128> kCp1250High = {
     0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,
     0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
 };
+// clang-format on
 
 std::uint32_t character_of(char byte) {
     const auto b = static_cast<unsigned char>(byte);
@@ -150,8 +152,7 @@ SeenLine& place_line(ConfigWatch& watch, std::string_view as_read) {
     return line;
 }
 
-void on_config_line(void* context, std::string_view as_read, const ConfigLine& config,
-                    bool beyond_limit) {
+void on_config_line(void* context, std::string_view as_read, const ConfigLine& config, bool beyond_limit) {
     SeenLine& line = place_line(*static_cast<ConfigWatch*>(context), as_read);
     line.config = config;
     line.beyond_limit = beyond_limit;
@@ -273,19 +274,19 @@ std::string written_constant(const FieldMapping& mapping) {
 }
 
 std::string describe_mapping(const FieldMapping& mapping, const SeenLine& line) {
-    std::string text = "element " + tag(mapping.element) + ", prefix " + in_quotes(mapping.prefix) +
-                       " (" + count_of(mapping.prefix.size(), "byte", "bytes");
+    std::string text = "element " + tag(mapping.element) + ", prefix " + in_quotes(mapping.prefix) + " (" +
+                       count_of(mapping.prefix.size(), "byte", "bytes");
     // The prefix is at most kMaxPrefixBytes after the first "=": say what the cut dropped.
     const std::size_t after_equals = line.text.find('=') + 1;
     if (line.text.size() - after_equals > kMaxPrefixBytes) {
         text += ", cut at " + std::to_string(kMaxPrefixBytes) + ": " +
-                in_quotes(std::string_view(line.text).substr(after_equals + kMaxPrefixBytes)) +
-                " is dropped";
+                in_quotes(std::string_view(line.text).substr(after_equals + kMaxPrefixBytes)) + " is dropped";
     }
     text += "), " + describe_condition(mapping, written_element(line));
     if (mapping.phone) text += ", phone number (marker \"#\")";
     if (mapping.constant) {
-        text += ", constant field (\"IDENT\" in the name): every record gets " + in_quotes(written_constant(mapping));
+        text += ", constant field (\"IDENT\" in the name): every record gets " +
+                in_quotes(written_constant(mapping));
     }
     return text;
 }
@@ -333,9 +334,9 @@ std::string describe_line(const ConfigWatch& watch, const SeenLine& line, std::s
                 return "a mapping line beyond the " + std::to_string(kMaxMappings) +
                        "th: not stored, and the reading of quorlan.ini ends here";
             }
-            return "mapping " + std::to_string(mapping_number) + ": " + describe_mapping(config.mapping, line);
-        case LineKind::Ignored:
-            return line.text.empty() ? "ignored: empty" : "ignored: no \"=\" in it";
+            return "mapping " + std::to_string(mapping_number) + ": " +
+                   describe_mapping(config.mapping, line);
+        case LineKind::Ignored: return line.text.empty() ? "ignored: empty" : "ignored: no \"=\" in it";
     }
     if (const SeenLine* later = overridden_by(watch, line)) {
         text += "; " + where(*later) + " sets it again, so this line has no effect";
@@ -413,9 +414,9 @@ std::string trimmed_upper(std::string_view text) {
 void warn_about_name_line(Warnings& warnings, const SeenLine& line) {
     if (line.text.find('=') == std::string::npos) return;
     const bool input = line.config.kind == LineKind::InputName;
-    add(warnings, line, std::string("it holds \"") + (input ? ".vcf" : ".xml") +
-                       "\", so it names the " + (input ? "input" : "output") +
-                       " file and is not a mapping, although it holds \"=\"");
+    add(warnings, line,
+        std::string("it holds \"") + (input ? ".vcf" : ".xml") + "\", so it names the " +
+            (input ? "input" : "output") + " file and is not a mapping, although it holds \"=\"");
 }
 
 void warn_about_prefix(Warnings& warnings, const Settings& settings,
@@ -424,38 +425,46 @@ void warn_about_prefix(Warnings& warnings, const Settings& settings,
     const SeenLine& line = *lines[j];
     const std::string& prefix = mapping.prefix;
     if (prefix.empty()) {
-        add(warnings, line, "the prefix is empty: it matches no card line, so " + tag(mapping.element) +
-                           " is always empty");
+        add(warnings, line,
+            "the prefix is empty: it matches no card line, so " + tag(mapping.element) + " is always empty");
         return;
     }
     if (prefix[0] == ' ') {
-        add(warnings, line, "the prefix " + in_quotes(prefix) +
-                           " begins with a space, which card lines rarely do: spaces after \"=\" belong to the prefix");
+        add(warnings, line,
+            "the prefix " + in_quotes(prefix) +
+                " begins with a space, which card lines rarely do: spaces after \"=\" belong to the prefix");
     }
     if (holds_utf8_letters(prefix)) {
-        add(warnings, line, "the prefix " + in_quotes(prefix) +
-                           " holds UTF-8 letters, but card lines are converted to windows-1250 before they are "
-                           "compared, so it will not match: write it in windows-1250");
+        add(warnings, line,
+            "the prefix " + in_quotes(prefix) +
+                " holds UTF-8 letters, but card lines are converted to windows-1250 before they are "
+                "compared, so it will not match: write it in windows-1250");
     }
     std::string folded = prefix;
     fold_to_ascii(folded);
     if (settings.fold_ascii != 0 && folded != prefix) {
-        add(warnings, line, "the prefix " + in_quotes(prefix) +
-                           " holds an accented letter, but with ASCII folding on card lines are folded before "
-                           "they are compared, so it can no longer match: write " + in_quotes(folded));
+        add(warnings, line,
+            "the prefix " + in_quotes(prefix) +
+                " holds an accented letter, but with ASCII folding on card lines are folded before "
+                "they are compared, so it can no longer match: write " +
+                in_quotes(folded));
     }
     for (std::size_t i = 0; i < j; ++i) {
         const std::string& earlier = settings.mappings[i].prefix;
         if (!begins_with(prefix, earlier)) continue;
         const std::string other = "mapping " + std::to_string(i + 1) + " (" + where(*lines[i]) + ")";
         if (earlier == prefix) {
-            add(warnings, line, "the prefix " + in_quotes(prefix) + " is the same as that of " + other +
-                               ", which takes those lines first: this mapping is then tested only on the "
-                               "rest of the line, and never receives a value unless the prefix stands there twice");
+            add(warnings, line,
+                "the prefix " + in_quotes(prefix) + " is the same as that of " + other +
+                    ", which takes those lines first: this mapping is then tested only on the "
+                    "rest of the line, and never receives a value unless the prefix stands there twice");
         } else {
-            add(warnings, line, "the prefix " + in_quotes(prefix) + " begins with the prefix " + in_quotes(earlier) +
-                               " of " + other + ", which takes those lines first: this mapping is then tested "
-                               "only on the rest after " + in_quotes(earlier) + ", so it can only match what follows it");
+            add(warnings, line,
+                "the prefix " + in_quotes(prefix) + " begins with the prefix " + in_quotes(earlier) + " of " +
+                    other +
+                    ", which takes those lines first: this mapping is then tested "
+                    "only on the rest after " +
+                    in_quotes(earlier) + ", so it can only match what follows it");
         }
         break;
     }
@@ -467,40 +476,45 @@ void warn_about_mapping(Warnings& warnings, const Settings& settings,
     const SeenLine& line = *lines[j];
     const std::string_view written = written_element(line);
     if (trimmed_upper(mapping.element) == "ASCII") {
-        add(warnings, line, "this is a mapping with the element " + tag(mapping.element) +
-                           ", not the folding switch: write \"ASCII=1\" with nothing between \"ASCII\" and \"=\"");
+        add(warnings, line,
+            "this is a mapping with the element " + tag(mapping.element) +
+                ", not the folding switch: write \"ASCII=1\" with nothing between \"ASCII\" and \"=\"");
     }
     if (const std::string problem = xml_name_problem(mapping.element); !problem.empty()) {
-        add(warnings, line, "the element " + tag(mapping.element) + " is not a valid XML name (" + problem +
-                           "): an XML reader will refuse the output");
+        add(warnings, line,
+            "the element " + tag(mapping.element) + " is not a valid XML name (" + problem +
+                "): an XML reader will refuse the output");
     } else if (holds_utf8_letters(mapping.element)) {
-        add(warnings, line, "the element " + tag(mapping.element) +
-                                " holds UTF-8 letters, but the document is declared windows-1250: readers will "
-                                "see other letters in its name");
+        add(warnings, line,
+            "the element " + tag(mapping.element) +
+                " holds UTF-8 letters, but the document is declared windows-1250: readers will "
+                "see other letters in its name");
     }
     if (has_hyphen_in_word(written)) {
-        add(warnings, line, "the \"-\" in " + in_quotes(written) +
-                           " is the Forbidden marker, not part of the name: the element is " +
-                           tag(mapping.element) + " and every card with a value for it is left out");
+        add(warnings, line,
+            "the \"-\" in " + in_quotes(written) +
+                " is the Forbidden marker, not part of the name: the element is " + tag(mapping.element) +
+                " and every card with a value for it is left out");
     }
     if (mapping.condition == Condition::Required && mapping.constant) {
-        add(warnings, line, "the Required element " + tag(mapping.element) +
-                           " is a constant field: the filter tests what was captured for it, which is empty "
-                           "unless a card line begins with " + in_quotes(mapping.prefix) +
-                           ", so cards are left out");
+        add(warnings, line,
+            "the Required element " + tag(mapping.element) +
+                " is a constant field: the filter tests what was captured for it, which is empty "
+                "unless a card line begins with " +
+                in_quotes(mapping.prefix) + ", so cards are left out");
     }
     // What a constant field captures is never written, so its prefix matters only to others.
     if (!mapping.constant) warn_about_prefix(warnings, settings, lines, j);
 }
 
-Warnings collect_warnings(const Settings& settings, const DocumentNames& names,
-                                          const ConfigWatch& watch) {
+Warnings collect_warnings(const Settings& settings, const DocumentNames& names, const ConfigWatch& watch) {
     Warnings warnings;
     for (const SeenLine& line : watch.lines) {
         if (!line.read) continue;
         if (line.beyond_limit) {
-            add(warnings, line, "a mapping line beyond the " + std::to_string(kMaxMappings) +
-                               "th ends the reading: it and every line after it are not read");
+            add(warnings, line,
+                "a mapping line beyond the " + std::to_string(kMaxMappings) +
+                    "th ends the reading: it and every line after it are not read");
         }
         switch (line.config.kind) {
             case LineKind::InputName:
@@ -517,17 +531,19 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names,
         }
     }
     const std::vector<const SeenLine*> lines = mapping_lines(watch);
-    for (std::size_t j = 0; j < settings.mappings.size(); ++j) warn_about_mapping(warnings, settings, lines, j);
+    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        warn_about_mapping(warnings, settings, lines, j);
+    }
 
     if (const std::string problem = xml_name_problem(names.element); !problem.empty()) {
         add(warnings, "the document element " + tag(names.element) + " is not a valid XML name (" + problem +
-                           "): an XML reader will refuse the output");
+                          "): an XML reader will refuse the output");
     }
     const std::filesystem::path folder = std::filesystem::path(names.output_file).parent_path();
     std::error_code ignored;
     if (!folder.empty() && !std::filesystem::is_directory(folder, ignored)) {
         add(warnings, "the folder " + in_quotes(folder.string()) +
-                           " of the output file does not exist: a run can't create the output");
+                          " of the output file does not exist: a run can't create the output");
     }
     return warnings;
 }
@@ -553,7 +569,7 @@ struct CardWatch {
     std::vector<std::size_t> forbidden_filled;  // per mapping, over the cards left out
     std::vector<std::size_t> filled_written;    // per mapping, over the records written
     std::size_t ended = 0;
-    std::vector<std::string> first_left_out;    // a line about each of the first few
+    std::vector<std::string> first_left_out;  // a line about each of the first few
 };
 
 // How many of the cards left out are shown one by one.
@@ -636,12 +652,12 @@ void describe_cards(std::string& out, const Settings& settings, const DocumentNa
         out += "  why (a card left out counts once for each reason it has):\n";
         for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
             if (watch.required_empty[j] != 0) {
-                out += "    Required " + mapping_name(settings, j) + " found empty: " +
-                       std::to_string(watch.required_empty[j]) + "\n";
+                out += "    Required " + mapping_name(settings, j) +
+                       " found empty: " + std::to_string(watch.required_empty[j]) + "\n";
             }
             if (watch.forbidden_filled[j] != 0) {
-                out += "    Forbidden " + mapping_name(settings, j) + " found filled: " +
-                       std::to_string(watch.forbidden_filled[j]) + "\n";
+                out += "    Forbidden " + mapping_name(settings, j) +
+                       " found filled: " + std::to_string(watch.forbidden_filled[j]) + "\n";
             }
         }
         out += left_out > kCardsShown ? "  the first " + std::to_string(kCardsShown) + " cards left out"
@@ -664,7 +680,9 @@ void describe_cards(std::string& out, const Settings& settings, const DocumentNa
 // whose output can't be written.
 bool print(const std::string& text) {
     errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) return true;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) {
+        return true;
+    }
     report("cannot write", "standard output", errno != 0 ? errno : EIO);
     return false;
 }
@@ -683,8 +701,9 @@ int explain_cards(const Settings& settings, const DocumentNames& names) {
     watch.required_empty.resize(settings.mappings.size());
     watch.forbidden_filled.resize(settings.mappings.size());
     watch.filled_written.resize(settings.mappings.size());
-    const ConversionResult result = convert_document(settings, names.element, input, ByteSink{discard, nullptr},
-                                                     CardObserver{on_card_begun, on_card_ended, &watch});
+    const ConversionResult result =
+        convert_document(settings, names.element, input, ByteSink{discard, nullptr},
+                         CardObserver{on_card_begun, on_card_ended, &watch});
     std::fclose(file);
     if (input.error != 0) return report("cannot read", names.input_file, input.error);
 
@@ -702,7 +721,8 @@ int run_explain() {
     if (!load_settings(settings, ConfigObserver{on_config_line, on_config_stopped, &watch}, facts)) return 1;
     const DocumentNames names = document_names(settings);
 
-    std::string out = "quorlan --explain: how quorlan.ini is read and what a run would do (no file is written)\n\n";
+    std::string out =
+        "quorlan --explain: how quorlan.ini is read and what a run would do (no file is written)\n\n";
     describe_settings(out, settings, names, facts, watch);
     describe_lines(out, watch);
     describe_warnings(out, collect_warnings(settings, names, watch));
