@@ -326,6 +326,18 @@ TEST(Explain, UnreadableConfigurationFailsLikeARun) {
     expect_one_error_line(r, "quorlan.ini", "quorlan.ini");
 }
 
+TEST(Explain, OutputThatIsAFolder) {
+    Folder f;
+    fs::create_directory(f.dir() / "import.xml");
+    f.write("import.vcf", kCards);
+    const RunResult r = explain(f);
+    EXPECT_EQ(r.status, 0);
+    const std::vector<std::string> lines = lines_of(r.out);
+    EXPECT_TRUE(has_line(lines, "  output file:      \"import.xml\" (default: the input's name)")) << r.out;
+    EXPECT_TRUE(has_line(lines, "  the output file \"import.xml\" is a folder: a run can't create the output"))
+        << r.out;
+}
+
 TEST(Explain, OutputThatCannotBeWrittenFails) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
     Folder f;

@@ -228,7 +228,7 @@ void describe_settings(std::string& out, const Settings& settings, const Documen
         out += " (" + where(*output) + ")";
     }
     std::error_code ignored;
-    if (std::filesystem::exists(names.output_file, ignored)) out += ", exists: a run replaces it";
+    if (std::filesystem::is_regular_file(names.output_file, ignored)) out += ", exists: a run replaces it";
     out += "\n";
     out += "  document element: " + tag(names.element) + "\n";
 
@@ -544,6 +544,9 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
     if (!folder.empty() && !std::filesystem::is_directory(folder, ignored)) {
         add(warnings, "the folder " + in_quotes(folder.string()) +
                           " of the output file does not exist: a run can't create the output");
+    } else if (std::filesystem::is_directory(names.output_file, ignored)) {
+        add(warnings, "the output file " + in_quotes(names.output_file) +
+                          " is a folder: a run can't create the output");
     }
     return warnings;
 }
