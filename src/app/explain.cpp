@@ -111,8 +111,27 @@ std::string xml_name_problem(std::string_view name) {
         if (i == 0 && is_name_char(c)) return "it begins with " + in_quotes(name.substr(0, 1));
         return in_quotes(name.substr(i, 1)) + " is not allowed in a name";
     }
-    if (name.find(':') != std::string_view::npos) {
-        return "the \":\" makes a namespace prefix that the document does not declare";
+    return {};
+}
+
+// What is wrong with `name` as an element name, said of `what` (such as "the element");
+// empty when nothing is.
+std::string xml_name_warning(std::string_view what, std::string_view name) {
+    const std::string subject = std::string(what) + " " + tag(name);
+    // White space after the name stands inside the tag, where XML allows it: the document
+    // is well-formed, but its element has a shorter name.
+    std::string_view core = name;
+    while (!core.empty() && (core.back() == ' ' || core.back() == '\t')) core.remove_suffix(1);
+    if (const std::string problem = xml_name_problem(core); !problem.empty()) {
+        return subject + " is not a valid XML name (" + problem + "): an XML reader will refuse the output";
+    }
+    if (core.size() != name.size()) {
+        return subject + " ends in white space, which XML takes as part of the tag, not of the name: readers "
+                         "see the element " + tag(core);
+    }
+    if (core.find(':') != std::string_view::npos) {
+        return subject + " holds \":\", which XML readers that know namespaces take for a prefix that the "
+                         "document does not declare";
     }
     return {};
 }
@@ -480,10 +499,8 @@ void warn_about_mapping(Warnings& warnings, const Settings& settings,
             "this is a mapping with the element " + tag(mapping.element) +
                 ", not the folding switch: write \"ASCII=1\" with nothing between \"ASCII\" and \"=\"");
     }
-    if (const std::string problem = xml_name_problem(mapping.element); !problem.empty()) {
-        add(warnings, line,
-            "the element " + tag(mapping.element) + " is not a valid XML name (" + problem +
-                "): an XML reader will refuse the output");
+    if (std::string warning = xml_name_warning("the element", mapping.element); !warning.empty()) {
+        add(warnings, line, std::move(warning));
     } else if (holds_utf8_letters(mapping.element)) {
         add(warnings, line,
             "the element " + tag(mapping.element) +
@@ -535,9 +552,8 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
         warn_about_mapping(warnings, settings, lines, j);
     }
 
-    if (const std::string problem = xml_name_problem(names.element); !problem.empty()) {
-        add(warnings, "the document element " + tag(names.element) + " is not a valid XML name (" + problem +
-                          "): an XML reader will refuse the output");
+    if (std::string warning = xml_name_warning("the document element", names.element); !warning.empty()) {
+        add(warnings, std::move(warning));
     }
     const std::filesystem::path folder = std::filesystem::path(names.output_file).parent_path();
     std::error_code ignored;
