@@ -268,7 +268,8 @@ const std::vector<ExplainCase>& cases() {
           "    card 20: Forbidden <NOTE> holds \"" + std::string(40, 'n') + "\"... (no other value)"},
          {"card 21:"}},
         {"an output folder that does not exist", "missing/out.xml\n", kCards,
-         {"  the folder \"missing\" of the output file does not exist: a run can't create the output"}, {}},
+         {"  document element: <out> (the output's name without its folder)",
+          "  the folder \"missing\" of the output file does not exist: a run can't create the output"}, {}},
     };
     return table;
 }
