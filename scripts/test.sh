@@ -15,7 +15,7 @@ run_stage() {
 
 stage_main_build() {
     need_packages "${build_packages[@]}" libxml2-utils
-    build_tree "$build_dir" -DCMAKE_BUILD_TYPE=Release
+    build_tree "$build_dir" -DCMAKE_BUILD_TYPE=Release -DQUORLAN_TESTS=ON
     ctest --test-dir "$build_dir" --output-on-failure -j2
 }
 

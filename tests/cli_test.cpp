@@ -34,7 +34,7 @@ TEST(Options, HelpPrintsTheUsageAndConvertsNothing) {
     // What a first-time user needs: the files, every kind of configuration line, the
     // exit statuses and where to read on.
     for (const char* topic : {"quorlan.ini", "import.vcf", "contacts.vcf", "phonebook.xml", "ASCII=",
-                              "NAME*=N:", "required", "forbidden", "phone", "IDENT", "--version",
+                              "NAME*=N:", "required", "forbidden", "phone", "IDENT", "--version", "--explain",
                               "Exit status", "man quorlan"}) {
         EXPECT_NE(r.out.find(topic), std::string::npos) << topic;
     }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,28 @@ TEST(ConvertDocument, StopsAtTheFirstFailedWrite) {
     EXPECT_TRUE(result.write_failed);
     EXPECT_EQ(result.write_error, 28);
     EXPECT_EQ(writes, 2);
+}
+
+std::size_t read_then_fail(void* context, char* buffer, std::size_t capacity, int& error) {
+    auto& remaining = *static_cast<std::string_view*>(context);
+    if (remaining.empty()) {
+        error = 5;
+        return 0;
+    }
+    const std::size_t n = std::min(capacity, remaining.size());
+    std::copy_n(remaining.data(), n, buffer);
+    remaining.remove_prefix(n);
+    return n;
+}
+
+TEST(ConvertDocument, AReadErrorLeavesTheDocumentWithoutItsEndTag) {
+    const Settings settings = settings_from("N=N:\n");
+    std::string_view remaining = "BEGIN:VCARD\nN:A\nEND:VCARD\n";
+    LineReader input = make_line_reader(ByteSource{read_then_fail, &remaining});
+    std::string out;
+    convert_document(settings, "book", input, memory_sink(out));
+    EXPECT_EQ(input.error, 5);
+    EXPECT_EQ(out, kProlog + "<book>\r\n<vcf>\r\n<N>A</N>\r\n</vcf>\r\n");
 }
 
 struct NameCase {

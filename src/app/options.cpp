@@ -10,7 +10,7 @@ namespace quorlan {
 namespace {
 
 constexpr const char* kHelp =
-    "Usage: quorlan [--help | --version]\n"
+    "Usage: quorlan [--explain | --help | --version]\n"
     "\n"
     "Converts a file of electronic business cards (vCard, .vcf) into an XML\n"
     "phonebook. Run it in the folder that holds quorlan.ini: it reads the card file\n"
@@ -33,6 +33,9 @@ constexpr const char* kHelp =
     "  anything else      is ignored, such as [Fields] or empty lines\n"
     "\n"
     "Options:\n"
+    "  --explain          show how quorlan.ini is read, warn about likely mistakes,\n"
+    "                     and count the cards a run would write or leave out and\n"
+    "                     why; writes no file\n"
     "  -h, --help         print this help and exit\n"
     "  --version          print the version and exit\n"
     "\n"
@@ -63,6 +66,7 @@ Action choose_action(int argc, const char* const* argv) {
         const std::string_view argument = argv[i];
         if (argument == "--help" || argument == "-h") return Action::Help;
         if (argument == "--version") return Action::Version;
+        if (argument == "--explain") return Action::Explain;
     }
     return Action::Convert;
 }

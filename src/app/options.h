@@ -4,7 +4,7 @@
 
 namespace quorlan {
 
-enum class Action { Convert, Help, Version };
+enum class Action { Convert, Help, Version, Explain };
 
 // The action of the first recognised option, or Convert when there is none.
 Action choose_action(int argc, const char* const* argv);

@@ -11,14 +11,6 @@
 
 namespace quorlan {
 
-namespace {
-
-constexpr const char* kConfigFile = "quorlan.ini";
-
-struct FileSource {
-    std::FILE* file;
-};
-
 std::size_t read_from_file(void* context, char* buffer, std::size_t capacity, int& error) {
     std::FILE* file = static_cast<FileSource*>(context)->file;
     errno = 0;
@@ -27,6 +19,8 @@ std::size_t read_from_file(void* context, char* buffer, std::size_t capacity, in
     return n;
 }
 
+namespace {
+
 bool write_to_file(void* context, const char* data, std::size_t size, int& error) {
     errno = 0;
     if (std::fwrite(data, 1, size, static_cast<std::FILE*>(context)) == size) return true;
@@ -34,14 +28,14 @@ bool write_to_file(void* context, const char* data, std::size_t size, int& error
     return false;
 }
 
+}  // namespace
+
 int report(const char* what, const std::string& name, int error) {
     std::fprintf(stderr, "quorlan: %s '%s': %s\n", what, name.c_str(), std::strerror(error));
     return 1;
 }
 
-// Reads the configuration; a missing file leaves the defaults. Returns false after
-// reporting a file that exists but can't be read.
-bool load_settings(Settings& settings) {
+bool load_settings(Settings& settings, const ConfigObserver& observer, ConfigFileFacts& facts) {
     errno = 0;
     std::FILE* file = std::fopen(kConfigFile, "rb");
     if (file == nullptr) {
@@ -49,11 +43,12 @@ bool load_settings(Settings& settings) {
         report("cannot open", kConfigFile, errno);
         return false;
     }
+    facts.present = true;
     FileSource source{file};
     LineReader reader = make_line_reader(ByteSource{read_from_file, &source});
     // Editors put a byte-order mark before the first line; it belongs to no setting.
-    skip_utf8_bom(reader);
-    settings = read_settings(reader);
+    facts.bom_skipped = skip_utf8_bom(reader);
+    settings = read_settings(reader, observer);
     std::fclose(file);
     if (reader.error != 0) {
         report("cannot read", kConfigFile, reader.error);
@@ -62,11 +57,10 @@ bool load_settings(Settings& settings) {
     return true;
 }
 
-}  // namespace
-
 int run_program() {
     Settings settings;
-    if (!load_settings(settings)) return 1;
+    ConfigFileFacts facts;
+    if (!load_settings(settings, ConfigObserver{}, facts)) return 1;
     const DocumentNames names = document_names(settings);
 
     // The input is opened, and its first block read, before the output is created, so

@@ -45,6 +45,11 @@ ByteSink memory_sink(std::string& buffer) { return ByteSink{append_to_buffer, &b
 
 ConversionResult convert_document(const Settings& settings, std::string_view element,
                                   LineReader& input, ByteSink sink) {
+    return convert_document(settings, element, input, sink, CardObserver{});
+}
+
+ConversionResult convert_document(const Settings& settings, std::string_view element,
+                                  LineReader& input, ByteSink sink, const CardObserver& observer) {
     ConversionResult result;
     std::string out;
     out.reserve(kFlushBytes + kFlushBytes / 8);
@@ -59,7 +64,10 @@ ConversionResult convert_document(const Settings& settings, std::string_view ele
     while (read_line(input, line)) {
         trim_line_end(line);
         // The card start is recognised on the line as read, before any decoding.
-        if (begins_with(line, "BEGIN:VCARD")) reset_card(card);
+        if (begins_with(line, "BEGIN:VCARD")) {
+            reset_card(card);
+            if (observer.card_begun != nullptr) observer.card_begun(observer.context);
+        }
         utf8_to_cp1250(line);
         trim_line_end(line);
         if (settings.fold_ascii != 0) fold_to_ascii(line);
@@ -68,13 +76,19 @@ ConversionResult convert_document(const Settings& settings, std::string_view ele
         // when what is in the buffer now begins with "END:".
         if (begins_with(line, "END:")) {
             ++result.cards_ended;
-            if (write_record(settings, card, out)) ++result.records_written;
+            const bool written = write_record(settings, card, out);
+            if (written) ++result.records_written;
+            if (observer.card_ended != nullptr) observer.card_ended(observer.context, card, written);
         }
         if (out.size() >= kFlushBytes && !flush(sink, out, result)) return result;
     }
-    out += "</";
-    out += element;
-    out += ">\r\n";
+    // Input that could not be read to its end leaves the document without its end tag,
+    // so that no XML reader takes the part written for the whole phonebook.
+    if (input.error == 0) {
+        out += "</";
+        out += element;
+        out += ">\r\n";
+    }
     flush(sink, out, result);
     return result;
 }

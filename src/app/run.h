@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "config/settings.h"
+#include "convert/card.h"
 #include "text/line_reader.h"
 
 namespace quorlan {
@@ -41,5 +42,20 @@ struct ConversionResult {
 // first failed write. Read errors end the input and are left in `input.error`.
 ConversionResult convert_document(const Settings& settings, std::string_view element,
                                   LineReader& input, ByteSink sink);
+
+// Lets a caller watch the cards go by, for showing a user why each card is in the output
+// or not. Either function may be null.
+struct CardObserver {
+    // A line beginning with "BEGIN:VCARD" has emptied the values.
+    void (*card_begun)(void* context);
+    // A line beginning with "END:" has offered the card to the filter. When it was left
+    // out, `card` holds the values the filter saw; when `written`, the values as written.
+    void (*card_ended)(void* context, const CardState& card, bool written);
+    void* context;
+};
+
+// convert_document, telling `observer` about every card.
+ConversionResult convert_document(const Settings& settings, std::string_view element,
+                                  LineReader& input, ByteSink sink, const CardObserver& observer);
 
 }  // namespace quorlan

@@ -84,21 +84,31 @@ ConfigLine classify_config_line(std::string_view line) {
     return result;
 }
 
-Settings read_settings(LineReader& reader) {
+Settings read_settings(LineReader& reader) { return read_settings(reader, ConfigObserver{}); }
+
+Settings read_settings(LineReader& reader, const ConfigObserver& observer) {
     Settings settings;
     std::string line;
+    std::string as_read;
     while (read_line(reader, line)) {
+        if (observer.line_read != nullptr) as_read = line;
         trim_line_end(line);
         ConfigLine config = classify_config_line(line);
+        // A mapping beyond the limit ends the reading: nothing after it counts.
+        const bool beyond_limit =
+            config.kind == LineKind::Mapping && settings.mappings.size() == kMaxMappings;
+        if (observer.line_read != nullptr) {
+            observer.line_read(observer.context, as_read, config, beyond_limit);
+        }
+        if (beyond_limit) {
+            if (observer.stopped != nullptr) observer.stopped(observer.context, reader);
+            return settings;
+        }
         switch (config.kind) {
             case LineKind::InputName: settings.input_base = std::move(config.name); break;
             case LineKind::OutputName: settings.output_base = std::move(config.name); break;
             case LineKind::FoldSwitch: settings.fold_ascii = config.fold; break;
-            case LineKind::Mapping:
-                // A mapping beyond the limit ends the reading: nothing after it counts.
-                if (settings.mappings.size() == kMaxMappings) return settings;
-                settings.mappings.push_back(std::move(config.mapping));
-                break;
+            case LineKind::Mapping: settings.mappings.push_back(std::move(config.mapping)); break;
             case LineKind::Ignored: break;
         }
     }

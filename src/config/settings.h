@@ -57,4 +57,18 @@ bool is_constant_element(std::string_view element);
 // fiftieth, which is not stored. Read errors are left in `reader.error`.
 Settings read_settings(LineReader& reader);
 
+// Lets a caller watch the reading line by line, for showing a user what each line did.
+// Either function may be null.
+struct ConfigObserver {
+    // Each line as read (line end included) and what it is; `beyond_limit` marks the
+    // mapping line past the fiftieth, which is not stored and ends the reading.
+    void (*line_read)(void* context, std::string_view read, const ConfigLine& config, bool beyond_limit);
+    // The reading stopped at the mapping limit; the lines it did not read are left in `rest`.
+    void (*stopped)(void* context, LineReader& rest);
+    void* context;
+};
+
+// read_settings, telling `observer` about every line.
+Settings read_settings(LineReader& reader, const ConfigObserver& observer);
+
 }  // namespace quorlan

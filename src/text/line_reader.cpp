@@ -86,12 +86,14 @@ bool read_line(LineReader& reader, std::string& line) {
     return true;
 }
 
-void skip_utf8_bom(LineReader& reader) {
+bool skip_utf8_bom(LineReader& reader) {
     fill_to(reader, 3);
     if (reader.end - reader.begin >= 3 &&
         std::memcmp(reader.block.get() + reader.begin, "\xEF\xBB\xBF", 3) == 0) {
         reader.begin += 3;
+        return true;
     }
+    return false;
 }
 
 ByteSource memory_source(std::string_view& remaining) {

@@ -41,8 +41,8 @@ LineReader make_line_reader(ByteSource source);
 // Returns false at the end of the data or after a read error (see `LineReader::error`).
 bool read_line(LineReader& reader, std::string& line);
 
-// Skips a UTF-8 byte-order mark if the data not yet read begins with one.
-void skip_utf8_bom(LineReader& reader);
+// Skips a UTF-8 byte-order mark if the data not yet read begins with one; true when it did.
+bool skip_utf8_bom(LineReader& reader);
 
 // Makes sure the reader holds at least one block of data (or knows there is none),
 // so that a source that can't be read fails before anything else is done.

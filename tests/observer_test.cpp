@@ -1,0 +1,134 @@
+// The observers that let --explain watch the configuration reading and the conversion:
+// they see every line and every card, and watching changes nothing that is read or written.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/run.h"
+
+namespace quorlan {
+namespace {
+
+struct SeenConfig {
+    std::vector<std::string> lines;
+    std::vector<LineKind> kinds;
+    std::vector<bool> beyond;
+    std::string rest;
+};
+
+void see_line(void* context, std::string_view read, const ConfigLine& config, bool beyond_limit) {
+    auto& seen = *static_cast<SeenConfig*>(context);
+    seen.lines.emplace_back(read);
+    seen.kinds.push_back(config.kind);
+    seen.beyond.push_back(beyond_limit);
+}
+
+void see_rest(void* context, LineReader& rest) {
+    std::string line;
+    while (read_line(rest, line)) static_cast<SeenConfig*>(context)->rest += line;
+}
+
+bool same_settings(const Settings& a, const Settings& b) {
+    if (a.input_base != b.input_base || a.output_base != b.output_base || a.fold_ascii != b.fold_ascii ||
+        a.mappings.size() != b.mappings.size()) {
+        return false;
+    }
+    for (std::size_t j = 0; j < a.mappings.size(); ++j) {
+        const FieldMapping& x = a.mappings[j];
+        const FieldMapping& y = b.mappings[j];
+        if (x.element != y.element || x.prefix != y.prefix || x.condition != y.condition ||
+            x.phone != y.phone || x.constant != y.constant) {
+            return false;
+        }
+    }
+    return true;
+}
+
+TEST(ConfigObserver, SeesEveryLineAsReadAndChangesNothing) {
+    const std::string config = "a.vcf\r\nASCII=1\n[x]\nN*=N: \nb.xml";
+    std::string_view plain_bytes = config;
+    LineReader plain = make_line_reader(memory_source(plain_bytes));
+    const Settings expected = read_settings(plain);
+
+    SeenConfig seen;
+    std::string_view bytes = config;
+    LineReader reader = make_line_reader(memory_source(bytes));
+    const Settings settings = read_settings(reader, ConfigObserver{see_line, see_rest, &seen});
+    EXPECT_TRUE(same_settings(settings, expected));
+    EXPECT_EQ(seen.lines, (std::vector<std::string>{"a.vcf\n", "ASCII=1\n", "[x]\n", "N*=N: \n", "b.xml"}));
+    EXPECT_EQ(seen.kinds, (std::vector<LineKind>{LineKind::InputName, LineKind::FoldSwitch, LineKind::Ignored,
+                                                 LineKind::Mapping, LineKind::OutputName}));
+    EXPECT_EQ(seen.beyond, std::vector<bool>(5, false));
+    EXPECT_TRUE(seen.rest.empty());
+}
+
+TEST(ConfigObserver, TheFiftyFirstMappingStopsTheReadingAndLeavesTheRest) {
+    std::string config;
+    for (int i = 0; i < 51; ++i) config.append("F").append(std::to_string(i)).append("=P\n");
+    config += "late.vcf\nG=Q\n";
+    SeenConfig seen;
+    std::string_view bytes = config;
+    LineReader reader = make_line_reader(memory_source(bytes));
+    const Settings settings = read_settings(reader, ConfigObserver{see_line, see_rest, &seen});
+    EXPECT_EQ(settings.mappings.size(), kMaxMappings);
+    EXPECT_EQ(settings.input_base, "import");
+    ASSERT_EQ(seen.lines.size(), 51u);
+    EXPECT_EQ(seen.lines.back(), "F50=P\n");
+    EXPECT_TRUE(seen.beyond.back());
+    EXPECT_FALSE(seen.beyond[49]);
+    EXPECT_EQ(seen.rest, "late.vcf\nG=Q\n");
+}
+
+struct SeenCards {
+    int begun = 0;
+    std::vector<std::vector<std::string>> values;
+    std::vector<bool> written;
+};
+
+void see_begin(void* context) { ++static_cast<SeenCards*>(context)->begun; }
+
+void see_end(void* context, const CardState& card, bool written) {
+    auto& seen = *static_cast<SeenCards*>(context);
+    seen.values.push_back(card.values);
+    seen.written.push_back(written);
+}
+
+Settings settings_from(std::string_view config) {
+    LineReader reader = make_line_reader(memory_source(config));
+    return read_settings(reader);
+}
+
+TEST(CardObserver, SeesCapturedValuesOfCardsLeftOutAndWrittenValuesOfRecords) {
+    const Settings settings = settings_from("N*=N:\nTEL#=TEL\nX_IDENT-=abc\n");
+    const std::string cards =
+        "BEGIN:VCARD\nN:A;B\nTEL:+420603123456\nEND:VCARD\nEND:VCARD\n"
+        "BEGIN:VCARD\nTEL:1\nEND:VCARD\n";
+
+    std::string_view plain_bytes = cards;
+    LineReader plain = make_line_reader(memory_source(plain_bytes));
+    std::string expected;
+    const ConversionResult plain_result = convert_document(settings, "book", plain, memory_sink(expected));
+
+    SeenCards seen;
+    std::string_view bytes = cards;
+    LineReader input = make_line_reader(memory_source(bytes));
+    std::string out;
+    const ConversionResult result =
+        convert_document(settings, "book", input, memory_sink(out), CardObserver{see_begin, see_end, &seen});
+    EXPECT_EQ(out, expected);
+    EXPECT_EQ(result.records_written, plain_result.records_written);
+    EXPECT_EQ(result.cards_ended, 3u);
+
+    EXPECT_EQ(seen.begun, 2);
+    EXPECT_EQ(seen.written, (std::vector<bool>{true, false, false}));
+    using Values = std::vector<std::string>;
+    // The first end writes the card: the constant and the grouped number are stored, so
+    // the second end sees the Forbidden constant filled and leaves the card out.
+    EXPECT_EQ(seen.values[0], (Values{"A B", "+420 603 123 456", "abc"}));
+    EXPECT_EQ(seen.values[1], (Values{"A B", "+420 603 123 456", "abc"}));
+    EXPECT_EQ(seen.values[2], (Values{"", "1", ""}));
+}
+
+}  // namespace
+}  // namespace quorlan
