@@ -21,4 +21,7 @@ void utf8_to_cp1250(std::string& line);
 // Replaces the accented letters of the fold table by ASCII letters; the length stays.
 void fold_to_ascii(std::string& line);
 
+// The byte that folding turns `byte` into: its ASCII letter, or itself.
+std::uint8_t folded_byte(std::uint8_t byte);
+
 }  // namespace quorlan

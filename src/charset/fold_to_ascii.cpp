@@ -40,4 +40,6 @@ void fold_to_ascii(std::string& line) {
     for (char& c : line) c = kFoldMap[static_cast<std::uint8_t>(c)];
 }
 
+std::uint8_t folded_byte(std::uint8_t byte) { return static_cast<std::uint8_t>(kFoldMap[byte]); }
+
 }  // namespace quorlan
