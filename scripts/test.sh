@@ -21,6 +21,16 @@ stage_main_build() {
 
 run_stage "build, unit and end-to-end tests" stage_main_build
 
+# The benchmark tools must keep building and the benchmark's output must stay as recorded;
+# nothing is timed here (shared machines are too noisy for that).
+stage_bench() {
+    need_packages libbenchmark-dev time
+    build_tree "$build_dir" -DQUORLAN_BENCH=ON
+    "$repo_root/bench/compare" --check
+}
+
+run_stage "benchmark tools build, benchmark output checksums" stage_bench
+
 # The manual page must format without a single warning, in groff and in man.
 check_manual() {
     local page=$repo_root/man/quorlan.1 warnings

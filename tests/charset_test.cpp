@@ -96,6 +96,27 @@ TEST(Utf8ToCp1250, CzechPhraseGivesThirteenBytes) {
     EXPECT_EQ(line.size(), 13u);
 }
 
+// The ASCII start of a line is passed by several bytes at a time: a letter must be found
+// wherever it stands, also in the bytes left over after the last whole group.
+TEST(Charset, LettersAreFoundAtEveryOffset) {
+    for (std::size_t before = 0; before <= 20; ++before) {
+        for (const std::size_t after : {std::size_t{0}, std::size_t{1}, std::size_t{7}, std::size_t{9}}) {
+            const std::string head(before, 'a');
+            const std::string tail(after, 'b');
+            std::string line = head + "\xC5\x98" + tail;
+            EXPECT_EQ(ascii_prefix_length(line), before);
+            utf8_to_cp1250(line);
+            EXPECT_EQ(line, head + "\xD8" + tail) << before << " " << after;
+            fold_to_ascii(line);
+            EXPECT_EQ(line, head + "R" + tail) << before << " " << after;
+
+            const std::string lowest_high_byte = head + "\x80" + tail;
+            EXPECT_EQ(ascii_prefix_length(lowest_high_byte), before);
+            EXPECT_EQ(ascii_prefix_length(head + "\x7F" + tail), before + 1 + after);
+        }
+    }
+}
+
 TEST(FoldToAscii, FoldsTheTableAndNothingElse) {
     const std::vector<DecodeCase> cases = {
         {"name", "N:\xD8" "eho\xF8;\x8A\xE1rka;;;", "N:Rehor;Sarka;;;"},

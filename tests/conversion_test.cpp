@@ -53,6 +53,20 @@ TEST(ConvertDocument, DecodesAndFoldsCardLines) {
     EXPECT_EQ(convert("ASCII=1\nN=N:\n", cards), document("<vcf>\r\n<N>Rehor Sarka</N>\r\n</vcf>\r\n"));
 }
 
+// Lines are passed by when their first byte can't matter; that byte must be judged as
+// decoded and folded, not as read.
+TEST(ConvertDocument, FirstByteCountsAfterDecodingAndFolding) {
+    // "\xC5\x87" is UTF-8 for N with caron, which folds to N; "\xC3\x89" is E acute.
+    const std::string cards = "BEGIN:VCARD\n\xC5\x87:Name\n\xC3\x89ND:x\nN:Late\nEND:VCARD\n";
+    EXPECT_EQ(convert("ASCII=1\nN=N:\n", cards), document("<vcf>\r\n<N>Name</N>\r\n</vcf>\r\n<vcf>\r\n<N>Late</N>\r\n</vcf>\r\n"));
+    // Without folding neither line matches: one record, with the later value.
+    EXPECT_EQ(convert("N=N:\n", cards), document("<vcf>\r\n<N>Late</N>\r\n</vcf>\r\n"));
+    // A prefix that begins with a decoded letter matches the decoded line.
+    EXPECT_EQ(convert("N=\xD2:\n", "\xC5\x87:Name\nEND:\n"), document("<vcf>\r\n<N>Name</N>\r\n</vcf>\r\n"));
+    // A line of a lone lead byte, and lines of spaces only, change nothing.
+    EXPECT_EQ(convert("N=N:\n", "N:a\n\xC5\n   \r\n\nEND:\n"), document("<vcf>\r\n<N>a</N>\r\n</vcf>\r\n"));
+}
+
 TEST(ConvertDocument, ContinuationLinesAreNeitherDecodedNorFolded) {
     const std::string cards = "BEGIN:VCARD\nNOTE;CHARSET=UTF-8:;=\n\xC5\xA0" "e\xC3\xA1\nEND:VCARD\n";
     EXPECT_EQ(convert("ASCII=1\nNOTE=NOTE\n", cards),

@@ -34,7 +34,12 @@ TEST(FormatPhone, GroupsCountryCodeThenThreeThreeAndTheRest) {
         {"+49 1512 3456 7890 1", "+49 151 234 5678901"},
         {"+420 123 456 789 0123", "+420 123 456 7890123"},
     };
-    for (const PhoneCase& c : cases) EXPECT_EQ(format_phone(c.value), c.expected) << c.value;
+    for (const PhoneCase& c : cases) {
+        EXPECT_EQ(format_phone(c.value), c.expected) << c.value;
+        std::string in_place = c.value;
+        group_phone(in_place);
+        EXPECT_EQ(in_place, c.expected) << c.value;
+    }
 }
 
 TEST(AppendEscaped, MarkupAndForbiddenBytes) {

@@ -1,5 +1,8 @@
 #include "app/run.h"
 
+#include <array>
+#include <cstdint>
+
 #include "charset/cp1250.h"
 #include "convert/card.h"
 #include "text/text_ops.h"
@@ -24,6 +27,26 @@ bool flush(ByteSink sink, std::string& out, ConversionResult& result) {
     }
     out.clear();
     return true;
+}
+
+// The bytes a card line may begin with, once decoded and folded, to matter at all: the
+// first bytes of the prefixes, and the "E" of "END:".
+std::array<bool, 256> make_leading_bytes(const PrefixIndex& index) {
+    std::array<bool, 256> leading = index.first_byte;
+    leading['E'] = true;
+    return leading;
+}
+
+// The first byte the line will have once decoded, and folded when `fold` is set. It
+// depends on the first two bytes alone: a decoded pair becomes one byte, and folding
+// keeps the length.
+std::uint8_t first_byte_decoded(std::string_view line, bool fold) {
+    auto first = static_cast<std::uint8_t>(line[0]);
+    if (line.size() > 1) {
+        const auto second = static_cast<std::uint8_t>(line[1]);
+        if (is_decoded_pair(first, second)) first = cp1250_byte_of(first, second);
+    }
+    return fold ? folded_byte(first) : first;
 }
 
 }  // namespace
@@ -58,6 +81,8 @@ ConversionResult convert_document(const Settings& settings, std::string_view ele
     out += ">\r\n";
 
     const PrefixIndex index = make_prefix_index(settings);
+    const std::array<bool, 256> leading = make_leading_bytes(index);
+    const bool fold = settings.fold_ascii != 0;
     CardState card = make_card_state(settings);
     std::string line;
     line.reserve(kLineBufferSize);
@@ -68,9 +93,12 @@ ConversionResult convert_document(const Settings& settings, std::string_view ele
             reset_card(card);
             if (observer.card_begun != nullptr) observer.card_begun(observer.context);
         }
+        // A line that can neither feed a value nor end the card changes nothing: most
+        // bytes of a large export are inline photos, so their pieces skip the decoding.
+        if (line.empty() || !leading[first_byte_decoded(line, fold)]) continue;
         utf8_to_cp1250(line);
         trim_line_end(line);
-        if (settings.fold_ascii != 0) fold_to_ascii(line);
+        if (fold) fold_to_ascii(line);
         capture_values(line, input, settings, index, card);
         // Capture may have replaced the line with a continuation line: the card ends
         // when what is in the buffer now begins with "END:".

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace quorlan {
 
@@ -15,10 +17,17 @@ std::uint8_t cp1250_byte_of(std::uint8_t lead, std::uint8_t second);
 // True when `second` completes a sequence started by `lead` that the tables decode.
 bool is_decoded_pair(std::uint8_t lead, std::uint8_t second);
 
+// The number of bytes at the start of `text` below 0x80, which decoding and folding both
+// leave as they are.
+std::size_t ascii_prefix_length(std::string_view text);
+
 // Decodes the two-byte UTF-8 sequences of U+00A0 to U+017F in place; the line never grows.
 void utf8_to_cp1250(std::string& line);
 
 // Replaces the accented letters of the fold table by ASCII letters; the length stays.
 void fold_to_ascii(std::string& line);
+
+// The byte that folding turns `byte` into: its ASCII letter, or itself.
+std::uint8_t folded_byte(std::uint8_t byte);
 
 }  // namespace quorlan

@@ -34,10 +34,22 @@ constexpr std::array<char, 256> make_fold_map() {
 
 constexpr std::array<char, 256> kFoldMap = make_fold_map();
 
+constexpr bool folds_only_high_bytes() {
+    for (std::size_t b = 0; b < 0x80; ++b) {
+        if (kFoldMap[b] != static_cast<char>(b)) return false;
+    }
+    return true;
+}
+static_assert(folds_only_high_bytes(), "fold_to_ascii passes the ASCII start of a line by");
+
 }  // namespace
 
 void fold_to_ascii(std::string& line) {
-    for (char& c : line) c = kFoldMap[static_cast<std::uint8_t>(c)];
+    for (std::size_t i = ascii_prefix_length(line); i < line.size(); ++i) {
+        line[i] = kFoldMap[static_cast<std::uint8_t>(line[i])];
+    }
 }
+
+std::uint8_t folded_byte(std::uint8_t byte) { return static_cast<std::uint8_t>(kFoldMap[byte]); }
 
 }  // namespace quorlan

@@ -55,4 +55,8 @@ void append_escaped(std::string& out, std::string_view value);
 // Groups an international number: country code, three, three, and the rest.
 std::string format_phone(std::string_view value);
 
+// Groups the number in place, as format_phone does; a string that has held a number before
+// has room for it, so no memory is allocated.
+void group_phone(std::string& number);
+
 }  // namespace quorlan

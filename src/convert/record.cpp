@@ -74,7 +74,7 @@ bool write_record(const Settings& settings, CardState& card, std::string& out) {
         std::string& value = card.values[j];
         if (mapping.constant) value = mapping.prefix;
         trim_line_end(value);
-        if (mapping.phone && !value.empty() && value[0] == '+') value = format_phone(value);
+        if (mapping.phone && !value.empty() && value[0] == '+') group_phone(value);
         append_element(out, mapping.element, value);
     }
     out += "</vcf>\r\n";

@@ -1,0 +1,209 @@
+// Micro-benchmarks of the per-line work: reading lines, UTF-8 decoding, folding, capture
+// with 8 and with 50 mappings, record output, and the whole conversion in memory.
+// Run by hand (build with -DQUORLAN_BENCH=ON); never part of the tests.
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/run.h"
+#include "charset/cp1250.h"
+#include "config/settings.h"
+#include "convert/card.h"
+#include "text/line_reader.h"
+
+namespace {
+
+using namespace quorlan;
+
+// The configuration that bench/compare uses.
+constexpr std::string_view kEightMappings =
+    "bench.vcf\r\nbench.xml\r\nASCII=1\r\nNAME*=N:\r\nMOBILE#=TEL;TYPE=CELL\r\n"
+    "WORK#=TEL;TYPE=WORK\r\nINTERN-=TITLE:Intern\r\nSOURCE_IDENT=bench\r\nFULL=FN:\r\n"
+    "COMPANY=ORG:\r\nNOTE=NOTE:\r\n";
+
+constexpr std::string_view kCard =
+    "BEGIN:VCARD\r\n"
+    "VERSION:3.0\r\n"
+    "N:Dvořák;Růžena;;;\r\n"
+    "FN:Růžena Dvořák\r\n"
+    "ORG:Stavby Morava s.r.o.;Obchod\r\n"
+    "TITLE:Obchodní ředitel\r\n"
+    "TEL;TYPE=CELL:+420603123456\r\n"
+    "TEL;TYPE=WORK,VOICE:+420 222 123 456\r\n"
+    "EMAIL;TYPE=INTERNET:ruzena.dvorak@example.cz\r\n"
+    "ADR;TYPE=WORK:;;Šumavská 1420/3;Brno;;60200;Česká republika\r\n"
+    "NOTE:Volat až po 17:00,   nejlépe   mobil\r\n"
+    "END:VCARD\r\n";
+
+// Bytes or items of all iterations, for the rates that the report shows.
+std::int64_t per_iteration(const benchmark::State& state, std::size_t count) {
+    return state.iterations() * static_cast<std::int64_t>(count);
+}
+
+Settings settings_from(std::string_view text) {
+    LineReader reader = make_line_reader(memory_source(text));
+    return read_settings(reader);
+}
+
+// Fifty mappings; the ones that match the card's lines come last, so every line is
+// compared with all the others first.
+Settings fifty_mappings() {
+    std::string text = "bench.vcf\nbench.xml\nASCII=1\n";
+    for (int i = 0; i < 42; ++i) {
+        text += "UNUSED" + std::to_string(i) + "=" + (i % 2 == 0 ? "NICKNAME" : "TEL;TYPE=FAX") +
+                std::to_string(i) + "\n";
+    }
+    text += "NAME*=N:\nMOBILE#=TEL;TYPE=CELL\nWORK#=TEL;TYPE=WORK\nINTERN-=TITLE:Intern\n"
+            "SOURCE_IDENT=bench\nFULL=FN:\nCOMPANY=ORG:\nNOTE=NOTE:\n";
+    return settings_from(text);
+}
+
+// The card's lines as the capture sees them: line ends trimmed, decoded and folded.
+std::vector<std::string> card_lines() {
+    std::vector<std::string> lines;
+    std::string_view rest = kCard;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find("\r\n");
+        std::string line(rest.substr(0, end));
+        utf8_to_cp1250(line);
+        fold_to_ascii(line);
+        lines.push_back(line);
+        rest.remove_prefix(end + 2);
+    }
+    return lines;
+}
+
+std::string base64_line(std::size_t length) {
+    constexpr std::string_view kBase64 =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string line;
+    for (std::size_t i = 0; i < length; ++i) line += kBase64[(i * 7919) % kBase64.size()];
+    return line;
+}
+
+// About `bytes` of cards, every twentieth with a 16 000-byte photo line.
+std::string document(std::size_t bytes) {
+    std::string text;
+    const std::string photo = "PHOTO;ENCODING=b;TYPE=JPEG:" + base64_line(16000) + "\r\n";
+    for (std::size_t card = 0; text.size() < bytes; ++card) {
+        text += kCard.substr(0, kCard.size() - 11);
+        if (card % 20 == 19) text += photo;
+        text += "END:VCARD\r\n";
+    }
+    return text;
+}
+
+void capture_card(benchmark::State& state, const Settings& settings) {
+    const std::vector<std::string> lines = card_lines();
+    const PrefixIndex index = make_prefix_index(settings);
+    CardState card = make_card_state(settings);
+    std::string_view nothing;
+    LineReader input = make_line_reader(memory_source(nothing));
+    std::string line;
+    line.reserve(kLineBufferSize);
+    for (auto _ : state) {
+        for (const std::string& text : lines) {
+            line = text;
+            capture_values(line, input, settings, index, card);
+        }
+        benchmark::DoNotOptimize(card.values.data());
+    }
+    state.SetItemsProcessed(per_iteration(state, lines.size()));
+}
+
+void BM_CaptureEightMappings(benchmark::State& state) {
+    capture_card(state, settings_from(kEightMappings));
+}
+BENCHMARK(BM_CaptureEightMappings);
+
+void BM_CaptureFiftyMappings(benchmark::State& state) { capture_card(state, fifty_mappings()); }
+BENCHMARK(BM_CaptureFiftyMappings);
+
+void BM_Utf8DecodeNames(benchmark::State& state) {
+    const std::string source = "N:Dvořák;Růžena;Łukasz Wiśniewski;Győző Szőke;Jürgen Größer";
+    std::string line;
+    for (auto _ : state) {
+        line = source;
+        utf8_to_cp1250(line);
+        benchmark::DoNotOptimize(line.data());
+    }
+    state.SetBytesProcessed(per_iteration(state, source.size()));
+}
+BENCHMARK(BM_Utf8DecodeNames);
+
+void BM_Utf8DecodeBase64(benchmark::State& state) {
+    const std::string source = base64_line(kMaxLineBytes);
+    std::string line;
+    for (auto _ : state) {
+        line = source;
+        utf8_to_cp1250(line);
+        benchmark::DoNotOptimize(line.data());
+    }
+    state.SetBytesProcessed(per_iteration(state, source.size()));
+}
+BENCHMARK(BM_Utf8DecodeBase64);
+
+void BM_FoldToAscii(benchmark::State& state) {
+    std::string source = "N:Dvořák;Růžena;Łukasz Wiśniewski;Győző Szőke;Jürgen Größer";
+    utf8_to_cp1250(source);
+    std::string line;
+    for (auto _ : state) {
+        line = source;
+        fold_to_ascii(line);
+        benchmark::DoNotOptimize(line.data());
+    }
+    state.SetBytesProcessed(per_iteration(state, source.size()));
+}
+BENCHMARK(BM_FoldToAscii);
+
+void BM_WriteRecord(benchmark::State& state) {
+    const Settings settings = settings_from(kEightMappings);
+    const PrefixIndex index = make_prefix_index(settings);
+    CardState card = make_card_state(settings);
+    std::string_view nothing;
+    LineReader input = make_line_reader(memory_source(nothing));
+    for (std::string line : card_lines()) capture_values(line, input, settings, index, card);
+    const CardState captured = card;
+    std::string out;
+    for (auto _ : state) {
+        card = captured;
+        out.clear();
+        write_record(settings, card, out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_WriteRecord);
+
+void BM_ReadLines(benchmark::State& state) {
+    const std::string text = document(std::size_t{2} << 20);
+    std::string line;
+    line.reserve(kLineBufferSize);
+    for (auto _ : state) {
+        std::string_view rest = text;
+        LineReader reader = make_line_reader(memory_source(rest));
+        while (read_line(reader, line)) benchmark::DoNotOptimize(line.data());
+    }
+    state.SetBytesProcessed(per_iteration(state, text.size()));
+}
+BENCHMARK(BM_ReadLines);
+
+// The whole conversion without files: reading, decoding, folding, capture and output.
+void BM_ConvertDocument(benchmark::State& state) {
+    const Settings settings = settings_from(kEightMappings);
+    const std::string text = document(std::size_t{2} << 20);
+    std::string out;
+    for (auto _ : state) {
+        std::string_view rest = text;
+        LineReader reader = make_line_reader(memory_source(rest));
+        out.clear();
+        convert_document(settings, "bench", reader, memory_sink(out));
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetBytesProcessed(per_iteration(state, text.size()));
+}
+BENCHMARK(BM_ConvertDocument);
+
+}  // namespace
