@@ -115,6 +115,12 @@ inline void expect_one_error_line(const RunResult& r, const std::string& words, 
     EXPECT_NE(r.err.find("'" + file + "'"), std::string::npos) << r.err;
 }
 
+// True when xmllint reads the file as a well-formed document in its declared encoding.
+inline bool is_well_formed_xml(const fs::path& path) {
+    const std::string command = "xmllint --noout " + shell_quote(path.string()) + " 2>/dev/null";
+    return std::system(command.c_str()) == 0;
+}
+
 inline std::string data(const std::string& name) { return read_file(fs::path(QUORLAN_TEST_DATA) / name); }
 
 }  // namespace e2e

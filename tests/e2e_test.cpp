@@ -40,6 +40,18 @@ TEST(Run, TheExampleConfiguration) {
                        "<vcf>\r\n<NAME>Novak Jan</NAME>\r\n<MOBILE>+420 603 123 456</MOBILE>\r\n"
                        "<COMPANY></COMPANY>\r\n<SOURCE_IDENT>addressbook</SOURCE_IDENT>\r\n</vcf>\r\n"));
     EXPECT_EQ(f.names(), (std::vector<std::string>{"contacts.vcf", "phonebook.xml", "quorlan.ini"}));
+    EXPECT_TRUE(is_well_formed_xml(f.dir() / "phonebook.xml"));
+}
+
+TEST(Run, ValuesWithMarkupAndStrayBytesStayWellFormed) {
+    Folder f;
+    f.write("quorlan.ini", "NAME=N:\nCOMPANY=ORG:\nNOTE=NOTE:\n");
+    f.write("import.vcf", "BEGIN:VCARD\nN:</NAME><x>\nORG:Smith & Sons\nNOTE:a\x01\x1F\xE2\x82\xAC\x98z\nEND:VCARD\n");
+    ASSERT_EQ(f.run().status, 0);
+    EXPECT_EQ(f.read("import.xml"),
+              document("import", "<vcf>\r\n<NAME>&lt;/NAME&gt;&lt;x&gt;</NAME>\r\n<COMPANY>Smith &amp; Sons</COMPANY>\r\n"
+                                 "<NOTE>a__\xE2\x82\xAC_z</NOTE>\r\n</vcf>\r\n"));
+    EXPECT_TRUE(is_well_formed_xml(f.dir() / "import.xml"));
 }
 
 TEST(Run, ArgumentsAreIgnored) {
@@ -72,6 +84,7 @@ TEST(Run, OutputInAnotherFolderKeepsTheElementNameClean) {
     f.write("import.vcf", "");
     EXPECT_EQ(f.run().status, 0);
     EXPECT_EQ(f.read("out/Book.xml"), document("Book", ""));
+    EXPECT_TRUE(is_well_formed_xml(f.dir() / "out" / "Book.xml"));
 }
 
 TEST(Run, ReadOnlyFilesAreRead) {
@@ -152,6 +165,7 @@ TEST(Run, TheExampleFolder) {
     }
     EXPECT_EQ(f.run().status, 0);
     EXPECT_EQ(f.read("phonebook.xml"), data("example_phonebook.xml"));
+    EXPECT_TRUE(is_well_formed_xml(f.dir() / "phonebook.xml"));
 }
 
 struct CharsetCase {
@@ -173,6 +187,7 @@ TEST(Charset, NamesOfFiveLanguagesWithAndWithoutFolding) {
         EXPECT_EQ(f.run().status, 0) << c.config;
         EXPECT_EQ(f.read(std::string(c.output) + ".xml"), data(std::string(c.output) + "_expected.xml"))
             << c.config;
+        EXPECT_TRUE(is_well_formed_xml(f.dir() / (std::string(c.output) + ".xml"))) << c.config;
     }
 }
 

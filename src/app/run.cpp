@@ -47,7 +47,7 @@ ConversionResult convert_document(const Settings& settings, std::string_view ele
                                   LineReader& input, ByteSink sink) {
     ConversionResult result;
     std::string out;
-    out.reserve(kFlushBytes + 8 * 1024);
+    out.reserve(kFlushBytes + kFlushBytes / 8);
     out += "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\r\n<";
     out += element;
     out += ">\r\n";
