@@ -59,6 +59,12 @@ stage_fuzzing() {
     rm -rf "$work"
 }
 
+# A generated 3 GiB card file through the release build, in constant memory.
+stage_large_input() {
+    "$repo_root/bench/large_input.sh" "$build_dir/quorlan"
+}
+
 run_stage "build, unit and end-to-end tests" stage_main_build
 run_stage "sanitizer build (ASan, UBSan) and tests" stage_sanitizers
 run_stage "fuzzing" stage_fuzzing
+run_stage "3 GiB input" stage_large_input

@@ -62,6 +62,7 @@ TEST(LongLines, ArePiecesOfAtMost1999BytesWithCrLfCountedAsOne) {
         f.write("import.vcf", cards);
         const RunResult r = f.run();
         EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(r.err.empty()) << r.err;
         EXPECT_EQ(f.read("import.xml"), document("import", c.body));
     }
 }
