@@ -40,6 +40,7 @@ stage_fuzzing() {
         seeds=("$repo_root/fuzz/corpus/$name")
         if [ "$name" = convert ]; then
             seconds=$((total * 2 / 3))
+            seeds+=("$repo_root/tests/data")
             [ -d "$repo_root/../shared/vcards" ] && seeds+=("$repo_root/../shared/vcards")
         else
             seconds=$((total / 3))
