@@ -11,7 +11,7 @@
 
 #include "app/run.h"
 #include "config/settings.h"
-#include "fuzz_check.h"
+#include "fuzz_support.h"
 #include "text/line_reader.h"
 
 namespace {
@@ -27,23 +27,6 @@ Settings settings_of(std::string_view config) {
     LineReader reader = make_line_reader(memory_source(config));
     skip_utf8_bom(reader);
     return read_settings(reader);
-}
-
-// Hands out the bytes in small pieces of changing size, as pipes and slow disks do.
-struct ChunkedSource {
-    std::string_view rest;
-    std::size_t largest;
-    std::size_t calls = 0;
-};
-
-std::size_t read_chunked(void* context, char* buffer, std::size_t capacity, int&) {
-    auto& source = *static_cast<ChunkedSource*>(context);
-    const std::size_t step = 1 + (source.calls++ * 7919) % source.largest;
-    const std::size_t n = std::min({capacity, source.rest.size(), step});
-    if (n == 0) return 0;
-    std::memcpy(buffer, source.rest.data(), n);
-    source.rest.remove_prefix(n);
-    return n;
 }
 
 // Takes at most `room` bytes, like a disk that fills up.
@@ -165,8 +148,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The same input gives the same output, however the bytes arrive.
     FUZZ_CHECK(convert(settings, names.element, cards).document == first.document);
-    ChunkedSource chunked{cards, 1 + size % 4099};
-    LineReader input_in_pieces = make_line_reader(ByteSource{read_chunked, &chunked});
+    fuzz::ChunkedSource chunked{cards, 1 + size % 4099};
+    LineReader input_in_pieces = make_line_reader(ByteSource{fuzz::read_chunked, &chunked});
     std::string in_pieces;
     convert_document(settings, names.element, input_in_pieces, memory_sink(in_pieces));
     FUZZ_CHECK(in_pieces == first.document);

@@ -11,7 +11,7 @@
 
 #include "charset/cp1250.h"
 #include "convert/card.h"
-#include "fuzz_check.h"
+#include "fuzz_support.h"
 #include "text/line_reader.h"
 #include "text/text_ops.h"
 
@@ -133,26 +133,10 @@ std::vector<std::string> reference_lines(std::string_view data) {
     return lines;
 }
 
-struct ChunkedSource {
-    std::string_view rest;
-    std::size_t largest;
-    std::size_t calls = 0;
-};
-
-std::size_t read_chunked(void* context, char* buffer, std::size_t capacity, int&) {
-    auto& source = *static_cast<ChunkedSource*>(context);
-    const std::size_t step = 1 + (source.calls++ * 7919) % source.largest;
-    const std::size_t n = std::min({capacity, source.rest.size(), step});
-    if (n == 0) return 0;
-    std::memcpy(buffer, source.rest.data(), n);
-    source.rest.remove_prefix(n);
-    return n;
-}
-
 void check_line_reader(std::string_view data, std::size_t largest_chunk) {
     const std::vector<std::string> expected = reference_lines(data);
-    ChunkedSource source{data, largest_chunk};
-    LineReader reader = make_line_reader(ByteSource{read_chunked, &source});
+    fuzz::ChunkedSource source{data, largest_chunk};
+    LineReader reader = make_line_reader(ByteSource{fuzz::read_chunked, &source});
     std::string line;
     std::size_t count = 0;
     while (read_line(reader, line)) {
