@@ -217,7 +217,68 @@ TEST(Unreadable, MissingInputLeavesEveryByteOfTheOutput) {
     EXPECT_EQ(f.names(), std::vector<std::string>{"import.xml"});
 }
 
+struct UnopenableCase {
+    const char* name;
+    const char* message;  // the words of the error line after the file name
+    void (*prepare)(const Folder&);
+};
+
+TEST(Unreadable, InputsThatCannotBeOpenedLeaveTheOutputAlone) {
+    const std::vector<UnopenableCase> cases = {
+        {"a dangling symbolic link", "No such file or directory",
+         [](const Folder& f) { fs::create_symlink("gone.vcf", f.dir() / "in.vcf"); }},
+        {"a symbolic link to itself", "Too many levels of symbolic links",
+         [](const Folder& f) { fs::create_symlink("in.vcf", f.dir() / "in.vcf"); }},
+        {"a folder", "Is a directory", [](const Folder& f) { fs::create_directory(f.dir() / "in.vcf"); }},
+    };
+    for (const UnopenableCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Folder f;
+        f.write("quorlan.ini", "in.vcf\nout.xml\n");
+        f.write("out.xml", "old phonebook");
+        c.prepare(f);
+        const RunResult r = f.run();
+        expect_one_error_line(r, "in.vcf", "in.vcf");
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(f.read("out.xml"), "old phonebook");
+    }
+}
+
+TEST(Unreadable, ANameTooLongForTheSystem) {
+    Folder f;
+    const std::string base(300, 'n');
+    f.write("quorlan.ini", base + ".vcf\n");
+    const RunResult r = f.run();
+    expect_one_error_line(r, "cannot open", base + ".vcf");
+    EXPECT_NE(r.err.find("File name too long"), std::string::npos) << r.err;
+    EXPECT_EQ(f.names(), std::vector<std::string>{"quorlan.ini"});
+}
+
 // --- output that can't be written ---------------------------------------------------------
+
+TEST(Unwritable, OutputThatIsAFolder) {
+    Folder f;
+    f.write("import.vcf", "BEGIN:VCARD\r\nEND:VCARD\r\n");
+    fs::create_directory(f.dir() / "import.xml");
+    f.write("import.xml/keep", "x");
+    expect_one_error_line(f.run(), "cannot create", "import.xml");
+    EXPECT_EQ(f.read("import.xml/keep"), "x");
+    EXPECT_EQ(f.read("import.vcf"), "BEGIN:VCARD\r\nEND:VCARD\r\n");
+}
+
+TEST(Unwritable, ReadOnlyOutputFile) {
+    Folder f;
+    f.write("import.vcf", "BEGIN:VCARD\r\nEND:VCARD\r\n");
+    f.write("import.xml", "old phonebook");
+    fs::permissions(f.dir() / "import.vcf", fs::perms::owner_read | fs::perms::others_read);
+    fs::permissions(f.dir() / "import.xml", fs::perms::owner_read | fs::perms::others_read);
+    RunResult r;
+    if (!run_unprivileged(f, r)) GTEST_SKIP() << "running as root without setpriv: can't drop the right to write";
+    expect_one_error_line(r, "cannot create", "import.xml");
+    EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << r.err;
+    EXPECT_EQ(f.read("import.xml"), "old phonebook");
+}
+
 
 TEST(FullDisk, FailsInTheMiddleOfALargeInput) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
