@@ -56,8 +56,8 @@ Output convert(const Settings& settings, std::string_view element, std::string_v
     return output;
 }
 
-// The value text between a field's tags: markup only as the three entities, no byte that an
-// XML parser refuses or changes, and nothing that ends the line.
+// The value text between a field's tags: markup only as the entities &amp; &lt; &gt; (and CR
+// as &#13;), no byte that an XML parser refuses or changes, and nothing that ends the line.
 void check_value(std::string_view value) {
     for (std::size_t i = 0; i < value.size(); ++i) {
         const auto b = static_cast<unsigned char>(value[i]);
