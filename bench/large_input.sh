@@ -40,7 +40,7 @@ started=$(date +%s.%N)
 /usr/bin/time -v "$program" 2>time.txt
 finished=$(date +%s.%N)
 peak_kib=$(sed -n 's/.*Maximum resident set size (kbytes): //p' time.txt)
-seconds=$(echo "$finished - $started" | bc)
+seconds=$(awk -v a="$started" -v b="$finished" 'BEGIN { printf "%.1f", b - a }')
 
 expected_records=$((blocks * block_cards + 1))
 records=$(grep -c -a '^<vcf>' phonebook.xml)
