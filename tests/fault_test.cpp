@@ -154,6 +154,13 @@ TEST(DamagedInput, RandomBytesGiveAWellFormedDocument) {
 
 // --- files that can't be read -------------------------------------------------------------
 
+// The system's words for the failure, as this system's C library gives them; another build
+// run through QUORLAN_COMMAND (such as the Windows one) has its own.
+void expect_reason(const RunResult& r, const std::string& reason) {
+    if (std::getenv("QUORLAN_COMMAND") != nullptr) return;
+    EXPECT_NE(r.err.find(": " + reason + "\n"), std::string::npos) << r.err;
+}
+
 // Runs the program as a user who can't read mode-000 files: the current user, or, for
 // root, "nobody" through setpriv. Returns false when that isn't possible here.
 bool run_unprivileged(const Folder& f, RunResult& result) {
@@ -191,7 +198,7 @@ TEST(Unreadable, InputWithoutReadPermission) {
     RunResult r;
     if (!run_unprivileged(f, r)) GTEST_SKIP() << "running as root without setpriv: can't drop the right to read";
     expect_one_error_line(r, "cannot open", "import.vcf");
-    EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << r.err;
+    expect_reason(r, "Permission denied");
     EXPECT_EQ(f.read("import.xml"), "my old phonebook");
 }
 
@@ -203,7 +210,7 @@ TEST(Unreadable, ConfigurationWithoutReadPermission) {
     RunResult r;
     if (!run_unprivileged(f, r)) GTEST_SKIP() << "running as root without setpriv: can't drop the right to read";
     expect_one_error_line(r, "cannot open", "quorlan.ini");
-    EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << r.err;
+    expect_reason(r, "Permission denied");
     EXPECT_FALSE(f.exists("import.xml"));
 }
 
@@ -239,7 +246,7 @@ TEST(Unreadable, InputsThatCannotBeOpenedLeaveTheOutputAlone) {
         c.prepare(f);
         const RunResult r = f.run();
         expect_one_error_line(r, "in.vcf", "in.vcf");
-        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        expect_reason(r, c.message);
         EXPECT_EQ(f.read("out.xml"), "old phonebook");
     }
 }
@@ -250,7 +257,7 @@ TEST(Unreadable, ANameTooLongForTheSystem) {
     f.write("quorlan.ini", base + ".vcf\n");
     const RunResult r = f.run();
     expect_one_error_line(r, "cannot open", base + ".vcf");
-    EXPECT_NE(r.err.find("File name too long"), std::string::npos) << r.err;
+    expect_reason(r, "File name too long");
     EXPECT_EQ(f.names(), std::vector<std::string>{"quorlan.ini"});
 }
 
@@ -275,7 +282,7 @@ TEST(Unwritable, ReadOnlyOutputFile) {
     RunResult r;
     if (!run_unprivileged(f, r)) GTEST_SKIP() << "running as root without setpriv: can't drop the right to write";
     expect_one_error_line(r, "cannot create", "import.xml");
-    EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << r.err;
+    expect_reason(r, "Permission denied");
     EXPECT_EQ(f.read("import.xml"), "old phonebook");
 }
 
