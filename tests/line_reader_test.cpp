@@ -97,6 +97,16 @@ TEST(LineReader, CrLfAcrossManyBlocksOfALargeInput) {
     EXPECT_EQ(read_from_memory(input), expected);
 }
 
+// An empty view may point nowhere; copying zero bytes from it must not touch the pointer
+// (the sanitizer build catches the call).
+TEST(LineReader, AnEmptyViewWithoutData) {
+    std::string_view nothing;
+    LineReader reader = make_line_reader(memory_source(nothing));
+    std::string line = "old";
+    EXPECT_FALSE(read_line(reader, line));
+    EXPECT_EQ(reader.error, 0);
+}
+
 TEST(LineReader, SkipsAByteOrderMarkOnlyWhereAsked) {
     std::string_view data = "\xEF\xBB\xBFname.vcf\n";
     LineReader reader = make_line_reader(memory_source(data));

@@ -51,6 +51,8 @@ TEST(AppendEscaped, MarkupAndForbiddenBytes) {
         {"</NAME><x>", "&lt;/NAME&gt;&lt;x&gt;"},
         {"a\x01\x08\x0B\x0C\x0E\x1F" "b", "a______b"},
         {"tab\tstays", "tab\tstays"},
+        // A lone CR would read as a line end and come back from a parser as LF.
+        {"1\r2\r", "1&#13;2&#13;"},
         {"\x81\x83\x88\x90\x98", "_____"},
         {"\x80\x8A\x9A\xE9\xFF", "\x80\x8A\x9A\xE9\xFF"},
         {"\"quotes' stay\"", "\"quotes' stay\""},

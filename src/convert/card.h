@@ -48,8 +48,8 @@ bool passes_filter(const Settings& settings, const CardState& card);
 // to `out`. Returns true when a record was written.
 bool write_record(const Settings& settings, CardState& card, std::string& out);
 
-// Appends `value` as element content: markup characters become entities and bytes that an
-// XML document can't hold become "_".
+// Appends `value` as element content: markup characters become entities, CR becomes "&#13;"
+// and bytes that an XML document can't hold become "_".
 void append_escaped(std::string& out, std::string_view value);
 
 // Groups an international number: country code, three, three, and the rest.

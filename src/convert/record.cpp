@@ -8,8 +8,10 @@ namespace {
 
 // What each byte becomes in element content. XML 1.0 forbids most control bytes, and
 // windows-1250 leaves 0x81, 0x83, 0x88, 0x90 and 0x98 undefined; either makes a parser
-// refuse the whole document, so they are written as "_".
-enum class ByteClass : unsigned char { Plain, Amp, Lt, Gt, Replaced };
+// refuse the whole document, so they are written as "_". A CR that is left inside a value
+// (capture only trims line ends) is written as a character reference: as a plain byte it
+// would end the line for line-oriented tools and reach XML readers as LF.
+enum class ByteClass : unsigned char { Plain, Amp, Lt, Gt, Cr, Replaced };
 
 constexpr std::array<ByteClass, 256> make_byte_classes() {
     std::array<ByteClass, 256> classes{};
@@ -17,6 +19,7 @@ constexpr std::array<ByteClass, 256> make_byte_classes() {
         if (b != 0x09 && b != 0x0A && b != 0x0D) classes[static_cast<std::size_t>(b)] = ByteClass::Replaced;
     }
     for (int b : {0x81, 0x83, 0x88, 0x90, 0x98}) classes[static_cast<std::size_t>(b)] = ByteClass::Replaced;
+    classes['\r'] = ByteClass::Cr;
     classes['&'] = ByteClass::Amp;
     classes['<'] = ByteClass::Lt;
     classes['>'] = ByteClass::Gt;
@@ -48,6 +51,7 @@ void append_escaped(std::string& out, std::string_view value) {
             case ByteClass::Amp: out += "&amp;"; break;
             case ByteClass::Lt: out += "&lt;"; break;
             case ByteClass::Gt: out += "&gt;"; break;
+            case ByteClass::Cr: out += "&#13;"; break;
             default: out += '_'; break;
         }
     }

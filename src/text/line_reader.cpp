@@ -37,6 +37,7 @@ void fill_to(LineReader& reader, std::size_t wanted) {
 std::size_t read_from_memory(void* context, char* buffer, std::size_t capacity, int&) {
     auto& remaining = *static_cast<std::string_view*>(context);
     const std::size_t n = std::min(capacity, remaining.size());
+    if (n == 0) return 0;  // an empty view may hold a null pointer, which memcpy must not get
     std::memcpy(buffer, remaining.data(), n);
     remaining.remove_prefix(n);
     return n;

@@ -1,0 +1,168 @@
+// The byte-string operations, the line reader, the UTF-8 decoder, ASCII folding and phone
+// grouping on arbitrary bytes, each compared with a plain reference written here or with a
+// property that must hold for every input.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "charset/cp1250.h"
+#include "convert/card.h"
+#include "fuzz_support.h"
+#include "text/line_reader.h"
+#include "text/text_ops.h"
+
+namespace {
+
+using namespace quorlan;
+
+std::ptrdiff_t reference_find(std::string_view text, std::string_view pattern, std::size_t start) {
+    if (pattern.empty()) return -1;
+    for (std::size_t p = start; p + pattern.size() <= text.size(); ++p) {
+        bool equal = true;
+        for (std::size_t i = 0; i < pattern.size() && equal; ++i) equal = text[p + i] == pattern[i];
+        if (equal) return static_cast<std::ptrdiff_t>(p);
+    }
+    return -1;
+}
+
+std::string reference_mid(std::string_view text, std::size_t start, std::size_t n) {
+    std::string result;
+    for (std::size_t i = start; i < text.size() && result.size() < n; ++i) result += text[i];
+    return result;
+}
+
+void check_text_ops(std::string_view text, std::string_view pattern, std::size_t start, std::size_t n) {
+    FUZZ_CHECK(find_text(text, pattern, start) == reference_find(text, pattern, start));
+    FUZZ_CHECK(left_text(text, n) == reference_mid(text, 0, n));
+    FUZZ_CHECK(mid_text(text, start, n) == reference_mid(text, start, n));
+
+    std::string trimmed(text);
+    trim_line_end(trimmed);
+    FUZZ_CHECK(text.starts_with(trimmed));
+    FUZZ_CHECK(text.substr(trimmed.size()).find_first_not_of("\r\n ") == std::string_view::npos);
+    FUZZ_CHECK(trimmed.empty() || std::string_view("\r\n ").find(trimmed.back()) == std::string_view::npos);
+
+    const char c = pattern.empty() ? ' ' : pattern[0];
+    std::string removed(text), replaced(text), collapsed(text), upper(text);
+    remove_char(removed, c);
+    replace_char(replaced, c, ';');
+    collapse_spaces(collapsed);
+    to_upper_ascii(upper);
+    std::string expected_removed, expected_replaced, expected_collapsed, expected_upper;
+    for (const char b : text) {
+        if (b != c) expected_removed += b;
+        expected_replaced += b == c ? ';' : b;
+        if (b != ' ' || expected_collapsed.empty() || expected_collapsed.back() != ' ') expected_collapsed += b;
+        expected_upper += b >= 'a' && b <= 'z' ? static_cast<char>(b - 32) : b;
+    }
+    FUZZ_CHECK(removed == expected_removed);
+    FUZZ_CHECK(replaced == expected_replaced);
+    FUZZ_CHECK(collapsed == expected_collapsed);
+    FUZZ_CHECK(upper == expected_upper);
+}
+
+void check_charset(std::string_view text) {
+    std::string decoded(text);
+    utf8_to_cp1250(decoded);
+    std::string expected;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto lead = static_cast<std::uint8_t>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<std::uint8_t>(text[i + 1]) : std::uint8_t{0};
+        if (i + 1 < text.size() && is_decoded_pair(lead, next)) {
+            expected += static_cast<char>(cp1250_byte_of(lead, next));
+            ++i;
+        } else {
+            expected += text[i];
+        }
+    }
+    FUZZ_CHECK(decoded.size() <= text.size());
+    FUZZ_CHECK(decoded == expected);
+
+    std::string folded(text);
+    fold_to_ascii(folded);
+    FUZZ_CHECK(folded.size() == text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (folded[i] == text[i]) continue;
+        // Only letters from the upper half change, and only into ASCII letters.
+        FUZZ_CHECK(static_cast<std::uint8_t>(text[i]) >= 0x80);
+        const char b = folded[i];
+        FUZZ_CHECK((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'));
+    }
+    std::string twice = folded;
+    fold_to_ascii(twice);
+    FUZZ_CHECK(twice == folded);
+}
+
+void check_phone(std::string_view text) {
+    std::string number = "+";
+    number += text;
+    const std::string grouped = format_phone(number);
+    std::string digits = number;
+    remove_char(digits, ' ');
+    std::string grouped_digits = grouped;
+    remove_char(grouped_digits, ' ');
+    // No character of the number is lost, and the groups are set apart by exactly three spaces.
+    FUZZ_CHECK(grouped_digits == digits);
+    FUZZ_CHECK(grouped.size() == digits.size() + 3);
+}
+
+// The line model, written the slow way: a text-mode stream turns every CR LF into LF, and
+// each read takes up to 1999 of the bytes it delivers, stopping after an LF; a NUL ends the
+// text of its read.
+std::vector<std::string> reference_lines(std::string_view data) {
+    std::string stream;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (data[i] == '\r' && i + 1 < data.size() && data[i + 1] == '\n') continue;
+        stream += data[i];
+    }
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < stream.size()) {
+        std::string piece;
+        while (pos < stream.size() && piece.size() < kMaxLineBytes) {
+            piece += stream[pos++];
+            if (piece.back() == '\n') break;
+        }
+        if (const std::size_t nul = piece.find('\0'); nul != std::string::npos) piece.resize(nul);
+        lines.push_back(piece);
+    }
+    return lines;
+}
+
+void check_line_reader(std::string_view data, std::size_t largest_chunk) {
+    const std::vector<std::string> expected = reference_lines(data);
+    fuzz::ChunkedSource source{data, largest_chunk};
+    LineReader reader = make_line_reader(ByteSource{fuzz::read_chunked, &source});
+    std::string line;
+    std::size_t count = 0;
+    while (read_line(reader, line)) {
+        FUZZ_CHECK(count < expected.size());
+        FUZZ_CHECK(line.size() <= kMaxLineBytes);
+        FUZZ_CHECK(line == expected[count]);
+        ++count;
+    }
+    FUZZ_CHECK(count == expected.size());
+    FUZZ_CHECK(reader.error == 0);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    if (input.empty()) return 0;
+    // The first byte picks the pattern length, start and count; the rest is the text.
+    const auto control = static_cast<std::uint8_t>(input[0]);
+    const std::string_view rest = input.substr(1);
+    const std::string_view pattern = rest.substr(0, control % 5);
+    const std::string_view text = rest.substr(pattern.size());
+    const std::size_t start = (control / 5u) % (text.size() + 3);
+    check_text_ops(text, pattern, start, control % 7 == 0 ? std::string::npos : control / 2u);
+    check_charset(rest);
+    check_phone(text);
+    check_line_reader(rest, 1 + control * 17u);
+    return 0;
+}

@@ -1,0 +1,103 @@
+// Every file of the shared corpus of real-world vCard files (exports of phones, mail clients
+// and address books, damaged ones included), converted with no configuration, with the
+// example configuration and with a large one: exit status 0, a document that xmllint reads
+// as windows-1250, and the same bytes from a second run.
+#include <cctype>
+
+#include "e2e_support.h"
+
+namespace {
+
+using namespace e2e;
+
+// The corpus folder: QUORLAN_VCARDS in the environment, else the one found at build time.
+fs::path corpus_folder() {
+    if (const char* folder = std::getenv("QUORLAN_VCARDS"); folder != nullptr && *folder != '\0') return folder;
+    return QUORLAN_VCARDS;
+}
+
+std::vector<fs::path> corpus_files() {
+    std::vector<fs::path> files;
+    std::error_code error;
+    if (!fs::is_directory(corpus_folder(), error)) return files;
+    for (const auto& entry : fs::recursive_directory_iterator(corpus_folder())) {
+        if (entry.is_regular_file()) files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// Fifty mappings: the usual properties and their typed forms, phone numbers, a required
+// name, a forbidden field, constants (one of them a phone number) and ASCII folding.
+const char* const kLargeConfig =
+    "cards.vcf\r\nbook.xml\r\nASCII=1\r\n"
+    "NAME*=N\r\nFULLNAME=FN\r\nNICK=NICKNAME\r\nORG=ORG\r\nTITLE=TITLE\r\nROLE=ROLE\r\n"
+    "TEL#=TEL\r\nCELL#=TEL;CELL\r\nCELL2#=TEL;TYPE=CELL\r\nHOME#=TEL;HOME\r\nHOME2#=TEL;TYPE=HOME\r\n"
+    "WORK#=TEL;WORK\r\nWORK2#=TEL;TYPE=WORK\r\nFAX#=TEL;FAX\r\nITEM1#=item1.TEL\r\nITEM2#=item2.TEL\r\n"
+    "EMAIL=EMAIL\r\nEMAIL_INTERNET=EMAIL;INTERNET\r\nEMAIL_TYPE=EMAIL;TYPE=\r\nADR=ADR\r\n"
+    "ADR_HOME=ADR;HOME\r\nADR_WORK=ADR;WORK\r\nLABEL=LABEL\r\nURL=URL\r\nBDAY=BDAY\r\nNOTE=NOTE\r\n"
+    "NOTE_QP=NOTE;ENCODING=QUOTED-PRINTABLE\r\nPHOTO=PHOTO\r\nUID=UID\r\nREV=REV\r\n"
+    "CATEGORIES=CATEGORIES\r\nGEO=GEO\r\nTZ=TZ\r\nKEY=KEY\r\nSOUND=SOUND\r\nPRODID=PRODID\r\n"
+    "VERSION=VERSION\r\nX_AIM=X-AIM\r\nX_JABBER=X-JABBER\r\nX_SKYPE=X-SKYPE\r\nLABEL1=item1.X-ABLabel\r\n"
+    "KIND=KIND\r\nLANG=LANG\r\nMAILER=MAILER\r\nBEGIN=BEGIN\r\nLAST=END\r\nSOURCE_IDENT=addressbook\r\n"
+    "HOTLINE#_IDENT=+420 800 123 456\r\nSPAM-=X-SPAM\r\nEMPTY_IDENT=\r\n";
+
+struct Configuration {
+    const char* name;
+    std::string config;  // empty: no configuration file
+    const char* input;
+    const char* output;
+};
+
+std::vector<Configuration> configurations() {
+    return {
+        {"none", "", "import.vcf", "import.xml"},
+        {"example", read_file(fs::path(QUORLAN_EXAMPLES) / "quorlan.ini"), "contacts.vcf", "phonebook.xml"},
+        {"large", kLargeConfig, "cards.vcf", "book.xml"},
+    };
+}
+
+class CorpusFile : public testing::TestWithParam<fs::path> {};
+
+TEST_P(CorpusFile, ConvertsToTheSameWellFormedDocumentTwice) {
+    const std::string cards = read_file(GetParam());
+    for (const Configuration& c : configurations()) {
+        SCOPED_TRACE(c.name);
+        std::string first;
+        for (int run = 0; run < 2; ++run) {
+            Folder f;
+            if (!c.config.empty()) f.write("quorlan.ini", c.config);
+            f.write(c.input, cards);
+            const RunResult r = f.run();
+            ASSERT_EQ(r.status, 0) << r.err;
+            EXPECT_TRUE(r.err.empty()) << r.err;
+            const std::string xml = f.read(c.output);
+            if (run == 0) {
+                EXPECT_TRUE(is_well_formed_xml(f.dir() / c.output));
+                first = xml;
+            } else {
+                EXPECT_EQ(xml, first);
+            }
+            EXPECT_EQ(f.read(c.input), cards);
+        }
+    }
+}
+
+std::string test_name(const testing::TestParamInfo<fs::path>& info) {
+    std::string name = fs::relative(info.param, corpus_folder()).string();
+    for (char& c : name) {
+        if (std::isalnum(static_cast<unsigned char>(c)) == 0) c = '_';
+    }
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, CorpusFile, testing::ValuesIn(corpus_files()), test_name);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CorpusFile);
+
+TEST(Corpus, IsThere) {
+    if (corpus_files().empty()) GTEST_SKIP() << "no vCard corpus at " << corpus_folder();
+    // The example configuration must name the files the test writes.
+    EXPECT_NE(configurations()[1].config.find("contacts.vcf"), std::string::npos);
+}
+
+}  // namespace

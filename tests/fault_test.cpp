@@ -1,0 +1,312 @@
+// End-to-end runs on damaged, unusual and unreadable input: the exit status, the one line on
+// standard error, and what is on disk afterwards.
+#include <cstdint>
+
+#include "e2e_support.h"
+
+namespace {
+
+using namespace e2e;
+
+std::string record(const std::vector<std::pair<std::string, std::string>>& fields) {
+    std::string text = "<vcf>\r\n";
+    for (const auto& [element, value] : fields) text += "<" + element + ">" + value + "</" + element + ">\r\n";
+    return text + "</vcf>\r\n";
+}
+
+// --- lines longer than the line buffer --------------------------------------------------
+
+// The long line begins with "END:ab;=", so the mapping E (prefix "END:a") takes its value from
+// the next piece the reader delivers, whole: the value shows exactly where the reader cut.
+const char* const kLongLineConfig = "E=END:a\n";
+
+std::string long_line(std::size_t length) { return "END:ab;=" + std::string(length - 8, 'y'); }
+
+struct LongLineCase {
+    std::size_t length;  // bytes of text, without the line end
+    const char* line_end;
+    std::string body;
+};
+
+TEST(LongLines, ArePiecesOfAtMost1999BytesWithCrLfCountedAsOne) {
+    const std::string y1999(1999, 'y');
+    const std::vector<LongLineCase> cases = {
+        // 1998 bytes and the LF (or CR LF) fill one read: the next line is "END:VCARD".
+        {1998, "\n", record({{"E", "END:VCARD"}})},
+        {1998, "\r\n", record({{"E", "END:VCARD"}})},  // the CR LF pair lies across byte 1999
+        // 1999 bytes fill the read without the LF, which comes alone in the next one.
+        {1999, "\n", record({{"E", ""}})},
+        {1999, "\r\n", record({{"E", ""}})},
+        {2000, "\n", record({{"E", "y"}})},
+        {2000, "\r\n", record({{"E", "y"}})},
+        {2001, "\n", record({{"E", "yy"}})},
+        {2001, "\r\n", record({{"E", "yy"}})},
+        {100000, "\n", record({{"E", y1999}})},
+        {100000, "\r\n", record({{"E", y1999}})},
+        // Last in the file without a line end: a line that fits has no next line, so it is its
+        // own value (";" cleaned to a space) and ends the card; a longer one gives the value
+        // from its second piece, which doesn't begin with "END:".
+        {1998, "", record({{"E", "END:ab =" + std::string(1990, 'y')}})},
+        {1999, "", record({{"E", "END:ab =" + std::string(1991, 'y')}})},
+        {2000, "", ""},
+        {2001, "", ""},
+        {100000, "", ""},
+    };
+    for (const LongLineCase& c : cases) {
+        const std::string end = c.line_end;
+        SCOPED_TRACE(std::to_string(c.length) + (end == "\n" ? " LF" : end.empty() ? " none" : " CR LF"));
+        Folder f;
+        f.write("quorlan.ini", kLongLineConfig);
+        std::string cards = "BEGIN:VCARD\r\n" + long_line(c.length) + end;
+        if (!end.empty()) cards += "END:VCARD\r\n";
+        f.write("import.vcf", cards);
+        const RunResult r = f.run();
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(r.err.empty()) << r.err;
+        EXPECT_EQ(f.read("import.xml"), document("import", c.body));
+    }
+}
+
+TEST(LongLines, ALoneCrAtTheLimitIsText) {
+    // Byte 1999 is a CR that no LF follows: it is the last byte of the first piece.
+    Folder f;
+    f.write("quorlan.ini", kLongLineConfig);
+    f.write("import.vcf", "BEGIN:VCARD\r\n" + long_line(1998) + "\rzz\r\nEND:VCARD\r\n");
+    EXPECT_EQ(f.run().status, 0);
+    EXPECT_EQ(f.read("import.xml"), document("import", record({{"E", "zz"}})));
+}
+
+// --- small damaged files ------------------------------------------------------------------
+
+struct SmallCase {
+    const char* name;
+    std::string config, cards, body;
+};
+
+TEST(DamagedInput, ConvertsWhatTheLineModelImplies) {
+    const std::string nul(1, '\0');
+    const std::vector<SmallCase> cases = {
+        {"NUL bytes end the text of their line",
+         "N=N:\nT=TEL\n", "BEGIN:VCARD\r\nN:No" + nul + "vak;Jan\r\nTEL:12" + nul + " 34\r\nEND:VCARD\r\n",
+         record({{"N", "No"}, {"T", "12"}})},
+        {"NUL bytes in the configuration",
+         "N=N:" + nul + "X=Y\nT=TEL" + nul + "junk\n", "BEGIN:VCARD\r\nN:A\r\nTEL:1\r\nEND:VCARD\r\n",
+         record({{"N", "A"}, {"T", "1"}})},
+        {"a UTF-8 byte-order mark before the first card",
+         "N=N:\n", "\xEF\xBB\xBF" "BEGIN:VCARD\r\nN:Nov\xC3\xA1k\r\nEND:VCARD\r\n", record({{"N", "Nov\xE1k"}})},
+        {"no line end after the last line",
+         "N=N:\n", "BEGIN:VCARD\r\nN:A\r\nEND:VCARD", record({{"N", "A"}})},
+        {"a card without BEGIN:VCARD keeps the values before it",
+         "N=N:\nT=TEL\n", "BEGIN:VCARD\r\nN:A\r\nEND:VCARD\r\nTEL:1\r\nEND:VCARD\r\n",
+         record({{"N", "A"}, {"T", ""}}) + record({{"N", "A"}, {"T", "1"}})},
+        {"END: lines without cards and no mappings", "", "END:VCARD\r\nEND:\r\nEND:VCALENDAR\r\n",
+         record({}) + record({}) + record({})},
+        {"END: lines without cards and a required field", "N*=N:\n", "END:VCARD\r\nEND:\r\n", ""},
+        {"only line ends", "N=N:\n", "\r\n\n\r\r\n\r", ""},
+        {"a lone CR inside a value", "N=N:\n", "BEGIN:VCARD\r\nN:A\rB\r\nEND:VCARD\r\n", record({{"N", "A&#13;B"}})},
+    };
+    for (const SmallCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Folder f;
+        f.write("quorlan.ini", c.config);
+        f.write("import.vcf", c.cards);
+        const RunResult r = f.run();
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(r.err.empty()) << r.err;
+        EXPECT_EQ(f.read("import.xml"), document("import", c.body));
+        EXPECT_TRUE(is_well_formed_xml(f.dir() / "import.xml"));
+    }
+}
+
+// Random bytes, with an "END:" line now and then so that records are written, and fifty
+// mappings of one-byte prefixes so that values take all kinds of bytes.
+TEST(DamagedInput, RandomBytesGiveAWellFormedDocument) {
+    std::string config;
+    for (int i = 0; i < 50; ++i) {
+        config += 'F';
+        config += std::to_string(i);
+        config += '=';
+        config += static_cast<char>(0x21 + i * 4);
+        config += '\n';
+    }
+    std::uint64_t state = 0x9E3779B97F4A7C15u;
+    std::string cards;
+    while (cards.size() < 500'000) {
+        state = state * 6364136223846793005u + 1442695040888963407u;
+        cards += static_cast<char>(state >> 56);
+        if ((state >> 20) % 97 == 0) cards += "\nEND:VCARD\r\n";
+    }
+    Folder f;
+    f.write("quorlan.ini", config);
+    f.write("import.vcf", cards);
+    const RunResult r = f.run();
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string xml = f.read("import.xml");
+    EXPECT_TRUE(xml.starts_with(kProlog + "<import>\r\n<vcf>\r\n"));
+    EXPECT_TRUE(xml.ends_with("</vcf>\r\n</import>\r\n"));
+    EXPECT_TRUE(is_well_formed_xml(f.dir() / "import.xml"));
+    Folder again;
+    again.write("quorlan.ini", config);
+    again.write("import.vcf", cards);
+    EXPECT_EQ(again.run().status, 0);
+    EXPECT_EQ(again.read("import.xml"), xml);
+}
+
+// --- files that can't be read -------------------------------------------------------------
+
+// The system's words for the failure, as this system's C library gives them; another build
+// run through QUORLAN_COMMAND (such as the Windows one) has its own.
+void expect_reason(const RunResult& r, const std::string& reason) {
+    if (std::getenv("QUORLAN_COMMAND") != nullptr) return;
+    EXPECT_NE(r.err.find(": " + reason + "\n"), std::string::npos) << r.err;
+}
+
+// Runs the program as a user who can't read mode-000 files: the current user, or, for
+// root, "nobody" through setpriv. Returns false when that isn't possible here.
+bool run_unprivileged(const Folder& f, RunResult& result) {
+    if (geteuid() != 0) {
+        result = f.run();
+        return true;
+    }
+    if (std::getenv("QUORLAN_COMMAND") != nullptr || std::system("command -v setpriv >/dev/null 2>&1") != 0) {
+        return false;
+    }
+    // The user needs its own copy of the program and a way into the folder.
+    const fs::path top = f.dir().parent_path();
+    fs::copy_file(QUORLAN_EXE, top / "quorlan", fs::copy_options::overwrite_existing);
+    fs::permissions(top, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                             fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(f.dir(), fs::perms::all);
+    const std::string command = "cd " + shell_quote(f.dir().string()) +
+                                " && setpriv --reuid=65534 --regid=65534 --clear-groups " +
+                                shell_quote((top / "quorlan").string()) + " >" +
+                                shell_quote((top / "stdout").string()) + " 2>" +
+                                shell_quote((top / "stderr").string()) + " </dev/null";
+    const int raw = std::system(command.c_str());
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = read_file(top / "stdout");
+    result.err = read_file(top / "stderr");
+    return true;
+}
+
+TEST(Unreadable, InputWithoutReadPermission) {
+    Folder f;
+    f.write("import.vcf", "BEGIN:VCARD\r\nEND:VCARD\r\n");
+    f.write("import.xml", "my old phonebook");
+    fs::permissions(f.dir() / "import.vcf", fs::perms::none);
+    fs::permissions(f.dir() / "import.xml", fs::perms::all);
+    RunResult r;
+    if (!run_unprivileged(f, r)) GTEST_SKIP() << "running as root without setpriv: can't drop the right to read";
+    expect_one_error_line(r, "cannot open", "import.vcf");
+    expect_reason(r, "Permission denied");
+    EXPECT_EQ(f.read("import.xml"), "my old phonebook");
+}
+
+TEST(Unreadable, ConfigurationWithoutReadPermission) {
+    Folder f;
+    f.write("quorlan.ini", "N=N:\n");
+    f.write("import.vcf", "BEGIN:VCARD\r\nEND:VCARD\r\n");
+    fs::permissions(f.dir() / "quorlan.ini", fs::perms::none);
+    RunResult r;
+    if (!run_unprivileged(f, r)) GTEST_SKIP() << "running as root without setpriv: can't drop the right to read";
+    expect_one_error_line(r, "cannot open", "quorlan.ini");
+    expect_reason(r, "Permission denied");
+    EXPECT_FALSE(f.exists("import.xml"));
+}
+
+TEST(Unreadable, MissingInputLeavesEveryByteOfTheOutput) {
+    Folder f;
+    std::string old;
+    for (int b = 0; b < 256; ++b) old += static_cast<char>(b);
+    f.write("import.xml", old + "\r\n" + old);
+    expect_one_error_line(f.run(), "cannot open", "import.vcf");
+    EXPECT_EQ(f.read("import.xml"), old + "\r\n" + old);
+    EXPECT_EQ(f.names(), std::vector<std::string>{"import.xml"});
+}
+
+struct UnopenableCase {
+    const char* name;
+    const char* message;  // the words of the error line after the file name
+    void (*prepare)(const Folder&);
+};
+
+TEST(Unreadable, InputsThatCannotBeOpenedLeaveTheOutputAlone) {
+    const std::vector<UnopenableCase> cases = {
+        {"a dangling symbolic link", "No such file or directory",
+         [](const Folder& f) { fs::create_symlink("gone.vcf", f.dir() / "in.vcf"); }},
+        {"a symbolic link to itself", "Too many levels of symbolic links",
+         [](const Folder& f) { fs::create_symlink("in.vcf", f.dir() / "in.vcf"); }},
+        {"a folder", "Is a directory", [](const Folder& f) { fs::create_directory(f.dir() / "in.vcf"); }},
+    };
+    for (const UnopenableCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Folder f;
+        f.write("quorlan.ini", "in.vcf\nout.xml\n");
+        f.write("out.xml", "old phonebook");
+        c.prepare(f);
+        const RunResult r = f.run();
+        expect_one_error_line(r, "in.vcf", "in.vcf");
+        expect_reason(r, c.message);
+        EXPECT_EQ(f.read("out.xml"), "old phonebook");
+    }
+}
+
+TEST(Unreadable, ANameTooLongForTheSystem) {
+    Folder f;
+    const std::string base(300, 'n');
+    f.write("quorlan.ini", base + ".vcf\n");
+    const RunResult r = f.run();
+    expect_one_error_line(r, "cannot open", base + ".vcf");
+    expect_reason(r, "File name too long");
+    EXPECT_EQ(f.names(), std::vector<std::string>{"quorlan.ini"});
+}
+
+// --- output that can't be written ---------------------------------------------------------
+
+TEST(Unwritable, OutputThatIsAFolder) {
+    Folder f;
+    f.write("import.vcf", "BEGIN:VCARD\r\nEND:VCARD\r\n");
+    fs::create_directory(f.dir() / "import.xml");
+    f.write("import.xml/keep", "x");
+    expect_one_error_line(f.run(), "cannot create", "import.xml");
+    EXPECT_EQ(f.read("import.xml/keep"), "x");
+    EXPECT_EQ(f.read("import.vcf"), "BEGIN:VCARD\r\nEND:VCARD\r\n");
+}
+
+TEST(Unwritable, ReadOnlyOutputFile) {
+    Folder f;
+    f.write("import.vcf", "BEGIN:VCARD\r\nEND:VCARD\r\n");
+    f.write("import.xml", "old phonebook");
+    fs::permissions(f.dir() / "import.vcf", fs::perms::owner_read | fs::perms::others_read);
+    fs::permissions(f.dir() / "import.xml", fs::perms::owner_read | fs::perms::others_read);
+    RunResult r;
+    if (!run_unprivileged(f, r)) GTEST_SKIP() << "running as root without setpriv: can't drop the right to write";
+    expect_one_error_line(r, "cannot create", "import.xml");
+    expect_reason(r, "Permission denied");
+    EXPECT_EQ(f.read("import.xml"), "old phonebook");
+}
+
+
+TEST(FullDisk, FailsInTheMiddleOfALargeInput) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    Folder f;
+    f.write("quorlan.ini", "out.xml\nN=N:\n");
+    std::string cards;
+    while (cards.size() < 1'000'000) cards += "BEGIN:VCARD\r\nN:Novak;Jan\r\nEND:VCARD\r\n";
+    f.write("import.vcf", cards);
+    fs::create_symlink("/dev/full", f.dir() / "out.xml");
+    expect_one_error_line(f.run(), "cannot write", "out.xml");
+    EXPECT_TRUE(fs::is_symlink(f.dir() / "out.xml"));
+    EXPECT_EQ(f.read("import.vcf"), cards);
+}
+
+TEST(FullDisk, OutputFolderThatIsAFile) {
+    Folder f;
+    f.write("quorlan.ini", "book/out.xml\n");
+    f.write("import.vcf", "");
+    f.write("book", "not a folder");
+    expect_one_error_line(f.run(), "cannot create", "book/out.xml");
+    EXPECT_EQ(f.read("book"), "not a folder");
+}
+
+}  // namespace
