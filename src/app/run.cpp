@@ -67,11 +67,6 @@ DocumentNames document_names(const Settings& settings) {
 ByteSink memory_sink(std::string& buffer) { return ByteSink{append_to_buffer, &buffer}; }
 
 ConversionResult convert_document(const Settings& settings, std::string_view element,
-                                  LineReader& input, ByteSink sink) {
-    return convert_document(settings, element, input, sink, CardObserver{});
-}
-
-ConversionResult convert_document(const Settings& settings, std::string_view element,
                                   LineReader& input, ByteSink sink, const CardObserver& observer) {
     ConversionResult result;
     std::string out;

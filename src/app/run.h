@@ -37,12 +37,6 @@ struct ConversionResult {
     std::size_t records_written = 0;
 };
 
-// Writes the whole document for the card lines of `input` to `sink`: the declaration, the
-// start tag, one record per card that passes the filter, and the end tag. Stops at the
-// first failed write. Read errors end the input and are left in `input.error`.
-ConversionResult convert_document(const Settings& settings, std::string_view element,
-                                  LineReader& input, ByteSink sink);
-
 // Lets a caller watch the cards go by, for showing a user why each card is in the output
 // or not. Either function may be null.
 struct CardObserver {
@@ -54,8 +48,11 @@ struct CardObserver {
     void* context;
 };
 
-// convert_document, telling `observer` about every card.
+// Writes the whole document for the card lines of `input` to `sink`: the declaration, the
+// start tag, one record per card that passes the filter, and the end tag, telling
+// `observer` (if any) about every card. Stops at the first failed write. Read errors end
+// the input, leave the end tag out and are left in `input.error`.
 ConversionResult convert_document(const Settings& settings, std::string_view element,
-                                  LineReader& input, ByteSink sink, const CardObserver& observer);
+                                  LineReader& input, ByteSink sink, const CardObserver& observer = {});
 
 }  // namespace quorlan

@@ -84,8 +84,6 @@ ConfigLine classify_config_line(std::string_view line) {
     return result;
 }
 
-Settings read_settings(LineReader& reader) { return read_settings(reader, ConfigObserver{}); }
-
 Settings read_settings(LineReader& reader, const ConfigObserver& observer) {
     Settings settings;
     std::string line;

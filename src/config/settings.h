@@ -52,11 +52,6 @@ std::int32_t parse_fold_number(std::string_view text);
 // True for an element name holding "IDENT" in any case.
 bool is_constant_element(std::string_view element);
 
-// Reads the settings from the configuration lines of `reader`, starting from the
-// defaults. Reading stops at the end of the data or at a mapping line beyond the
-// fiftieth, which is not stored. Read errors are left in `reader.error`.
-Settings read_settings(LineReader& reader);
-
 // Lets a caller watch the reading line by line, for showing a user what each line did.
 // Either function may be null.
 struct ConfigObserver {
@@ -68,7 +63,10 @@ struct ConfigObserver {
     void* context;
 };
 
-// read_settings, telling `observer` about every line.
-Settings read_settings(LineReader& reader, const ConfigObserver& observer);
+// Reads the settings from the configuration lines of `reader`, starting from the
+// defaults, telling `observer` (if any) about every line. Reading stops at the end of the
+// data or at a mapping line beyond the fiftieth, which is not stored. Read errors are
+// left in `reader.error`.
+Settings read_settings(LineReader& reader, const ConfigObserver& observer = {});
 
 }  // namespace quorlan
