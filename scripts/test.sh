@@ -157,12 +157,14 @@ stage_windows() {
     # One persistent server serves every run of the tests (it is already there if an
     # earlier run was cut short); the first start of Wine creates its prefix, which
     # takes a while.
+    # Setting the prefix up without a display complains a lot and harmlessly; the runs of
+    # the tests keep Wine's error messages, so that a failure of Wine itself shows why.
     export WINEPREFIX=$windows_dir/wine WINEDEBUG=-all
     mkdir -p "$WINEPREFIX"
     wineserver -p || true
     wineboot -i >/dev/null 2>&1
     local status=0
-    QUORLAN_PLATFORM=windows QUORLAN_COMMAND="wine $(printf '%q' "$exe")" \
+    WINEDEBUG=-all,err+all QUORLAN_PLATFORM=windows QUORLAN_COMMAND="wine $(printf '%q' "$exe")" \
         "$build_dir/tests/quorlan_e2e_tests" --gtest_brief=1 || status=$?
     wineserver -k || true
     return $status
