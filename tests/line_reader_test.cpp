@@ -86,6 +86,32 @@ TEST(LineReader, GivesTheSameLinesWhateverTheRefillBoundaries) {
     }
 }
 
+// Whether each read stopped inside a longer physical line, which the text of a read cut
+// by a NUL can't show.
+TEST(LineReader, TellsWhenAReadIsOnlyAPieceOfALine) {
+    struct Case {
+        const char* name;
+        std::string input;
+        std::vector<bool> goes_on;
+    };
+    const std::vector<Case> cases = {
+        {"short lines", "a\nb", {false, false}},
+        {"1998 bytes and crlf", bytes(1998) + "\r\n", {false}},
+        {"1999 bytes and lf", bytes(1999) + "\nz\n", {true, false, false}},
+        {"long line", bytes(4000) + "\nz", {true, true, false, false}},
+        {"nul in the first piece", std::string("a\0", 2) + bytes(2500) + "\nz\n", {true, false, false}},
+        {"nul in the last piece", bytes(2500) + std::string(1, '\0') + "b\nz\n", {true, false, false}},
+    };
+    for (const Case& c : cases) {
+        std::string_view data = c.input;
+        LineReader reader = make_line_reader(memory_source(data));
+        std::vector<bool> goes_on;
+        std::string line;
+        while (read_line(reader, line)) goes_on.push_back(reader.line_goes_on);
+        EXPECT_EQ(goes_on, c.goes_on) << c.name;
+    }
+}
+
 TEST(LineReader, CrLfAcrossManyBlocksOfALargeInput) {
     std::string input;
     Lines expected;

@@ -17,7 +17,7 @@ struct SeenConfig {
     std::string rest;
 };
 
-void see_line(void* context, std::string_view read, const ConfigLine& config, bool beyond_limit) {
+void see_line(void* context, std::string_view read, const ConfigLine& config, bool beyond_limit, bool) {
     auto& seen = *static_cast<SeenConfig*>(context);
     seen.lines.emplace_back(read);
     seen.kinds.push_back(config.kind);

@@ -153,10 +153,7 @@ struct ConfigWatch {
     std::size_t part = 0;
 };
 
-SeenLine& place_line(ConfigWatch& watch, std::string_view as_read) {
-    // A read that fills the line buffer without reaching a line end is one piece of a
-    // longer line: the next read goes on with the same line.
-    const bool continues = as_read.size() == kMaxLineBytes && as_read.back() != '\n';
+SeenLine& place_line(ConfigWatch& watch, std::string_view as_read, bool continues) {
     SeenLine& line = watch.lines.emplace_back();
     line.number = watch.number;
     line.part = continues && watch.part == 0 ? 1 : watch.part;
@@ -171,8 +168,9 @@ SeenLine& place_line(ConfigWatch& watch, std::string_view as_read) {
     return line;
 }
 
-void on_config_line(void* context, std::string_view as_read, const ConfigLine& config, bool beyond_limit) {
-    SeenLine& line = place_line(*static_cast<ConfigWatch*>(context), as_read);
+void on_config_line(void* context, std::string_view as_read, const ConfigLine& config, bool beyond_limit,
+                    bool line_goes_on) {
+    SeenLine& line = place_line(*static_cast<ConfigWatch*>(context), as_read, line_goes_on);
     line.config = config;
     line.beyond_limit = beyond_limit;
 }
@@ -181,7 +179,7 @@ void on_config_line(void* context, std::string_view as_read, const ConfigLine& c
 void on_config_stopped(void* context, LineReader& rest) {
     auto& watch = *static_cast<ConfigWatch*>(context);
     std::string line;
-    while (read_line(rest, line)) place_line(watch, line).read = false;
+    while (read_line(rest, line)) place_line(watch, line, rest.line_goes_on).read = false;
 }
 
 std::string where(const SeenLine& line) {

@@ -96,7 +96,7 @@ Settings read_settings(LineReader& reader, const ConfigObserver& observer) {
         const bool beyond_limit =
             config.kind == LineKind::Mapping && settings.mappings.size() == kMaxMappings;
         if (observer.line_read != nullptr) {
-            observer.line_read(observer.context, as_read, config, beyond_limit);
+            observer.line_read(observer.context, as_read, config, beyond_limit, reader.line_goes_on);
         }
         if (beyond_limit) {
             if (observer.stopped != nullptr) observer.stopped(observer.context, reader);

@@ -56,8 +56,10 @@ bool is_constant_element(std::string_view element);
 // Either function may be null.
 struct ConfigObserver {
     // Each line as read (line end included) and what it is; `beyond_limit` marks the
-    // mapping line past the fiftieth, which is not stored and ends the reading.
-    void (*line_read)(void* context, std::string_view read, const ConfigLine& config, bool beyond_limit);
+    // mapping line past the fiftieth, which is not stored and ends the reading;
+    // `line_goes_on` a read that is only a piece of a longer physical line.
+    void (*line_read)(void* context, std::string_view read, const ConfigLine& config, bool beyond_limit,
+                      bool line_goes_on);
     // The reading stopped at the mapping limit; the lines it did not read are left in `rest`.
     void (*stopped)(void* context, LineReader& rest);
     void* context;

@@ -33,6 +33,10 @@ struct LineReader {
     std::size_t end = 0;    // one past the last byte read from the source
     bool exhausted = false;  // the source has nothing more (or failed)
     int error = 0;           // errno of the read that failed, 0 when none did
+    // The last read stopped inside a physical line longer than one read: the next read
+    // goes on with that line. (A NUL cuts the text of a read but not its bytes, so the
+    // text alone can't tell.)
+    bool line_goes_on = false;
 };
 
 LineReader make_line_reader(ByteSource source);
