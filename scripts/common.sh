@@ -19,8 +19,17 @@ need_packages() {
         return 1
     fi
     echo "installing: ${missing[*]}"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+    # The package mirror is across the network: a failed attempt is tried again twice.
+    local attempt
+    for attempt in 1 2 3; do
+        if apt-get update -qq &&
+            DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null; then
+            return 0
+        fi
+        echo "installing ${missing[*]} failed (attempt $attempt of 3)" >&2
+        [ "$attempt" -lt 3 ] && sleep 10
+    done
+    return 1
 }
 
 build_packages=(cmake ninja-build g++ libgtest-dev)
