@@ -98,6 +98,8 @@ TEST(LineReader, TellsWhenAReadIsOnlyAPieceOfALine) {
         {"short lines", "a\nb", {false, false}},
         {"1998 bytes and crlf", bytes(1998) + "\r\n", {false}},
         {"1999 bytes and lf", bytes(1999) + "\nz\n", {true, false, false}},
+        {"1999 bytes at the end of the data", bytes(1999), {false}},
+        {"2000 bytes at the end of the data", bytes(2000), {true, false}},
         {"long line", bytes(4000) + "\nz", {true, true, false, false}},
         {"nul in the first piece", std::string("a\0", 2) + bytes(2500) + "\nz\n", {true, false, false}},
         {"nul in the last piece", bytes(2500) + std::string(1, '\0') + "b\nz\n", {true, false, false}},

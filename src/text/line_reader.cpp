@@ -77,7 +77,7 @@ bool read_line(LineReader& reader, std::string& line) {
         }
     }
     reader.begin += consumed;
-    reader.line_goes_on = !ends_in_lf && consumed == kMaxLineBytes;
+    reader.line_goes_on = !ends_in_lf && consumed == kMaxLineBytes && reader.end > reader.begin;
 
     if (const void* nul = std::memchr(p, '\0', text_length)) {
         line.assign(p, static_cast<std::size_t>(static_cast<const char*>(nul) - p));
