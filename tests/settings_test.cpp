@@ -25,9 +25,10 @@ struct NameCase {
     std::string config;
     std::string input_base, output_base;
     std::int32_t fold;
+    std::int32_t decode = 0;
 };
 
-TEST(Settings, FileNamesAndFoldSwitch) {
+TEST(Settings, FileNamesAndSwitches) {
     const std::vector<NameCase> cases = {
         {"contacts.vcf\r\nphonebook.xml\r\nASCII=1\r\n", "contacts", "phonebook", 1},
         {"INPUT=contacts.vcf\n", "INPUT=contacts", "*", 0},  // the name rule comes before mappings
@@ -47,12 +48,18 @@ TEST(Settings, FileNamesAndFoldSwitch) {
         {"ASCII=-99999999999999999999\n", "import", "*", -2147483647 - 1},
         {"ASCII=00000000000000000000001\n", "import", "*", 1},
         {"  my contacts.vcf  \n", "  my contacts", "*", 0},  // leading spaces are kept
+        {"decode=1\n", "import", "*", 0, 1},
+        {"DECODE=1\nDecode=0\n", "import", "*", 0, 0},      // the last line counts
+        {"ASCII=1 DECODE=1\n", "import", "*", 1, 0},         // "ASCII=" is tested first
+        {"X=DECODE=1\n", "import", "*", 0, 1},               // and "DECODE=" before mappings
+        {"DECODE = 1\n", "import", "*", 0, 0},               // a mapping: the keyword needs "="
     };
     for (const NameCase& c : cases) {
         const Settings s = settings_from(c.config);
         EXPECT_EQ(s.input_base, c.input_base) << c.config;
         EXPECT_EQ(s.output_base, c.output_base) << c.config;
         EXPECT_EQ(s.fold_ascii, c.fold) << c.config;
+        EXPECT_EQ(s.decode, c.decode) << c.config;
     }
 }
 

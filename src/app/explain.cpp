@@ -13,6 +13,7 @@
 #include "app/program.h"
 #include "app/run.h"
 #include "charset/cp1250.h"
+#include "charset/xml_name.h"
 #include "config/settings.h"
 #include "convert/card.h"
 #include "text/line_reader.h"
@@ -59,59 +60,16 @@ std::string line_label(std::size_t number) { return "line " + std::to_string(num
 
 // ---- XML names ------------------------------------------------------------------------
 
-// The characters of windows-1250 bytes 0x80 to 0xFF, in which the document is declared;
-// 0 where the code page has no character.
-// clang-format off
-constexpr std::array<std::uint16_t, 128> kCp1250High = {
-    0x20AC, 0,      0x201A, 0,      0x201E, 0x2026, 0x2020, 0x2021,
-    0,      0x2030, 0x0160, 0x2039, 0x015A, 0x0164, 0x017D, 0x0179,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0,      0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A,
-    0x00A0, 0x02C7, 0x02D8, 0x0141, 0x00A4, 0x0104, 0x00A6, 0x00A7,
-    0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B,
-    0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7,
-    0x00B8, 0x0105, 0x015F, 0x00BB, 0x013D, 0x02DD, 0x013E, 0x017C,
-    0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7,
-    0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E,
-    0x0110, 0x0143, 0x0147, 0x00D3, 0x00D4, 0x0150, 0x00D6, 0x00D7,
-    0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF,
-    0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7,
-    0x010D, 0x00E9, 0x0119, 0x00EB, 0x011B, 0x00ED, 0x00EE, 0x010F,
-    0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,
-    0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
-};
-// clang-format on
-
-std::uint32_t character_of(char byte) {
-    const auto b = static_cast<unsigned char>(byte);
-    return b < 0x80 ? b : kCp1250High[b - 0x80u];
-}
-
-// The name characters of XML 1.0 (fifth edition), limited to what windows-1250 can hold.
-bool is_name_start(std::uint32_t c) {
-    return c == ':' || c == '_' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-           (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
-           (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) || c == 0x200C || c == 0x200D ||
-           (c >= 0x2070 && c <= 0x218F) || (c >= 0x2C00 && c <= 0x2FEF);
-}
-
-bool is_name_char(std::uint32_t c) {
-    return is_name_start(c) || c == '-' || c == '.' || (c >= '0' && c <= '9') || c == 0xB7 ||
-           (c >= 0x300 && c <= 0x36F) || c == 0x203F || c == 0x2040;
-}
-
 // Why an XML reader would refuse `name` as an element name; empty when it takes it.
 std::string xml_name_problem(std::string_view name) {
     if (name.empty()) return "it is empty";
     if (name.find(' ') != std::string_view::npos) return "it holds a space";
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const std::uint32_t c = character_of(name[i]);
-        if (i == 0 ? is_name_start(c) : is_name_char(c)) continue;
-        if (i == 0 && c >= '0' && c <= '9') return "it begins with a digit";
-        if (i == 0 && is_name_char(c)) return "it begins with " + in_quotes(name.substr(0, 1));
-        return in_quotes(name.substr(i, 1)) + " is not allowed in a name";
-    }
-    return {};
+    const std::size_t i = xml_name_fault_at(name);
+    if (i == std::string_view::npos) return {};
+    const std::uint32_t c = cp1250_character(static_cast<std::uint8_t>(name[i]));
+    if (i == 0 && c >= '0' && c <= '9') return "it begins with a digit";
+    if (i == 0 && is_xml_name_char(c)) return "it begins with " + in_quotes(name.substr(0, 1));
+    return in_quotes(name.substr(i, 1)) + " is not allowed in a name";
 }
 
 // What is wrong with `name` as an element name, said of `what` (such as "the element");
@@ -120,8 +78,7 @@ std::string xml_name_warning(std::string_view what, std::string_view name) {
     const std::string subject = std::string(what) + " " + tag(name);
     // White space after the name stands inside the tag, where XML allows it: the document
     // is well-formed, but its element has a shorter name.
-    std::string_view core = name;
-    while (!core.empty() && (core.back() == ' ' || core.back() == '\t')) core.remove_suffix(1);
+    const std::string_view core = name_in_tag(name);
     if (const std::string problem = xml_name_problem(core); !problem.empty()) {
         return subject + " is not a valid XML name (" + problem + "): an XML reader will refuse the output";
     }
@@ -257,6 +214,12 @@ void describe_settings(std::string& out, const Settings& settings, const Documen
     out += fold != nullptr ? " (" + where(*fold) + ")" : " (default)";
     out += "\n";
 
+    const SeenLine* decode = last_of(watch, LineKind::DecodeSwitch);
+    out += "  vCard decoding:   ";
+    out += settings.decode != 0 ? "on" : "off";
+    out += decode != nullptr ? " (" + where(*decode) + ")" : " (default)";
+    out += "\n";
+
     out += "  mappings:         " + std::to_string(settings.mappings.size()) + " (at most " +
            std::to_string(kMaxMappings) + ")\n";
     for (const SeenLine& line : watch.lines) {
@@ -347,6 +310,10 @@ std::string describe_line(const ConfigWatch& watch, const SeenLine& line, std::s
         case LineKind::FoldSwitch:
             text = "holds \"ASCII=\": folding switch, number " + std::to_string(config.fold) +
                    (config.fold != 0 ? ", folding on" : ", folding off");
+            break;
+        case LineKind::DecodeSwitch:
+            text = "holds \"DECODE=\": decoding switch, number " + std::to_string(config.decode) +
+                   (config.decode != 0 ? ", vCard decoding on" : ", vCard decoding off");
             break;
         case LineKind::Mapping:
             if (line.beyond_limit) {
@@ -540,6 +507,13 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
                 const std::string upper = trimmed_upper(line.text);
                 if (!has_digit_after_sign(std::string_view(upper).substr(upper.find("ASCII=") + 6))) {
                     add(warnings, line, "no number after \"ASCII=\": it counts as 0, folding off");
+                }
+                break;
+            }
+            case LineKind::DecodeSwitch: {
+                const std::string upper = trimmed_upper(line.text);
+                if (!has_digit_after_sign(std::string_view(upper).substr(upper.find("DECODE=") + 7))) {
+                    add(warnings, line, "no number after \"DECODE=\": it counts as 0, vCard decoding off");
                 }
                 break;
             }

@@ -29,23 +29,27 @@ struct Settings {
     std::string input_base = "import";
     std::string output_base = "*";  // a first byte "*" means: the same as input_base
     std::int32_t fold_ascii = 0;    // non-zero folds accented letters of card lines to ASCII
+    // Non-zero reads the card file as vCard readers do: folded lines joined, quoted-printable
+    // decoded, escapes resolved. Off, every byte comes out as it always has.
+    std::int32_t decode = 0;
     std::vector<FieldMapping> mappings;
 };
 
 // What one configuration line is, decided by its content in a fixed order.
-enum class LineKind { InputName, OutputName, FoldSwitch, Mapping, Ignored };
+enum class LineKind { InputName, OutputName, FoldSwitch, DecodeSwitch, Mapping, Ignored };
 
 struct ConfigLine {
     LineKind kind = LineKind::Ignored;
     std::string name;         // InputName, OutputName: the base name it sets
     std::int32_t fold = 0;    // FoldSwitch: the number read
+    std::int32_t decode = 0;  // DecodeSwitch: the number read
     FieldMapping mapping;     // Mapping
 };
 
 // Classifies one configuration line, given without its line end.
 ConfigLine classify_config_line(std::string_view line);
 
-// The number after "ASCII=": leading white space, an optional sign and decimal digits;
+// The number after "ASCII=" or "DECODE=": leading white space, an optional sign and decimal digits;
 // no digits give 0 and a number beyond 32 bits saturates, so any non-zero digit counts as on.
 std::int32_t parse_fold_number(std::string_view text);
 

@@ -1,0 +1,25 @@
+// XML names in a document declared windows-1250: which element names a reader takes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace quorlan {
+
+// The Unicode character of a windows-1250 byte; 0 where the code page has none.
+std::uint32_t cp1250_character(std::uint8_t byte);
+
+// The name characters of XML 1.0 (fifth edition).
+bool is_xml_name_start(std::uint32_t c);
+bool is_xml_name_char(std::uint32_t c);
+
+// `name` without the spaces, tabs and CRs after it, which stand inside a tag where XML
+// allows white space: readers see the name before them.
+std::string_view name_in_tag(std::string_view name);
+
+// Where `name`, read as windows-1250, stops being an XML Name: the position of the first
+// byte a reader refuses, 0 for an empty name, npos when the whole name is one.
+std::size_t xml_name_fault_at(std::string_view name);
+
+}  // namespace quorlan
