@@ -18,24 +18,25 @@ std::size_t count_trailing(std::string_view text, char c) {
     return n;
 }
 
-// How the text of a long physical line ends, followed byte by byte across its reads: the
-// "="s right before its last run of CRs, and that run.
+// How the text of a long physical line ends, followed across its reads: the "="s right
+// before its last run of CRs, and that run. Only the end of each read is looked at, since
+// most long lines are inline photos.
 struct LineTail {
     std::size_t equals = 0;
     std::size_t crs = 0;
 };
 
 void follow_tail(LineTail& tail, std::string_view text) {
-    for (const char c : text) {
-        if (c == '\r') {
-            ++tail.crs;
-        } else if (c == '=') {
-            if (tail.crs > 0) tail = LineTail{};
-            ++tail.equals;
-        } else {
-            tail = LineTail{};
-        }
+    const std::size_t crs = count_trailing(text, '\r');
+    if (crs == text.size()) {
+        tail.crs += crs;
+        return;
     }
+    const std::size_t equals = count_trailing(text.substr(0, text.size() - crs), '=');
+    // Text made only of "="s and CRs goes on with the "="s before it, unless CRs came between.
+    const bool goes_on = equals + crs == text.size() && tail.crs == 0;
+    tail.equals = goes_on ? tail.equals + equals : equals;
+    tail.crs = crs;
 }
 
 // The further reads of a physical line longer than one read, joined to `reader.ahead` up to
