@@ -112,15 +112,20 @@ void check_phone(std::string_view text) {
     FUZZ_CHECK(grouped.size() == digits.size() + 3);
 }
 
-// The line model, written the slow way: a text-mode stream turns every CR LF into LF, and
-// each read takes up to 1999 of the bytes it delivers, stopping after an LF; a NUL ends the
-// text of its read.
-std::vector<std::string> reference_lines(std::string_view data) {
+// The bytes as a text-mode stream delivers them: every CR LF turned into LF.
+std::string text_mode_stream(std::string_view data) {
     std::string stream;
     for (std::size_t i = 0; i < data.size(); ++i) {
         if (data[i] == '\r' && i + 1 < data.size() && data[i + 1] == '\n') continue;
         stream += data[i];
     }
+    return stream;
+}
+
+// The line model, written the slow way: each read takes up to 1999 of the bytes the
+// text-mode stream delivers, stopping after an LF; a NUL ends the text of its read.
+std::vector<std::string> reference_lines(std::string_view data) {
+    const std::string stream = text_mode_stream(data);
     std::vector<std::string> lines;
     std::size_t pos = 0;
     while (pos < stream.size()) {
@@ -162,11 +167,7 @@ bool reference_is_qp(std::string_view line) {
 }
 
 std::vector<std::string> reference_logical_lines(std::string_view data) {
-    std::string stream;
-    for (std::size_t i = 0; i < data.size(); ++i) {
-        if (data[i] == '\r' && i + 1 < data.size() && data[i + 1] == '\n') continue;
-        stream += data[i];
-    }
+    const std::string stream = text_mode_stream(data);
     std::vector<std::string> lines;
     std::size_t pos = 0;
     while (pos < stream.size()) {
