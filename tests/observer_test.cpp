@@ -163,5 +163,20 @@ TEST(CardObserver, SeesEveryCardLineWithItsNumberAndEveryValueTaken) {
     EXPECT_EQ(seen.values, (std::vector<std::string>{"0:A B", "1:x =", "1+:Street 1", "2:+420 1"}));
 }
 
+TEST(CardObserver, SeesLogicalLinesWhenDecoding) {
+    const Settings settings = settings_from("DECODE=1\nN=N;\nNOTE=NOTE\n");
+    const std::string cards =
+        "begin:vcard\r\nN;QUOTED-PRINTABLE:J=C3=\r\n=A1n\r\nNOTE:a\\,\r\n  b\r\nEND:VCARD\r\n";
+    SeenLines seen;
+    std::string_view bytes = cards;
+    LineReader input = make_line_reader(memory_source(bytes));
+    std::string out;
+    convert_document(settings, "book", input, memory_sink(out),
+                     CardObserver{nullptr, nullptr, see_card_line, see_value, &seen});
+    EXPECT_EQ(seen.lines, (std::vector<std::string>{"1:begin:vcard", "2:N;QUOTED-PRINTABLE:J=C3=A1n",
+                                                    "4:NOTE:a\\, b", "6:END:VCARD"}));
+    EXPECT_EQ(seen.values, (std::vector<std::string>{"0:J\xE1n", "1:a, b"}));
+}
+
 }  // namespace
 }  // namespace quorlan
