@@ -10,12 +10,12 @@
 #include <string_view>
 #include <vector>
 
-#include "app/program.h"
 #include "app/run.h"
 #include "charset/cp1250.h"
 #include "charset/xml_name.h"
 #include "config/settings.h"
 #include "convert/card.h"
+#include "io/files.h"
 #include "text/line_reader.h"
 #include "text/text_ops.h"
 
