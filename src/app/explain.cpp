@@ -683,11 +683,10 @@ bool print(const std::string& text) {
 // Runs the conversion loop over the vCard file with a sink that keeps nothing, watching
 // every card. Returns the exit status.
 int explain_cards(const Settings& settings, const DocumentNames& names) {
-    errno = 0;
-    std::FILE* file = std::fopen(names.input_file.c_str(), "rb");
-    if (file == nullptr) return report("cannot open", names.input_file, errno);
-    FileSource source{file};
-    LineReader input = make_line_reader(ByteSource{read_from_file, &source});
+    TextFile file;
+    int open_error = 0;
+    if (!open_text_file(file, names.input_file, open_error)) return report("cannot open", names.input_file, open_error);
+    LineReader input = make_line_reader(text_bytes(file));
 
     CardWatch watch;
     watch.settings = &settings;
@@ -697,7 +696,7 @@ int explain_cards(const Settings& settings, const DocumentNames& names) {
     const ConversionResult result =
         convert_document(settings, names.element, input, ByteSink{discard, nullptr},
                          CardObserver{on_card_begun, on_card_ended, &watch});
-    std::fclose(file);
+    close_text_file(file);
     if (input.error != 0) return report("cannot read", names.input_file, input.error);
 
     std::string out;

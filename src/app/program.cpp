@@ -31,14 +31,15 @@ int run_program() {
 
     // The input is opened, and its first block read, before the output is created, so
     // that a missing or unreadable input never empties an existing phonebook.
-    errno = 0;
-    std::FILE* input_file = std::fopen(names.input_file.c_str(), "rb");
-    if (input_file == nullptr) return report("cannot open", names.input_file, errno);
-    FileSource source{input_file};
-    LineReader input = make_line_reader(ByteSource{read_from_file, &source});
+    TextFile input_file;
+    int open_error = 0;
+    if (!open_text_file(input_file, names.input_file, open_error)) {
+        return report("cannot open", names.input_file, open_error);
+    }
+    LineReader input = make_line_reader(text_bytes(input_file));
     prime_reader(input);
     if (input.error != 0) {
-        std::fclose(input_file);
+        close_text_file(input_file);
         return report("cannot read", names.input_file, input.error);
     }
 
@@ -46,7 +47,7 @@ int run_program() {
     std::FILE* output_file = std::fopen(names.output_file.c_str(), "wb");
     if (output_file == nullptr) {
         const int error = errno;
-        std::fclose(input_file);
+        close_text_file(input_file);
         return report("cannot create", names.output_file, error);
     }
     // Output is gathered in large blocks already; unbuffered writes report failures at once.
@@ -58,10 +59,8 @@ int run_program() {
     int status = 0;
     if (result.write_failed) status = report("cannot write", names.output_file, result.write_error);
     if (status == 0 && input.error != 0) status = report("cannot read", names.input_file, input.error);
-    errno = 0;
-    if (std::fclose(input_file) != 0 && status == 0) {
-        status = report("cannot close", names.input_file, errno);
-    }
+    const int close_error = close_text_file(input_file);
+    if (close_error != 0 && status == 0) status = report("cannot close", names.input_file, close_error);
     errno = 0;
     if (std::fclose(output_file) != 0 && status == 0) {
         status = report("cannot write", names.output_file, errno != 0 ? errno : EIO);

@@ -18,26 +18,48 @@ std::size_t read_from_file(void* context, char* buffer, std::size_t capacity, in
     return n;
 }
 
+bool open_text_file(TextFile& text, const std::string& name, int& error) {
+    errno = 0;
+    text.file = std::fopen(name.c_str(), "rb");
+    if (text.file == nullptr) {
+        error = errno != 0 ? errno : EIO;
+        return false;
+    }
+    text.raw.file = text.file;
+    return true;
+}
+
+ByteSource text_bytes(TextFile& text) {
+    return utf16_source(text.utf16, ByteSource{read_from_file, &text.raw});
+}
+
+int close_text_file(TextFile& text) {
+    errno = 0;
+    const int status = std::fclose(text.file);
+    text.file = nullptr;
+    return status == 0 ? 0 : errno != 0 ? errno : EIO;
+}
+
 int report(const char* what, const std::string& name, int error) {
     std::fprintf(stderr, "quorlan: %s '%s': %s\n", what, name.c_str(), std::strerror(error));
     return 1;
 }
 
 bool load_settings(Settings& settings, const ConfigObserver& observer, ConfigFileFacts& facts) {
-    errno = 0;
-    std::FILE* file = std::fopen(kConfigFile, "rb");
-    if (file == nullptr) {
-        if (errno == ENOENT) return true;
-        report("cannot open", kConfigFile, errno);
+    TextFile file;
+    int error = 0;
+    if (!open_text_file(file, kConfigFile, error)) {
+        if (error == ENOENT) return true;
+        report("cannot open", kConfigFile, error);
         return false;
     }
     facts.present = true;
-    FileSource source{file};
-    LineReader reader = make_line_reader(ByteSource{read_from_file, &source});
+    LineReader reader = make_line_reader(text_bytes(file));
     // Editors put a byte-order mark before the first line; it belongs to no setting.
     facts.bom_skipped = skip_utf8_bom(reader);
+    facts.encoding = file.utf16.guess.encoding;
     settings = read_settings(reader, observer);
-    std::fclose(file);
+    close_text_file(file);
     if (reader.error != 0) {
         report("cannot read", kConfigFile, reader.error);
         return false;

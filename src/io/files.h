@@ -7,6 +7,8 @@
 #include <string>
 
 #include "config/settings.h"
+#include "text/line_reader.h"
+#include "text/utf16_source.h"
 
 namespace quorlan {
 
@@ -16,6 +18,7 @@ inline constexpr const char* kConfigFile = "quorlan.ini";
 struct ConfigFileFacts {
     bool present = false;      // the file exists (a missing one leaves the defaults)
     bool bom_skipped = false;  // a UTF-8 byte-order mark stood before the first line
+    TextEncoding encoding = TextEncoding::Bytes;  // UTF-16 is read as UTF-8
 };
 
 // Reads "quorlan.ini" from the current folder into `settings` the way every run does;
@@ -28,6 +31,23 @@ struct FileSource {
     std::FILE* file;
 };
 std::size_t read_from_file(void* context, char* buffer, std::size_t capacity, int& error);
+
+// A file open for reading as text: UTF-16 arrives converted to UTF-8, anything else as
+// it is. It must stay where it is while its bytes are read.
+struct TextFile {
+    std::FILE* file = nullptr;
+    FileSource raw{};
+    Utf16Source utf16;
+    TextFile() = default;
+    TextFile(const TextFile&) = delete;
+    TextFile& operator=(const TextFile&) = delete;
+};
+
+// Opens `name`; false with the errno value in `error` when it can't.
+bool open_text_file(TextFile& text, const std::string& name, int& error);
+ByteSource text_bytes(TextFile& text);
+// Closes the file; returns 0 or the errno value of a failed close.
+int close_text_file(TextFile& text);
 
 // Prints "quorlan: <what> '<name>': <reason>" on standard error; returns the exit status 1.
 int report(const char* what, const std::string& name, int error);
