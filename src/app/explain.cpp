@@ -671,14 +671,7 @@ void describe_cards(std::string& out, const Settings& settings, const DocumentNa
 
 // Writes to standard output; an explanation that can't be written fails like a run
 // whose output can't be written.
-bool print(const std::string& text) {
-    errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) {
-        return true;
-    }
-    report("cannot write", "standard output", errno != 0 ? errno : EIO);
-    return false;
-}
+bool print(const std::string& text) { return write_standard_output(text); }
 
 // Runs the conversion loop over the vCard file with a sink that keeps nothing, watching
 // every card. Returns the exit status.

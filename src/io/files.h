@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "config/settings.h"
 #include "text/line_reader.h"
@@ -49,7 +50,21 @@ ByteSource text_bytes(TextFile& text);
 // Closes the file; returns 0 or the errno value of a failed close.
 int close_text_file(TextFile& text);
 
+// A file name as a terminal may show it: printable ASCII and UTF-8 letters as they are,
+// a backslash doubled, and every other byte (control bytes above all, which could
+// rewrite the terminal) as \xNN.
+std::string terminal_name(std::string_view name);
+// The same in single quotes, the way messages name a file.
+std::string quoted_name(std::string_view name);
+
 // Prints "quorlan: <what> '<name>': <reason>" on standard error; returns the exit status 1.
 int report(const char* what, const std::string& name, int error);
+
+// Writes `text` to standard output and flushes it; false after reporting a failure.
+bool write_standard_output(std::string_view text);
+
+// True when `output`, links followed, is the card file `input` or "quorlan.ini"; then
+// it has said so on standard error.
+bool output_is_an_input(const std::string& output, const std::string& input);
 
 }  // namespace quorlan
