@@ -90,6 +90,15 @@ struct SmallCase {
 
 TEST(DamagedInput, ConvertsWhatTheLineModelImplies) {
     const std::string nul(1, '\0');
+    // Forty elements with names of 1900 bytes: one record of 152 KB, beyond a block of output.
+    std::string long_names, big_record = "<vcf>\r\n";
+    for (int i = 0; i < 40; ++i) {
+        std::string element = "E" + std::to_string(i);
+        element.append(1900, 'x');
+        long_names += element + "=N:\n";
+        big_record += "<" + element + ">" + (i == 0 ? "A" : "") + "</" + element + ">\r\n";
+    }
+    big_record += "</vcf>\r\n";
     const std::vector<SmallCase> cases = {
         {"NUL bytes end the text of their line",
          "N=N:\nT=TEL\n", "BEGIN:VCARD\r\nN:No" + nul + "vak;Jan\r\nTEL:12" + nul + " 34\r\nEND:VCARD\r\n",
@@ -108,6 +117,9 @@ TEST(DamagedInput, ConvertsWhatTheLineModelImplies) {
          record({}) + record({}) + record({})},
         {"END: lines without cards and a required field", "N*=N:\n", "END:VCARD\r\nEND:\r\n", ""},
         {"only line ends", "N=N:\n", "\r\n\n\r\r\n\r", ""},
+        {"a quorlan.ini of a byte-order mark alone", "\xEF\xBB\xBF", "END:VCARD\r\n", record({})},
+        {"a quorlan.ini beginning with half a mark", "\xEF\xBB\nN=N:\n", "N:A\r\nEND:VCARD\r\n", record({{"N", "A"}})},
+        {"a record larger than a block of output", long_names, "N:A\r\nEND:VCARD\r\n", big_record},
         {"a lone CR inside a value", "N=N:\n", "BEGIN:VCARD\r\nN:A\rB\r\nEND:VCARD\r\n", record({{"N", "A&#13;B"}})},
     };
     for (const SmallCase& c : cases) {
@@ -300,7 +312,9 @@ TEST(FullDisk, FailsInTheMiddleOfALargeInput) {
     while (cards.size() < 1'000'000) cards += "BEGIN:VCARD\r\nN:Novak;Jan\r\nEND:VCARD\r\n";
     f.write("import.vcf", cards);
     fs::create_symlink("/dev/full", f.dir() / "out.xml");
-    expect_one_error_line(f.run(), "cannot write", "out.xml");
+    const RunResult r = f.run();
+    expect_one_error_line(r, "cannot write", "out.xml");
+    expect_reason(r, "No space left on device");
     EXPECT_TRUE(fs::is_symlink(f.dir() / "out.xml"));
     EXPECT_EQ(f.read("import.vcf"), cards);
 }
