@@ -93,7 +93,8 @@ TEST(DamagedInput, ConvertsWhatTheLineModelImplies) {
     // Forty elements with names of 1900 bytes: one record of 152 KB, beyond a block of output.
     std::string long_names, big_record = "<vcf>\r\n";
     for (int i = 0; i < 40; ++i) {
-        std::string element = "E" + std::to_string(i);
+        std::string element = std::to_string(i);
+        element.insert(0, 1, 'E');
         element.append(1900, 'x');
         long_names += element + "=N:\n";
         big_record += "<" + element + ">" + (i == 0 ? "A" : "") + "</" + element + ">\r\n";
