@@ -178,13 +178,9 @@ void forget_temporary() {
 }  // namespace
 
 bool open_for_reading(const std::string& name, std::intptr_t& handle, int& error) {
-    const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = errno;
-        return false;
-    }
-    handle = fd;
-    return true;
+    handle = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (handle < 0) error = errno;
+    return handle >= 0;
 }
 
 std::size_t read_from_handle(void* context, char* buffer, std::size_t capacity, int& error) {
