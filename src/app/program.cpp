@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/run.h"
 #include "app/warnings.h"
 #include "config/settings.h"
+#include "convert/document.h"
 #include "io/files.h"
 #include "io/platform.h"
 #include "text/line_reader.h"

@@ -2,7 +2,7 @@
 // refuse, and a card file in which no card was found.
 #pragma once
 
-#include "app/run.h"
+#include "convert/document.h"
 #include "config/settings.h"
 
 namespace quorlan {

@@ -1,0 +1,176 @@
+#include "convert/document.h"
+
+#include <array>
+#include <cstdint>
+
+#include "charset/cp1250.h"
+#include "convert/card.h"
+#include "text/text_ops.h"
+#include "vcard/decode.h"
+#include "vcard/logical_lines.h"
+
+namespace quorlan {
+
+namespace {
+
+// Output is gathered and handed to the sink in blocks of about this size.
+constexpr std::size_t kFlushBytes = std::size_t{64} * 1024;
+
+bool append_to_buffer(void* context, const char* data, std::size_t size, int&) {
+    static_cast<std::string*>(context)->append(data, size);
+    return true;
+}
+
+bool flush(ByteSink sink, std::string& out, ConversionResult& result) {
+    if (out.empty()) return true;
+    if (!sink.write(sink.context, out.data(), out.size(), result.write_error)) {
+        result.write_failed = true;
+        return false;
+    }
+    out.clear();
+    return true;
+}
+
+// The bytes a card line may begin with, once decoded and folded, to matter at all: the
+// first bytes of the prefixes, and the "E" of "END:" (or its "e", where it counts in
+// any case).
+std::array<bool, 256> make_leading_bytes(const PrefixIndex& index, bool any_case) {
+    std::array<bool, 256> leading = index.first_byte;
+    leading['E'] = true;
+    if (any_case) leading['e'] = true;
+    return leading;
+}
+
+// The first byte the line will have once decoded, and folded when `fold` is set. It
+// depends on the first two bytes alone: a decoded pair becomes one byte, and folding
+// keeps the length.
+std::uint8_t first_byte_decoded(std::string_view line, bool fold) {
+    auto first = static_cast<std::uint8_t>(line[0]);
+    if (line.size() > 1) {
+        const auto second = static_cast<std::uint8_t>(line[1]);
+        if (is_decoded_pair(first, second)) first = cp1250_byte_of(first, second);
+    }
+    return fold ? folded_byte(first) : first;
+}
+
+// The card lines as the file holds them: each read of the line reader is a line.
+struct ExactLines {
+    LineReader& input;
+    static constexpr ValueRules kRules = ValueRules::Exact;
+
+    bool next(std::string& line, std::size_t& number, bool& piece) {
+        number = input.lines_ended + 1;
+        piece = input.line_goes_on;
+        if (!read_line(input, line)) return false;
+        trim_line_end(line);
+        return true;
+    }
+    static bool begins_card(std::string_view line) { return begins_with(line, "BEGIN:VCARD"); }
+    static bool ends_card(std::string_view line) { return begins_with(line, "END:"); }
+    static void decode(std::string&) {}
+};
+
+// The card lines as vCard readers read them: logical lines, quoted-printable decoded, the
+// lines that begin and end a card in any letter case.
+struct DecodedLines {
+    LogicalLineReader reader;
+    static constexpr ValueRules kRules = ValueRules::Decoded;
+
+    bool next(std::string& line, std::size_t& number, bool& piece) {
+        piece = false;
+        if (!read_logical_line(reader, line, number)) return false;
+        trim_line_end(line);
+        return true;
+    }
+    static bool begins_card(std::string_view line) { return begins_with_any_case(line, "BEGIN:VCARD"); }
+    static bool ends_card(std::string_view line) { return begins_with_any_case(line, "END:"); }
+    static void decode(std::string& line) {
+        if (is_quoted_printable_line(line)) decode_quoted_printable(line);
+    }
+};
+
+template <typename Lines>
+ConversionResult convert_lines(const Settings& settings, std::string_view element, Lines& lines,
+                               LineReader& input, ByteSink sink, const CardObserver& observer) {
+    ConversionResult result;
+    std::string out;
+    out.reserve(kFlushBytes + kFlushBytes / 8);
+    out += "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\r\n<";
+    out += element;
+    out += ">\r\n";
+
+    const PrefixIndex index = make_prefix_index(settings);
+    const std::array<bool, 256> leading = make_leading_bytes(index, Lines::kRules == ValueRules::Decoded);
+    const bool fold = settings.fold_ascii != 0;
+    const CardObserver* watcher = observer.value_taken != nullptr ? &observer : nullptr;
+    CardState card = make_card_state(settings);
+    std::string line;
+    line.reserve(kLineBufferSize);
+    std::size_t number = 0;
+    bool piece = false;
+    while (lines.next(line, number, piece)) {
+        if (observer.card_line != nullptr) observer.card_line(observer.context, number, line, piece);
+        // The card start is recognised on the line as read, before any decoding.
+        if (Lines::begins_card(line)) {
+            reset_card(card);
+            if (observer.card_begun != nullptr) observer.card_begun(observer.context);
+        }
+        // A line that can neither feed a value nor end the card changes nothing: most
+        // bytes of a large export are inline photos, so their pieces skip the decoding.
+        // (Quoted-printable decoding starts after the first colon, so it can't change
+        // the first byte.)
+        if (line.empty() || !leading[first_byte_decoded(line, fold)]) continue;
+        Lines::decode(line);
+        utf8_to_cp1250(line);
+        trim_line_end(line);
+        if (fold) fold_to_ascii(line);
+        capture_values(line, input, settings, index, card, watcher, Lines::kRules);
+        // Capture may have replaced the line with a continuation line: the card ends
+        // when what is in the buffer now begins with "END:".
+        if (Lines::ends_card(line)) {
+            ++result.cards_ended;
+            const bool written = write_record(settings, card, out);
+            if (written) ++result.records_written;
+            if (observer.card_ended != nullptr) observer.card_ended(observer.context, card, written);
+        }
+        if (out.size() >= kFlushBytes && !flush(sink, out, result)) return result;
+    }
+    // Input that could not be read to its end leaves the document without its end tag,
+    // so that no XML reader takes the part written for the whole phonebook.
+    if (input.error == 0) {
+        out += "</";
+        out += element;
+        out += ">\r\n";
+    }
+    flush(sink, out, result);
+    return result;
+}
+
+}  // namespace
+
+DocumentNames document_names(const Settings& settings) {
+    DocumentNames names;
+    const std::string& base =
+        !settings.output_base.empty() && settings.output_base[0] == '*' ? settings.input_base
+                                                                         : settings.output_base;
+    names.input_file = settings.input_base + ".vcf";
+    names.output_file = base + ".xml";
+    // The file may sit in another folder, but only the name itself makes a valid element name.
+    const std::size_t slash = base.find_last_of("/\\");
+    names.element = slash == std::string::npos ? base : base.substr(slash + 1);
+    return names;
+}
+
+ByteSink memory_sink(std::string& buffer) { return ByteSink{append_to_buffer, &buffer}; }
+
+ConversionResult convert_document(const Settings& settings, std::string_view element,
+                                  LineReader& input, ByteSink sink, const CardObserver& observer) {
+    if (settings.decode != 0) {
+        DecodedLines lines{make_logical_line_reader(input)};
+        return convert_lines(settings, element, lines, input, sink, observer);
+    }
+    ExactLines lines{input};
+    return convert_lines(settings, element, lines, input, sink, observer);
+}
+
+}  // namespace quorlan

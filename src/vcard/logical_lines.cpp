@@ -1,0 +1,149 @@
+#include "vcard/logical_lines.h"
+
+#include <string_view>
+
+#include "vcard/decode.h"
+
+namespace quorlan {
+
+namespace {
+
+void append_capped(std::string& line, std::string_view more) {
+    if (line.size() < kMaxLogicalLineBytes) line.append(more.substr(0, kMaxLogicalLineBytes - line.size()));
+}
+
+std::size_t count_trailing(std::string_view text, char c) {
+    std::size_t n = 0;
+    while (n < text.size() && text[text.size() - 1 - n] == c) ++n;
+    return n;
+}
+
+// How the text of a long physical line ends, followed across its reads: the "="s right
+// before its last run of CRs, and that run. Only the end of each read is looked at, since
+// most long lines are inline photos.
+struct LineTail {
+    std::size_t equals = 0;
+    std::size_t crs = 0;
+};
+
+void follow_tail(LineTail& tail, std::string_view text) {
+    const std::size_t crs = count_trailing(text, '\r');
+    if (crs == text.size()) {
+        tail.crs += crs;
+        return;
+    }
+    const std::size_t equals = count_trailing(text.substr(0, text.size() - crs), '=');
+    // Text made only of "="s and CRs goes on with the "="s before it, unless CRs came between.
+    const bool goes_on = equals + crs == text.size() && tail.crs == 0;
+    tail.equals = goes_on ? tail.equals + equals : equals;
+    tail.crs = crs;
+}
+
+// The further reads of a physical line longer than one read, joined to `reader.ahead` up to
+// the cap, with the length and the trailing "="s of the whole text.
+void join_pieces(LogicalLineReader& reader) {
+    LineReader& input = *reader.input;
+    std::string& text = reader.ahead;
+    LineTail tail;
+    follow_tail(tail, text);
+    std::size_t length = text.size();
+    // A read holds fewer bytes than a full one only when a NUL ended its text, and a NUL
+    // ends the text of the whole physical line.
+    bool cut = text.size() < kMaxLineBytes;
+    bool ends_in_lf = false;
+    while (input.line_goes_on) {
+        read_line(input, reader.piece);
+        if (cut) continue;
+        cut = input.line_goes_on && reader.piece.size() < kMaxLineBytes;
+        if (!input.line_goes_on && !reader.piece.empty() && reader.piece.back() == '\n') {
+            reader.piece.pop_back();
+            ends_in_lf = true;
+        }
+        follow_tail(tail, reader.piece);
+        length += reader.piece.size();
+        append_capped(text, reader.piece);
+    }
+    if (ends_in_lf) {
+        // The line end is the LF and the CRs right before it, wherever the cap fell.
+        length -= tail.crs;
+        if (text.size() > length) text.resize(length);
+    } else if (tail.crs > 0) {
+        tail.equals = 0;
+    }
+    reader.ahead_length = length;
+    reader.ahead_equals = tail.equals;
+}
+
+// Reads one physical line into `reader.ahead`, without its line end (the LF and any CRs
+// right before it). False at the end of the data.
+bool read_ahead(LogicalLineReader& reader) {
+    LineReader& input = *reader.input;
+    reader.ahead_number = input.lines_ended + 1;
+    std::string& text = reader.ahead;
+    if (!read_line(input, text)) return false;
+    reader.has_ahead = true;
+    if (input.line_goes_on) {
+        join_pieces(reader);
+        return true;
+    }
+    // The usual case: the whole line in one read, shorter than the cap.
+    if (!text.empty() && text.back() == '\n') {
+        text.pop_back();
+        while (!text.empty() && text.back() == '\r') text.pop_back();
+    }
+    reader.ahead_length = text.size();
+    reader.ahead_equals = count_trailing(text, '=');
+    return true;
+}
+
+bool begins_with_blank(std::string_view text) { return !text.empty() && (text[0] == ' ' || text[0] == '\t'); }
+
+}  // namespace
+
+LogicalLineReader make_logical_line_reader(LineReader& input) {
+    LogicalLineReader reader;
+    reader.input = &input;
+    return reader;
+}
+
+bool is_quoted_printable_line(std::string_view line) {
+    constexpr std::string_view kKeyword = "QUOTED-PRINTABLE";
+    const std::string_view property = line.substr(0, line.find(':'));
+    for (std::size_t p = 0; p + kKeyword.size() <= property.size(); ++p) {
+        if (begins_with_any_case(property.substr(p), kKeyword)) return true;
+    }
+    return false;
+}
+
+bool read_logical_line(LogicalLineReader& reader, std::string& line, std::size_t& number) {
+    if (!reader.has_ahead && (!reader.at_start || !read_ahead(reader))) return false;
+    reader.at_start = false;
+    line.swap(reader.ahead);
+    number = reader.ahead_number;
+    // The whole line as joined, of which `line` keeps the first 8 KiB: its length and the
+    // "="s it ends in, which decide the lines it takes however long it grows.
+    std::size_t length = reader.ahead_length;
+    std::size_t equals = reader.ahead_equals;
+    reader.has_ahead = false;
+    while (read_ahead(reader)) {
+        // A quoted-printable line that ends in "=" goes on with the next line, whatever
+        // it begins with; any other line only with a line that begins with a space or a tab.
+        // (The property part is looked for in the bytes kept.)
+        const bool soft_break = equals > 0 && is_quoted_printable_line(line);
+        const bool blank = begins_with_blank(reader.ahead);
+        if (!soft_break && !blank) return true;
+        if (soft_break) {
+            if (length <= kMaxLogicalLineBytes) line.pop_back();
+            --length;
+            --equals;
+        }
+        const std::size_t more_length = reader.ahead_length - (blank ? 1 : 0);
+        append_capped(line, std::string_view(reader.ahead).substr(blank ? 1 : 0));
+        length += more_length;
+        equals = reader.ahead_equals == more_length ? equals + more_length : reader.ahead_equals;
+        reader.has_ahead = false;
+    }
+    return true;
+}
+
+}  // namespace quorlan
