@@ -434,26 +434,16 @@ TEST(Atomic, AReaderSeesOnlyWholeDocuments) {
     EXPECT_TRUE(only_the_files(f));
 }
 
-// Runs the program in `f` with standard output a pipe whose reader is gone; returns what
-// it said on standard error and its exit status.
+// Runs the program in `f` with standard output a pipe whose reader is gone.
 RunResult run_into_closed_pipe(const Folder& f, const std::string& arguments) {
     int fds[2];
     if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
     close(fds[0]);
     const fs::path err = f.dir().parent_path() / "pipe-stderr";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(f.dir().c_str()) != 0) _exit(126);
-        dup2(fds[1], 1);
-        dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-        execl("/bin/sh", "sh", "-c", ("exec " + program_command() + arguments).c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    const pid_t pid = start_program(f.dir(), arguments, fds[1], err);
     close(fds[1]);
-    int raw = 0;
-    waitpid(pid, &raw, 0);
     RunResult r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    r.status = wait_for_program(pid);
     r.err = read_file(err);
     return r;
 }
