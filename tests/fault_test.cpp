@@ -181,7 +181,7 @@ void expect_reason(const RunResult& r, const std::string& reason) {
 
 // Runs the program as a user who can't read mode-000 files: the current user, or, for
 // root, "nobody" through setpriv. Returns false when that isn't possible here.
-bool run_unprivileged(const Folder& f, RunResult& result) {
+bool run_unprivileged(const Folder& f, RunResult& result, fs::perms folder = fs::perms::all) {
     if (geteuid() != 0) {
         result = f.run();
         return true;
@@ -194,7 +194,7 @@ bool run_unprivileged(const Folder& f, RunResult& result) {
     fs::copy_file(QUORLAN_EXE, top / "quorlan", fs::copy_options::overwrite_existing);
     fs::permissions(top, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                              fs::perms::others_read | fs::perms::others_exec);
-    fs::permissions(f.dir(), fs::perms::all);
+    fs::permissions(f.dir(), folder);
     const std::string command = "cd " + shell_quote(f.dir().string()) +
                                 " && setpriv --reuid=65534 --regid=65534 --clear-groups " +
                                 shell_quote((top / "quorlan").string()) + " >" +
@@ -304,6 +304,21 @@ TEST(Unwritable, ReadOnlyOutputFile) {
     EXPECT_EQ(f.read("import.xml"), "old phonebook");
 }
 
+
+// In a folder such as /tmp only a file's owner may replace it; others may still write it.
+TEST(Unwritable, AnotherUsersFileInAStickyFolderIsWrittenInPlace) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to hand the file to another user";
+    Folder f;
+    f.write("import.vcf", "BEGIN:VCARD\r\nEND:VCARD\r\n");
+    f.write("import.xml", "old phonebook");
+    fs::permissions(f.dir() / "import.xml", fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec &
+                                                ~fs::perms::others_exec);
+    RunResult r;
+    if (!run_unprivileged(f, r, fs::perms::all | fs::perms::sticky_bit)) GTEST_SKIP() << "no setpriv here";
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(f.read("import.xml"), document("import", "<vcf>\r\n</vcf>\r\n"));
+    EXPECT_EQ(f.names(), (std::vector<std::string>{"import.vcf", "import.xml"}));
+}
 
 TEST(FullDisk, FailsInTheMiddleOfALargeInput) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";

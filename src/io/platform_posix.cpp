@@ -164,6 +164,15 @@ int create_temporary(const std::string& pattern) {
     return fd;
 }
 
+// True when `target`, a file of another user, stands in a folder with the sticky bit set
+// (such as /tmp): a rename over it would be refused, though the file may be written.
+bool only_its_owner_may_replace(const std::string& target, const struct stat& file) {
+    struct stat folder {};
+    const std::string name = folder_of(target) + ".";
+    return stat(name.c_str(), &folder) == 0 && (folder.st_mode & S_ISVTX) != 0 && file.st_uid != geteuid() &&
+           folder.st_uid != geteuid() && geteuid() != 0;
+}
+
 mode_t mode_from_umask() {
     const mode_t mask = umask(0);
     umask(mask);
@@ -217,6 +226,7 @@ bool open_output(OutputFile& output, const std::string& name, int& error) {
             return false;
         }
         close(probe);
+        if (only_its_owner_may_replace(output.target, old)) return open_in_place(output, error);
     }
     // The handlers are in place before the file exists, so that no signal leaves it behind.
     install_handlers("quorlan: interrupted; " + quoted_name(name) + " left as it was\n");
