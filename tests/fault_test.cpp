@@ -305,19 +305,25 @@ TEST(Unwritable, ReadOnlyOutputFile) {
 }
 
 
-// In a folder such as /tmp only a file's owner may replace it; others may still write it.
-TEST(Unwritable, AnotherUsersFileInAStickyFolderIsWrittenInPlace) {
+// Where the folder refuses a new file, or (with the sticky bit, as /tmp) refuses to let
+// another user's file be replaced, a file the user may write is written in place.
+TEST(Unwritable, FoldersThatRefuseANewFileGetTheFileWrittenInPlace) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to hand the file to another user";
-    Folder f;
-    f.write("import.vcf", "BEGIN:VCARD\r\nEND:VCARD\r\n");
-    f.write("import.xml", "old phonebook");
-    fs::permissions(f.dir() / "import.xml", fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec &
-                                                ~fs::perms::others_exec);
-    RunResult r;
-    if (!run_unprivileged(f, r, fs::perms::all | fs::perms::sticky_bit)) GTEST_SKIP() << "no setpriv here";
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(f.read("import.xml"), document("import", "<vcf>\r\n</vcf>\r\n"));
-    EXPECT_EQ(f.names(), (std::vector<std::string>{"import.vcf", "import.xml"}));
+    const fs::perms read_write_all = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                     fs::perms::group_write | fs::perms::others_read | fs::perms::others_write;
+    const fs::perms no_writing = fs::perms::all & ~fs::perms::owner_write & ~fs::perms::group_write &
+                                 ~fs::perms::others_write;
+    for (const fs::perms folder : {fs::perms::all | fs::perms::sticky_bit, no_writing}) {
+        Folder f;
+        f.write("import.vcf", "BEGIN:VCARD\r\nEND:VCARD\r\n");
+        f.write("import.xml", "old phonebook");
+        fs::permissions(f.dir() / "import.xml", read_write_all);
+        RunResult r;
+        if (!run_unprivileged(f, r, folder)) GTEST_SKIP() << "no setpriv here";
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(f.read("import.xml"), document("import", "<vcf>\r\n</vcf>\r\n"));
+        EXPECT_EQ(f.names(), (std::vector<std::string>{"import.vcf", "import.xml"}));
+    }
 }
 
 TEST(FullDisk, FailsInTheMiddleOfALargeInput) {
