@@ -1,5 +1,5 @@
-// The output on POSIX systems: mkstemp beside the target, fsync, rename, and signal
-// handlers that remove the temporary file.
+// The file calls on POSIX systems: reading a file, the output through mkstemp beside the
+// target, fsync and rename, signal handlers that remove the temporary file, file identity.
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>

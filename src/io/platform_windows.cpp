@@ -1,5 +1,6 @@
-// The output on Windows: a new file created beside the target with CREATE_NEW, flushed
-// and moved over the target with MoveFileEx, and a console handler that removes it.
+// The file calls on Windows: reading a file, the output through a new file created beside
+// the target with CREATE_NEW, flushed and moved over it with MoveFileEx, a console handler
+// that removes it, and file identity.
 #include <windows.h>
 
 #include <fcntl.h>
