@@ -10,12 +10,12 @@
 #include <string_view>
 #include <vector>
 
-#include "app/program.h"
 #include "charset/cp1250.h"
 #include "charset/xml_name.h"
 #include "config/settings.h"
 #include "convert/card.h"
 #include "convert/document.h"
+#include "io/files.h"
 #include "text/line_reader.h"
 #include "text/text_ops.h"
 
@@ -671,23 +671,15 @@ void describe_cards(std::string& out, const Settings& settings, const DocumentNa
 
 // Writes to standard output; an explanation that can't be written fails like a run
 // whose output can't be written.
-bool print(const std::string& text) {
-    errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) {
-        return true;
-    }
-    report("cannot write", "standard output", errno != 0 ? errno : EIO);
-    return false;
-}
+bool print(const std::string& text) { return write_standard_output(text); }
 
 // Runs the conversion loop over the vCard file with a sink that keeps nothing, watching
 // every card. Returns the exit status.
 int explain_cards(const Settings& settings, const DocumentNames& names) {
-    errno = 0;
-    std::FILE* file = std::fopen(names.input_file.c_str(), "rb");
-    if (file == nullptr) return report("cannot open", names.input_file, errno);
-    FileSource source{file};
-    LineReader input = make_line_reader(ByteSource{read_from_file, &source});
+    TextFile file;
+    int open_error = 0;
+    if (!open_text_file(file, names.input_file, open_error)) return report("cannot open", names.input_file, open_error);
+    LineReader input = make_line_reader(text_bytes(file));
 
     CardWatch watch;
     watch.settings = &settings;
@@ -697,7 +689,7 @@ int explain_cards(const Settings& settings, const DocumentNames& names) {
     const ConversionResult result =
         convert_document(settings, names.element, input, ByteSink{discard, nullptr},
                          CardObserver{on_card_begun, on_card_ended, nullptr, nullptr, &watch});
-    std::fclose(file);
+    close_text_file(file);
     if (input.error != 0) return report("cannot read", names.input_file, input.error);
 
     std::string out;

@@ -1,35 +1,7 @@
 // The program as a user runs it: files in the current folder, messages on standard error.
 #pragma once
 
-#include <cstddef>
-#include <cstdio>
-#include <string>
-
-#include "config/settings.h"
-
 namespace quorlan {
-
-inline constexpr const char* kConfigFile = "quorlan.ini";
-
-// What reading the configuration found besides the settings.
-struct ConfigFileFacts {
-    bool present = false;      // the file exists (a missing one leaves the defaults)
-    bool bom_skipped = false;  // a UTF-8 byte-order mark stood before the first line
-};
-
-// Reads "quorlan.ini" from the current folder into `settings` the way every run does;
-// `observer` sees each line. Returns false after reporting a file that exists but can't
-// be read.
-bool load_settings(Settings& settings, const ConfigObserver& observer, ConfigFileFacts& facts);
-
-// Bytes of an open file for a LineReader: ByteSource{read_from_file, &file_source}.
-struct FileSource {
-    std::FILE* file;
-};
-std::size_t read_from_file(void* context, char* buffer, std::size_t capacity, int& error);
-
-// Prints "quorlan: <what> '<name>': <reason>" on standard error; returns the exit status 1.
-int report(const char* what, const std::string& name, int error);
 
 // Converts the vCard file named by "quorlan.ini" (or "import.vcf") into its XML file.
 // Returns the exit status: 0 after a complete run, 1 after a failure, which is reported
