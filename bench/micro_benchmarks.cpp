@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "app/run.h"
 #include "charset/cp1250.h"
 #include "config/settings.h"
 #include "convert/card.h"
+#include "convert/document.h"
 #include "text/line_reader.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/run.h"
 #include "config/settings.h"
+#include "convert/document.h"
 #include "fuzz_support.h"
 #include "text/line_reader.h"
 

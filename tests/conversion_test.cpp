@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run.h"
+#include "convert/document.h"
 
 namespace quorlan {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run.h"
+#include "convert/document.h"
 
 namespace quorlan {
 namespace {
@@ -115,7 +115,7 @@ TEST(CardObserver, SeesCapturedValuesOfCardsLeftOutAndWrittenValuesOfRecords) {
     LineReader input = make_line_reader(memory_source(bytes));
     std::string out;
     const ConversionResult result =
-        convert_document(settings, "book", input, memory_sink(out), CardObserver{see_begin, see_end, &seen});
+        convert_document(settings, "book", input, memory_sink(out), CardObserver{see_begin, see_end, nullptr, nullptr, &seen});
     EXPECT_EQ(out, expected);
     EXPECT_EQ(result.records_written, plain_result.records_written);
     EXPECT_EQ(result.cards_ended, 3u);
@@ -128,6 +128,39 @@ TEST(CardObserver, SeesCapturedValuesOfCardsLeftOutAndWrittenValuesOfRecords) {
     EXPECT_EQ(seen.values[0], (Values{"A B", "+420 603 123 456", "abc"}));
     EXPECT_EQ(seen.values[1], (Values{"A B", "+420 603 123 456", "abc"}));
     EXPECT_EQ(seen.values[2], (Values{"", "1", ""}));
+}
+
+struct SeenLines {
+    std::vector<std::string> lines;  // number, "+" for a piece, ":" and the raw line
+    std::vector<std::string> values;  // mapping, "+" for a continuation, ":" and the value
+};
+
+void see_card_line(void* context, std::size_t number, std::string_view raw, bool piece) {
+    static_cast<SeenLines*>(context)->lines.push_back(std::to_string(number) + (piece ? "+" : "") + ":" +
+                                                        std::string(raw));
+}
+
+void see_value(void* context, std::size_t mapping, std::string_view value, bool continuation) {
+    static_cast<SeenLines*>(context)->values.push_back(std::to_string(mapping) + (continuation ? "+" : "") +
+                                                         ":" + std::string(value));
+}
+
+TEST(CardObserver, SeesEveryCardLineWithItsNumberAndEveryValueTaken) {
+    const Settings settings = settings_from("N=N:\nA=ADR\nT#=TEL\n");
+    // A long line arrives in two reads; a ";=" continuation line counts but is no card line.
+    const std::string long_line = "X-PHOTO:" + std::string(2100, 'p');
+    const std::string cards =
+        "BEGIN:VCARD\r\nN:A;B \r\n" + long_line + "\nADR:x;=\nStreet;1\n\nTEL:+420 1\nEND:VCARD";
+    SeenLines seen;
+    std::string_view bytes = cards;
+    LineReader input = make_line_reader(memory_source(bytes));
+    std::string out;
+    convert_document(settings, "book", input, memory_sink(out),
+                     CardObserver{nullptr, nullptr, see_card_line, see_value, &seen});
+    EXPECT_EQ(seen.lines, (std::vector<std::string>{"1:BEGIN:VCARD", "2:N:A;B", "3:" + long_line.substr(0, kMaxLineBytes),
+                                                    "3+:" + long_line.substr(kMaxLineBytes), "4:ADR:x;=", "6:",
+                                                    "7:TEL:+420 1", "8:END:VCARD"}));
+    EXPECT_EQ(seen.values, (std::vector<std::string>{"0:A B", "1:x =", "1+:Street 1", "2:+420 1"}));
 }
 
 }  // namespace

@@ -10,11 +10,11 @@
 #include <string_view>
 #include <vector>
 
-#include "app/run.h"
 #include "charset/cp1250.h"
 #include "charset/xml_name.h"
 #include "config/settings.h"
 #include "convert/card.h"
+#include "convert/document.h"
 #include "io/files.h"
 #include "text/line_reader.h"
 #include "text/text_ops.h"
@@ -696,7 +696,7 @@ int explain_cards(const Settings& settings, const DocumentNames& names) {
     watch.filled_written.resize(settings.mappings.size());
     const ConversionResult result =
         convert_document(settings, names.element, input, ByteSink{discard, nullptr},
-                         CardObserver{on_card_begun, on_card_ended, &watch});
+                         CardObserver{on_card_begun, on_card_ended, nullptr, nullptr, &watch});
     std::fclose(file);
     if (input.error != 0) return report("cannot read", names.input_file, input.error);
 

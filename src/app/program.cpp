@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/run.h"
 #include "config/settings.h"
+#include "convert/document.h"
 #include "io/files.h"
 #include "text/line_reader.h"
 

@@ -57,7 +57,7 @@ void take_continuation(std::string& line, LineReader& input, std::string& value)
 }  // namespace
 
 void capture_values(std::string& line, LineReader& input, const Settings& settings,
-                    const PrefixIndex& index, CardState& card) {
+                    const PrefixIndex& index, CardState& card, const CardObserver* observer) {
     if (line.empty() || !index.first_byte[static_cast<unsigned char>(line[0])]) return;
 
     // The working copy is a view of the line until a continuation is about to replace
@@ -73,6 +73,9 @@ void capture_values(std::string& line, LineReader& input, const Settings& settin
         std::string& value = card.values[j];
         value.assign(raw_value(working));
         clean_value(value);
+        if (observer != nullptr && observer->value_taken != nullptr) {
+            observer->value_taken(observer->context, j, value, false);
+        }
 
         if (find_text(working, ";=", 1) >= 0) {
             if (!is_detached) {
@@ -81,6 +84,9 @@ void capture_values(std::string& line, LineReader& input, const Settings& settin
                 is_detached = true;
             }
             take_continuation(line, input, value);
+            if (observer != nullptr && observer->value_taken != nullptr) {
+                observer->value_taken(observer->context, j, value, true);
+            }
         }
     }
 }

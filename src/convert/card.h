@@ -29,13 +29,34 @@ PrefixIndex make_prefix_index(const Settings& settings);
 
 CardState make_card_state(const Settings& settings);
 
+// Lets a caller watch the conversion, for showing a user what the run makes of each line
+// and card. Every function may be null; a run without an observer pays nothing for it.
+struct CardObserver {
+    // A line beginning with "BEGIN:VCARD" has emptied the values.
+    void (*card_begun)(void* context);
+    // A line beginning with "END:" has offered the card to the filter. When it was left
+    // out, `card` holds the values the filter saw; when `written`, the values as written.
+    void (*card_ended)(void* context, const CardState& card, bool written);
+    // Every card line the loop takes, before anything is done to it and before lines that
+    // can't matter are passed over: `number` is the line of the file it starts on (1 for
+    // the first), `piece` is true when this read goes on with a physical line longer than
+    // one read, `raw` holds the bytes as read with the line end trimmed.
+    void (*card_line)(void* context, std::size_t number, std::string_view raw, bool piece);
+    // Mapping `mapping` took `value`, as capture cleaned it (before the record's
+    // constants, trimming and phone grouping), from the current card line;
+    // `continuation` when the ";=" rule took it from the line after it.
+    void (*value_taken)(void* context, std::size_t mapping, std::string_view value, bool continuation);
+    void* context;
+};
+
 // Empties every value.
 void reset_card(CardState& card);
 
 // Feeds the values of the mappings whose prefixes the line begins with. A value whose
-// rest holds ";=" is taken from the next input line, which replaces `line`.
+// rest holds ";=" is taken from the next input line, which replaces `line`. Tells
+// `observer` (when given) about every value taken.
 void capture_values(std::string& line, LineReader& input, const Settings& settings,
-                    const PrefixIndex& index, CardState& card);
+                    const PrefixIndex& index, CardState& card, const CardObserver* observer = nullptr);
 
 // The clean-up of every captured value: ";" to space, line end trimmed, runs of spaces collapsed.
 void clean_value(std::string& value);

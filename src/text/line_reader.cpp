@@ -77,6 +77,7 @@ bool read_line(LineReader& reader, std::string& line) {
         }
     }
     reader.begin += consumed;
+    if (ends_in_lf) ++reader.lines_ended;
     reader.line_goes_on = !ends_in_lf && consumed == kMaxLineBytes && reader.end > reader.begin;
 
     if (const void* nul = std::memchr(p, '\0', text_length)) {

@@ -37,6 +37,8 @@ struct LineReader {
     // goes on with that line. (A NUL cuts the text of a read but not its bytes, so the
     // text alone can't tell.)
     bool line_goes_on = false;
+    // Line ends consumed so far: the next read starts on line `lines_ended + 1`.
+    std::size_t lines_ended = 0;
 };
 
 LineReader make_line_reader(ByteSource source);

@@ -1,4 +1,4 @@
-// The run: the file names, the document frame and the loop over the card lines.
+// The document: the file names, the document frame and the loop over the card lines.
 #pragma once
 
 #include <cstddef>
@@ -35,17 +35,6 @@ struct ConversionResult {
     // Counts for whoever wants to know what the run did.
     std::size_t cards_ended = 0;
     std::size_t records_written = 0;
-};
-
-// Lets a caller watch the cards go by, for showing a user why each card is in the output
-// or not. Either function may be null.
-struct CardObserver {
-    // A line beginning with "BEGIN:VCARD" has emptied the values.
-    void (*card_begun)(void* context);
-    // A line beginning with "END:" has offered the card to the filter. When it was left
-    // out, `card` holds the values the filter saw; when `written`, the values as written.
-    void (*card_ended)(void* context, const CardState& card, bool written);
-    void* context;
 };
 
 // Writes the whole document for the card lines of `input` to `sink`: the declaration, the

@@ -1,4 +1,4 @@
-#include "app/run.h"
+#include "convert/document.h"
 
 #include <array>
 #include <cstdint>
@@ -81,8 +81,13 @@ ConversionResult convert_document(const Settings& settings, std::string_view ele
     CardState card = make_card_state(settings);
     std::string line;
     line.reserve(kLineBufferSize);
-    while (read_line(input, line)) {
+    const CardObserver* watcher = observer.value_taken != nullptr ? &observer : nullptr;
+    for (;;) {
+        const std::size_t number = input.lines_ended + 1;
+        const bool piece = input.line_goes_on;
+        if (!read_line(input, line)) break;
         trim_line_end(line);
+        if (observer.card_line != nullptr) observer.card_line(observer.context, number, line, piece);
         // The card start is recognised on the line as read, before any decoding.
         if (begins_with(line, "BEGIN:VCARD")) {
             reset_card(card);
@@ -94,7 +99,7 @@ ConversionResult convert_document(const Settings& settings, std::string_view ele
         utf8_to_cp1250(line);
         trim_line_end(line);
         if (fold) fold_to_ascii(line);
-        capture_values(line, input, settings, index, card);
+        capture_values(line, input, settings, index, card, watcher);
         // Capture may have replaced the line with a continuation line: the card ends
         // when what is in the buffer now begins with "END:".
         if (begins_with(line, "END:")) {
