@@ -1,4 +1,4 @@
-#include "app/explain.h"
+#include "explain/explain.h"
 #include "app/options.h"
 #include "app/program.h"
 

@@ -1,0 +1,73 @@
+#include "explain/explain.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include "config/settings.h"
+#include "convert/document.h"
+#include "explain/cards.h"
+#include "explain/config_report.h"
+#include "explain/config_warnings.h"
+#include "explain/config_watch.h"
+#include "explain/show.h"
+#include "io/files.h"
+#include "text/line_reader.h"
+
+namespace quorlan {
+
+namespace {
+
+// Everything the report learns from one pass of the run's loop over the card file.
+struct CardFileWatch {
+    CardWatch cards;
+};
+
+void on_card_begun(void* context) { note_card_begun(static_cast<CardFileWatch*>(context)->cards); }
+
+void on_card_ended(void* context, const CardState& card, bool written) {
+    note_card_ended(static_cast<CardFileWatch*>(context)->cards, card, written);
+}
+
+bool discard(void*, const char*, std::size_t, int&) { return true; }
+
+// Runs the conversion loop over the vCard file with a sink that keeps nothing, watching
+// every line, value and card. Returns the exit status.
+int explain_cards(const Settings& settings, const DocumentNames& names) {
+    errno = 0;
+    std::FILE* file = std::fopen(names.input_file.c_str(), "rb");
+    if (file == nullptr) return report("cannot open", names.input_file, errno);
+    FileSource source{file};
+    LineReader input = make_line_reader(ByteSource{read_from_file, &source});
+
+    CardFileWatch watch{make_card_watch(settings)};
+    const ConversionResult result =
+        convert_document(settings, names.element, input, ByteSink{discard, nullptr},
+                         CardObserver{on_card_begun, on_card_ended, nullptr, nullptr, &watch});
+    std::fclose(file);
+    if (input.error != 0) return report("cannot read", names.input_file, input.error);
+
+    std::string out;
+    describe_cards(out, settings, names, result, watch.cards);
+    return print(out) ? 0 : 1;
+}
+
+}  // namespace
+
+int run_explain() {
+    ConfigWatch watch;
+    Settings settings;
+    ConfigFileFacts facts;
+    if (!load_settings(settings, config_observer(watch), facts)) return 1;
+    const DocumentNames names = document_names(settings);
+
+    std::string out =
+        "quorlan --explain: how quorlan.ini is read and what a run would do (no file is written)\n\n";
+    describe_settings(out, settings, names, facts, watch);
+    describe_lines(out, watch);
+    describe_config_warnings(out, settings, names, watch);
+    if (!print(out)) return 1;
+    return explain_cards(settings, names);
+}
+
+}  // namespace quorlan

@@ -1,0 +1,68 @@
+#include "explain/show.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include "io/files.h"
+
+namespace quorlan {
+
+std::string shown(std::string_view bytes) {
+    static constexpr std::string_view kHex = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == '\\') {
+            text += "\\\\";
+        } else if (b >= 0x20 && b < 0x7F) {
+            text += c;
+        } else {
+            text += "\\x";
+            text += kHex[b >> 4];
+            text += kHex[b & 0x0F];
+        }
+    }
+    return text;
+}
+
+namespace {
+
+// Built by appending: g++ 12 warns falsely about `"x" + std::string`.
+std::string enclosed(char open, std::string_view bytes, char close) {
+    std::string text(1, open);
+    text += shown(bytes);
+    text += close;
+    return text;
+}
+
+}  // namespace
+
+std::string in_quotes(std::string_view bytes) { return enclosed('"', bytes, '"'); }
+
+std::string tag(std::string_view element) { return enclosed('<', element, '>'); }
+
+std::string count_of(std::size_t n, std::string_view one, std::string_view many) {
+    return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+}
+
+std::string line_label(std::size_t number) { return "line " + std::to_string(number); }
+
+std::string value_shown(std::string_view value) {
+    constexpr std::size_t kShownBytes = 40;
+    if (value.size() <= kShownBytes) return in_quotes(value);
+    return in_quotes(value.substr(0, kShownBytes)) + "...";
+}
+
+// Writes to standard output; an explanation that can't be written fails like a run
+// whose output can't be written.
+bool print(const std::string& text) {
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) {
+        return true;
+    }
+    report("cannot write", "standard output", errno != 0 ? errno : EIO);
+    return false;
+}
+
+}  // namespace quorlan
