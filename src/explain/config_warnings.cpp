@@ -88,6 +88,12 @@ void warn_about_prefix(Warnings& warnings, const Settings& settings,
             "the prefix " + in_quotes(prefix) +
                 " begins with a space, which card lines rarely do: spaces after \"=\" belong to the prefix");
     }
+    if (prefix.back() == '\t') {
+        add(warnings, line,
+            "the prefix " + in_quotes(prefix) +
+                " ends in a tab, which is not removed as spaces at the end of a line are: card lines hardly "
+                "ever hold a tab there, so it does not match");
+    }
     if (holds_utf8_letters(prefix)) {
         add(warnings, line,
             "the prefix " + in_quotes(prefix) +
@@ -124,6 +130,39 @@ void warn_about_prefix(Warnings& warnings, const Settings& settings,
     }
 }
 
+bool is_ascii_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// "IDENT" with a letter beside it, as in RESIDENTIAL_ADDRESS, was hardly meant as a constant.
+bool has_ident_in_word(std::string_view element) {
+    std::string upper(element);
+    to_upper_ascii(upper);
+    for (std::size_t at = upper.find("IDENT"); at != std::string::npos; at = upper.find("IDENT", at + 1)) {
+        if ((at > 0 && is_ascii_letter(upper[at - 1])) || (at + 5 < upper.size() && is_ascii_letter(upper[at + 5]))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void warn_about_constant(Warnings& warnings, const FieldMapping& mapping, const SeenLine& line) {
+    if (has_ident_in_word(mapping.element)) {
+        add(warnings, line,
+            "the element " + tag(mapping.element) + " holds \"IDENT\" inside a word, which makes it a constant "
+            "field: every record gets " + in_quotes(mapping.prefix) + " and no card line feeds it");
+    }
+    const std::string_view after_equals = std::string_view(line.text).substr(line.text.find('=') + 1);
+    if (after_equals.size() > kMaxPrefixBytes) {
+        add(warnings, line,
+            "the constant is cut to " + std::to_string(kMaxPrefixBytes) + " bytes: every record gets " +
+                in_quotes(mapping.prefix) + ", not " + in_quotes(after_equals));
+    }
+    if (holds_utf8_sequence(mapping.prefix)) {
+        add(warnings, line,
+            "the constant " + in_quotes(mapping.prefix) + " is UTF-8, written as its bytes into a document "
+            "declared windows-1250: readers show other letters; write it in windows-1250");
+    }
+}
+
 void warn_about_mapping(Warnings& warnings, const Settings& settings,
                         const std::vector<const SeenLine*>& lines, std::size_t j) {
     const FieldMapping& mapping = settings.mappings[j];
@@ -156,7 +195,11 @@ void warn_about_mapping(Warnings& warnings, const Settings& settings,
                 in_quotes(mapping.prefix) + ", so cards are left out");
     }
     // What a constant field captures is never written, so its prefix matters only to others.
-    if (!mapping.constant) warn_about_prefix(warnings, settings, lines, j);
+    if (mapping.constant) {
+        warn_about_constant(warnings, mapping, line);
+    } else {
+        warn_about_prefix(warnings, settings, lines, j);
+    }
 }
 
 Warnings collect_warnings(const Settings& settings, const DocumentNames& names, const ConfigWatch& watch) {

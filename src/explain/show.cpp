@@ -54,6 +54,26 @@ std::string value_shown(std::string_view value) {
     return in_quotes(value.substr(0, kShownBytes)) + "...";
 }
 
+// The length of the valid UTF-8 sequence of two or more bytes at `i`, or 0.
+std::size_t utf8_length(std::string_view text, std::size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4                                 ? 4
+                                                                                              : 0;
+    if (length == 0 || i + length > text.size()) return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
+    }
+    return length;
+}
+
+bool holds_utf8_sequence(std::string_view value) {
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (static_cast<unsigned char>(value[i]) >= 0x80 && utf8_length(value, i) != 0) return true;
+    }
+    return false;
+}
+
 // Writes to standard output; an explanation that can't be written fails like a run
 // whose output can't be written.
 bool print(const std::string& text) {

@@ -18,6 +18,11 @@ std::string tag(std::string_view element);
 std::string count_of(std::size_t n, std::string_view one, std::string_view many);
 std::string line_label(std::size_t number);
 
+// The length of the valid UTF-8 sequence of two or more bytes at `i`, or 0.
+std::size_t utf8_length(std::string_view text, std::size_t i);
+// True when the text holds a UTF-8 sequence of two or more bytes.
+bool holds_utf8_sequence(std::string_view text);
+
 // Writes `text` to standard output; reports a failure as a run reports a failed write.
 bool print(const std::string& text);
 
