@@ -160,6 +160,43 @@ TEST(ConvertDocument, AReadErrorLeavesTheDocumentWithoutItsEndTag) {
     EXPECT_EQ(out, kProlog + "<book>\r\n<vcf>\r\n<N>A</N>\r\n</vcf>\r\n");
 }
 
+struct DecodeCase {
+    const char* name;
+    std::string config, cards, body;
+};
+
+// DECODE=1 reads the card file as vCard readers do; without it every byte stays as it was.
+TEST(ConvertDocument, DecodeSwitch) {
+    const std::string qp_name = "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Zden=C4=9Bk;=C5=BD=C3=A1k=\r\n=20Jr.\r\n";
+    const std::vector<DecodeCase> cases = {
+        {"QP, soft break and UTF-8", "DECODE=1\nN=N\n", "BEGIN:VCARD\r\n" + qp_name + "END:VCARD\r\n",
+         "<vcf>\r\n<N>Zden\xECk \x8E\xE1k Jr.</N>\r\n</vcf>\r\n"},
+        {"QP folded to ASCII", "DECODE=1\nASCII=1\nN=N\n", "BEGIN:VCARD\r\n" + qp_name + "END:VCARD\r\n",
+         "<vcf>\r\n<N>Zdenek Zak Jr.</N>\r\n</vcf>\r\n"},
+        // Off, the ";=" rule takes the line after a quoted-printable ";=C5".
+        {"switch off: as read", "N=N\n", "BEGIN:VCARD\r\n" + qp_name + "END:VCARD\r\n",
+         "<vcf>\r\n<N>=20Jr.</N>\r\n</vcf>\r\n"},
+        {"DECODE=0 is off", "DECODE=1\nDECODE=0\nN=N:\n", "BEGIN:VCARD\nN:;a\\,b\nEND:VCARD\n",
+         "<vcf>\r\n<N> a\\,b</N>\r\n</vcf>\r\n"},
+        {"escapes and a leading empty component", "DECODE=1\nN=N:\nO=ORG\n",
+         "BEGIN:VCARD\nN:;Broken;;;\nORG:Dept.\\, Manager\\;x;y\nEND:VCARD\n",
+         "<vcf>\r\n<N>Broken</N>\r\n<O>Dept., Manager;x y</O>\r\n</vcf>\r\n"},
+        {"folded value", "DECODE=1\nNOTE=NOTE\n", "BEGIN:VCARD\nNOTE:a long\n  note\nEND:VCARD\n",
+         "<vcf>\r\n<NOTE>a long note</NOTE>\r\n</vcf>\r\n"},
+        {"card lines in any case", "DECODE=1\nN=N:\n",
+         "begin:vcard\nN:A\nend:vcard\nBegin:VCard\nEnd:VCard\n",
+         "<vcf>\r\n<N>A</N>\r\n</vcf>\r\n<vcf>\r\n<N></N>\r\n</vcf>\r\n"},
+        {"the ;= rule is off", "DECODE=1\nN=N:\nNOTE=NOTE\n", "BEGIN:VCARD\nNOTE:x;=\nEND:VCARD\nN:late\n",
+         "<vcf>\r\n<N></N>\r\n<NOTE>x =</NOTE>\r\n</vcf>\r\n"},
+        {"the value is cut after decoding", "DECODE=1\nN=N\n",
+         "BEGIN:VCARD\nN;QUOTED-PRINTABLE:" + std::string(40, 'a') + "=3D=3D" + std::string(70, 'b') + "\nEND:VCARD\n",
+         "<vcf>\r\n<N>" + std::string(40, 'a') + "==" + std::string(40, 'b') + "</N>\r\n</vcf>\r\n"},
+    };
+    for (const DecodeCase& c : cases) {
+        EXPECT_EQ(convert(c.config, c.cards), document(c.body)) << c.name;
+    }
+}
+
 struct NameCase {
     std::string config, input_file, output_file, element;
 };

@@ -54,6 +54,7 @@ std::vector<Configuration> configurations() {
         {"none", "", "import.vcf", "import.xml"},
         {"example", read_file(fs::path(QUORLAN_EXAMPLES) / "quorlan.ini"), "contacts.vcf", "phonebook.xml"},
         {"large", kLargeConfig, "cards.vcf", "book.xml"},
+        {"large, decoded", std::string(kLargeConfig) + "DECODE=1\r\n", "cards.vcf", "book.xml"},
     };
 }
 
@@ -93,6 +94,42 @@ std::string test_name(const testing::TestParamInfo<fs::path>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Corpus, CorpusFile, testing::ValuesIn(corpus_files()), test_name);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CorpusFile);
+
+struct KnownValues {
+    const char* file;  // in the corpus folder
+    const char* mappings;
+    std::vector<std::string> records;  // expected among the document's lines, in windows-1250
+};
+
+// Exports with quoted-printable, folded and escaped values: with DECODE=1 the values come
+// out as the text they encode.
+TEST(Corpus, DecodedValuesOfRealExports) {
+    const std::vector<KnownValues> cases = {
+        {"mangstadt-ez-vcard/John_Doe_ANDROID.vcf", "N=N;\nFN=FN",
+         // N with tilde is no windows-1250 letter; eleven of them joined over a soft break.
+         {"<FN>_ _ _ _ _</FN>", "<N>_ _ _ _ _ _ _ _ _ _ _</N>"}},
+        {"mangstadt-ez-vcard/John_Doe_MS_OUTLOOK.vcf", "ORG=ORG\nLABEL=LABEL;HOME",
+         {"<ORG>IBM Accounting</ORG>", "<LABEL>Silicon Alley 5, New York, New York 12345</LABEL>"}},
+        {"mangstadt-ez-vcard/outlook-2007.vcf", "N=N;\nLABEL=LABEL",
+         {"<N>Angstadt Michael Mr. Jr.</N>", "<LABEL>222 Broadway New York, NY 99999 USA</LABEL>"}},
+        {"pohly-syncevolution/vcard21.vcf", "FN=FN\nADR=ADR",
+         {"<FN>Umlaut \xC4 \xD6 \xDC \xDF</FN>", "<ADR>Address Line 2 Address Line 3 Address Line 1</ADR>"}},
+        {"gammu-gammu/quoted-printable-normal.vcf", "N=N;", {"<N>Bc. Zden\xECk \x8E\xE1k</N>"}},
+        {"gammu-gammu/quoted-printable-empty-new-line.vcf", "N=N;\nTEL=TEL", {"<N>H\xF6rmann Joseph</N>", "<TEL>028</TEL>"}},
+        {"gammu-gammu/line-continuation.vcf", "TEL=TEL;WORK", {"<TEL>55554444</TEL>"}},
+        {"gammu-gammu/char-escaping.vcf", "NOTE=NOTE", {"<NOTE>let's try also some invalid escape sequence\\M \\</NOTE>"}},
+    };
+    if (corpus_files().empty()) GTEST_SKIP() << "no vCard corpus at " << corpus_folder();
+    for (const KnownValues& c : cases) {
+        SCOPED_TRACE(c.file);
+        Folder f;
+        f.write("quorlan.ini", std::string("in.vcf\nout.xml\nDECODE=1\n") + c.mappings + "\n");
+        f.write("in.vcf", read_file(corpus_folder() / c.file));
+        ASSERT_EQ(f.run().status, 0);
+        const std::string xml = f.read("out.xml");
+        for (const std::string& record : c.records) EXPECT_NE(xml.find(record + "\r\n"), std::string::npos) << record;
+    }
+}
 
 TEST(Corpus, IsThere) {
     if (corpus_files().empty()) GTEST_SKIP() << "no vCard corpus at " << corpus_folder();

@@ -1,6 +1,7 @@
 #include "convert/card.h"
 
 #include "text/text_ops.h"
+#include "vcard/decode.h"
 
 namespace quorlan {
 
@@ -57,7 +58,8 @@ void take_continuation(std::string& line, LineReader& input, std::string& value)
 }  // namespace
 
 void capture_values(std::string& line, LineReader& input, const Settings& settings,
-                    const PrefixIndex& index, CardState& card, const CardObserver* observer) {
+                    const PrefixIndex& index, CardState& card, const CardObserver* observer,
+                    ValueRules rules) {
     if (line.empty() || !index.first_byte[static_cast<unsigned char>(line[0])]) return;
 
     // The working copy is a view of the line until a continuation is about to replace
@@ -72,12 +74,16 @@ void capture_values(std::string& line, LineReader& input, const Settings& settin
 
         std::string& value = card.values[j];
         value.assign(raw_value(working));
-        clean_value(value);
+        if (rules == ValueRules::Exact) {
+            clean_value(value);
+        } else {
+            clean_decoded_value(value);
+        }
         if (observer != nullptr && observer->value_taken != nullptr) {
             observer->value_taken(observer->context, j, value, false);
         }
 
-        if (find_text(working, ";=", 1) >= 0) {
+        if (rules == ValueRules::Exact && find_text(working, ";=", 1) >= 0) {
             if (!is_detached) {
                 detached.assign(working);
                 working = detached;

@@ -52,11 +52,17 @@ struct CardObserver {
 // Empties every value.
 void reset_card(CardState& card);
 
-// Feeds the values of the mappings whose prefixes the line begins with. A value whose
-// rest holds ";=" is taken from the next input line, which replaces `line`. Tells
-// `observer` (when given) about every value taken.
+// How capture cleans the values it takes: as the file holds them, with the ";=" rule; or
+// as vCard readers read them, escapes resolved and without the ";=" rule, which stood in
+// for the soft line breaks that decoding joins.
+enum class ValueRules { Exact, Decoded };
+
+// Feeds the values of the mappings whose prefixes the line begins with. By the exact rules,
+// a value whose rest holds ";=" is taken from the next input line, which replaces `line`.
+// Tells `observer` (when given) about every value taken.
 void capture_values(std::string& line, LineReader& input, const Settings& settings,
-                    const PrefixIndex& index, CardState& card, const CardObserver* observer = nullptr);
+                    const PrefixIndex& index, CardState& card, const CardObserver* observer = nullptr,
+                    ValueRules rules = ValueRules::Exact);
 
 // The clean-up of every captured value: ";" to space, line end trimmed, runs of spaces collapsed.
 void clean_value(std::string& value);

@@ -6,6 +6,8 @@
 #include "charset/cp1250.h"
 #include "convert/card.h"
 #include "text/text_ops.h"
+#include "vcard/decode.h"
+#include "vcard/logical_lines.h"
 
 namespace quorlan {
 
@@ -66,8 +68,47 @@ DocumentNames document_names(const Settings& settings) {
 
 ByteSink memory_sink(std::string& buffer) { return ByteSink{append_to_buffer, &buffer}; }
 
-ConversionResult convert_document(const Settings& settings, std::string_view element,
-                                  LineReader& input, ByteSink sink, const CardObserver& observer) {
+namespace {
+
+// The card lines as the file holds them: each read of the line reader is a line.
+struct ExactLines {
+    LineReader& input;
+    static constexpr ValueRules kRules = ValueRules::Exact;
+
+    bool next(std::string& line, std::size_t& number, bool& piece) {
+        number = input.lines_ended + 1;
+        piece = input.line_goes_on;
+        if (!read_line(input, line)) return false;
+        trim_line_end(line);
+        return true;
+    }
+    static bool begins_card(std::string_view line) { return begins_with(line, "BEGIN:VCARD"); }
+    static bool ends_card(std::string_view line) { return begins_with(line, "END:"); }
+    static void decode(std::string&) {}
+};
+
+// The card lines as vCard readers read them: logical lines, quoted-printable decoded, the
+// lines that begin and end a card in any letter case.
+struct DecodedLines {
+    LogicalLineReader reader;
+    static constexpr ValueRules kRules = ValueRules::Decoded;
+
+    bool next(std::string& line, std::size_t& number, bool& piece) {
+        piece = false;
+        if (!read_logical_line(reader, line, number)) return false;
+        trim_line_end(line);
+        return true;
+    }
+    static bool begins_card(std::string_view line) { return begins_with_any_case(line, "BEGIN:VCARD"); }
+    static bool ends_card(std::string_view line) { return begins_with_any_case(line, "END:"); }
+    static void decode(std::string& line) {
+        if (is_quoted_printable_line(line)) decode_quoted_printable(line);
+    }
+};
+
+template <typename Lines>
+ConversionResult convert_lines(const Settings& settings, std::string_view element, Lines& lines,
+                               LineReader& input, ByteSink sink, const CardObserver& observer) {
     ConversionResult result;
     std::string out;
     out.reserve(kFlushBytes + kFlushBytes / 8);
@@ -76,33 +117,35 @@ ConversionResult convert_document(const Settings& settings, std::string_view ele
     out += ">\r\n";
 
     const PrefixIndex index = make_prefix_index(settings);
-    const std::array<bool, 256> leading = make_leading_bytes(index);
+    std::array<bool, 256> leading = make_leading_bytes(index);
+    if (Lines::kRules == ValueRules::Decoded) leading['e'] = true;  // "end:" ends a card too
     const bool fold = settings.fold_ascii != 0;
+    const CardObserver* watcher = observer.value_taken != nullptr ? &observer : nullptr;
     CardState card = make_card_state(settings);
     std::string line;
     line.reserve(kLineBufferSize);
-    const CardObserver* watcher = observer.value_taken != nullptr ? &observer : nullptr;
-    for (;;) {
-        const std::size_t number = input.lines_ended + 1;
-        const bool piece = input.line_goes_on;
-        if (!read_line(input, line)) break;
-        trim_line_end(line);
+    std::size_t number = 0;
+    bool piece = false;
+    while (lines.next(line, number, piece)) {
         if (observer.card_line != nullptr) observer.card_line(observer.context, number, line, piece);
         // The card start is recognised on the line as read, before any decoding.
-        if (begins_with(line, "BEGIN:VCARD")) {
+        if (Lines::begins_card(line)) {
             reset_card(card);
             if (observer.card_begun != nullptr) observer.card_begun(observer.context);
         }
         // A line that can neither feed a value nor end the card changes nothing: most
         // bytes of a large export are inline photos, so their pieces skip the decoding.
+        // (Quoted-printable decoding starts after the first colon, so it can't change
+        // the first byte.)
         if (line.empty() || !leading[first_byte_decoded(line, fold)]) continue;
+        Lines::decode(line);
         utf8_to_cp1250(line);
         trim_line_end(line);
         if (fold) fold_to_ascii(line);
-        capture_values(line, input, settings, index, card, watcher);
+        capture_values(line, input, settings, index, card, watcher, Lines::kRules);
         // Capture may have replaced the line with a continuation line: the card ends
         // when what is in the buffer now begins with "END:".
-        if (begins_with(line, "END:")) {
+        if (Lines::ends_card(line)) {
             ++result.cards_ended;
             const bool written = write_record(settings, card, out);
             if (written) ++result.records_written;
@@ -119,6 +162,18 @@ ConversionResult convert_document(const Settings& settings, std::string_view ele
     }
     flush(sink, out, result);
     return result;
+}
+
+}  // namespace
+
+ConversionResult convert_document(const Settings& settings, std::string_view element,
+                                  LineReader& input, ByteSink sink, const CardObserver& observer) {
+    if (settings.decode != 0) {
+        DecodedLines lines{make_logical_line_reader(input)};
+        return convert_lines(settings, element, lines, input, sink, observer);
+    }
+    ExactLines lines{input};
+    return convert_lines(settings, element, lines, input, sink, observer);
 }
 
 }  // namespace quorlan

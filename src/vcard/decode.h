@@ -1,0 +1,25 @@
+// The decoding that vCard readers do on a logical line: quoted-printable values, the
+// letter case of the lines that begin and end a card, and backslash escapes in values.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quorlan {
+
+// Decodes the value part (after the first ":") of a quoted-printable line in place: "="
+// and two hexadecimal digits of either case become the byte they give, any other "="
+// stays. A decoded CR or LF becomes a space, so that the value stays on one line; a decoded
+// NUL ends the line, as a NUL in the file does. The line never grows.
+void decode_quoted_printable(std::string& line);
+
+// True when `text` begins with `pattern` (upper-case letters) in any letter case.
+bool begins_with_any_case(std::string_view text, std::string_view pattern);
+
+// The clean-up of a value taken from a decoded line: in one pass from the left, "\\" gives
+// "\", "\," gives ",", "\;" a literal ";", "\n" and "\N" a space, any other backslash stays
+// with what follows it, and a ";" that is not escaped becomes a space; then the line end is
+// trimmed, spaces at the start too, and runs of spaces collapse to one.
+void clean_decoded_value(std::string& value);
+
+}  // namespace quorlan

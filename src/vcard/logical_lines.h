@@ -1,0 +1,38 @@
+// Reads a card file in logical vCard lines: the pieces of a long physical line joined
+// again, folded lines unfolded and quoted-printable soft line breaks joined.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "text/line_reader.h"
+
+namespace quorlan {
+
+// A logical line is kept to its first 8 KiB as joined: a prefix has at most 20 bytes and
+// the value after it at most 100, so no byte beyond can reach the output, and memory stays
+// the same however long the lines of a file are.
+inline constexpr std::size_t kMaxLogicalLineBytes = std::size_t{8} * 1024;
+
+struct LogicalLineReader {
+    LineReader* input = nullptr;
+    std::string ahead;             // the physical line read ahead, without its line end
+    std::size_t ahead_number = 0;  // the file line it starts on
+    bool ahead_ends_in_equals = false;  // its whole text, not only what was kept, ends in "="
+    bool has_ahead = false;
+    bool at_start = true;  // nothing read yet: a first line beginning with a space starts a line
+    std::string piece;     // a further read of a physical line longer than one read
+};
+
+LogicalLineReader make_logical_line_reader(LineReader& input);
+
+// Reads the next logical line into `line`, without any line end, and the number of the
+// file line it starts on into `number`. Returns false at the end of the data (or after a
+// read error, left in the line reader).
+bool read_logical_line(LogicalLineReader& reader, std::string& line, std::size_t& number);
+
+// True for a line whose property part (before its first ":") holds "QUOTED-PRINTABLE" in
+// any case.
+bool is_quoted_printable_line(std::string_view line);
+
+}  // namespace quorlan

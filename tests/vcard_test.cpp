@@ -1,0 +1,100 @@
+// Logical vCard lines, quoted-printable decoding and escapes in values.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "vcard/decode.h"
+#include "vcard/logical_lines.h"
+
+namespace quorlan {
+namespace {
+
+// Each logical line as "number:text".
+std::vector<std::string> logical_lines(std::string_view bytes) {
+    LineReader input = make_line_reader(memory_source(bytes));
+    LogicalLineReader reader = make_logical_line_reader(input);
+    std::vector<std::string> lines;
+    std::string line;
+    std::size_t number = 0;
+    while (read_logical_line(reader, line, number)) lines.push_back(std::to_string(number) + ":" + line);
+    return lines;
+}
+
+struct LinesCase {
+    const char* name;
+    std::string bytes;
+    std::vector<std::string> expected;
+};
+
+TEST(LogicalLines, JoinsFoldedLinesSoftBreaksAndPieces) {
+    const std::string qp = "N;ENCODING=QUOTED-PRINTABLE:";
+    const std::string long_text(3000, 'x');
+    const std::string very_long(10000, 'y');
+    const std::vector<LinesCase> cases = {
+        {"folded by space and tab", "A:b\r\n c\r\n\td\r\nE:f\r\n", {"1:A:bcd", "4:E:f"}},
+        {"only one blank is removed", "A:b\n  c\n", {"1:A:b c"}},
+        {"CR CR LF is one line end", "A:b\r\r\n c\r\r\nD:e", {"1:A:bc", "3:D:e"}},
+        {"soft break", qp + "a=\r\nb\r\nE:f", {"1:" + qp + "ab", "3:E:f"}},
+        {"soft break drops one blank", qp + "a=\n b=\n\tc", {"1:" + qp + "abc"}},
+        {"soft break and fold", qp + "a=\nb\n c\nE:f", {"1:" + qp + "abc", "4:E:f"}},
+        {"soft break joins an empty line", qp + "a=\n\nE:f", {"1:" + qp + "a", "3:E:f"}},
+        {"bare keyword in any case", "n;quoted-printable:a=\nb", {"1:n;quoted-printable:ab"}},
+        {"keyword in the value is no QP line", "NOTE:QUOTED-PRINTABLE=\nb", {"1:NOTE:QUOTED-PRINTABLE=", "2:b"}},
+        {"soft break at the end of the input", qp + "a=", {"1:" + qp + "a="}},
+        {"a first line beginning with a space", " A:b\n c\n", {"1: A:bc"}},
+        {"pieces of a long line", "A:" + long_text + "\r\n z\nB", {"1:A:" + long_text + "z", "3:B"}},
+        {"a NUL ends its whole physical line", "A:b" + std::string(1, '\0') + long_text + "\n c",
+         {"1:A:bc"}},
+        {"kept to 8 KiB", "A:" + very_long + "\n " + very_long + "\nB:c",
+         {"1:" + ("A:" + very_long).substr(0, kMaxLogicalLineBytes), "3:B:c"}},
+        {"a long QP line ending in = beyond the cap", qp + very_long + "=\nb\nC", {"1:" + (qp + very_long).substr(0, kMaxLogicalLineBytes), "3:C"}},
+    };
+    for (const LinesCase& c : cases) {
+        EXPECT_EQ(logical_lines(c.bytes), c.expected) << c.name;
+    }
+}
+
+struct TextCase {
+    std::string input, expected;
+};
+
+TEST(QuotedPrintable, DecodesTheValuePartOnly) {
+    const std::vector<TextCase> cases = {
+        {"N=41:=41=42", "N=41:AB"},
+        {"N:a=", "N:a="},
+        {"N:=4", "N:=4"},
+        {"N:=4G=", "N:=4G="},
+        {"N:=c3=a1", "N:\xC3\xA1"},
+        {"N:a=0D=0Ab", "N:a  b"},
+        {"N:a=00b", "N:a"},
+        {"N:=3D41", "N:=41"},
+        {"N", "N"},
+    };
+    for (const TextCase& c : cases) {
+        std::string line = c.input;
+        decode_quoted_printable(line);
+        EXPECT_EQ(line, c.expected) << c.input;
+    }
+}
+
+TEST(DecodedValue, ResolvesEscapesAndTrims) {
+    const std::vector<TextCase> cases = {
+        {"Richter\\,James", "Richter,James"},
+        {"a\\\\;b", "a\\ b"},
+        {"a\\;b;c", "a;b c"},
+        {"two\\nlines\\Nhere", "two lines here"},
+        {"\\x\\", "\\x\\"},
+        {";Broken;;;", "Broken"},
+        {"  a   b \r", "a b"},
+        {"", ""},
+    };
+    for (const TextCase& c : cases) {
+        std::string value = c.input;
+        clean_decoded_value(value);
+        EXPECT_EQ(value, c.expected) << c.input;
+    }
+}
+
+}  // namespace
+}  // namespace quorlan
