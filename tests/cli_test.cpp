@@ -1,5 +1,5 @@
-// End-to-end runs of the options: --help, -h and --version print and touch no file;
-// every other argument leaves the conversion as it is.
+// End-to-end runs of the options: --help, -h, /? and --version print and touch no file;
+// an unknown option is refused; every other argument leaves the conversion as it is.
 #include <sstream>
 
 #include "e2e_support.h"
@@ -63,7 +63,8 @@ TEST(Options, TheFirstOptionDecidesAndOtherArgumentsAreIgnored) {
     const std::string version = run_option("--version").out;
     const std::string help = run_option("--help").out;
     EXPECT_EQ(run_option("contacts.vcf --version --help").out, version);
-    EXPECT_EQ(run_option("-x -h --version").out, help);
+    EXPECT_EQ(run_option("'/?' --version").out, help);
+    EXPECT_EQ(run_option("x -h --version").out, help);
 }
 
 TEST(Options, OptionsNeedNoReadableConfiguration) {
@@ -73,8 +74,28 @@ TEST(Options, OptionsNeedNoReadableConfiguration) {
     EXPECT_EQ(f.run("--version").status, 0);
 }
 
-TEST(Options, LookalikesAreIgnoredLikeAnyArgument) {
-    for (const char* argument : {"--HELP", "-help", "--help=1", "-H", "-v", "-V", "--versions", "help", "--"}) {
+// A mistyped option is refused before anything is read or written, whatever else is there.
+TEST(Options, UnknownOptionsAreRefused) {
+    struct Case {
+        std::string arguments, shown;
+    };
+    const std::vector<Case> cases = {
+        {"--explian", "--explian"}, {"--HELP", "--HELP"}, {"-help", "-help"}, {"--help=1", "--help=1"},
+        {"-H", "-H"}, {"-v", "-v"}, {"--versions", "--versions"}, {"--", "--"}, {"-", "-"},
+        {"--help -x", "-x"}, {"-x --version", "-x"}, {"contacts.vcf --verbose", "--verbose"},
+        // Bytes that would rewrite the terminal are shown, not sent to it.
+        {"\"$(printf '%s\\033[2J\\\\' -)\"", "-\\x1B[2J\\\\"},
+    };
+    for (const Case& c : cases) {
+        const RunResult r = run_option(c.arguments);
+        EXPECT_EQ(r.status, 2) << c.arguments;
+        EXPECT_TRUE(r.out.empty()) << c.arguments;
+        EXPECT_EQ(console_text(r.err), "quorlan: unknown option '" + c.shown + "' (see quorlan --help)\n");
+    }
+}
+
+TEST(Options, OtherArgumentsAreIgnored) {
+    for (const char* argument : {"help", "contacts.vcf", "'some thing'", "+x"}) {
         ConvertibleFolder f;
         const RunResult r = f.run(argument);
         EXPECT_EQ(r.status, 0) << argument;

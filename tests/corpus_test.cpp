@@ -71,8 +71,12 @@ TEST_P(CorpusFile, ConvertsToTheSameWellFormedDocumentTwice) {
             f.write(c.input, cards);
             const RunResult r = f.run();
             ASSERT_EQ(r.status, 0) << r.err;
-            EXPECT_TRUE(r.err.empty()) << r.err;
             const std::string xml = f.read(c.output);
+            // A file in which no card ends (a damaged one, or "end:vcard" in lower case) says so.
+            const std::string no_card = "quorlan: warning: no card ended in '" + std::string(c.input) +
+                                        "' (no line began with \"END:\"): is it a vCard file?\n";
+            const std::string err = console_text(r.err);
+            EXPECT_TRUE(err.empty() || (err == no_card && xml.find("<vcf>") == std::string::npos)) << err;
             if (run == 0) {
                 EXPECT_TRUE(is_well_formed_xml(f.dir() / c.output));
                 first = xml;

@@ -355,7 +355,7 @@ TEST(Explain, OutputThatCannotBeWrittenFails) {
     const int raw = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(raw));
     EXPECT_EQ(WEXITSTATUS(raw), 1);
-    EXPECT_EQ(console_text(read_file(err)), "quorlan: cannot write 'standard output': No space left on device\n");
+    EXPECT_EQ(console_text(read_file(err)), "quorlan: cannot write to standard output: No space left on device\n");
 }
 
 // The number of records and the values that --explain reports must be what a real run

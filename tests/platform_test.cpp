@@ -65,3 +65,41 @@ TEST(Platform, ReadOnlyOutputIsLeftAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+// UTF-16 in either byte order, with or without a byte-order mark, as Windows tools write it.
+std::string utf16(std::string_view ascii, bool big_endian, bool mark) {
+    std::string bytes = mark ? (big_endian ? "\xFE\xFF" : "\xFF\xFE") : "";
+    for (char c : ascii) {
+        bytes += big_endian ? std::string{'\0', c} : std::string{c, '\0'};
+    }
+    return bytes;
+}
+
+TEST(Platform, Utf16CardFilesAndConfigurationsReadAsUtf8) {
+    const std::string config = "cards.vcf\r\nbook.xml\r\nN=N:\r\n";
+    // "Nov\u00E1k": the UTF-16 unit 00 E1 becomes the UTF-8 pair C3 A1.
+    const std::string cards8 = "BEGIN:VCARD\r\nN:Nov\xC3\xA1k;Jan\r\nEND:VCARD\r\n";
+    const std::string cards16 = "BEGIN:VCARD\r\nN:Nov\xE1k;Jan\r\nEND:VCARD\r\n";  // U+00E1 as one unit
+    const std::string expected = document("book", "<vcf>\r\n<N>Nov\xE1k Jan</N>\r\n</vcf>\r\n");
+    Folder utf8;
+    utf8.write("quorlan.ini", config);
+    utf8.write("cards.vcf", cards8);
+    ASSERT_EQ(utf8.run().status, 0);
+    EXPECT_EQ(utf8.read("book.xml"), expected);
+    for (const bool big_endian : {false, true}) {
+        for (const bool mark : {false, true}) {
+            SCOPED_TRACE(std::string(big_endian ? "BE" : "LE") + (mark ? " with a mark" : ""));
+            Folder f;
+            f.write("quorlan.ini", utf16(config, big_endian, mark));
+            f.write("cards.vcf", utf16(cards16, big_endian, mark));
+            const RunResult r = f.run();
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_TRUE(r.err.empty()) << r.err;
+            EXPECT_EQ(f.read("book.xml"), expected);
+        }
+    }
+}
+
+}  // namespace

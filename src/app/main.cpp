@@ -1,12 +1,15 @@
 #include "explain/explain.h"
 #include "app/options.h"
 #include "app/program.h"
+#include "io/output.h"
 
 int main(int argc, char** argv) {
+    quorlan::ignore_write_signals();
     switch (quorlan::choose_action(argc, argv)) {
         case quorlan::Action::Help: return quorlan::print_help();
         case quorlan::Action::Version: return quorlan::print_version();
         case quorlan::Action::Explain: return quorlan::run_explain();
+        case quorlan::Action::Unknown: return quorlan::refuse_unknown_option(argc, argv);
         case quorlan::Action::Convert: break;
     }
     return quorlan::run_program();

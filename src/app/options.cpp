@@ -1,9 +1,9 @@
 #include "app/options.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string_view>
+
+#include "io/files.h"
 
 namespace quorlan {
 
@@ -17,7 +17,7 @@ constexpr const char* kHelp =
     "named there (import.vcf without a quorlan.ini) and writes the XML file named\n"
     "there (by default the card file's name with .xml), in windows-1250 with CR LF\n"
     "line ends: one <vcf> record per card that passes the filter, one element per\n"
-    "field line. Arguments other than the options below are ignored.\n"
+    "field line. Arguments that do not begin with \"-\" are ignored.\n"
     "\n"
     "Lines of quorlan.ini, known by what they hold, tested in this order:\n"
     "  contacts.vcf       the card file: the name before \".vcf\" (in any case)\n"
@@ -36,13 +36,15 @@ constexpr const char* kHelp =
     "  --explain          show how quorlan.ini is read, warn about likely mistakes,\n"
     "                     and count the cards a run would write or leave out and\n"
     "                     why; writes no file\n"
-    "  -h, --help         print this help and exit\n"
+    "  -h, --help, /?     print this help and exit\n"
     "  --version          print the version and exit\n"
     "\n"
     "Exit status:\n"
     "  0  the XML file was written completely, or the help or version was printed\n"
-    "  1  a file could not be opened, read or written: one line on standard error\n"
-    "     names it; a card file that cannot be opened leaves the XML file as it was\n"
+    "  1  a file could not be opened, read or written, or the XML file would have\n"
+    "     replaced the card file or quorlan.ini: one line on standard error names\n"
+    "     it, and the XML file is left as it was\n"
+    "  2  an unknown option: nothing was read or written\n"
     "\n"
     "The manual: man quorlan (in the source folder: man -l man/quorlan.1, and\n"
     "README.md).\n";
@@ -51,24 +53,46 @@ constexpr const char* kVersion =
     "quorlan " QUORLAN_VERSION "\n"
     "Copyright (c) 2026 the quorlan developers. MIT License.\n";
 
-int print_text(const char* text) {
-    errno = 0;
-    if (std::fputs(text, stdout) >= 0 && std::fflush(stdout) == 0) return 0;
-    const int error = errno != 0 ? errno : EIO;
-    std::fprintf(stderr, "quorlan: cannot write to standard output: %s\n", std::strerror(error));
-    return 1;
+enum class Kind { Option, Unknown, Other };
+
+Kind kind_of(std::string_view argument, Action& action) {
+    if (argument == "--help" || argument == "-h" || argument == "/?") {
+        action = Action::Help;
+    } else if (argument == "--version") {
+        action = Action::Version;
+    } else if (argument == "--explain") {
+        action = Action::Explain;
+    } else {
+        return argument.starts_with("-") ? Kind::Unknown : Kind::Other;
+    }
+    return Kind::Option;
 }
+
+int print_text(const char* text) { return write_standard_output(text) ? 0 : 1; }
 
 }  // namespace
 
 Action choose_action(int argc, const char* const* argv) {
+    Action chosen = Action::Convert;
     for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (argument == "--help" || argument == "-h") return Action::Help;
-        if (argument == "--version") return Action::Version;
-        if (argument == "--explain") return Action::Explain;
+        Action action = Action::Convert;
+        const Kind kind = kind_of(argv[i], action);
+        // A mistyped option must not run a conversion the user did not ask for.
+        if (kind == Kind::Unknown) return Action::Unknown;
+        if (kind == Kind::Option && chosen == Action::Convert) chosen = action;
     }
-    return Action::Convert;
+    return chosen;
+}
+
+int refuse_unknown_option(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        Action ignored = Action::Convert;
+        if (kind_of(argv[i], ignored) == Kind::Unknown) {
+            std::fprintf(stderr, "quorlan: unknown option %s (see quorlan --help)\n", quoted_name(argv[i]).c_str());
+            break;
+        }
+    }
+    return 2;
 }
 
 int print_help() { return print_text(kHelp); }

@@ -1,13 +1,18 @@
-// The command line: the few options a user asks the tool about itself. Any other
-// argument is ignored, and without options the program converts as always.
+// The command line: the few options a user asks the tool about itself. An argument that
+// looks like an option but is none is refused; any other argument is ignored, and
+// without options the program converts as always.
 #pragma once
 
 namespace quorlan {
 
-enum class Action { Convert, Help, Version, Explain };
+enum class Action { Convert, Help, Version, Explain, Unknown };
 
-// The action of the first recognised option, or Convert when there is none.
+// Unknown when any argument begins with "-" and is no option; otherwise the action of
+// the first option ("/?" is --help, as Windows users type it), or Convert.
 Action choose_action(int argc, const char* const* argv);
+
+// Says which argument is not an option; returns the exit status 2.
+int refuse_unknown_option(int argc, const char* const* argv);
 
 // Prints the usage or the version on standard output. Returns the exit status: 0, or 1
 // after reporting that standard output could not be written.

@@ -1,24 +1,33 @@
 #include "app/program.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <string>
+#include <string_view>
 
+#include "app/warnings.h"
 #include "config/settings.h"
 #include "convert/document.h"
 #include "io/files.h"
+#include "io/output.h"
 #include "text/line_reader.h"
 
 namespace quorlan {
 
 namespace {
 
-bool write_to_file(void* context, const char* data, std::size_t size, int& error) {
-    errno = 0;
-    if (std::fwrite(data, 1, size, static_cast<std::FILE*>(context)) == size) return true;
-    error = errno != 0 ? errno : EIO;
-    return false;
+// The first failure of the run, reported; the exit status 1, or 0 when there is none.
+int first_failure(const ConversionResult& result, const LineReader& input, int input_close_error,
+                  const DocumentNames& names) {
+    if (result.write_failed) return report("cannot write", names.output_file, result.write_error);
+    if (input.error != 0) return report("cannot read", names.input_file, input.error);
+    if (input_close_error != 0) return report("cannot close", names.input_file, input_close_error);
+    return 0;
+}
+
+// True when the first block of `input` holds more than nothing or a UTF-8 byte-order
+// mark alone, which is what an empty address book exports.
+bool holds_text(const LineReader& input) {
+    const std::string_view first(input.block.get() + input.begin, input.end - input.begin);
+    return !first.empty() && !(input.exhausted && first == "\xEF\xBB\xBF");
 }
 
 }  // namespace
@@ -28,45 +37,40 @@ int run_program() {
     ConfigFileFacts facts;
     if (!load_settings(settings, ConfigObserver{}, facts)) return 1;
     const DocumentNames names = document_names(settings);
+    if (output_is_an_input(names.output_file, names.input_file)) return 1;
 
     // The input is opened, and its first block read, before the output is created, so
-    // that a missing or unreadable input never empties an existing phonebook.
-    errno = 0;
-    std::FILE* input_file = std::fopen(names.input_file.c_str(), "rb");
-    if (input_file == nullptr) return report("cannot open", names.input_file, errno);
-    FileSource source{input_file};
-    LineReader input = make_line_reader(ByteSource{read_from_file, &source});
+    // that a missing or unreadable input never touches an existing phonebook.
+    TextFile input_file;
+    int error = 0;
+    if (!open_text_file(input_file, names.input_file, error)) return report("cannot open", names.input_file, error);
+    LineReader input = make_line_reader(text_bytes(input_file));
     prime_reader(input);
     if (input.error != 0) {
-        std::fclose(input_file);
+        close_text_file(input_file);
         return report("cannot read", names.input_file, input.error);
     }
+    const bool input_held_bytes = holds_text(input);
 
-    errno = 0;
-    std::FILE* output_file = std::fopen(names.output_file.c_str(), "wb");
-    if (output_file == nullptr) {
-        const int error = errno;
-        std::fclose(input_file);
+    OutputFile output;
+    if (!open_output(output, names.output_file, error)) {
+        close_text_file(input_file);
         return report("cannot create", names.output_file, error);
     }
-    // Output is gathered in large blocks already; unbuffered writes report failures at once.
-    std::setvbuf(output_file, nullptr, _IONBF, 0);
-
     const ConversionResult result =
-        convert_document(settings, names.element, input, ByteSink{write_to_file, output_file});
+        convert_document(settings, names.element, input, ByteSink{write_output, &output});
+    const int close_error = close_text_file(input_file);
 
-    int status = 0;
-    if (result.write_failed) status = report("cannot write", names.output_file, result.write_error);
-    if (status == 0 && input.error != 0) status = report("cannot read", names.input_file, input.error);
-    errno = 0;
-    if (std::fclose(input_file) != 0 && status == 0) {
-        status = report("cannot close", names.input_file, errno);
+    // Any failure leaves the old file as it was; only a complete document replaces it.
+    if (const int status = first_failure(result, input, close_error, names); status != 0) {
+        abandon_output(output);
+        return status;
     }
-    errno = 0;
-    if (std::fclose(output_file) != 0 && status == 0) {
-        status = report("cannot write", names.output_file, errno != 0 ? errno : EIO);
+    if (const int commit_error = commit_output(output); commit_error != 0) {
+        return report("cannot write", names.output_file, commit_error);
     }
-    return status;
+    warn_about_the_document(settings, names, result, input_held_bytes);
+    return 0;
 }
 
 }  // namespace quorlan

@@ -73,6 +73,9 @@ std::string mapping_name(const Settings& settings, std::size_t j) {
 void describe_cards(std::string& out, const Settings& settings, const DocumentNames& names,
                     const ConversionResult& result, const CardWatch& watch) {
     out += "\nCards in " + in_quotes(names.input_file) + "\n";
+    if (watch.encoding != nullptr) {
+        out += std::string("  the file is ") + watch.encoding + ", converted to UTF-8 as it is read\n";
+    }
     out += "  cards seen (lines beginning with \"END:\"): " + std::to_string(result.cards_ended) + "\n";
     out += "  lines beginning with \"BEGIN:VCARD\": " + std::to_string(watch.begun) + "\n";
     if (watch.ended_without_begin != 0) {

@@ -22,6 +22,7 @@ struct CardWatch {
     std::vector<std::size_t> filled_written;    // per mapping, over the records written
     std::size_t ended = 0;
     std::vector<std::string> first_left_out;  // a line about each of the first few
+    const char* encoding = nullptr;           // "UTF-16 LE" or "UTF-16 BE" when the file was converted
 };
 
 CardWatch make_card_watch(const Settings& settings);

@@ -118,6 +118,9 @@ void describe_settings(std::string& out, const Settings& settings, const Documen
     } else {
         out += "quorlan.ini, " + count_of(watch.lines_read, "line", "lines") + " read";
         if (facts.bom_skipped) out += " (a UTF-8 byte-order mark before line 1 is skipped)";
+        if (const char* encoding = encoding_name(facts.encoding)) {
+            out += std::string(" (") + encoding + ", converted to UTF-8 as it is read)";
+        }
         out += "\n";
     }
 

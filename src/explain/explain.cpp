@@ -1,7 +1,5 @@
 #include "explain/explain.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,17 +59,17 @@ bool discard(void*, const char*, std::size_t, int&) { return true; }
 // Runs the conversion loop over the vCard file with a sink that keeps nothing, watching
 // every line, value and card. Returns the exit status.
 int explain_cards(const Settings& settings, const DocumentNames& names, const ConfigWatch& config) {
-    errno = 0;
-    std::FILE* file = std::fopen(names.input_file.c_str(), "rb");
-    if (file == nullptr) return report("cannot open", names.input_file, errno);
-    FileSource source{file};
-    LineReader input = make_line_reader(ByteSource{read_from_file, &source});
+    TextFile file;
+    int open_error = 0;
+    if (!open_text_file(file, names.input_file, open_error)) return report("cannot open", names.input_file, open_error);
+    LineReader input = make_line_reader(text_bytes(file));
 
     CardFileWatch watch{make_card_watch(settings), make_census(settings), make_value_checks(settings)};
     const ConversionResult result =
         convert_document(settings, names.element, input, ByteSink{discard, nullptr},
                          CardObserver{on_card_begun, on_card_ended, on_card_line, on_value_taken, &watch});
-    std::fclose(file);
+    close_text_file(file);
+    watch.cards.encoding = encoding_name(file.utf16.guess.encoding);
     if (input.error != 0) return report("cannot read", names.input_file, input.error);
 
     std::string out;

@@ -1,8 +1,5 @@
 #include "explain/show.h"
 
-#include <cerrno>
-#include <cstdio>
-
 #include "io/files.h"
 
 namespace quorlan {
@@ -74,15 +71,6 @@ bool holds_utf8_sequence(std::string_view value) {
     return false;
 }
 
-// Writes to standard output; an explanation that can't be written fails like a run
-// whose output can't be written.
-bool print(const std::string& text) {
-    errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) {
-        return true;
-    }
-    report("cannot write", "standard output", errno != 0 ? errno : EIO);
-    return false;
-}
+bool print(const std::string& text) { return write_standard_output(text); }
 
 }  // namespace quorlan

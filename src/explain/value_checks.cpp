@@ -153,9 +153,6 @@ void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, b
     // Line ends are trimmed and CR LF read as LF: a CR left inside ended a line of its own.
     if (raw.find('\r') != std::string_view::npos) count(checks, Fault::CrLineEnds, number, raw);
     if (number == 1 && !piece && begins_with(raw, "\xEF\xBB\xBF")) count(checks, Fault::ByteOrderMark, number, raw);
-    if (number == 1 && !piece && (begins_with(raw, "\xFF\xFE") || begins_with(raw, "\xFE\xFF"))) {
-        checks.utf16 = true;
-    }
 }
 
 void check_value(ValueChecks& checks, std::size_t mapping, std::string_view value, bool continuation) {

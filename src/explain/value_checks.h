@@ -30,10 +30,9 @@ enum class Fault : std::uint8_t {
     PieceStarts,
     CrLineEnds,
     ByteOrderMark,
-    Utf16,
     NoCard,
 };
-inline constexpr std::size_t kFaultKinds = 13;
+inline constexpr std::size_t kFaultKinds = 12;
 inline constexpr std::size_t kExamplesShown = 3;
 
 struct Tally {
@@ -54,7 +53,6 @@ struct ValueChecks {
     bool beyond_cp1250 = false;     // it is UTF-8 with characters that are not converted
     bool foreign = false;           // it is 8-bit text of another code page
     std::size_t card_lines = 0;
-    bool utf16 = false;  // the file was UTF-16 (converted, or read as bytes)
 };
 
 ValueChecks make_value_checks(const Settings& settings);

@@ -120,9 +120,6 @@ void describe_value_warnings(std::string& out, const ValueChecks& checks, const 
         const Tally& tally = checks.tallies[static_cast<std::size_t>(text.fault)];
         if (tally.count != 0) describe_tally(out, tally, text.what, text.decoded, decode_on);
     }
-    if (checks.utf16) {
-        out += "  the file is UTF-16, which is read as 8-bit bytes: save it as UTF-8\n";
-    }
     if (cards_ended == 0 && checks.card_lines != 0) {
         out += "  the file holds " + count_of(checks.card_lines, "line", "lines") +
                " but no card: no line begins with \"END:\", so a run writes an empty phonebook\n";

@@ -2,13 +2,50 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
 #include "config/settings.h"
+#include "io/output.h"
 #include "text/line_reader.h"
 
 namespace quorlan {
+
+namespace {
+
+// The length of the UTF-8 sequence at `text[i]` when it is well-formed and stands for a
+// character a terminal shows as itself; 0 otherwise. Left out are the C1 controls and
+// the invisible characters that reorder or hide text (U+2000 to U+206F, U+FEFF, ...).
+std::size_t shown_sequence_length(std::string_view text, std::size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = 0;
+    std::uint32_t c = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        c = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        c = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        c = lead & 0x07u;
+    } else {
+        return 0;
+    }
+    if (text.size() - i < length) return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80) return 0;
+        c = (c << 6) | (next & 0x3Fu);
+    }
+    const std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < smallest[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
+    if (c < 0xA0 || c == 0xAD || (c >= 0x2000 && c <= 0x206F) || c == 0xFEFF || c >= 0xFFF0) return 0;
+    return length;
+}
+
+}  // namespace
 
 std::size_t read_from_file(void* context, char* buffer, std::size_t capacity, int& error) {
     std::FILE* file = static_cast<FileSource*>(context)->file;
@@ -18,26 +55,104 @@ std::size_t read_from_file(void* context, char* buffer, std::size_t capacity, in
     return n;
 }
 
+bool open_text_file(TextFile& text, const std::string& name, int& error) {
+    errno = 0;
+    text.file = std::fopen(name.c_str(), "rb");
+    if (text.file == nullptr) {
+        error = errno != 0 ? errno : EIO;
+        return false;
+    }
+    text.raw.file = text.file;
+    return true;
+}
+
+ByteSource text_bytes(TextFile& text) {
+    return utf16_source(text.utf16, ByteSource{read_from_file, &text.raw});
+}
+
+int close_text_file(TextFile& text) {
+    errno = 0;
+    const int status = std::fclose(text.file);
+    text.file = nullptr;
+    return status == 0 ? 0 : errno != 0 ? errno : EIO;
+}
+
+std::string terminal_name(std::string_view name) {
+    static constexpr std::string_view kHex = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(name.size());
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto b = static_cast<unsigned char>(name[i]);
+        if (b == '\\') {
+            text += "\\\\";
+        } else if (b >= 0x20 && b < 0x7F) {
+            text += name[i];
+        } else if (const std::size_t length = shown_sequence_length(name, i); length > 0) {
+            text += name.substr(i, length);
+            i += length - 1;
+        } else {
+            text += "\\x";
+            text += kHex[b >> 4];
+            text += kHex[b & 0x0F];
+        }
+    }
+    return text;
+}
+
+std::string quoted_name(std::string_view name) {
+    std::string quoted(1, '\'');
+    quoted += terminal_name(name);
+    quoted += '\'';
+    return quoted;
+}
+
 int report(const char* what, const std::string& name, int error) {
-    std::fprintf(stderr, "quorlan: %s '%s': %s\n", what, name.c_str(), std::strerror(error));
+    std::fprintf(stderr, "quorlan: %s %s: %s\n", what, quoted_name(name).c_str(), std::strerror(error));
     return 1;
 }
 
-bool load_settings(Settings& settings, const ConfigObserver& observer, ConfigFileFacts& facts) {
+bool write_standard_output(std::string_view text) {
     errno = 0;
-    std::FILE* file = std::fopen(kConfigFile, "rb");
-    if (file == nullptr) {
-        if (errno == ENOENT) return true;
-        report("cannot open", kConfigFile, errno);
+    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) return true;
+    const int error = errno != 0 ? errno : EIO;
+    std::fprintf(stderr, "quorlan: cannot write to standard output: %s\n", std::strerror(error));
+    return false;
+}
+
+bool output_is_an_input(const std::string& output, const std::string& input) {
+    const FileIdentity written = file_identity(output);
+    if (!written.exists) return false;
+    const char* what = nullptr;
+    std::string name;
+    if (same_file(written, file_identity(input))) {
+        what = "the card file";
+        name = input;
+    } else if (same_file(written, file_identity(kConfigFile))) {
+        what = "the configuration file";
+        name = kConfigFile;
+    } else {
+        return false;
+    }
+    std::fprintf(stderr, "quorlan: %s is %s %s; nothing written\n", quoted_name(output).c_str(), what,
+                 quoted_name(name).c_str());
+    return true;
+}
+
+bool load_settings(Settings& settings, const ConfigObserver& observer, ConfigFileFacts& facts) {
+    TextFile file;
+    int error = 0;
+    if (!open_text_file(file, kConfigFile, error)) {
+        if (error == ENOENT) return true;
+        report("cannot open", kConfigFile, error);
         return false;
     }
     facts.present = true;
-    FileSource source{file};
-    LineReader reader = make_line_reader(ByteSource{read_from_file, &source});
+    LineReader reader = make_line_reader(text_bytes(file));
     // Editors put a byte-order mark before the first line; it belongs to no setting.
     facts.bom_skipped = skip_utf8_bom(reader);
+    facts.encoding = file.utf16.guess.encoding;
     settings = read_settings(reader, observer);
-    std::fclose(file);
+    close_text_file(file);
     if (reader.error != 0) {
         report("cannot read", kConfigFile, reader.error);
         return false;

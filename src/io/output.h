@@ -1,0 +1,58 @@
+// Writing the XML file so that a failure loses nothing.
+//
+// The document goes to a new hidden file beside the target (symbolic links followed),
+// which replaces the target in one step once every byte of it is safely on disk. Only
+// where that can't work, or would break what the user set up, is the target written in
+// place as it always was: a device or a FIFO, a file with several hard links (every name
+// must see the new phonebook), a folder that refuses a new file while the file itself may
+// be written. SIGINT, SIGTERM and SIGHUP remove the temporary file and say so.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace quorlan {
+
+struct OutputFile {
+    std::string name;       // as the configuration gives it, for messages
+    std::string target;     // the file the document replaces, links followed
+    std::string temporary;  // the new file's name; empty when the target is written in place
+    std::intptr_t handle = -1;  // the open file: a descriptor, or a Windows handle
+};
+
+// Ignores the signals that would otherwise end the program on a failed write (a pipe
+// whose reader went away, a file grown past the size limit): the write fails with its
+// reason instead.
+void ignore_write_signals();
+
+// Opens the output for writing. False, with an errno value in `error`, when it can't;
+// nothing has changed on disk then.
+bool open_output(OutputFile& output, const std::string& name, int& error);
+
+// A ByteSink's write: all `size` bytes, or false with an errno value in `error`.
+bool write_output(void* context, const char* data, std::size_t size, int& error);
+
+// Makes the written document the target: flushed to disk and renamed over it. Returns 0,
+// or the errno value of the step that failed, after which the target is as it was.
+int commit_output(OutputFile& output);
+
+// Removes what was written to a temporary file; the target stays as it was.
+void abandon_output(OutputFile& output);
+
+// True when the output replaces its target only once the run succeeds.
+inline bool replaces_atomically(const OutputFile& output) { return !output.temporary.empty(); }
+
+// Identifies a file, links followed, so that two names of one file can be recognised.
+struct FileIdentity {
+    bool exists = false;
+    std::uint64_t device = 0;
+    std::uint64_t index = 0;
+};
+FileIdentity file_identity(const std::string& name);
+
+inline bool same_file(const FileIdentity& a, const FileIdentity& b) {
+    return a.exists && b.exists && a.device == b.device && a.index == b.index;
+}
+
+}  // namespace quorlan

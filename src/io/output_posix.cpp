@@ -1,0 +1,282 @@
+// The output on POSIX systems: mkstemp beside the target, fsync, rename, and signal
+// handlers that remove the temporary file.
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "io/files.h"
+#include "io/output.h"
+
+namespace quorlan {
+
+namespace {
+
+// ---- Signals -------------------------------------------------------------------------
+
+// What the handler needs, kept where it can read it without allocating: the temporary
+// file to remove (empty when there is none) and the line to print.
+char g_temporary[PATH_MAX + 64];
+char g_message[1024];
+std::size_t g_message_size = 0;
+
+// SIGINT, SIGTERM and SIGHUP say that the run was stopped; the others end it for a fault
+// or an unexpected request, and only remove the temporary file on the way.
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kOthers[] = {SIGQUIT, SIGABRT, SIGSEGV, SIGBUS, SIGALRM, SIGUSR1, SIGUSR2};
+struct sigaction g_previous[2][7];
+
+void on_signal(int signal_number) {
+    const int saved = errno;
+    if (g_temporary[0] != '\0') unlink(g_temporary);
+    for (const int interrupt : kInterrupts) {
+        if (signal_number == interrupt && g_message_size > 0) {
+            // Nothing more can be done about a message that can't be written.
+            [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, g_message, g_message_size);
+        }
+    }
+    // Ends the process the way the signal would have: the status is 128 + the signal.
+    signal(signal_number, SIG_DFL);
+    raise(signal_number);
+    errno = saved;
+}
+
+sigset_t handled_signals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int s : kInterrupts) sigaddset(&set, s);
+    for (const int s : kOthers) sigaddset(&set, s);
+    return set;
+}
+
+// Keeps the handled signals away while the temporary file's name changes meaning.
+struct BlockedSignals {
+    sigset_t previous;
+    BlockedSignals() {
+        const sigset_t set = handled_signals();
+        sigprocmask(SIG_BLOCK, &set, &previous);
+    }
+    ~BlockedSignals() { sigprocmask(SIG_SETMASK, &previous, nullptr); }
+    BlockedSignals(const BlockedSignals&) = delete;
+    BlockedSignals& operator=(const BlockedSignals&) = delete;
+};
+
+void set_message(const std::string& text) {
+    g_message_size = std::min(text.size(), sizeof g_message);
+    std::memcpy(g_message, text.data(), g_message_size);
+}
+
+template <std::size_t N>
+void install(const int (&signals)[N], struct sigaction* previous) {
+    struct sigaction action {};
+    action.sa_handler = on_signal;
+    action.sa_mask = handled_signals();
+    for (std::size_t i = 0; i < N; ++i) {
+        sigaction(signals[i], nullptr, &previous[i]);
+        // A signal the caller chose to ignore (nohup, a background job) stays ignored.
+        if (previous[i].sa_handler != SIG_IGN) sigaction(signals[i], &action, nullptr);
+    }
+}
+
+template <std::size_t N>
+void restore(const int (&signals)[N], const struct sigaction* previous) {
+    for (std::size_t i = 0; i < N; ++i) sigaction(signals[i], &previous[i], nullptr);
+}
+
+void install_handlers(const std::string& message) {
+    set_message(message);
+    install(kInterrupts, g_previous[0]);
+    install(kOthers, g_previous[1]);
+}
+
+void restore_handlers() {
+    restore(kInterrupts, g_previous[0]);
+    restore(kOthers, g_previous[1]);
+    g_message_size = 0;
+}
+
+// ---- Names ---------------------------------------------------------------------------
+
+std::string folder_of(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return {};
+    return path.substr(0, slash + 1);
+}
+
+// The file that writing to `name` would change: links followed, also a link that points
+// to a file not there yet.
+std::string resolve_links(const std::string& name) {
+    if (char* real = realpath(name.c_str(), nullptr); real != nullptr) {
+        std::string resolved = real;
+        std::free(real);
+        return resolved;
+    }
+    std::string path = name;
+    for (int depth = 0; depth < 40; ++depth) {
+        char text[PATH_MAX];
+        const ssize_t n = readlink(path.c_str(), text, sizeof text);
+        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof text) return path;
+        const std::string link(text, static_cast<std::size_t>(n));
+        path = link[0] == '/' ? link : folder_of(path) + link;
+    }
+    return path;
+}
+
+std::string temporary_pattern(const std::string& target) {
+    const std::string folder = folder_of(target);
+    // A name near the system's limit is shortened: only the folder must be the target's.
+    std::string base = target.substr(folder.size()).substr(0, 200);
+    return folder + "." + base + ".quorlan-XXXXXX";
+}
+
+// ---- Writing -------------------------------------------------------------------------
+
+int file_descriptor(const OutputFile& output) { return static_cast<int>(output.handle); }
+
+bool open_in_place(OutputFile& output, int& error) {
+    const int fd = open(output.name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error = errno;
+        return false;
+    }
+    output.handle = fd;
+    install_handlers("quorlan: interrupted; " + quoted_name(output.name) + " is incomplete\n");
+    return true;
+}
+
+// Creates the temporary file, its name where the signal handler finds it.
+int create_temporary(const std::string& pattern) {
+    if (pattern.size() >= sizeof g_temporary) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    BlockedSignals blocked;
+    std::memcpy(g_temporary, pattern.c_str(), pattern.size() + 1);
+    const int fd = mkostemp(g_temporary, O_CLOEXEC);
+    if (fd < 0) g_temporary[0] = '\0';
+    return fd;
+}
+
+mode_t mode_from_umask() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+void forget_temporary() {
+    BlockedSignals blocked;
+    g_temporary[0] = '\0';
+}
+
+}  // namespace
+
+void ignore_write_signals() {
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
+}
+
+bool open_output(OutputFile& output, const std::string& name, int& error) {
+    output.name = name;
+    struct stat old {};
+    const bool exists = stat(name.c_str(), &old) == 0;
+    // Devices such as /dev/stdout, FIFOs and hard-linked files are written where they are.
+    if (exists && (!S_ISREG(old.st_mode) || old.st_nlink > 1)) return open_in_place(output, error);
+    output.target = resolve_links(name);
+    if (exists) {
+        // A file the user may not write is refused as it always was, not replaced.
+        const int probe = open(output.target.c_str(), O_WRONLY | O_CLOEXEC);
+        if (probe < 0) {
+            error = errno;
+            return false;
+        }
+        close(probe);
+    }
+    // The handlers are in place before the file exists, so that no signal leaves it behind.
+    install_handlers("quorlan: interrupted; " + quoted_name(name) + " left as it was\n");
+    const int fd = create_temporary(temporary_pattern(output.target));
+    if (fd < 0) {
+        error = errno;
+        restore_handlers();
+        // A folder that refuses new files: the file itself is written, as it always was.
+        if (exists && (error == EACCES || error == EPERM)) return open_in_place(output, error);
+        return false;
+    }
+    output.temporary = g_temporary;
+    output.handle = fd;
+    if (exists) {
+        // The new file is the old one's successor: same owner where allowed, same mode.
+        [[maybe_unused]] const int owned = fchown(fd, old.st_uid, old.st_gid);
+        fchmod(fd, old.st_mode & 07777);
+    } else {
+        fchmod(fd, mode_from_umask());
+    }
+    return true;
+}
+
+bool write_output(void* context, const char* data, std::size_t size, int& error) {
+    const int fd = file_descriptor(*static_cast<OutputFile*>(context));
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = errno;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+int commit_output(OutputFile& output) {
+    const int fd = file_descriptor(output);
+    output.handle = -1;
+    int error = 0;
+    if (replaces_atomically(output) && fsync(fd) != 0) error = errno;
+    if (close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && replaces_atomically(output)) {
+        BlockedSignals blocked;
+        if (rename(output.temporary.c_str(), output.target.c_str()) != 0) {
+            error = errno;
+        } else {
+            g_temporary[0] = '\0';
+            // The rename itself is on disk once the folder is; some file systems can't say.
+            const int folder = open((folder_of(output.target) + ".").c_str(), O_RDONLY | O_CLOEXEC);
+            if (folder >= 0) {
+                fsync(folder);
+                close(folder);
+            }
+        }
+    }
+    if (error != 0) {
+        abandon_output(output);
+        return error;
+    }
+    restore_handlers();
+    return 0;
+}
+
+void abandon_output(OutputFile& output) {
+    if (output.handle >= 0) close(file_descriptor(output));
+    output.handle = -1;
+    if (replaces_atomically(output)) {
+        unlink(output.temporary.c_str());
+        forget_temporary();
+    }
+    restore_handlers();
+}
+
+FileIdentity file_identity(const std::string& name) {
+    struct stat info {};
+    if (stat(name.c_str(), &info) != 0) return {};
+    return FileIdentity{true, static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+}  // namespace quorlan
