@@ -1,6 +1,6 @@
-#include "explain/explain.h"
 #include "app/options.h"
 #include "app/program.h"
+#include "explain/explain.h"
 #include "io/output.h"
 
 int main(int argc, char** argv) {

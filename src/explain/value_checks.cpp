@@ -24,10 +24,13 @@ void count(ValueChecks& checks, Fault fault, std::size_t line, std::string_view 
     }
 }
 
+bool is_hex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
+
 // The bytes of a line: whether it is UTF-8 with characters decoding leaves as UTF-8 bytes,
 // or 8-bit text that is neither UTF-8 nor likely windows-1250.
 struct LineBytes {
     bool beyond_cp1250 = false;
+    bool underscored = false;
     bool foreign = false;
 };
 
@@ -67,11 +70,30 @@ LineBytes line_bytes(std::string_view raw) {
             utf8 = false;
             break;
         }
-        if (length > 2 || !is_decoded_pair(b, static_cast<unsigned char>(raw[i + 1]))) bytes.beyond_cp1250 = true;
+        const auto second = static_cast<unsigned char>(raw[i + 1]);
+        if (length > 2 || !is_decoded_pair(b, second)) {
+            bytes.beyond_cp1250 = true;
+        } else if (cp1250_byte_of(b, second) == '_') {
+            bytes.underscored = true;
+        }
         i += length - 1;
     }
-    if (!utf8) bytes.beyond_cp1250 = false;
+    if (!utf8) bytes.beyond_cp1250 = bytes.underscored = false;
     bytes.foreign = any_high && !utf8 && !likely_cp1250(raw);
+    return bytes;
+}
+
+// With decoding on, a quoted-printable line's bytes are those its "=XX" give.
+std::string quoted_printable_bytes(std::string_view raw) {
+    std::string bytes;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '=' && i + 2 < raw.size() && is_hex(raw[i + 1]) && is_hex(raw[i + 2])) {
+            bytes += static_cast<char>(std::stoi(std::string(raw.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            bytes += raw[i];
+        }
+    }
     return bytes;
 }
 
@@ -81,8 +103,6 @@ bool holds_high_byte(std::string_view value) {
     }
     return false;
 }
-
-bool is_hex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
 
 bool looks_encoded(std::string_view value) {
     if (!value.empty() && value.back() == '=') return true;
@@ -142,8 +162,10 @@ void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, b
     std::string upper(head);
     to_upper_ascii(upper);
     checks.quoted_printable = upper.find("QUOTED-PRINTABLE") != std::string::npos;
-    const LineBytes bytes = line_bytes(raw);
+    const bool decoded = checks.settings->decode != 0 && checks.quoted_printable;
+    const LineBytes bytes = line_bytes(decoded ? quoted_printable_bytes(raw) : std::string(raw));
     checks.beyond_cp1250 = bytes.beyond_cp1250;
+    checks.underscored = bytes.underscored;
     checks.foreign = bytes.foreign;
 
     if (begins_in_any_case(raw, "BEGIN:VCARD") || begins_in_any_case(raw, "END:")) {
@@ -163,6 +185,9 @@ void check_value(ValueChecks& checks, std::size_t mapping, std::string_view valu
     if (holds_escape(value)) faults |= bit(Fault::Escape);
     if (!value.empty() && value[0] == ' ') faults |= bit(Fault::LeadingSpace);
     if (!continuation && checks.beyond_cp1250 && holds_utf8_sequence(value)) faults |= bit(Fault::Unconverted);
+    if (!continuation && checks.underscored && value.find('_') != std::string_view::npos) {
+        faults |= bit(Fault::Underscored);
+    }
     if (!continuation && checks.foreign && holds_high_byte(value)) faults |= bit(Fault::Foreign);
     checks.faults[mapping] = faults;
     checks.lines[mapping] = checks.line + (continuation ? 1 : 0);

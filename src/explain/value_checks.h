@@ -24,6 +24,7 @@ enum class Fault : std::uint8_t {
     Folded,
     LeadingSpace,
     Unconverted,
+    Underscored,
     Foreign,
     // Lines and the file.
     CardLineCase,
@@ -32,7 +33,7 @@ enum class Fault : std::uint8_t {
     ByteOrderMark,
     NoCard,
 };
-inline constexpr std::size_t kFaultKinds = 12;
+inline constexpr std::size_t kFaultKinds = 13;
 inline constexpr std::size_t kExamplesShown = 3;
 
 struct Tally {
@@ -51,6 +52,7 @@ struct ValueChecks {
     std::size_t line = 0;
     bool quoted_printable = false;  // the current line's head says so
     bool beyond_cp1250 = false;     // it is UTF-8 with characters that are not converted
+    bool underscored = false;       // it has UTF-8 letters that windows-1250 lacks, which become "_"
     bool foreign = false;           // it is 8-bit text of another code page
     std::size_t card_lines = 0;
 };

@@ -30,6 +30,10 @@ constexpr FaultText kFaultTexts[] = {
      "with characters that are not converted to windows-1250 (Cyrillic, Greek, CJK, emoji, the euro sign, "
      "typographic quotes): written as their UTF-8 bytes, which readers show garbled",
      nullptr},
+    {Fault::Underscored,
+     "with UTF-8 letters that windows-1250 lacks (such as A with grave, the pound sign, N with tilde), written as "
+     "\"_\"",
+     nullptr},
     {Fault::Foreign,
      "with 8-bit text that is neither UTF-8 nor likely windows-1250 (another code page, such as windows-1251 "
      "or Shift_JIS): readers show other letters",
