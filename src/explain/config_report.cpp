@@ -180,8 +180,8 @@ void describe_lines(std::string& out, const ConfigWatch& watch) {
         out += "    " + describe_line(watch, line, mappings, stop) + "\n";
     }
     if (watch.lines_not_kept != 0) {
-        out += "  and " + count_of(watch.lines_not_kept, "line", "lines") +
-               " more, not shown: ignored, set again later or not read\n";
+        out += "  and " + count_of(watch.lines_not_kept, "more line", "more lines") +
+               ", not shown: ignored, set again later or not read\n";
     }
 }
 

@@ -125,8 +125,8 @@ void describe_value_warnings(std::string& out, const ValueChecks& checks, const 
         if (tally.count != 0) describe_tally(out, tally, text.what, text.decoded, decode_on);
     }
     if (cards_ended == 0 && checks.card_lines != 0) {
-        out += "  the file holds " + count_of(checks.card_lines, "line", "lines") +
-               " but no card: no line begins with \"END:\", so a run writes an empty phonebook\n";
+        out += "  " + count_of(checks.card_lines, "line", "lines") +
+               " but no card in the file: no line begins with \"END:\", so a run writes an empty phonebook\n";
     }
     if (out.size() == heading) out += "  none found\n";
 }
