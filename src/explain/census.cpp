@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "charset/cp1250.h"
 #include "text/text_ops.h"
 
 namespace quorlan {
@@ -71,6 +72,7 @@ std::vector<std::string> head_kind(std::string_view head) {
 Census make_census(const Settings& settings) {
     Census census;
     census.takes.resize(settings.mappings.size());
+    census.fold = settings.fold_ascii != 0;
     return census;
 }
 
@@ -102,7 +104,11 @@ void census_line(Census& census, std::size_t number, std::string_view raw, bool 
             return;
         }
         found = census.index.emplace(key, census.heads.size()).first;
-        census.heads.push_back(HeadCount{key});
+        HeadCount& added = census.heads.emplace_back();
+        added.head = key;
+        added.compared = key;
+        utf8_to_cp1250(added.compared);
+        if (census.fold) fold_to_ascii(added.compared);
     }
     HeadCount& count = census.heads[found->second];
     ++count.lines;

@@ -25,6 +25,7 @@ static_assert(kMaxMappings <= 64);
 
 struct HeadCount {
     std::string head;
+    std::string compared;  // as prefixes are compared with it: decoded, and folded when folding is on
     std::size_t lines = 0;
     std::size_t cards = 0;
     std::size_t last_card = 0;   // the card that last counted, so that each card counts once
@@ -51,6 +52,7 @@ struct MappingTakes {
 };
 
 struct Census {
+    bool fold = false;
     std::unordered_map<std::string, std::size_t> index;  // head, position in `heads`
     std::vector<HeadCount> heads;
     std::size_t lines_not_kept = 0;  // lines of heads beyond kHeadsKept

@@ -66,15 +66,6 @@ void describe_heads(std::string& out, const Settings& settings, const Census& ce
            "\";=\" rule) and " + count_of(census.empty_lines, "empty line", "empty lines") + "\n";
 }
 
-// A head as card lines look when prefixes are compared with them: decoded, and folded
-// when the switch is on.
-std::string as_compared(const Settings& settings, std::string_view head) {
-    std::string line(head);
-    utf8_to_cp1250(line);
-    if (settings.fold_ascii != 0) fold_to_ascii(line);
-    return line;
-}
-
 // What a mapping in place of mapping `j` with `prefix` would take: lines of heads that
 // begin with it, less those an earlier mapping takes first.
 struct Promise {
@@ -84,11 +75,11 @@ struct Promise {
     std::size_t before = SIZE_MAX;  // that earlier mapping
 };
 
-Promise promise_of(const Settings& settings, const Census& census, std::size_t j, std::string_view prefix) {
+Promise promise_of(const Census& census, std::size_t j, std::string_view prefix) {
     Promise promise;
     const std::uint64_t earlier = (std::uint64_t{1} << j) - 1;
     for (const HeadCount& head : census.heads) {
-        if (!begins_with(as_compared(settings, head.head), prefix)) continue;
+        if (!begins_with(head.compared, prefix)) continue;
         ++promise.heads;
         const std::uint64_t first = head.mappings & earlier;
         if (first == 0) {
@@ -142,12 +133,12 @@ std::vector<const HeadCount*> missed_heads(const Settings& settings, const Censu
 
 // The shortest prefix of `head`, cut where a parameter begins, that takes the same heads
 // of the file as the head itself (cut to the prefix's 20 bytes) does.
-std::string shortest_prefix(const Settings& settings, const Census& census, const std::string& head) {
+std::string shortest_prefix(const Census& census, const std::string& head) {
     const std::string whole = head.substr(0, kMaxPrefixBytes);
     const auto heads_taken = [&](std::string_view prefix) {
         std::vector<const HeadCount*> taken;
         for (const HeadCount& other : census.heads) {
-            if (begins_with(as_compared(settings, other.head), prefix)) taken.push_back(&other);
+            if (begins_with(other.compared, prefix)) taken.push_back(&other);
         }
         return taken;
     };
@@ -165,25 +156,33 @@ std::string shortest_prefix(const Settings& settings, const Census& census, cons
 void suggest(std::string& out, const Settings& settings, const Census& census, std::size_t j,
              std::string_view written) {
     const std::string name = property_name(settings.mappings[j].prefix);
+    const std::vector<const HeadCount*> missed = missed_heads(settings, census, j);
     std::vector<std::string> prefixes;
-    for (const HeadCount* head : missed_heads(settings, census, j)) {
-        std::string prefix = shortest_prefix(settings, census, as_compared(settings, head->head));
+    // Where heads abound, only the most frequent are worked out; the rest are counted.
+    for (std::size_t i = 0; i < missed.size() && prefixes.size() < kSuggestions; ++i) {
+        std::string prefix = shortest_prefix(census, missed[i]->compared);
         if (std::find(prefixes.begin(), prefixes.end(), prefix) == prefixes.end()) prefixes.push_back(std::move(prefix));
     }
-    for (std::size_t i = 0; i < prefixes.size() && i < kSuggestions; ++i) {
-        out += "    suggestion: " + shown(written) + "=" + shown(prefixes[i]) +
-               promised(settings, promise_of(settings, census, j, prefixes[i])) + "\n";
+    for (const std::string& prefix : prefixes) {
+        out += "    suggestion: " + shown(written) + "=" + shown(prefix) +
+               promised(settings, promise_of(census, j, prefix)) + "\n";
     }
-    if (prefixes.size() > kSuggestions) {
-        out += "    and " + std::to_string(prefixes.size() - kSuggestions) + " more prefixes of " + in_quotes(name) +
-               "\n";
+    std::vector<std::string> all_heads = prefixes;
+    for (const HeadCount* head : missed) all_heads.push_back(head->compared.substr(0, kMaxPrefixBytes));
+    const std::size_t not_taken =
+        static_cast<std::size_t>(std::count_if(missed.begin(), missed.end(), [&](const HeadCount* head) {
+            return std::none_of(prefixes.begin(), prefixes.end(),
+                                [&](const std::string& prefix) { return begins_with(head->compared, prefix); });
+        }));
+    if (not_taken != 0) {
+        out += "    and " + count_of(not_taken, "more head", "more heads") + " of " + in_quotes(name) + "\n";
     }
-    const std::string shorter = common_prefix(prefixes);
-    if (prefixes.size() < 2 || property_name(shorter) != name ||
+    const std::string shorter = common_prefix(all_heads);
+    if (missed.size() < 2 || property_name(shorter) != name ||
         std::find(prefixes.begin(), prefixes.end(), shorter) != prefixes.end()) {
         return;
     }
-    const Promise all = promise_of(settings, census, j, shorter);
+    const Promise all = promise_of(census, j, shorter);
     out += "    suggestion, all at once: " + shown(written) + "=" + shown(shorter) + promised(settings, all) +
            " of " + count_of(all.heads, "head", "heads") +
            "; in a card with several, the last wins, and a later mapping gets none of these lines: put longer "
