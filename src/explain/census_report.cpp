@@ -163,6 +163,12 @@ void suggest(std::string& out, const Settings& settings, const Census& census, s
         std::string prefix = shortest_prefix(census, missed[i]->compared);
         if (std::find(prefixes.begin(), prefixes.end(), prefix) == prefixes.end()) prefixes.push_back(std::move(prefix));
     }
+    // A prefix that begins another takes all its lines too: the longer one says nothing more.
+    std::erase_if(prefixes, [&](const std::string& prefix) {
+        return std::any_of(prefixes.begin(), prefixes.end(), [&](const std::string& other) {
+            return other.size() < prefix.size() && begins_with(prefix, other);
+        });
+    });
     for (const std::string& prefix : prefixes) {
         out += "    suggestion: " + shown(written) + "=" + shown(prefix) +
                promised(settings, promise_of(census, j, prefix)) + "\n";
