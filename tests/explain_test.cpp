@@ -297,6 +297,8 @@ const std::vector<ExplainCase>& cases() {
          {"line 301:"}},
         {"many distinct heads are counted, not kept", "N=N:\n", "BEGIN:VCARD\n" + many_heads(4100) + "END:VCARD\n",
          {"  and 3960+ more heads in 4060 lines"}, {}},
+        {"a UTF-16 card file", "N=N:\n", std::string("\xFF\xFE" "B\0E\0G\0I\0N\0:\0V\0C\0A\0R\0D\0\n\0N\0:\0A\0\n\0E\0N\0D\0:\0\n\0", 44),
+         {"  the file is UTF-16 LE, converted to UTF-8 as it is read", "  records a run would write: 1"}, {}},
         {"an output folder that does not exist", "missing/out.xml\n", kCards,
          {"  document element: <out> (the output's name without its folder)",
           "  the folder \"missing\" of the output file does not exist: a run can't create the output"}, {}},

@@ -63,7 +63,8 @@ void describe_heads(std::string& out, const Settings& settings, const Census& ce
     if (heads.empty()) out += "  none\n";
     out += "  not heads: " + count_of(census.continuation_lines, "continuation line", "continuation lines") +
            " (folded, base64 data, quoted-printable soft line breaks, pieces of long lines, values of the "
-           "\";=\" rule) and " + count_of(census.empty_lines, "empty line", "empty lines") + "\n";
+           "\";=\" rule) and " + count_of(census.empty_lines, "empty line", "empty lines") +
+           (settings.decode != 0 ? "; with decoding on, a folded line counts with the line it continues" : "") + "\n";
 }
 
 // What a mapping in place of mapping `j` with `prefix` would take: lines of heads that
