@@ -14,6 +14,8 @@
 #include "fuzz_support.h"
 #include "text/line_reader.h"
 #include "text/text_ops.h"
+#include "vcard/decode.h"
+#include "vcard/logical_lines.h"
 
 namespace {
 
@@ -110,15 +112,20 @@ void check_phone(std::string_view text) {
     FUZZ_CHECK(grouped.size() == digits.size() + 3);
 }
 
-// The line model, written the slow way: a text-mode stream turns every CR LF into LF, and
-// each read takes up to 1999 of the bytes it delivers, stopping after an LF; a NUL ends the
-// text of its read.
-std::vector<std::string> reference_lines(std::string_view data) {
+// The bytes as a text-mode stream delivers them: every CR LF turned into LF.
+std::string text_mode_stream(std::string_view data) {
     std::string stream;
     for (std::size_t i = 0; i < data.size(); ++i) {
         if (data[i] == '\r' && i + 1 < data.size() && data[i + 1] == '\n') continue;
         stream += data[i];
     }
+    return stream;
+}
+
+// The line model, written the slow way: each read takes up to 1999 of the bytes the
+// text-mode stream delivers, stopping after an LF; a NUL ends the text of its read.
+std::vector<std::string> reference_lines(std::string_view data) {
+    const std::string stream = text_mode_stream(data);
     std::vector<std::string> lines;
     std::size_t pos = 0;
     while (pos < stream.size()) {
@@ -149,6 +156,103 @@ void check_line_reader(std::string_view data, std::size_t largest_chunk) {
     FUZZ_CHECK(reader.error == 0);
 }
 
+// Logical vCard lines, written the slow way on the same stream: physical lines end at LF,
+// a NUL ends the text of its physical line, the line end is the LF and the CRs right before
+// it; a line beginning with a space or a tab continues the one before, and so does any line
+// after a quoted-printable line that ends in "=", which is then removed.
+bool reference_is_qp(std::string_view line) {
+    std::string property(line.substr(0, line.find(':')));
+    for (char& c : property) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+    return property.find("QUOTED-PRINTABLE") != std::string::npos;
+}
+
+std::vector<std::string> reference_logical_lines(std::string_view data) {
+    const std::string stream = text_mode_stream(data);
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < stream.size()) {
+        const std::size_t lf = stream.find('\n', pos);
+        const std::size_t end = lf == std::string::npos ? stream.size() : lf;
+        std::string text = stream.substr(pos, end - pos);
+        pos = end + 1;
+        if (const std::size_t nul = text.find('\0'); nul != std::string::npos) {
+            text.resize(nul);
+        } else if (lf != std::string::npos) {
+            while (!text.empty() && text.back() == '\r') text.pop_back();
+        }
+        const bool blank = !text.empty() && (text[0] == ' ' || text[0] == '\t');
+        // The property part is looked for in the bytes a line keeps.
+        const bool soft = !lines.empty() && !lines.back().empty() && lines.back().back() == '=' &&
+                          reference_is_qp(std::string_view(lines.back()).substr(0, kMaxLogicalLineBytes));
+        if (lines.empty() || (!blank && !soft)) {
+            lines.push_back(text);
+            continue;
+        }
+        if (soft) lines.back().pop_back();
+        lines.back() += text.substr(blank ? 1 : 0);
+    }
+    for (std::string& line : lines) line.resize(std::min(line.size(), kMaxLogicalLineBytes));
+    return lines;
+}
+
+void check_logical_lines(std::string_view data, std::size_t largest_chunk) {
+    const std::vector<std::string> expected = reference_logical_lines(data);
+    fuzz::ChunkedSource source{data, largest_chunk};
+    LineReader input = make_line_reader(ByteSource{fuzz::read_chunked, &source});
+    LogicalLineReader reader = make_logical_line_reader(input);
+    std::string line;
+    std::size_t number = 0;
+    std::size_t count = 0;
+    while (read_logical_line(reader, line, number)) {
+        FUZZ_CHECK(count < expected.size());
+        FUZZ_CHECK(line == expected[count]);
+        ++count;
+    }
+    FUZZ_CHECK(count == expected.size());
+}
+
+// Quoted-printable decoding and the clean-up of decoded values, each against the plain rule.
+void check_decoding(std::string_view text) {
+    std::string decoded(text);
+    decode_quoted_printable(decoded);
+    const std::size_t colon = text.find(':');
+    std::string expected(text.substr(0, colon == std::string_view::npos ? text.size() : colon + 1));
+    for (std::size_t i = expected.size(); colon != std::string_view::npos && i < text.size(); ++i) {
+        const std::string_view hex = "0123456789ABCDEF0123456789abcdef";
+        const std::size_t high = i + 2 < text.size() ? hex.find(text[i + 1]) : std::string_view::npos;
+        const std::size_t low = i + 2 < text.size() ? hex.find(text[i + 2]) : std::string_view::npos;
+        if (text[i] != '=' || high == std::string_view::npos || low == std::string_view::npos) {
+            expected += text[i];
+            continue;
+        }
+        const char byte = static_cast<char>((high % 16) * 16 + low % 16);
+        if (byte == '\0') break;
+        expected += byte == '\r' || byte == '\n' ? ' ' : byte;
+        i += 2;
+    }
+    FUZZ_CHECK(decoded == expected);
+
+    std::string value(text);
+    clean_decoded_value(value);
+    std::string resolved;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (text[i] == '\\' && (next == '\\' || next == ',' || next == ';')) {
+            resolved += next;
+            ++i;
+        } else if (text[i] == '\\' && (next == 'n' || next == 'N')) {
+            resolved += ' ';
+            ++i;
+        } else {
+            resolved += text[i] == ';' ? ' ' : text[i];
+        }
+    }
+    trim_line_end(resolved);
+    resolved.erase(0, std::min(resolved.find_first_not_of(' '), resolved.size()));
+    collapse_spaces(resolved);
+    FUZZ_CHECK(value == resolved);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -164,5 +268,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check_charset(rest);
     check_phone(text);
     check_line_reader(rest, 1 + control * 17u);
+    check_logical_lines(rest, 1 + control * 13u);
+    check_decoding(text);
     return 0;
 }

@@ -60,7 +60,8 @@ stage_fuzzing() {
     rm -rf "$work"
 }
 
-# A generated 3 GiB card file through the release build, in constant memory.
+# A generated 3 GiB card file through the release build, read as it is and decoded
+# (DECODE=1), each in constant memory.
 stage_large_input() {
     "$repo_root/bench/large_input.sh" "$build_dir/quorlan"
 }

@@ -48,7 +48,11 @@ TEST(LogicalLines, JoinsFoldedLinesSoftBreaksAndPieces) {
          {"1:A:bc"}},
         {"kept to 8 KiB", "A:" + very_long + "\n " + very_long + "\nB:c",
          {"1:" + ("A:" + very_long).substr(0, kMaxLogicalLineBytes), "3:B:c"}},
-        {"a long QP line ending in = beyond the cap", qp + very_long + "=\nb\nC", {"1:" + (qp + very_long).substr(0, kMaxLogicalLineBytes), "3:C"}},
+        {"a long QP line ending in = beyond the cap", qp + very_long + "=\nb\nC",
+         {"1:" + (qp + very_long).substr(0, kMaxLogicalLineBytes), "3:C"}},
+        // Each soft break takes one "=": the second one, and the one on line 3, join too.
+        {"== beyond the cap, then an empty line", qp + very_long + "==\n\n=\nX\nB",
+         {"1:" + (qp + very_long).substr(0, kMaxLogicalLineBytes), "5:B"}},
     };
     for (const LinesCase& c : cases) {
         EXPECT_EQ(logical_lines(c.bytes), c.expected) << c.name;

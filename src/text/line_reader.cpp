@@ -49,7 +49,9 @@ LineReader make_line_reader(ByteSource source) {
     LineReader reader;
     reader.source = source;
     reader.capacity = kBlockSize;
-    reader.block = std::make_unique<char[]>(kBlockSize);
+    // Left unset: only bytes read from the source are ever looked at, and zeroing 64 KiB
+    // would cost more than reading a small file.
+    reader.block = std::make_unique_for_overwrite<char[]>(kBlockSize);
     return reader;
 }
 

@@ -12,30 +12,38 @@ void append_capped(std::string& line, std::string_view more) {
     if (line.size() < kMaxLogicalLineBytes) line.append(more.substr(0, kMaxLogicalLineBytes - line.size()));
 }
 
-// How the text of a long physical line ends, followed across its reads: its last byte, its
-// last byte that is not a CR, and the number of CRs it ends in.
+std::size_t count_trailing(std::string_view text, char c) {
+    std::size_t n = 0;
+    while (n < text.size() && text[text.size() - 1 - n] == c) ++n;
+    return n;
+}
+
+// How the text of a long physical line ends, followed across its reads: the "="s right
+// before its last run of CRs, and that run. Only the end of each read is looked at, since
+// most long lines are inline photos.
 struct LineTail {
-    char last = '\0';
-    char last_not_cr = '\0';
+    std::size_t equals = 0;
     std::size_t crs = 0;
 };
 
 void follow_tail(LineTail& tail, std::string_view text) {
-    if (text.empty()) return;
-    tail.last = text.back();
-    const std::size_t p = text.find_last_not_of('\r');
-    if (p == std::string_view::npos) {
-        tail.crs += text.size();
-    } else {
-        tail.last_not_cr = text[p];
-        tail.crs = text.size() - p - 1;
+    const std::size_t crs = count_trailing(text, '\r');
+    if (crs == text.size()) {
+        tail.crs += crs;
+        return;
     }
+    const std::size_t equals = count_trailing(text.substr(0, text.size() - crs), '=');
+    // Text made only of "="s and CRs goes on with the "="s before it, unless CRs came between.
+    const bool goes_on = equals + crs == text.size() && tail.crs == 0;
+    tail.equals = goes_on ? tail.equals + equals : equals;
+    tail.crs = crs;
 }
 
-// The rest of a physical line longer than one read: its further reads are joined to
-// `text`, up to the cap. Returns what ends the whole text.
-bool join_pieces(LogicalLineReader& reader, std::string& text) {
+// The further reads of a physical line longer than one read, joined to `reader.ahead` up to
+// the cap, with the length and the trailing "="s of the whole text.
+void join_pieces(LogicalLineReader& reader) {
     LineReader& input = *reader.input;
+    std::string& text = reader.ahead;
     LineTail tail;
     follow_tail(tail, text);
     std::size_t length = text.size();
@@ -55,10 +63,15 @@ bool join_pieces(LogicalLineReader& reader, std::string& text) {
         length += reader.piece.size();
         append_capped(text, reader.piece);
     }
-    if (!ends_in_lf) return tail.last == '=';
-    // The line end is the LF and the CRs right before it, wherever the cap fell.
-    if (text.size() > length - tail.crs) text.resize(length - tail.crs);
-    return tail.last_not_cr == '=';
+    if (ends_in_lf) {
+        // The line end is the LF and the CRs right before it, wherever the cap fell.
+        length -= tail.crs;
+        if (text.size() > length) text.resize(length);
+    } else if (tail.crs > 0) {
+        tail.equals = 0;
+    }
+    reader.ahead_length = length;
+    reader.ahead_equals = tail.equals;
 }
 
 // Reads one physical line into `reader.ahead`, without its line end (the LF and any CRs
@@ -70,7 +83,7 @@ bool read_ahead(LogicalLineReader& reader) {
     if (!read_line(input, text)) return false;
     reader.has_ahead = true;
     if (input.line_goes_on) {
-        reader.ahead_ends_in_equals = join_pieces(reader, text);
+        join_pieces(reader);
         return true;
     }
     // The usual case: the whole line in one read, shorter than the cap.
@@ -78,7 +91,8 @@ bool read_ahead(LogicalLineReader& reader) {
         text.pop_back();
         while (!text.empty() && text.back() == '\r') text.pop_back();
     }
-    reader.ahead_ends_in_equals = !text.empty() && text.back() == '=';
+    reader.ahead_length = text.size();
+    reader.ahead_equals = count_trailing(text, '=');
     return true;
 }
 
@@ -106,26 +120,27 @@ bool read_logical_line(LogicalLineReader& reader, std::string& line, std::size_t
     reader.at_start = false;
     line.swap(reader.ahead);
     number = reader.ahead_number;
-    bool ends_in_equals = reader.ahead_ends_in_equals;
+    // The whole line as joined, of which `line` keeps the first 8 KiB: its length and the
+    // "="s it ends in, which decide the lines it takes however long it grows.
+    std::size_t length = reader.ahead_length;
+    std::size_t equals = reader.ahead_equals;
     reader.has_ahead = false;
     while (read_ahead(reader)) {
         // A quoted-printable line that ends in "=" goes on with the next line, whatever
         // it begins with; any other line only with a line that begins with a space or a tab.
-        const bool soft_break = ends_in_equals && is_quoted_printable_line(line);
-        if (!soft_break && !begins_with_blank(reader.ahead)) return true;
-        // Past the cap the "=" was never kept, and nothing more is.
-        if (soft_break && line.size() < kMaxLogicalLineBytes) line.pop_back();
-        const std::string_view more = std::string_view(reader.ahead).substr(begins_with_blank(reader.ahead) ? 1 : 0);
-        append_capped(line, more);
-        // Whether the line as joined ends in "=" decides which lines it takes, so past the
-        // cap it is followed from the physical lines.
-        if (line.size() < kMaxLogicalLineBytes) {
-            ends_in_equals = !line.empty() && line.back() == '=';
-        } else if (!more.empty()) {
-            ends_in_equals = reader.ahead_ends_in_equals;
-        } else if (soft_break) {
-            ends_in_equals = false;
+        // (The property part is looked for in the bytes kept.)
+        const bool soft_break = equals > 0 && is_quoted_printable_line(line);
+        const bool blank = begins_with_blank(reader.ahead);
+        if (!soft_break && !blank) return true;
+        if (soft_break) {
+            if (length <= kMaxLogicalLineBytes) line.pop_back();
+            --length;
+            --equals;
         }
+        const std::size_t more_length = reader.ahead_length - (blank ? 1 : 0);
+        append_capped(line, std::string_view(reader.ahead).substr(blank ? 1 : 0));
+        length += more_length;
+        equals = reader.ahead_equals == more_length ? equals + more_length : reader.ahead_equals;
         reader.has_ahead = false;
     }
     return true;

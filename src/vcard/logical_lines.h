@@ -18,7 +18,8 @@ struct LogicalLineReader {
     LineReader* input = nullptr;
     std::string ahead;             // the physical line read ahead, without its line end
     std::size_t ahead_number = 0;  // the file line it starts on
-    bool ahead_ends_in_equals = false;  // its whole text, not only what was kept, ends in "="
+    std::size_t ahead_length = 0;  // the length of its whole text, of which `ahead` keeps 8 KiB
+    std::size_t ahead_equals = 0;  // the "="s its whole text ends in
     bool has_ahead = false;
     bool at_start = true;  // nothing read yet: a first line beginning with a space starts a line
     std::string piece;     // a further read of a physical line longer than one read
