@@ -60,6 +60,7 @@ TEST(CaptureValues, TakesAndCleansValues) {
         {"same prefix standing twice", "A=N\nB=N\n", "NN:x\n", {"x", "x"}},
         {"plain beginning", "A=N\n", "NOTE:hello\n", {"hello"}},
         {"three colons", "A=X\n", "X:a:b:c\n", {"b:c"}},
+        {"two colons first", "A=X\n", "X::b\n", {"b"}},
         {"ends in its colon", "A=ORG\n", "ORG:\n", {""}},
         {"no value at all", "A=ORG\n", "ORG\n", {""}},
         {"semicolons and runs of spaces", "A=ADR\n", "ADR:;;Street 1;;City\n", {" Street 1 City"}},

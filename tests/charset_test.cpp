@@ -80,6 +80,7 @@ TEST(Utf8ToCp1250, DecodesOnlyTheTwoByteLettersItKnows) {
         {"0xC2 with a byte below its range", "\xC2\x9F", "\xC2\x9F"},
         {"lead byte before a byte from 0xC0", "\xC4\xC0", "\xC4\xC0"},
         {"three-byte sequences pass", "\xE2\x82\xAC \xE2\x80\x93", "\xE2\x82\xAC \xE2\x80\x93"},
+        {"0xC1 and 0xC6 after a decoded letter pass", "\xC3\xA1\xC1\xA1\xC6\xA1", "\xE1\xC1\xA1\xC6\xA1"},
         {"other lead bytes pass", "\xC0\x80\xC1\xBF\xC6\x80\xD0\x96", "\xC0\x80\xC1\xBF\xC6\x80\xD0\x96"},
         {"empty", "", ""},
     };

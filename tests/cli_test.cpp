@@ -115,3 +115,72 @@ TEST(Options, HelpThatCannotBeWrittenFails) {
 }
 
 }  // namespace
+
+namespace {
+
+// --- what a successful run still says -------------------------------------------------
+
+struct WarningCase {
+    const char* name;
+    std::string config, cards;
+    std::vector<std::string> warnings;  // the lines after "quorlan: warning: "
+};
+
+std::string not_a_name(const std::string& what, const std::string& problem, const std::string& file,
+                       const std::string& fix) {
+    return what + " is not an XML name (" + problem + "), so XML readers will refuse '" + file +
+           "': rename " + fix +
+           " in quorlan.ini (use letters, digits, \"_\", \"-\" and \".\" only, beginning with a letter or \"_\")";
+}
+
+TEST(Warnings, OneLineForEachThingThatSpoilsThePhonebook) {
+    const std::string no_card = "no card ended in 'import.vcf' (no line began with \"END:\"): is it a vCard file?";
+    const std::vector<WarningCase> cases = {
+        {"a document element from Android's 00001.vcf", "00001.vcf\nN=N:\n", kCard,
+         {not_a_name("the document element <00001>", "it begins with \"0\"", "00001.xml", "the XML file")}},
+        {"a space in the document element", "contacts (1).xml\nN=N:\n", kCard,
+         {not_a_name("the document element <contacts (1)>", "\" \" is not allowed in it", "contacts (1).xml",
+                     "the XML file")}},
+        {"an empty document element", ".xml\nN=N:\n", kCard,
+         {not_a_name("the document element <>", "it is empty", ".xml", "the XML file")}},
+        {"field elements, markers left out", "FIRST NAME*=N:\nTEL\x01#=TEL\nOK=ORG\n", kCard,
+         {not_a_name("the element <FIRST NAME>", "\" \" is not allowed in it", "import.xml", "it"),
+          not_a_name("the element <TEL\\x01>", "\"\\x01\" is not allowed in it", "import.xml", "it")}},
+        {"white space after a name and a prefix are fine", "NAME \t\r=N:\nvc:N=N:\n", kCard, {}},
+        {"lower-case end lines end no card", "N=N:\n", "begin:vcard\nn:Novak\nend:vcard\n", {no_card}},
+        {"an empty card file", "N=N:\n", "", {}},
+        {"a card file of a UTF-8 mark alone", "N=N:\n", "\xEF\xBB\xBF", {}},
+        {"a card without BEGIN:VCARD", "N=N:\n", "N:Novak\nEND:VCARD\n", {}},
+    };
+    for (const WarningCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Folder f;
+        f.write("quorlan.ini", c.config);
+        const std::string cards = c.config.find(".vcf") != std::string::npos ? "00001.vcf" : "import.vcf";
+        f.write(cards, c.cards);
+        const RunResult r = f.run();
+        EXPECT_EQ(r.status, 0);
+        std::string expected;
+        for (const std::string& warning : c.warnings) expected += "quorlan: warning: " + warning + "\n";
+        EXPECT_EQ(console_text(r.err), expected);
+    }
+}
+
+// A name in a message can't send the terminal control sequences; letters stay letters.
+TEST(Warnings, NamesInMessagesAreShownSafely) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"a\x1B]0;owned\x07.vcf", "a\\x1B]0;owned\\x07.vcf"},
+        {"Nov\xC3\xA1\xC4\x8D" "ek.vcf", "Nov\xC3\xA1\xC4\x8D" "ek.vcf"},
+        {"C:\\cards\xC3.vcf", "C:\\\\cards\\xC3.vcf"},
+        {"\xE2\x80\xAEgnp.vcf", "\\xE2\\x80\\xAEgnp.vcf"},  // a right-to-left override
+    };
+    for (const auto& [name, shown] : cases) {
+        Folder f;
+        f.write("quorlan.ini", name + "\n");
+        const RunResult r = f.run();
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(console_text(r.err).rfind("quorlan: cannot open '" + shown + "': ", 0), 0u) << r.err;
+    }
+}
+
+}  // namespace

@@ -90,6 +90,16 @@ struct SmallCase {
 
 TEST(DamagedInput, ConvertsWhatTheLineModelImplies) {
     const std::string nul(1, '\0');
+    // Forty elements with names of 1900 bytes: one record of 152 KB, beyond a block of output.
+    std::string long_names, big_record = "<vcf>\r\n";
+    for (int i = 0; i < 40; ++i) {
+        std::string element = std::to_string(i);
+        element.insert(0, 1, 'E');
+        element.append(1900, 'x');
+        long_names += element + "=N:\n";
+        big_record += "<" + element + ">" + (i == 0 ? "A" : "") + "</" + element + ">\r\n";
+    }
+    big_record += "</vcf>\r\n";
     const std::vector<SmallCase> cases = {
         {"NUL bytes end the text of their line",
          "N=N:\nT=TEL\n", "BEGIN:VCARD\r\nN:No" + nul + "vak;Jan\r\nTEL:12" + nul + " 34\r\nEND:VCARD\r\n",
@@ -108,6 +118,9 @@ TEST(DamagedInput, ConvertsWhatTheLineModelImplies) {
          record({}) + record({}) + record({})},
         {"END: lines without cards and a required field", "N*=N:\n", "END:VCARD\r\nEND:\r\n", ""},
         {"only line ends", "N=N:\n", "\r\n\n\r\r\n\r", ""},
+        {"a quorlan.ini of a byte-order mark alone", "\xEF\xBB\xBF", "END:VCARD\r\n", record({})},
+        {"a quorlan.ini beginning with half a mark", "\xEF\xBB\nN=N:\n", "N:A\r\nEND:VCARD\r\n", record({{"N", "A"}})},
+        {"a record larger than a block of output", long_names, "N:A\r\nEND:VCARD\r\n", big_record},
         {"a lone CR inside a value", "N=N:\n", "BEGIN:VCARD\r\nN:A\rB\r\nEND:VCARD\r\n", record({{"N", "A&#13;B"}})},
     };
     for (const SmallCase& c : cases) {
@@ -300,7 +313,9 @@ TEST(FullDisk, FailsInTheMiddleOfALargeInput) {
     while (cards.size() < 1'000'000) cards += "BEGIN:VCARD\r\nN:Novak;Jan\r\nEND:VCARD\r\n";
     f.write("import.vcf", cards);
     fs::create_symlink("/dev/full", f.dir() / "out.xml");
-    expect_one_error_line(f.run(), "cannot write", "out.xml");
+    const RunResult r = f.run();
+    expect_one_error_line(r, "cannot write", "out.xml");
+    expect_reason(r, "No space left on device");
     EXPECT_TRUE(fs::is_symlink(f.dir() / "out.xml"));
     EXPECT_EQ(f.read("import.vcf"), cards);
 }
@@ -312,6 +327,147 @@ TEST(FullDisk, OutputFolderThatIsAFile) {
     f.write("book", "not a folder");
     expect_one_error_line(f.run(), "cannot create", "book/out.xml");
     EXPECT_EQ(f.read("book"), "not a folder");
+}
+
+}  // namespace
+
+// --- failures after the output is opened ------------------------------------------------
+
+namespace {
+
+const char* const kOldPhonebook = "<?xml version=\"1.0\"?>\r\n<out>my old phonebook</out>\r\n";
+
+// True when the folder holds exactly the card file, quorlan.ini and the XML file: no
+// temporary file is left.
+bool only_the_files(const Folder& f) {
+    return f.names() == std::vector<std::string>{"import.vcf", "out.xml", "quorlan.ini"};
+}
+
+bool posix_build_here() { return !windows_build(); }
+
+struct InjectedFault {
+    const char* command;  // a libfiu control command
+    const char* words;    // the start of the error line
+};
+
+// Each failure point of a run over a card file of many blocks, once or at random points:
+// the run either writes the whole document or fails with one line, and the old file is
+// then byte for byte what it was. Either way no temporary file is left.
+TEST(Atomic, AnyFailureLeavesTheOldFileAsItWas) {
+    if (!posix_build_here() || std::system("command -v fiu-run >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "needs libfiu's fiu-run and the POSIX build";
+    }
+    const std::vector<InjectedFault> faults = {
+        {"enable_random name=posix/io/rw/write,probability=0.5,failinfo=28", "cannot write 'out.xml': No space left"},
+        {"enable_random name=posix/io/rw/read,probability=0.1,failinfo=5", "cannot read '"},
+        {"enable name=posix/io/sync/fsync,failinfo=5", "cannot write 'out.xml': Input/output error"},
+        {"enable name=posix/io/dir/rename,failinfo=18", "cannot write 'out.xml': Invalid cross-device link"},
+        {"enable_random name=posix/io/oc/open,probability=0.5,failinfo=24", "cannot "},
+        {"enable_random name=posix/io/oc/close,probability=0.5,failinfo=5", "cannot "},
+    };
+    Folder f;
+    f.write("quorlan.ini", "out.xml\nN=N:\nP=PHOTO\n");
+    f.write("import.vcf", many_cards(6'000'000));
+    ASSERT_EQ(f.run().status, 0);
+    const std::string complete = f.read("out.xml");
+    int failed_runs = 0;
+    for (const InjectedFault& fault : faults) {
+        for (int run = 0; run < 4; ++run) {
+            SCOPED_TRACE(fault.command);
+            f.write("out.xml", kOldPhonebook);
+            const RunResult r = f.run_command("fiu-run -x -f '' -c " + shell_quote(fault.command) + " " +
+                                              program_command());
+            if (r.status == 0) {
+                EXPECT_EQ(f.read("out.xml"), complete);
+            } else {
+                ++failed_runs;
+                expect_one_error_line(r, fault.words, "");
+                EXPECT_EQ(f.read("out.xml"), kOldPhonebook);
+            }
+            EXPECT_TRUE(only_the_files(f));
+        }
+    }
+    EXPECT_GE(failed_runs, 12);
+}
+
+// A card file read from a FIFO: the run is stopped while it waits for more cards.
+TEST(Atomic, SignalsRemoveTheTemporaryFile) {
+    if (!posix_build_here()) GTEST_SKIP() << "POSIX signals";
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal_number);
+        Folder f;
+        f.write("quorlan.ini", "out.xml\nN=N:\n");
+        f.write("out.xml", kOldPhonebook);
+        FedRun run(f);
+        ASSERT_TRUE(run.feed(many_cards(1'000'000)));
+        ASSERT_TRUE(wait_for_file(f, ".out.xml.quorlan-"));
+        kill(run.pid(), signal_number);
+        const RunResult r = run.finish();
+        EXPECT_EQ(r.status, 128 + signal_number);
+        EXPECT_EQ(r.err, "quorlan: interrupted; 'out.xml' left as it was\n");
+        EXPECT_EQ(f.read("out.xml"), kOldPhonebook);
+        EXPECT_TRUE(only_the_files(f)) << f.names().size();
+    }
+}
+
+// Whoever reads the XML file while a run writes it sees the old document until the new
+// one is there whole, also when the card file can't be read to its end.
+TEST(Atomic, AReaderSeesOnlyWholeDocuments) {
+    if (!posix_build_here()) GTEST_SKIP() << "a FIFO as the card file";
+    Folder f;
+    f.write("quorlan.ini", "out.xml\nN=N:\nP=PHOTO\n");
+    f.write("out.xml", kOldPhonebook);
+    {
+        FedRun run(f);
+        for (int block = 0; block < 30; ++block) {
+            ASSERT_TRUE(run.feed(many_cards(200'000)));
+            EXPECT_EQ(f.read("out.xml"), kOldPhonebook);
+        }
+        const RunResult r = run.finish();
+        EXPECT_EQ(r.status, 0) << r.err;
+    }
+    const std::string xml = f.read("out.xml");
+    EXPECT_TRUE(xml.ends_with("</vcf>\r\n</out>\r\n"));
+    EXPECT_GT(xml.size(), 3u * 65536);  // blocks written while the reader looked
+    EXPECT_TRUE(only_the_files(f));
+}
+
+// Runs the program in `f` with standard output a pipe whose reader is gone; returns what
+// it said on standard error and its exit status.
+RunResult run_into_closed_pipe(const Folder& f, const std::string& arguments) {
+    int fds[2];
+    if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
+    close(fds[0]);
+    const fs::path err = f.dir().parent_path() / "pipe-stderr";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(f.dir().c_str()) != 0) _exit(126);
+        dup2(fds[1], 1);
+        dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        execl("/bin/sh", "sh", "-c", ("exec " + program_command() + arguments).c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    int raw = 0;
+    waitpid(pid, &raw, 0);
+    RunResult r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    r.err = read_file(err);
+    return r;
+}
+
+TEST(Atomic, ABrokenPipeIsAWriteError) {
+    if (!posix_build_here()) GTEST_SKIP() << "POSIX pipes";
+    Folder f;
+    f.write("quorlan.ini", "out.xml\nN=N:\n");
+    f.write("import.vcf", many_cards(300'000));
+    fs::create_symlink("/dev/stdout", f.dir() / "out.xml");
+    for (const std::string arguments : {"", " --help", " --explain"}) {
+        const RunResult r = run_into_closed_pipe(f, arguments);
+        EXPECT_EQ(r.status, 1) << arguments;
+        const std::string what = arguments.empty() ? "'out.xml'" : "to standard output";
+        EXPECT_EQ(r.err, "quorlan: cannot write " + what + ": Broken pipe\n") << arguments;
+    }
 }
 
 }  // namespace

@@ -57,6 +57,7 @@ std::vector<ReaderCase> reader_cases() {
         {"cr cr lf keeps one cr", "a\r\r\n", {"a\r\n"}},
         {"empty lines", "\n\r\n\n", {"\n", "\n", "\n"}},
         {"1998 bytes and lf in one read", bytes(1998) + "\n", {bytes(1998) + "\n"}},
+        {"1998 bytes and lf, then more", bytes(1998) + "\nab", {bytes(1998) + "\n", "ab"}},
         {"1999 bytes: the lf comes alone", bytes(1999) + "\n", {bytes(1999), "\n"}},
         {"1998 bytes and crlf fit: the pair counts as one",
          bytes(1998) + "\r\n", {bytes(1998) + "\n"}},

@@ -2,6 +2,8 @@
 // file names, and what a file that can't be written is. QUORLAN_PLATFORM=windows says
 // that the Windows build runs (under Wine); each test checks that platform's own rule.
 // Everything else, the XML bytes above all, is the same on both and tested elsewhere.
+#include <cstring>
+
 #include "e2e_support.h"
 
 namespace {
@@ -100,6 +102,125 @@ TEST(Platform, Utf16CardFilesAndConfigurationsReadAsUtf8) {
             EXPECT_EQ(f.read("book.xml"), expected);
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// --- where the XML file goes ------------------------------------------------------------
+
+const std::string kDocument = document("import", kRecord);
+
+struct LinkCase {
+    const char* name;
+    void (*prepare)(const Folder&);
+    int status;
+    const char* message;                   // standard error
+    std::vector<std::string> files;        // the folder afterwards
+    void (*check)(const Folder&);          // what else must hold
+};
+
+TEST(Platform, SymbolicAndHardLinksAsTheXmlFile) {
+    if (windows_build()) GTEST_SKIP() << "POSIX links";
+    const std::vector<LinkCase> cases = {
+        {"a symbolic link to a file in another folder: that file is replaced, the link kept",
+         [](const Folder& f) {
+             fs::create_directory(f.dir() / "srv");
+             write_file(f.dir() / "srv/book.xml", "old");
+             fs::create_symlink("srv/book.xml", f.dir() / "import.xml");
+         },
+         0, "", {"import.vcf", "import.xml", "quorlan.ini", "srv"},
+         [](const Folder& f) {
+             EXPECT_TRUE(fs::is_symlink(f.dir() / "import.xml"));
+             EXPECT_EQ(f.read("srv/book.xml"), kDocument);
+             EXPECT_EQ(fs::directory_iterator(f.dir() / "srv")->path().filename(), "book.xml");
+         }},
+        {"a symbolic link to a file not there yet: it is created",
+         [](const Folder& f) { fs::create_symlink("new.xml", f.dir() / "import.xml"); },
+         0, "", {"import.vcf", "import.xml", "new.xml", "quorlan.ini"},
+         [](const Folder& f) { EXPECT_EQ(f.read("new.xml"), kDocument); }},
+        {"a hard link: written in place, so that both names see it",
+         [](const Folder& f) {
+             f.write("other.xml", "old");
+             fs::create_hard_link(f.dir() / "other.xml", f.dir() / "import.xml");
+         },
+         0, "", {"import.vcf", "import.xml", "other.xml", "quorlan.ini"},
+         [](const Folder& f) { EXPECT_EQ(f.read("other.xml"), kDocument); }},
+        {"a symbolic link to the card file",
+         [](const Folder& f) { fs::create_symlink("import.vcf", f.dir() / "import.xml"); },
+         1, "quorlan: 'import.xml' is the card file 'import.vcf'; nothing written\n",
+         {"import.vcf", "import.xml", "quorlan.ini"},
+         [](const Folder& f) { EXPECT_EQ(f.read("import.vcf"), kCard); }},
+        {"a hard link to quorlan.ini",
+         [](const Folder& f) { fs::create_hard_link(f.dir() / "quorlan.ini", f.dir() / "import.xml"); },
+         1, "quorlan: 'import.xml' is the configuration file 'quorlan.ini'; nothing written\n",
+         {"import.vcf", "import.xml", "quorlan.ini"},
+         [](const Folder& f) { EXPECT_EQ(f.read("quorlan.ini"), "N=N:\n"); }},
+    };
+    for (const LinkCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Folder f;
+        f.write("quorlan.ini", "N=N:\n");
+        f.write("import.vcf", kCard);
+        c.prepare(f);
+        const RunResult r = f.run();
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, c.message);
+        EXPECT_EQ(f.names(), c.files);
+        c.check(f);
+    }
+}
+
+TEST(Platform, DevicesAndFifosAreWrittenInPlace) {
+    if (windows_build()) GTEST_SKIP() << "POSIX devices and FIFOs";
+    Folder f;
+    f.write("quorlan.ini", "N=N:\n");
+    f.write("import.vcf", kCard);
+    fs::create_symlink("/dev/stdout", f.dir() / "import.xml");
+    RunResult r = f.run_command(program_command() + " | cat");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, kDocument);
+    fs::remove(f.dir() / "import.xml");
+    ASSERT_EQ(mkfifo((f.dir() / "import.xml").c_str(), 0644), 0);
+    r = f.run_command("cat import.xml & " + program_command() + "; wait");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, kDocument);
+}
+
+TEST(Platform, TheNewFileKeepsTheOldOnesPermissions) {
+    if (windows_build()) GTEST_SKIP() << "POSIX permission bits";
+    Folder f;
+    f.write("import.vcf", kCard);
+    f.write("import.xml", "old");
+    fs::permissions(f.dir() / "import.xml", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_EQ(f.run().status, 0);
+    EXPECT_EQ(fs::status(f.dir() / "import.xml").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    // A new file gets what the umask leaves of rw-rw-rw-.
+    fs::remove(f.dir() / "import.xml");
+    ASSERT_EQ(f.run_command("umask 077; " + program_command()).status, 0);
+    EXPECT_EQ(fs::status(f.dir() / "import.xml").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    fs::remove(f.dir() / "import.xml");
+    ASSERT_EQ(f.run_command("umask 002; " + program_command()).status, 0);
+    EXPECT_EQ(fs::status(f.dir() / "import.xml").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::group_write |
+                  fs::perms::others_read);
+}
+
+TEST(Platform, TwoRunsAtOnce) {
+    Folder f;
+    f.write("quorlan.ini", "N=N:\n");
+    std::string cards;
+    while (cards.size() < 3'000'000) cards += kCard;
+    f.write("import.vcf", cards);
+    const RunResult r = f.run_command(program_command() + " & " + program_command() + " && wait $!");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    const std::string xml = f.read("import.xml");
+    EXPECT_TRUE(xml.ends_with(kRecord + "</import>\r\n"));
+    EXPECT_EQ(xml.size(), document("import", "").size() + kRecord.size() * (cards.size() / std::strlen(kCard)));
+    EXPECT_EQ(f.names(), (std::vector<std::string>{"import.vcf", "import.xml", "quorlan.ini"}));
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ TEST(FormatPhone, GroupsCountryCodeThenThreeThreeAndTheRest) {
         {"+44 20 7946 0958", "+442 079 460 958"},  // two-digit codes outside the list take four
         {"+39 06 1234 5678", "+390 612 345 678"},
         {"+30", "+30   "},
+        {"+30 21 0123 4567", "+30 210 123 4567"},  // the first code of the two-digit list
         {"+4", "+4   "},
         // The last group takes all that is left: nothing of a long number is dropped.
         {"+49 1512 3456 7890 1", "+49 151 234 5678901"},

@@ -43,6 +43,8 @@ TEST(Settings, FileNamesAndSwitches) {
         {"ASCII=yes\n", "import", "*", 0},
         {"ASCII=-2\n", "import", "*", -2},
         {"ASCII=  +7x\n", "import", "*", 7},
+        {"ASCII=\t2\n", "import", "*", 2},
+        {"ASCII=\r3\n", "import", "*", 3},
         {"ASCII=1\nASCII=0\n", "import", "*", 0},
         {"ASCII=99999999999999999999\n", "import", "*", 2147483647},
         {"ASCII=-99999999999999999999\n", "import", "*", -2147483647 - 1},

@@ -1,7 +1,7 @@
 #include "app/options.h"
 #include "app/program.h"
 #include "explain/explain.h"
-#include "io/output.h"
+#include "io/platform.h"
 
 int main(int argc, char** argv) {
     quorlan::ignore_write_signals();

@@ -7,7 +7,7 @@
 #include "config/settings.h"
 #include "convert/document.h"
 #include "io/files.h"
-#include "io/output.h"
+#include "io/platform.h"
 #include "text/line_reader.h"
 
 namespace quorlan {

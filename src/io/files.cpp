@@ -7,7 +7,7 @@
 #include <string>
 
 #include "config/settings.h"
-#include "io/output.h"
+#include "io/platform.h"
 #include "text/line_reader.h"
 
 namespace quorlan {
@@ -56,25 +56,15 @@ std::size_t read_from_file(void* context, char* buffer, std::size_t capacity, in
 }
 
 bool open_text_file(TextFile& text, const std::string& name, int& error) {
-    errno = 0;
-    text.file = std::fopen(name.c_str(), "rb");
-    if (text.file == nullptr) {
-        error = errno != 0 ? errno : EIO;
-        return false;
-    }
-    text.raw.file = text.file;
-    return true;
+    return open_for_reading(name, text.handle, error);
 }
 
-ByteSource text_bytes(TextFile& text) {
-    return utf16_source(text.utf16, ByteSource{read_from_file, &text.raw});
-}
+ByteSource text_bytes(TextFile& text) { return utf16_source(text.utf16, ByteSource{read_from_handle, &text.handle}); }
 
 int close_text_file(TextFile& text) {
-    errno = 0;
-    const int status = std::fclose(text.file);
-    text.file = nullptr;
-    return status == 0 ? 0 : errno != 0 ? errno : EIO;
+    const int error = close_for_reading(text.handle);
+    text.handle = -1;
+    return error;
 }
 
 std::string terminal_name(std::string_view name) {

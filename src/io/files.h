@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -27,7 +28,7 @@ struct ConfigFileFacts {
 // be read.
 bool load_settings(Settings& settings, const ConfigObserver& observer, ConfigFileFacts& facts);
 
-// Bytes of an open file for a LineReader: ByteSource{read_from_file, &file_source}.
+// Bytes of a file a caller opened with fopen: ByteSource{read_from_file, &file_source}.
 struct FileSource {
     std::FILE* file;
 };
@@ -36,8 +37,7 @@ std::size_t read_from_file(void* context, char* buffer, std::size_t capacity, in
 // A file open for reading as text: UTF-16 arrives converted to UTF-8, anything else as
 // it is. It must stay where it is while its bytes are read.
 struct TextFile {
-    std::FILE* file = nullptr;
-    FileSource raw{};
+    std::intptr_t handle = -1;
     Utf16Source utf16;
     TextFile() = default;
     TextFile(const TextFile&) = delete;

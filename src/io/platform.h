@@ -1,4 +1,5 @@
-// Writing the XML file so that a failure loses nothing.
+// The platform's own file calls: reading a file, writing the XML file so that a failure
+// loses nothing, telling two names of one file apart, and the signals on the way.
 //
 // The document goes to a new hidden file beside the target (symbolic links followed),
 // which replaces the target in one step once every byte of it is safely on disk. Only
@@ -13,6 +14,13 @@
 #include <string>
 
 namespace quorlan {
+
+// Opens `name` for reading bytes as they are; false with an errno value in `error`.
+bool open_for_reading(const std::string& name, std::intptr_t& handle, int& error);
+// A ByteSource's read; `context` points at the handle.
+std::size_t read_from_handle(void* context, char* buffer, std::size_t capacity, int& error);
+// Returns 0, or the errno value of a failed close.
+int close_for_reading(std::intptr_t handle);
 
 struct OutputFile {
     std::string name;       // as the configuration gives it, for messages

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "io/files.h"
-#include "io/output.h"
+#include "io/platform.h"
 
 namespace quorlan {
 
@@ -164,6 +164,26 @@ void close_output(OutputFile& output) {
 }
 
 }  // namespace
+
+bool open_for_reading(const std::string& name, std::intptr_t& handle, int& error) {
+    const int fd = _open(name.c_str(), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        error = errno;
+        return false;
+    }
+    handle = fd;
+    return true;
+}
+
+std::size_t read_from_handle(void* context, char* buffer, std::size_t capacity, int& error) {
+    const int fd = static_cast<int>(*static_cast<std::intptr_t*>(context));
+    const int n = _read(fd, buffer, static_cast<unsigned>(std::min<std::size_t>(capacity, 1u << 30)));
+    if (n >= 0) return static_cast<std::size_t>(n);
+    error = errno;
+    return 0;
+}
+
+int close_for_reading(std::intptr_t handle) { return _close(static_cast<int>(handle)) == 0 ? 0 : errno; }
 
 void ignore_write_signals() {}
 

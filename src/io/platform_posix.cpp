@@ -13,7 +13,7 @@
 #include <string>
 
 #include "io/files.h"
-#include "io/output.h"
+#include "io/platform.h"
 
 namespace quorlan {
 
@@ -176,6 +176,30 @@ void forget_temporary() {
 }
 
 }  // namespace
+
+bool open_for_reading(const std::string& name, std::intptr_t& handle, int& error) {
+    const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return false;
+    }
+    handle = fd;
+    return true;
+}
+
+std::size_t read_from_handle(void* context, char* buffer, std::size_t capacity, int& error) {
+    const int fd = static_cast<int>(*static_cast<std::intptr_t*>(context));
+    for (;;) {
+        const ssize_t n = read(fd, buffer, capacity);
+        if (n >= 0) return static_cast<std::size_t>(n);
+        if (errno != EINTR) {
+            error = errno;
+            return 0;
+        }
+    }
+}
+
+int close_for_reading(std::intptr_t handle) { return close(static_cast<int>(handle)) == 0 ? 0 : errno; }
 
 void ignore_write_signals() {
     signal(SIGPIPE, SIG_IGN);
