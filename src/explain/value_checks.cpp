@@ -161,7 +161,9 @@ void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, b
     const std::string_view head = head_of(raw);
     std::string upper(head);
     to_upper_ascii(upper);
-    checks.quoted_printable = upper.find("QUOTED-PRINTABLE") != std::string::npos;
+    // A line after a quoted-printable soft line break goes on with the encoded text.
+    checks.quoted_printable = (checks.soft_break && !piece) || upper.find("QUOTED-PRINTABLE") != std::string::npos;
+    checks.soft_break = checks.quoted_printable && !raw.empty() && raw.back() == '=';
     const bool decoded = checks.settings->decode != 0 && checks.quoted_printable;
     const LineBytes bytes = line_bytes(decoded ? quoted_printable_bytes(raw) : std::string(raw));
     checks.beyond_cp1250 = bytes.beyond_cp1250;
@@ -181,7 +183,7 @@ void check_value(ValueChecks& checks, std::size_t mapping, std::string_view valu
     if (checks.settings->mappings[mapping].constant) return;
     std::uint32_t faults = 0;
     if (continuation) faults |= bit(Fault::Continuation);
-    if (!continuation && checks.quoted_printable && looks_encoded(value)) faults |= bit(Fault::QuotedPrintable);
+    if (checks.quoted_printable && looks_encoded(value)) faults |= bit(Fault::QuotedPrintable);
     if (holds_escape(value)) faults |= bit(Fault::Escape);
     if (!value.empty() && value[0] == ' ') faults |= bit(Fault::LeadingSpace);
     if (!continuation && checks.beyond_cp1250 && holds_utf8_sequence(value)) faults |= bit(Fault::Unconverted);

@@ -50,7 +50,8 @@ struct ValueChecks {
     std::vector<std::string> compared_prefixes;  // to tell the pieces that matter
     std::size_t card = 1;  // numbered by their ends, as in the list of cards left out
     std::size_t line = 0;
-    bool quoted_printable = false;  // the current line's head says so
+    bool quoted_printable = false;  // the current line's head says so, or it goes on with such a line
+    bool soft_break = false;        // the current line is quoted-printable and ends in "="
     bool beyond_cp1250 = false;     // it is UTF-8 with characters that are not converted
     bool underscored = false;       // it has UTF-8 letters that windows-1250 lacks, which become "_"
     bool foreign = false;           // it is 8-bit text of another code page

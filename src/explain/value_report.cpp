@@ -16,7 +16,7 @@ struct FaultText {
 };
 
 constexpr FaultText kFaultTexts[] = {
-    {Fault::QuotedPrintable, "with quoted-printable text left encoded (such as \"=C3=A1\")", "DECODE=1 decodes it"},
+    {Fault::QuotedPrintable, "with quoted-printable text left encoded (such as \"=C3=A1\") or cut at a soft line break (a \"=\" at the end)", "DECODE=1 decodes it"},
     {Fault::Continuation,
      "taken whole from the next line by the \";=\" rule (a quoted-printable line broken after \";\")",
      "DECODE=1 joins the broken line instead"},
