@@ -160,6 +160,7 @@ void check_document(const Settings& settings, std::string_view element, const Ou
 // bytes). Decoded, the letters count in any case and a line may be put together from
 // folded lines and soft line breaks, whose joints are made only of the bytes passed over.
 bool may_hold_end_line(std::string_view cards, bool decode) {
+    if (cards.find("END:") != std::string_view::npos) return true;
     constexpr std::string_view kLetters = "END";
     // done[k]: the bytes so far may end k letters of "END"; half[k]: one byte of a
     // two-byte letter k.
@@ -214,7 +215,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                        convert_document(settings, names.element, in_pieces, memory_sink(documents.first))};
     check_document(settings, names.element, first);
     // Only a line that begins with "END:" ends a card.
-    if (!may_hold_end_line(cards, settings.decode != 0)) FUZZ_CHECK(first.result.cards_ended == 0);
+    if (first.result.cards_ended > 0) FUZZ_CHECK(may_hold_end_line(cards, settings.decode != 0));
 
     // The same bytes read at once give the same document, into a sink that may fill up: it
     // holds the start of the document, and the run fails exactly when the document doesn't

@@ -13,8 +13,9 @@ run_stage() {
     echo "== $title: done in $((SECONDS - started)) s"
 }
 
+# fiu-utils: the end-to-end tests make system calls fail with libfiu's fiu-run.
 stage_main_build() {
-    need_packages "${build_packages[@]}" libxml2-utils
+    need_packages "${build_packages[@]}" libxml2-utils fiu-utils
     build_tree "$build_dir" -DCMAKE_BUILD_TYPE=Release -DQUORLAN_TESTS=ON
     ctest --test-dir "$build_dir" --output-on-failure -j2
 }
@@ -23,7 +24,7 @@ stage_main_build() {
 # warnings as errors): the whole suite again, and the fuzz targets as libFuzzer programs.
 asan_dir=${QUORLAN_ASAN_DIR:-$repo_root/build-asan}
 stage_sanitizers() {
-    need_packages "${build_packages[@]}" clang libclang-rt-14-dev libxml2-utils
+    need_packages "${build_packages[@]}" clang libclang-rt-14-dev libxml2-utils fiu-utils
     CC=clang CXX=clang++ build_tree "$asan_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DQUORLAN_SANITIZE=ON -DQUORLAN_FUZZ=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
     ctest --test-dir "$asan_dir" --output-on-failure -j2

@@ -148,6 +148,29 @@ private:
     fs::path path_;
 };
 
+// Starts the program with `arguments` in `dir`, standard output to `out_fd` and standard
+// error to the file `err`. A test run as a background job inherits ignored signals; the
+// program gets them at their defaults.
+inline pid_t start_program(const fs::path& dir, const std::string& arguments, int out_fd, const fs::path& err) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(126);
+        for (const int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
+        dup2(out_fd, 1);
+        dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        execl("/bin/sh", "sh", "-c", ("exec " + program_command() + arguments).c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+// Waits for the program: its exit status, or 128 + the signal that ended it, as a shell says.
+inline int wait_for_program(pid_t pid) {
+    int raw = 0;
+    waitpid(pid, &raw, 0);
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+}
+
 // A run of the program whose card file is a FIFO that the test feeds, so that the test
 // knows when the run is in the middle of its work.
 class FedRun {
@@ -156,16 +179,9 @@ public:
         std::signal(SIGPIPE, SIG_IGN);  // the program may end before it has read everything
         const fs::path fifo = f.dir() / cards;
         if (mkfifo(fifo.c_str(), 0644) != 0) throw std::runtime_error("mkfifo failed");
-        pid_ = fork();
-        if (pid_ == 0) {
-            if (chdir(f.dir().c_str()) != 0) _exit(126);
-            // A test run as a background job inherits ignored signals; the program must not.
-            for (const int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
-            dup2(open((top_ / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-            dup2(open((top_ / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-            execl("/bin/sh", "sh", "-c", ("exec " + program_command()).c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        const int out = open((top_ / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_ = start_program(f.dir(), "", out, top_ / "stderr");
+        close(out);
         // The open succeeds once the program has opened the card file, which it does only
         // after reading quorlan.ini; a program that stopped before never does.
         for (int tries = 0; tries < 10000 && fd_ < 0; ++tries) {
@@ -192,16 +208,13 @@ public:
         return fd_ >= 0;
     }
 
-    // Ends the card file and waits for the program: the exit status, 128 + the signal that
-    // ended it as a shell says.
+    // Ends the card file and waits for the program.
     RunResult finish() {
         if (fd_ >= 0) close(fd_);
         fd_ = -1;
-        int raw = 0;
-        waitpid(pid_, &raw, 0);
-        pid_ = -1;
         RunResult result;
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        result.status = wait_for_program(pid_);
+        pid_ = -1;
         result.out = read_file(top_ / "stdout");
         result.err = read_file(top_ / "stderr");
         return result;

@@ -102,6 +102,16 @@ TEST(Platform, Utf16CardFilesAndConfigurationsReadAsUtf8) {
             EXPECT_EQ(f.read("book.xml"), expected);
         }
     }
+    // Two real exports in UTF-16, which gave empty phonebooks before.
+    for (const char* name : {"FolkerKinzel-VCards/v3Utf16Bom.vcf", "roundcube-roundcubemail/utf-16_sample.vcf"}) {
+        const fs::path file = fs::path(QUORLAN_VCARDS) / name;
+        if (!fs::exists(file)) continue;
+        Folder f;
+        f.write("quorlan.ini", "N*=N:\n");
+        f.write("import.vcf", read_file(file));
+        EXPECT_EQ(f.run().status, 0) << name;
+        EXPECT_NE(f.read("import.xml").find("<vcf>\r\n<N>"), std::string::npos) << name;
+    }
 }
 
 }  // namespace

@@ -32,10 +32,12 @@ bool flush(ByteSink sink, std::string& out, ConversionResult& result) {
 }
 
 // The bytes a card line may begin with, once decoded and folded, to matter at all: the
-// first bytes of the prefixes, and the "E" of "END:".
-std::array<bool, 256> make_leading_bytes(const PrefixIndex& index) {
+// first bytes of the prefixes, and the "E" of "END:" (or its "e", where it counts in
+// any case).
+std::array<bool, 256> make_leading_bytes(const PrefixIndex& index, bool any_case) {
     std::array<bool, 256> leading = index.first_byte;
     leading['E'] = true;
+    if (any_case) leading['e'] = true;
     return leading;
 }
 
@@ -50,25 +52,6 @@ std::uint8_t first_byte_decoded(std::string_view line, bool fold) {
     }
     return fold ? folded_byte(first) : first;
 }
-
-}  // namespace
-
-DocumentNames document_names(const Settings& settings) {
-    DocumentNames names;
-    const std::string& base =
-        !settings.output_base.empty() && settings.output_base[0] == '*' ? settings.input_base
-                                                                         : settings.output_base;
-    names.input_file = settings.input_base + ".vcf";
-    names.output_file = base + ".xml";
-    // The file may sit in another folder, but only the name itself makes a valid element name.
-    const std::size_t slash = base.find_last_of("/\\");
-    names.element = slash == std::string::npos ? base : base.substr(slash + 1);
-    return names;
-}
-
-ByteSink memory_sink(std::string& buffer) { return ByteSink{append_to_buffer, &buffer}; }
-
-namespace {
 
 // The card lines as the file holds them: each read of the line reader is a line.
 struct ExactLines {
@@ -117,8 +100,7 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
     out += ">\r\n";
 
     const PrefixIndex index = make_prefix_index(settings);
-    std::array<bool, 256> leading = make_leading_bytes(index);
-    if (Lines::kRules == ValueRules::Decoded) leading['e'] = true;  // "end:" ends a card too
+    const std::array<bool, 256> leading = make_leading_bytes(index, Lines::kRules == ValueRules::Decoded);
     const bool fold = settings.fold_ascii != 0;
     const CardObserver* watcher = observer.value_taken != nullptr ? &observer : nullptr;
     CardState card = make_card_state(settings);
@@ -165,6 +147,21 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
 }
 
 }  // namespace
+
+DocumentNames document_names(const Settings& settings) {
+    DocumentNames names;
+    const std::string& base =
+        !settings.output_base.empty() && settings.output_base[0] == '*' ? settings.input_base
+                                                                         : settings.output_base;
+    names.input_file = settings.input_base + ".vcf";
+    names.output_file = base + ".xml";
+    // The file may sit in another folder, but only the name itself makes a valid element name.
+    const std::size_t slash = base.find_last_of("/\\");
+    names.element = slash == std::string::npos ? base : base.substr(slash + 1);
+    return names;
+}
+
+ByteSink memory_sink(std::string& buffer) { return ByteSink{append_to_buffer, &buffer}; }
 
 ConversionResult convert_document(const Settings& settings, std::string_view element,
                                   LineReader& input, ByteSink sink, const CardObserver& observer) {

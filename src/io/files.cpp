@@ -47,14 +47,6 @@ std::size_t shown_sequence_length(std::string_view text, std::size_t i) {
 
 }  // namespace
 
-std::size_t read_from_file(void* context, char* buffer, std::size_t capacity, int& error) {
-    std::FILE* file = static_cast<FileSource*>(context)->file;
-    errno = 0;
-    const std::size_t n = std::fread(buffer, 1, capacity, file);
-    if (n == 0 && std::ferror(file)) error = errno != 0 ? errno : EIO;
-    return n;
-}
-
 bool open_text_file(TextFile& text, const std::string& name, int& error) {
     return open_for_reading(name, text.handle, error);
 }

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -27,12 +26,6 @@ struct ConfigFileFacts {
 // `observer` sees each line. Returns false after reporting a file that exists but can't
 // be read.
 bool load_settings(Settings& settings, const ConfigObserver& observer, ConfigFileFacts& facts);
-
-// Bytes of a file a caller opened with fopen: ByteSource{read_from_file, &file_source}.
-struct FileSource {
-    std::FILE* file;
-};
-std::size_t read_from_file(void* context, char* buffer, std::size_t capacity, int& error);
 
 // A file open for reading as text: UTF-16 arrives converted to UTF-8, anything else as
 // it is. It must stay where it is while its bytes are read.

@@ -27,6 +27,8 @@ struct OutputFile {
     std::string target;     // the file the document replaces, links followed
     std::string temporary;  // the new file's name; empty when the target is written in place
     std::intptr_t handle = -1;  // the open file: a descriptor, or a Windows handle
+    std::uint64_t written = 0;  // bytes written so far
+    std::uint64_t sent = 0;     // bytes already handed to the disk ahead of the final flush
 };
 
 // Ignores the signals that would otherwise end the program on a failed write (a pipe

@@ -1,5 +1,5 @@
-// The output on POSIX systems: mkstemp beside the target, fsync, rename, and signal
-// handlers that remove the temporary file.
+// The file calls on POSIX systems: reading a file, the output through mkstemp beside the
+// target, fsync and rename, signal handlers that remove the temporary file, file identity.
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
@@ -164,6 +164,29 @@ int create_temporary(const std::string& pattern) {
     return fd;
 }
 
+// True when `target`, a file of another user, stands in a folder with the sticky bit set
+// (such as /tmp): a rename over it would be refused, though the file may be written.
+bool only_its_owner_may_replace(const std::string& target, const struct stat& file) {
+    struct stat folder {};
+    const std::string name = folder_of(target) + ".";
+    return stat(name.c_str(), &folder) == 0 && (folder.st_mode & S_ISVTX) != 0 && file.st_uid != geteuid() &&
+           folder.st_uid != geteuid() && geteuid() != 0;
+}
+
+// Starts writing what the temporary file holds to the disk while the conversion goes on,
+// a few megabytes at a time, so that the final fsync has little left to wait for.
+void send_ahead(OutputFile& output) {
+#ifdef __linux__
+    constexpr std::uint64_t kStep = std::uint64_t{8} << 20;
+    if (!replaces_atomically(output) || output.written - output.sent < kStep) return;
+    sync_file_range(file_descriptor(output), static_cast<off_t>(output.sent),
+                    static_cast<off_t>(output.written - output.sent), SYNC_FILE_RANGE_WRITE);
+    output.sent = output.written;
+#else
+    (void)output;
+#endif
+}
+
 mode_t mode_from_umask() {
     const mode_t mask = umask(0);
     umask(mask);
@@ -178,13 +201,9 @@ void forget_temporary() {
 }  // namespace
 
 bool open_for_reading(const std::string& name, std::intptr_t& handle, int& error) {
-    const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = errno;
-        return false;
-    }
-    handle = fd;
-    return true;
+    handle = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (handle < 0) error = errno;
+    return handle >= 0;
 }
 
 std::size_t read_from_handle(void* context, char* buffer, std::size_t capacity, int& error) {
@@ -221,6 +240,7 @@ bool open_output(OutputFile& output, const std::string& name, int& error) {
             return false;
         }
         close(probe);
+        if (only_its_owner_may_replace(output.target, old)) return open_in_place(output, error);
     }
     // The handlers are in place before the file exists, so that no signal leaves it behind.
     install_handlers("quorlan: interrupted; " + quoted_name(name) + " left as it was\n");
@@ -245,7 +265,8 @@ bool open_output(OutputFile& output, const std::string& name, int& error) {
 }
 
 bool write_output(void* context, const char* data, std::size_t size, int& error) {
-    const int fd = file_descriptor(*static_cast<OutputFile*>(context));
+    auto& output = *static_cast<OutputFile*>(context);
+    const int fd = file_descriptor(output);
     while (size > 0) {
         const ssize_t n = write(fd, data, size);
         if (n < 0) {
@@ -255,7 +276,9 @@ bool write_output(void* context, const char* data, std::size_t size, int& error)
         }
         data += n;
         size -= static_cast<std::size_t>(n);
+        output.written += static_cast<std::uint64_t>(n);
     }
+    send_ahead(output);
     return true;
 }
 

@@ -1,5 +1,6 @@
-// The output on Windows: a new file created beside the target with CREATE_NEW, flushed
-// and moved over the target with MoveFileEx, and a console handler that removes it.
+// The file calls on Windows: reading a file, the output through a new file created beside
+// the target with CREATE_NEW, flushed and moved over it with MoveFileEx, a console handler
+// that removes it, and file identity.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -166,13 +167,9 @@ void close_output(OutputFile& output) {
 }  // namespace
 
 bool open_for_reading(const std::string& name, std::intptr_t& handle, int& error) {
-    const int fd = _open(name.c_str(), _O_RDONLY | _O_BINARY);
-    if (fd < 0) {
-        error = errno;
-        return false;
-    }
-    handle = fd;
-    return true;
+    handle = _open(name.c_str(), _O_RDONLY | _O_BINARY);
+    if (handle < 0) error = errno;
+    return handle >= 0;
 }
 
 std::size_t read_from_handle(void* context, char* buffer, std::size_t capacity, int& error) {
