@@ -12,6 +12,7 @@
 #include "convert/card.h"
 #include "convert/document.h"
 #include "text/line_reader.h"
+#include "vcard/logical_lines.h"
 
 namespace {
 
@@ -181,9 +182,26 @@ void BM_ReadLines(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadLines);
 
-// The whole conversion without files: reading, decoding, folding, capture and output.
+// The same text in logical vCard lines, as DECODE=1 reads it.
+void BM_ReadLogicalLines(benchmark::State& state) {
+    const std::string text = document(std::size_t{2} << 20);
+    std::string line;
+    std::size_t number = 0;
+    for (auto _ : state) {
+        std::string_view rest = text;
+        LineReader input = make_line_reader(memory_source(rest));
+        LogicalLineReader reader = make_logical_line_reader(input);
+        while (read_logical_line(reader, line, number)) benchmark::DoNotOptimize(line.data());
+    }
+    state.SetBytesProcessed(per_iteration(state, text.size()));
+}
+BENCHMARK(BM_ReadLogicalLines);
+
+// The whole conversion without files: reading, decoding, folding, capture and output;
+// with the argument 1, as DECODE=1 reads the card file.
 void BM_ConvertDocument(benchmark::State& state) {
-    const Settings settings = settings_from(kEightMappings);
+    Settings settings = settings_from(kEightMappings);
+    settings.decode = static_cast<std::int32_t>(state.range(0));
     const std::string text = document(std::size_t{2} << 20);
     std::string out;
     for (auto _ : state) {
@@ -195,6 +213,6 @@ void BM_ConvertDocument(benchmark::State& state) {
     }
     state.SetBytesProcessed(per_iteration(state, text.size()));
 }
-BENCHMARK(BM_ConvertDocument);
+BENCHMARK(BM_ConvertDocument)->Arg(0)->Arg(1);
 
 }  // namespace

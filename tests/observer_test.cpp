@@ -145,22 +145,36 @@ void see_value(void* context, std::size_t mapping, std::string_view value, bool 
                                                          ":" + std::string(value));
 }
 
+SeenLines watch_lines(const Settings& settings, std::string_view cards) {
+    SeenLines seen;
+    LineReader input = make_line_reader(memory_source(cards));
+    std::string out;
+    convert_document(settings, "book", input, memory_sink(out),
+                     CardObserver{nullptr, nullptr, see_card_line, see_value, &seen});
+    return seen;
+}
+
 TEST(CardObserver, SeesEveryCardLineWithItsNumberAndEveryValueTaken) {
     const Settings settings = settings_from("N=N:\nA=ADR\nT#=TEL\n");
     // A long line arrives in two reads; a ";=" continuation line counts but is no card line.
     const std::string long_line = "X-PHOTO:" + std::string(2100, 'p');
     const std::string cards =
         "BEGIN:VCARD\r\nN:A;B \r\n" + long_line + "\nADR:x;=\nStreet;1\n\nTEL:+420 1\nEND:VCARD";
-    SeenLines seen;
-    std::string_view bytes = cards;
-    LineReader input = make_line_reader(memory_source(bytes));
-    std::string out;
-    convert_document(settings, "book", input, memory_sink(out),
-                     CardObserver{nullptr, nullptr, see_card_line, see_value, &seen});
+    const SeenLines seen = watch_lines(settings, cards);
     EXPECT_EQ(seen.lines, (std::vector<std::string>{"1:BEGIN:VCARD", "2:N:A;B", "3:" + long_line.substr(0, kMaxLineBytes),
                                                     "3+:" + long_line.substr(kMaxLineBytes), "4:ADR:x;=", "6:",
                                                     "7:TEL:+420 1", "8:END:VCARD"}));
     EXPECT_EQ(seen.values, (std::vector<std::string>{"0:A B", "1:x =", "1+:Street 1", "2:+420 1"}));
+}
+
+TEST(CardObserver, SeesLogicalLinesWhenDecoding) {
+    const Settings settings = settings_from("DECODE=1\nN=N;\nNOTE=NOTE\n");
+    const std::string cards =
+        "begin:vcard\r\nN;QUOTED-PRINTABLE:J=C3=\r\n=A1n\r\nNOTE:a\\,\r\n  b\r\nEND:VCARD\r\n";
+    const SeenLines seen = watch_lines(settings, cards);
+    EXPECT_EQ(seen.lines, (std::vector<std::string>{"1:begin:vcard", "2:N;QUOTED-PRINTABLE:J=C3=A1n",
+                                                    "4:NOTE:a\\, b", "6:END:VCARD"}));
+    EXPECT_EQ(seen.values, (std::vector<std::string>{"0:J\xE1n", "1:a, b"}));
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ CardState make_card_state(const Settings& settings);
 // Lets a caller watch the conversion, for showing a user what the run makes of each line
 // and card. Every function may be null; a run without an observer pays nothing for it.
 struct CardObserver {
-    // A line beginning with "BEGIN:VCARD" has emptied the values.
+    // A line beginning with "BEGIN:VCARD" (in any case when decoding) has emptied the values.
     void (*card_begun)(void* context);
     // A line beginning with "END:" has offered the card to the filter. When it was left
     // out, `card` holds the values the filter saw; when `written`, the values as written.
@@ -40,7 +40,9 @@ struct CardObserver {
     // Every card line the loop takes, before anything is done to it and before lines that
     // can't matter are passed over: `number` is the line of the file it starts on (1 for
     // the first), `piece` is true when this read goes on with a physical line longer than
-    // one read, `raw` holds the bytes as read with the line end trimmed.
+    // one read (never when decoding), `raw` holds the bytes as read with the line end
+    // trimmed; when decoding, the logical line as joined (unfolded, soft line breaks
+    // joined), before quoted-printable decoding and escapes.
     void (*card_line)(void* context, std::size_t number, std::string_view raw, bool piece);
     // Mapping `mapping` took `value`, as capture cleaned it (before the record's
     // constants, trimming and phone grouping), from the current card line;
