@@ -73,6 +73,7 @@ Census make_census(const Settings& settings) {
     Census census;
     census.takes.resize(settings.mappings.size());
     census.fold = settings.fold_ascii != 0;
+    census.decode = settings.decode != 0;
     return census;
 }
 
@@ -81,7 +82,9 @@ void census_line(Census& census, std::size_t number, std::string_view raw, bool 
     census.current = SIZE_MAX;
     census.line_taken = false;
     // The lines that make and end cards are counted with the cards, not as heads.
-    if (begins_with(raw, "BEGIN:VCARD") || begins_with(raw, "END:")) {
+    std::string start(raw.substr(0, 11));
+    if (census.decode) to_upper_ascii(start);
+    if (begins_with(start, "BEGIN:VCARD") || begins_with(start, "END:")) {
         census.soft_break = false;
         return;
     }

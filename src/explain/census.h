@@ -53,6 +53,7 @@ struct MappingTakes {
 
 struct Census {
     bool fold = false;
+    bool decode = false;  // card lines are then known in any case
     std::unordered_map<std::string, std::size_t> index;  // head, position in `heads`
     std::vector<HeadCount> heads;
     std::size_t lines_not_kept = 0;  // lines of heads beyond kHeadsKept
