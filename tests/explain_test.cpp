@@ -81,6 +81,13 @@ std::string many_cards(int count) {
     return cards;
 }
 
+// A card with `count` lines of distinct heads.
+std::string many_heads(int count) {
+    std::string lines;
+    for (int i = 0; i < count; ++i) lines.append("X-H").append(std::to_string(i)).append(":x\n");
+    return lines;
+}
+
 struct ExplainCase {
     const char* title;
     std::string config;  // empty: no quorlan.ini at all
@@ -273,6 +280,25 @@ const std::vector<ExplainCase>& cases() {
          {"  cards left out: 25", "  the first 20 cards left out, numbered as seen:",
           "    card 20: Forbidden <NOTE> holds \"" + std::string(40, 'n') + "\"... (no other value)"},
          {"card 21:"}},
+        {"constants and prefixes that can't be what was meant",
+         "RESIDENTIAL_ADDRESS=ADR\nX_IDENT=a constant of 27 bytes\nU_IDENT=\xC5\x98\nT=TEL\t\n", kCards,
+         {"  line 1: the element <RESIDENTIAL_ADDRESS> holds \"IDENT\" inside a word, which makes it a constant field: "
+          "every record gets \"ADR\" and no card line feeds it",
+          "  line 2: the constant is cut to 20 bytes: every record gets \"a constant of 27 byt\", not \"a constant of "
+          "27 bytes\"",
+          "  line 3: the constant \"\\xC5\\x98\" is UTF-8, written as its bytes into a document declared windows-1250: "
+          "readers show other letters; write it in windows-1250",
+          "  line 4: the prefix \"TEL\\x09\" ends in a tab, which is not removed as spaces at the end of a line are: "
+          "card lines hardly ever hold a tab there, so it does not match"},
+         {}},
+        {"a long quorlan.ini is counted, not kept", std::string(1000, '\n') + "N=N:\n", kCards,
+         {"  configuration:    quorlan.ini, 1001 lines read", "    mapping 1: element <N>, prefix \"N:\" (2 bytes), no condition",
+          "  and 700 more lines, not shown: ignored, set again later or not read"},
+         {"line 301:"}},
+        {"many distinct heads are counted, not kept", "N=N:\n", "BEGIN:VCARD\n" + many_heads(4100) + "END:VCARD\n",
+         {"  and 3960+ more heads in 4060 lines"}, {}},
+        {"a UTF-16 card file", "N=N:\n", std::string("\xFF\xFE" "B\0E\0G\0I\0N\0:\0V\0C\0A\0R\0D\0\n\0N\0:\0A\0\n\0E\0N\0D\0:\0\n\0", 44),
+         {"  the file is UTF-16 LE, converted to UTF-8 as it is read", "  records a run would write: 1"}, {}},
         {"an output folder that does not exist", "missing/out.xml\n", kCards,
          {"  document element: <out> (the output's name without its folder)",
           "  the folder \"missing\" of the output file does not exist: a run can't create the output"}, {}},
@@ -400,6 +426,7 @@ TEST(Explain, CountsAgreeWithARealRun) {
         {"ASCII=1\nNAME*=N:\nMOBILE#=TEL;CELL\nCOMPANY-=ORG\nSOURCE_IDENT=addressbook\n",
          {"NAME", "MOBILE", "COMPANY", "SOURCE_IDENT"}},
         {"FN*=FN\nTEL#=TEL\nMAIL-=EMAIL\nNOTE=NOTE\nADR=ADR\nX_IDENT-=x\n", {"FN", "TEL", "MAIL", "NOTE", "ADR", "X_IDENT"}},
+        {"DECODE=1\nNAME*=N\nMOBILE#=TEL;TYPE=CELL\nEMAIL=EMAIL\nCOMPANY-=ORG\n", {"NAME", "MOBILE", "EMAIL", "COMPANY"}},
     };
     std::size_t records = 0;
     for (const fs::path& file : card_files()) {
@@ -427,6 +454,159 @@ TEST(Explain, CountsAgreeWithARealRun) {
         }
     }
     EXPECT_GT(records, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The count at the start of the warning line that holds `words`, 0 when there is none.
+std::size_t warning_count(const std::string& out, const std::string& words) {
+    const std::size_t section = out.find("\nValues and lines a run would write wrong\n");
+    if (section == std::string::npos) return 0;
+    for (const std::string& line : lines_of(out.substr(section))) {
+        if (line.rfind("  ", 0) == 0 && line[2] != ' ' && line.find(words) != std::string::npos) {
+            return std::strtoul(line.c_str() + 2, nullptr, 10);
+        }
+    }
+    return 0;
+}
+
+std::string card(const std::string& lines) { return "BEGIN:VCARD\r\n" + lines + "END:VCARD\r\n"; }
+
+TEST(Explain, CountsEachKindOfValueThatComesOutWrong) {
+    struct Case {
+        const char* config;
+        std::string cards;
+        const char* words;  // of the warning
+        std::size_t count;
+    };
+    const std::string qp_name = card("N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=C5=98eho=C5=99;Jan\r\n");
+    const std::vector<Case> cases = {
+        {"N=N;\n", qp_name + qp_name, "quoted-printable text left encoded", 2},
+        {"N=N;\nDECODE=1\n", qp_name, "quoted-printable", 0},
+        {"A=ADR\n", card("ADR;ENCODING=QUOTED-PRINTABLE:;;=\r\nStreet 1\r\n"), "by the \";=\" rule", 1},
+        {"O=ORG\nN=NOTE\n", card("ORG:Firm\\, Ltd.\r\nNOTE:a\\nb\r\n"), "vCard escapes", 2},
+        {"O=ORG\nDECODE=1\n", card("ORG:Firm\\, Ltd.\r\n"), "vCard escapes", 0},
+        {"N=NOTE\n", card("NOTE:first half\r\n second half\r\n"), "folded line", 1},
+        {"N=N:\n", card("N:;Jan;;;\r\n") + card("N:Novak;Jan\r\n"), "beginning with a space", 1},
+        {"N#=TEL\n", card("TEL: +420 603 123 456\r\n"), "beginning with a space", 1},  // and not grouped
+        {"N=N:\n", card("N:\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\r\n"), "not converted to windows-1250", 1},
+        {"N=N;\nDECODE=1\n", card("N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=D0=98=D0=B2\r\n"),
+         "not converted to windows-1250", 1},
+        {"N=N:\n", card("N:\xC3\x80nna\r\n"), "written as \"_\"", 1},
+        {"N=N:\n", card("N:\xC8\xE2\xE0\xED\xEE\xE2\r\n") + card("N:\xD8" "eho\xF8 Ji\xF8\xED\r\n"), "neither UTF-8", 1},
+        {"W=TEL;WORK\n", card("TEL;WORK;VOICE:1\r\n") + card("TEL;WORK;VOICE:2\r\n") + card("TEL;WORK;FAX:3\r\n"),
+         "of another kind", 1},
+        {"N=N:\n", "begin:vcard\r\nN:A\r\nEnd:VCARD\r\n", "lower or mixed case", 2},
+        {"N=N:\n", "BEGIN:VCARD\r\nNOTE:" + std::string(1994, 'x') + "END:VCARD\r\nN:A\r\nEND:VCARD\r\n",
+         "longer than 1999 bytes", 1},
+        {"N=N:\n", "BEGIN:VCARD\rN:A\rEND:VCARD\r", "a CR inside", 1},
+        {"N=N:\n", "\xEF\xBB\xBF" + card("N:A\r\n"), "byte-order mark", 1},
+        {"N=N:\n", "hello\r\nworld\r\n", "but no card", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.config) + c.cards);
+        Folder f;
+        f.write("quorlan.ini", c.config);
+        f.write("import.vcf", c.cards);
+        const RunResult r = explain(f);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(warning_count(r.out, c.words), c.count) << r.out;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+struct HeadRow {
+    std::size_t lines = 0, cards = 0;
+    std::string taken_by;
+};
+
+// The row of the heads table for `head`, as shown in quotes.
+HeadRow head_row(const std::string& out, const std::string& head) {
+    for (const std::string& line : lines_of(out)) {
+        std::istringstream in(line);
+        HeadRow row;
+        std::string rest;
+        if (!(in >> row.lines >> row.cards) || !std::getline(in >> std::ws, rest)) continue;
+        if (rest.rfind(head + " ", 0) != 0) continue;
+        row.taken_by = rest.substr(rest.find_first_not_of(' ', head.size()));
+        return row;
+    }
+    ADD_FAILURE() << "no row for " << head << " in\n" << out;
+    return {};
+}
+
+TEST(Explain, CensusOfARealExport) {
+    const fs::path file = fs::path(QUORLAN_VCARDS) / "mangstadt-ez-vcard" / "John_Doe_ANDROID.vcf";
+    if (!fs::exists(file)) GTEST_SKIP() << "no card corpus at " << QUORLAN_VCARDS;
+    Folder f;
+    f.write("quorlan.ini", "NAME=N;\nMOBILE#=TEL;CELL\n");
+    fs::copy_file(file, f.dir() / "import.vcf");
+    const RunResult r = explain(f);
+    ASSERT_EQ(r.status, 0) << r.err;
+    struct Row {
+        const char* head;
+        std::size_t lines, cards;
+        const char* taken_by;
+    };
+    for (const Row& want : {Row{"\"VERSION\"", 6, 6, "none"}, Row{"\"TEL;CELL;PREF\"", 4, 4, "mapping 2 <MOBILE>"},
+                            Row{"\"TEL;CELL\"", 1, 1, "mapping 2 <MOBILE>"}, Row{"\"TEL;HOME\"", 2, 1, "none"},
+                            Row{"\"N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE\"", 4, 4, "mapping 1 <NAME>"}}) {
+        const HeadRow row = head_row(r.out, want.head);
+        EXPECT_EQ(row.lines, want.lines) << want.head;
+        EXPECT_EQ(row.cards, want.cards) << want.head;
+        EXPECT_EQ(row.taken_by, want.taken_by) << want.head;
+    }
+    const std::vector<std::string> lines = lines_of(r.out);
+    EXPECT_TRUE(has_line(lines, "  mapping 2 <MOBILE> \"TEL;CELL\": takes 5 lines, filled in 4 of 6 cards")) << r.out;
+    EXPECT_TRUE(has_line(lines, "    heads \"TEL;CELL;PREF\" (4), \"TEL;CELL\" (1)")) << r.out;
+}
+
+// Every first suggestion for a mapping, written into quorlan.ini in its place, takes the
+// lines it promised.
+TEST(Explain, SuggestionsTakeTheLinesTheyPromise) {
+    const std::vector<std::string> mappings = {"NAME*=N:", "MOBILE#=TEL;TYPE=CELL", "EMAIL=EMAIL", "COMPANY=ORG:"};
+    const std::string suggestion = "    suggestion: ";
+    std::size_t tried = 0;
+    for (const fs::path& file : card_files()) {
+        SCOPED_TRACE(file.string());
+        Folder f;
+        std::string config = "ASCII=1\n";
+        for (const std::string& mapping : mappings) config += mapping + "\n";
+        f.write("quorlan.ini", config);
+        fs::copy_file(file, f.dir() / "import.vcf");
+        const RunResult r = explain(f);
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::size_t mapping = 0;
+        for (const std::string& line : lines_of(r.out)) {
+            if (line.rfind("  mapping ", 0) == 0) mapping = std::stoul(line.substr(10));
+            if (line.rfind(suggestion, 0) != 0 || line.find('\\') != std::string::npos) continue;
+            const std::size_t would = line.find(" would take ");
+            const std::string replacement = line.substr(suggestion.size(), would - suggestion.size());
+            const std::size_t promised = std::stoul(line.substr(would + 12));
+            std::string changed = "ASCII=1\n";
+            for (std::size_t j = 0; j < mappings.size(); ++j) changed += (j + 1 == mapping ? replacement : mappings[j]) + "\n";
+            f.write("quorlan.ini", changed);
+            const RunResult again = explain(f);
+            const std::string taken = "  mapping " + std::to_string(mapping) + " <";
+            for (const std::string& result : lines_of(again.out)) {
+                if (result.rfind(taken, 0) != 0 || result.find(" takes ") == std::string::npos) continue;
+                const std::size_t takes = result.find("takes no line") != std::string::npos
+                                              ? 0
+                                              : std::stoul(result.substr(result.find(" takes ") + 7));
+                EXPECT_EQ(takes, promised) << line << "\n" << again.out;
+            }
+            ++tried;
+            break;
+        }
+    }
+    if (fs::is_directory(QUORLAN_VCARDS)) {
+        EXPECT_GT(tried, 10u);
+    }
 }
 
 }  // namespace

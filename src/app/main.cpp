@@ -1,6 +1,6 @@
-#include "app/explain.h"
 #include "app/options.h"
 #include "app/program.h"
+#include "explain/explain.h"
 #include "io/platform.h"
 
 int main(int argc, char** argv) {

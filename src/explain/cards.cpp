@@ -1,0 +1,116 @@
+#include "explain/cards.h"
+
+#include "explain/show.h"
+
+namespace quorlan {
+
+namespace {
+
+// How many of the cards left out are shown one by one.
+constexpr std::size_t kCardsShown = 20;
+
+// Why one card was left out, and a value that helps to find it in the card file.
+std::string left_out_card(const Settings& settings, const CardState& card, std::size_t number) {
+    std::string reasons;
+    std::string other;
+    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        const FieldMapping& mapping = settings.mappings[j];
+        const std::string& value = card.values[j];
+        std::string reason;
+        if (mapping.condition == Condition::Required && value.empty()) {
+            reason = "Required " + tag(mapping.element) + " is empty";
+        } else if (mapping.condition == Condition::Forbidden && !value.empty()) {
+            reason = "Forbidden " + tag(mapping.element) + " holds " + value_shown(value);
+        } else if (other.empty() && !value.empty()) {
+            other = tag(mapping.element) + " " + value_shown(value);
+        }
+        if (!reason.empty()) reasons += (reasons.empty() ? "" : ", ") + reason;
+    }
+    return "card " + std::to_string(number) + ": " + reasons +
+           (other.empty() ? " (no other value)" : " (with " + other + ")");
+}
+
+}  // namespace
+
+CardWatch make_card_watch(const Settings& settings) {
+    CardWatch watch;
+    watch.settings = &settings;
+    watch.required_empty.resize(settings.mappings.size());
+    watch.forbidden_filled.resize(settings.mappings.size());
+    watch.filled_written.resize(settings.mappings.size());
+    return watch;
+}
+
+void note_card_begun(CardWatch& watch) {
+    ++watch.begun;
+    watch.begun_since_end = true;
+}
+
+void note_card_ended(CardWatch& watch, const CardState& card, bool written) {
+    ++watch.ended;
+    if (!watch.begun_since_end) ++watch.ended_without_begin;
+    watch.begun_since_end = false;
+    if (!written && watch.first_left_out.size() < kCardsShown) {
+        watch.first_left_out.push_back(left_out_card(*watch.settings, card, watch.ended));
+    }
+    const std::vector<FieldMapping>& mappings = watch.settings->mappings;
+    for (std::size_t j = 0; j < mappings.size(); ++j) {
+        const bool empty = card.values[j].empty();
+        if (written) {
+            watch.filled_written[j] += empty ? 0 : 1;
+        } else if (mappings[j].condition == Condition::Required) {
+            watch.required_empty[j] += empty ? 1 : 0;
+        } else if (mappings[j].condition == Condition::Forbidden) {
+            watch.forbidden_filled[j] += empty ? 0 : 1;
+        }
+    }
+}
+
+std::string mapping_name(const Settings& settings, std::size_t j) {
+    return "mapping " + std::to_string(j + 1) + " " + tag(settings.mappings[j].element);
+}
+
+void describe_cards(std::string& out, const Settings& settings, const DocumentNames& names,
+                    const ConversionResult& result, const CardWatch& watch) {
+    out += "\nCards in " + in_quotes(names.input_file) + "\n";
+    if (watch.encoding != nullptr) {
+        out += std::string("  the file is ") + watch.encoding + ", converted to UTF-8 as it is read\n";
+    }
+    out += "  cards seen (lines beginning with \"END:\"): " + std::to_string(result.cards_ended) + "\n";
+    out += "  lines beginning with \"BEGIN:VCARD\": " + std::to_string(watch.begun) + "\n";
+    if (watch.ended_without_begin != 0) {
+        out += "  cards without a \"BEGIN:VCARD\" line of their own: " +
+               std::to_string(watch.ended_without_begin) + " (they keep the values that were current)\n";
+    }
+    out += "  records a run would write: " + std::to_string(result.records_written) + "\n";
+    const std::size_t left_out = result.cards_ended - result.records_written;
+    out += "  cards left out: " + std::to_string(left_out) + "\n";
+    if (left_out != 0) {
+        out += "  why (a card left out counts once for each reason it has):\n";
+        for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+            if (watch.required_empty[j] != 0) {
+                out += "    Required " + mapping_name(settings, j) +
+                       " found empty: " + std::to_string(watch.required_empty[j]) + "\n";
+            }
+            if (watch.forbidden_filled[j] != 0) {
+                out += "    Forbidden " + mapping_name(settings, j) +
+                       " found filled: " + std::to_string(watch.forbidden_filled[j]) + "\n";
+            }
+        }
+        out += left_out > kCardsShown ? "  the first " + std::to_string(kCardsShown) + " cards left out"
+                                      : std::string("  the cards left out");
+        out += ", numbered as seen:\n";
+        for (const std::string& card : watch.first_left_out) out += "    " + card + "\n";
+    }
+    if (settings.mappings.empty()) {
+        out += "  no mappings: every record is written without elements\n";
+        return;
+    }
+    out += "  written records in which the value is not empty:\n";
+    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        out += "    " + mapping_name(settings, j) + ": " + std::to_string(watch.filled_written[j]) + " of " +
+               std::to_string(result.records_written) + "\n";
+    }
+}
+
+}  // namespace quorlan

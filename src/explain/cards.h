@@ -1,0 +1,38 @@
+// The cards of the card file as the run's loop sees them: how many a run would write,
+// how many it would leave out and why, and how often each mapping is filled.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "config/settings.h"
+#include "convert/card.h"
+#include "convert/document.h"
+
+namespace quorlan {
+
+struct CardWatch {
+    const Settings* settings = nullptr;
+    std::size_t begun = 0;
+    std::size_t ended_without_begin = 0;
+    bool begun_since_end = false;
+    std::vector<std::size_t> required_empty;    // per mapping, over the cards left out
+    std::vector<std::size_t> forbidden_filled;  // per mapping, over the cards left out
+    std::vector<std::size_t> filled_written;    // per mapping, over the records written
+    std::size_t ended = 0;
+    std::vector<std::string> first_left_out;  // a line about each of the first few
+    const char* encoding = nullptr;           // "UTF-16 LE" or "UTF-16 BE" when the file was converted
+};
+
+CardWatch make_card_watch(const Settings& settings);
+void note_card_begun(CardWatch& watch);
+void note_card_ended(CardWatch& watch, const CardState& card, bool written);
+
+void describe_cards(std::string& out, const Settings& settings, const DocumentNames& names,
+                    const ConversionResult& result, const CardWatch& watch);
+
+// "mapping 2 <MOBILE>"
+std::string mapping_name(const Settings& settings, std::size_t j);
+
+}  // namespace quorlan

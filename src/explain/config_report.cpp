@@ -1,0 +1,188 @@
+#include "explain/config_report.h"
+
+#include <filesystem>
+
+#include "convert/card.h"
+#include "explain/show.h"
+
+namespace quorlan {
+
+namespace {
+
+std::string describe_condition(const FieldMapping& mapping, std::string_view written) {
+    const bool star = written.find('*') != std::string_view::npos;
+    switch (mapping.condition) {
+        case Condition::Required: return "Required (marker \"*\")";
+        case Condition::Forbidden:
+            return star ? "Forbidden (marker \"-\", which overrides \"*\")" : "Forbidden (marker \"-\")";
+        case Condition::None: break;
+    }
+    return "no condition";
+}
+
+// The value a constant field has in every record, as the record output itself makes it
+// (a phone-flagged constant beginning with "+" is grouped, for one).
+std::string written_constant(const FieldMapping& mapping) {
+    Settings alone;
+    alone.mappings.push_back(mapping);
+    alone.mappings[0].condition = Condition::None;
+    CardState card = make_card_state(alone);
+    std::string ignored;
+    write_record(alone, card, ignored);
+    return card.values[0];
+}
+
+std::string describe_mapping(const FieldMapping& mapping, const SeenLine& line) {
+    std::string text = "element " + tag(mapping.element) + ", prefix " + in_quotes(mapping.prefix) + " (" +
+                       count_of(mapping.prefix.size(), "byte", "bytes");
+    // The prefix is at most kMaxPrefixBytes after the first "=": say what the cut dropped.
+    const std::size_t after_equals = line.text.find('=') + 1;
+    if (line.text.size() - after_equals > kMaxPrefixBytes) {
+        text += ", cut at " + std::to_string(kMaxPrefixBytes) + ": " +
+                in_quotes(std::string_view(line.text).substr(after_equals + kMaxPrefixBytes)) + " is dropped";
+    }
+    text += "), " + describe_condition(mapping, written_element(line));
+    if (mapping.phone) text += ", phone number (marker \"#\")";
+    if (mapping.constant) {
+        text += ", constant field (\"IDENT\" in the name): every record gets " +
+                in_quotes(written_constant(mapping));
+    }
+    return text;
+}
+
+// The read line after `line` that sets the same thing again, if any.
+const SeenLine* overridden_by(const ConfigWatch& watch, const SeenLine& line) {
+    bool after = false;
+    for (const SeenLine& other : watch.lines) {
+        if (&other == &line) {
+            after = true;
+        } else if (after && other.read && other.config.kind == line.config.kind) {
+            return &other;
+        }
+    }
+    return nullptr;
+}
+
+std::string describe_line(const ConfigWatch& watch, const SeenLine& line, std::size_t mapping_number,
+                          const SeenLine* stop) {
+    if (!line.read) {
+        return "not read: the reading ended at " + where(*stop) + " (at most " +
+               std::to_string(kMaxMappings) + " mappings)";
+    }
+    const ConfigLine& config = line.config;
+    std::string text;
+    switch (config.kind) {
+        case LineKind::InputName:
+            text = "holds \".vcf\": names the input file " + in_quotes(config.name + ".vcf") +
+                   " (everything before \".vcf\")";
+            break;
+        case LineKind::OutputName:
+            text = "holds \".xml\": names the output file ";
+            if (!config.name.empty() && config.name[0] == '*') {
+                text += "after the input (the name begins with \"*\")";
+            } else {
+                text += in_quotes(config.name + ".xml");
+            }
+            break;
+        case LineKind::FoldSwitch:
+            text = "holds \"ASCII=\": folding switch, number " + std::to_string(config.fold) +
+                   (config.fold != 0 ? ", folding on" : ", folding off");
+            break;
+        case LineKind::DecodeSwitch:
+            text = "holds \"DECODE=\": decoding switch, number " + std::to_string(config.decode) +
+                   (config.decode != 0 ? ", vCard decoding on" : ", vCard decoding off");
+            break;
+        case LineKind::Mapping:
+            if (line.beyond_limit) {
+                return "a mapping line beyond the " + std::to_string(kMaxMappings) +
+                       "th: not stored, and the reading of quorlan.ini ends here";
+            }
+            return "mapping " + std::to_string(mapping_number) + ": " +
+                   describe_mapping(config.mapping, line);
+        case LineKind::Ignored: return line.text.empty() ? "ignored: empty" : "ignored: no \"=\" in it";
+    }
+    if (const SeenLine* later = overridden_by(watch, line)) {
+        text += "; " + where(*later) + " sets it again, so this line has no effect";
+    }
+    return text;
+}
+
+}  // namespace
+
+void describe_settings(std::string& out, const Settings& settings, const DocumentNames& names,
+                       const ConfigFileFacts& facts, const ConfigWatch& watch) {
+    out += "Settings\n";
+    out += "  configuration:    ";
+    if (!facts.present) {
+        out += "no quorlan.ini here: the defaults hold\n";
+    } else {
+        out += "quorlan.ini, " + count_of(watch.lines_read, "line", "lines") + " read";
+        if (facts.bom_skipped) out += " (a UTF-8 byte-order mark before line 1 is skipped)";
+        if (const char* encoding = encoding_name(facts.encoding)) {
+            out += std::string(" (") + encoding + ", converted to UTF-8 as it is read)";
+        }
+        out += "\n";
+    }
+
+    const SeenLine* input = last_of(watch, LineKind::InputName);
+    out += "  input file:       " + in_quotes(names.input_file) +
+           (input != nullptr ? " (" + where(*input) + ")" : " (default)") + "\n";
+
+    const SeenLine* output = last_of(watch, LineKind::OutputName);
+    out += "  output file:      " + in_quotes(names.output_file);
+    if (output == nullptr) {
+        out += " (default: the input's name)";
+    } else if (!settings.output_base.empty() && settings.output_base[0] == '*') {
+        out += " (" + where(*output) + ": a name beginning with \"*\" takes the input's name)";
+    } else {
+        out += " (" + where(*output) + ")";
+    }
+    std::error_code ignored;
+    if (std::filesystem::is_regular_file(names.output_file, ignored)) out += ", exists: a run replaces it";
+    out += "\n";
+    out += "  document element: " + tag(names.element);
+    if (names.output_file.size() != names.element.size() + 4) out += " (the output's name without its folder)";
+    out += "\n";
+
+    const SeenLine* fold = last_of(watch, LineKind::FoldSwitch);
+    out += "  ASCII folding:    ";
+    out += settings.fold_ascii != 0 ? "on" : "off";
+    out += fold != nullptr ? " (" + where(*fold) + ")" : " (default)";
+    out += "\n";
+
+    const SeenLine* decode = last_of(watch, LineKind::DecodeSwitch);
+    out += "  vCard decoding:   ";
+    out += settings.decode != 0 ? "on" : "off";
+    out += decode != nullptr ? " (" + where(*decode) + ")" : " (default)";
+    out += "\n";
+
+    out += "  mappings:         " + std::to_string(settings.mappings.size()) + " (at most " +
+           std::to_string(kMaxMappings) + ")\n";
+    for (const SeenLine& line : watch.lines) {
+        if (!line.beyond_limit) continue;
+        out += "  reading stopped:  at " + where(line) + ", a mapping line beyond the " +
+               std::to_string(kMaxMappings) + "th; " + count_of(watch.lines_not_read, "line", "lines") +
+               " after it not read\n";
+    }
+}
+
+void describe_lines(std::string& out, const ConfigWatch& watch) {
+    if (watch.lines.empty()) return;
+    out += "\nLines of quorlan.ini\n";
+    const SeenLine* stop = nullptr;
+    for (const SeenLine& line : watch.lines) {
+        if (line.beyond_limit) stop = &line;
+    }
+    std::size_t mappings = 0;
+    for (const SeenLine& line : watch.lines) {
+        if (is_stored(line)) ++mappings;
+        out += "  " + where(line) + ": " + in_quotes(line.text) + "\n";
+        out += "    " + describe_line(watch, line, mappings, stop) + "\n";
+    }
+    if (watch.lines_not_kept != 0) {
+        out += "  and " + count_of(watch.lines_not_kept, "more line", "more lines") +
+               ", not shown: ignored, set again later or not read\n";
+    }
+}
+
+}  // namespace quorlan

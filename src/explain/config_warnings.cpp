@@ -1,0 +1,269 @@
+#include "explain/config_warnings.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+#include "charset/cp1250.h"
+#include "explain/show.h"
+#include "explain/xml_names.h"
+#include "text/text_ops.h"
+
+namespace quorlan {
+
+namespace {
+
+// A warning about one configuration line, or about the whole run (line 0), shown in the
+// order of the lines.
+struct Warning {
+    std::size_t line = 0;
+    std::string text;
+};
+
+using Warnings = std::vector<Warning>;
+
+void add(Warnings& warnings, const SeenLine& line, std::string text) {
+    warnings.push_back(Warning{line.number, where(line) + ": " + std::move(text)});
+}
+
+void add(Warnings& warnings, std::string text) { warnings.push_back(Warning{0, std::move(text)}); }
+
+bool has_digit_after_sign(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\v' || text[i] == '\f')) ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    return i < text.size() && text[i] >= '0' && text[i] <= '9';
+}
+
+bool is_word_byte(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b >= 0x80;
+}
+
+// A "-" between two letters or digits, as in "E-MAIL", reads as part of a word.
+bool has_hyphen_in_word(std::string_view written) {
+    for (std::size_t i = 1; i + 1 < written.size(); ++i) {
+        if (written[i] == '-' && is_word_byte(written[i - 1]) && is_word_byte(written[i + 1])) return true;
+    }
+    return false;
+}
+
+// True when the text holds a UTF-8 letter that card lines are decoded from.
+bool holds_utf8_letters(std::string_view text) {
+    std::string decoded(text);
+    utf8_to_cp1250(decoded);
+    return decoded != text;
+}
+
+std::string trimmed_upper(std::string_view text) {
+    std::string upper(text);
+    to_upper_ascii(upper);
+    const std::size_t first = upper.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return upper.substr(first, upper.find_last_not_of(' ') - first + 1);
+}
+
+void warn_about_name_line(Warnings& warnings, const SeenLine& line) {
+    if (line.text.find('=') == std::string::npos) return;
+    const bool input = line.config.kind == LineKind::InputName;
+    add(warnings, line,
+        std::string("it holds \"") + (input ? ".vcf" : ".xml") + "\", so it names the " +
+            (input ? "input" : "output") + " file and is not a mapping, although it holds \"=\"");
+}
+
+void warn_about_prefix(Warnings& warnings, const Settings& settings,
+                       const std::vector<const SeenLine*>& lines, std::size_t j) {
+    const FieldMapping& mapping = settings.mappings[j];
+    const SeenLine& line = *lines[j];
+    const std::string& prefix = mapping.prefix;
+    if (prefix.empty()) {
+        add(warnings, line,
+            "the prefix is empty: it matches no card line, so " + tag(mapping.element) + " is always empty");
+        return;
+    }
+    if (prefix[0] == ' ') {
+        add(warnings, line,
+            "the prefix " + in_quotes(prefix) +
+                " begins with a space, which card lines rarely do: spaces after \"=\" belong to the prefix");
+    }
+    if (prefix.back() == '\t') {
+        add(warnings, line,
+            "the prefix " + in_quotes(prefix) +
+                " ends in a tab, which is not removed as spaces at the end of a line are: card lines hardly "
+                "ever hold a tab there, so it does not match");
+    }
+    if (holds_utf8_letters(prefix)) {
+        add(warnings, line,
+            "the prefix " + in_quotes(prefix) +
+                " holds UTF-8 letters, but card lines are converted to windows-1250 before they are "
+                "compared, so it will not match: write it in windows-1250");
+    }
+    std::string folded = prefix;
+    fold_to_ascii(folded);
+    if (settings.fold_ascii != 0 && folded != prefix) {
+        add(warnings, line,
+            "the prefix " + in_quotes(prefix) +
+                " holds an accented letter, but with ASCII folding on card lines are folded before "
+                "they are compared, so it can no longer match: write " +
+                in_quotes(folded));
+    }
+    for (std::size_t i = 0; i < j; ++i) {
+        const std::string& earlier = settings.mappings[i].prefix;
+        if (!begins_with(prefix, earlier)) continue;
+        const std::string other = "mapping " + std::to_string(i + 1) + " (" + where(*lines[i]) + ")";
+        if (earlier == prefix) {
+            add(warnings, line,
+                "the prefix " + in_quotes(prefix) + " is the same as that of " + other +
+                    ", which takes those lines first: this mapping is then tested only on the "
+                    "rest of the line, and never receives a value unless the prefix stands there twice");
+        } else {
+            add(warnings, line,
+                "the prefix " + in_quotes(prefix) + " begins with the prefix " + in_quotes(earlier) + " of " +
+                    other +
+                    ", which takes those lines first: this mapping is then tested "
+                    "only on the rest after " +
+                    in_quotes(earlier) + ", so it can only match what follows it");
+        }
+        break;
+    }
+}
+
+bool is_ascii_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// "IDENT" with a letter beside it, as in RESIDENTIAL_ADDRESS, was hardly meant as a constant.
+bool has_ident_in_word(std::string_view element) {
+    std::string upper(element);
+    to_upper_ascii(upper);
+    for (std::size_t at = upper.find("IDENT"); at != std::string::npos; at = upper.find("IDENT", at + 1)) {
+        if ((at > 0 && is_ascii_letter(upper[at - 1])) || (at + 5 < upper.size() && is_ascii_letter(upper[at + 5]))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void warn_about_constant(Warnings& warnings, const FieldMapping& mapping, const SeenLine& line) {
+    if (has_ident_in_word(mapping.element)) {
+        add(warnings, line,
+            "the element " + tag(mapping.element) + " holds \"IDENT\" inside a word, which makes it a constant "
+            "field: every record gets " + in_quotes(mapping.prefix) + " and no card line feeds it");
+    }
+    const std::string_view after_equals = std::string_view(line.text).substr(line.text.find('=') + 1);
+    if (after_equals.size() > kMaxPrefixBytes) {
+        add(warnings, line,
+            "the constant is cut to " + std::to_string(kMaxPrefixBytes) + " bytes: every record gets " +
+                in_quotes(mapping.prefix) + ", not " + in_quotes(after_equals));
+    }
+    if (holds_utf8_sequence(mapping.prefix)) {
+        add(warnings, line,
+            "the constant " + in_quotes(mapping.prefix) + " is UTF-8, written as its bytes into a document "
+            "declared windows-1250: readers show other letters; write it in windows-1250");
+    }
+}
+
+void warn_about_mapping(Warnings& warnings, const Settings& settings,
+                        const std::vector<const SeenLine*>& lines, std::size_t j) {
+    const FieldMapping& mapping = settings.mappings[j];
+    const SeenLine& line = *lines[j];
+    const std::string_view written = written_element(line);
+    if (trimmed_upper(mapping.element) == "ASCII") {
+        add(warnings, line,
+            "this is a mapping with the element " + tag(mapping.element) +
+                ", not the folding switch: write \"ASCII=1\" with nothing between \"ASCII\" and \"=\"");
+    }
+    if (std::string warning = xml_name_warning("the element", mapping.element); !warning.empty()) {
+        add(warnings, line, std::move(warning));
+    } else if (holds_utf8_letters(mapping.element)) {
+        add(warnings, line,
+            "the element " + tag(mapping.element) +
+                " holds UTF-8 letters, but the document is declared windows-1250: readers will "
+                "see other letters in its name");
+    }
+    if (has_hyphen_in_word(written)) {
+        add(warnings, line,
+            "the \"-\" in " + in_quotes(written) +
+                " is the Forbidden marker, not part of the name: the element is " + tag(mapping.element) +
+                " and every card with a value for it is left out");
+    }
+    if (mapping.condition == Condition::Required && mapping.constant) {
+        add(warnings, line,
+            "the Required element " + tag(mapping.element) +
+                " is a constant field: the filter tests what was captured for it, which is empty "
+                "unless a card line begins with " +
+                in_quotes(mapping.prefix) + ", so cards are left out");
+    }
+    // What a constant field captures is never written, so its prefix matters only to others.
+    if (mapping.constant) {
+        warn_about_constant(warnings, mapping, line);
+    } else {
+        warn_about_prefix(warnings, settings, lines, j);
+    }
+}
+
+Warnings collect_warnings(const Settings& settings, const DocumentNames& names, const ConfigWatch& watch) {
+    Warnings warnings;
+    for (const SeenLine& line : watch.lines) {
+        if (!line.read) continue;
+        if (line.beyond_limit) {
+            add(warnings, line,
+                "a mapping line beyond the " + std::to_string(kMaxMappings) +
+                    "th ends the reading: it and every line after it are not read");
+        }
+        switch (line.config.kind) {
+            case LineKind::InputName:
+            case LineKind::OutputName: warn_about_name_line(warnings, line); break;
+            case LineKind::FoldSwitch: {
+                const std::string upper = trimmed_upper(line.text);
+                if (!has_digit_after_sign(std::string_view(upper).substr(upper.find("ASCII=") + 6))) {
+                    add(warnings, line, "no number after \"ASCII=\": it counts as 0, folding off");
+                }
+                break;
+            }
+            case LineKind::DecodeSwitch: {
+                const std::string upper = trimmed_upper(line.text);
+                if (!has_digit_after_sign(std::string_view(upper).substr(upper.find("DECODE=") + 7))) {
+                    add(warnings, line, "no number after \"DECODE=\": it counts as 0, vCard decoding off");
+                }
+                break;
+            }
+            case LineKind::Mapping:
+            case LineKind::Ignored: break;
+        }
+    }
+    const std::vector<const SeenLine*> lines = mapping_lines(watch);
+    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        warn_about_mapping(warnings, settings, lines, j);
+    }
+
+    if (std::string warning = xml_name_warning("the document element", names.element); !warning.empty()) {
+        add(warnings, std::move(warning));
+    }
+    const std::filesystem::path folder = std::filesystem::path(names.output_file).parent_path();
+    std::error_code ignored;
+    if (!folder.empty() && !std::filesystem::is_directory(folder, ignored)) {
+        add(warnings, "the folder " + in_quotes(folder.string()) +
+                          " of the output file does not exist: a run can't create the output");
+    } else if (std::filesystem::is_directory(names.output_file, ignored)) {
+        add(warnings, "the output file " + in_quotes(names.output_file) +
+                          " is a folder: a run can't create the output");
+    }
+    return warnings;
+}
+
+}  // namespace
+
+void describe_config_warnings(std::string& out, const Settings& settings, const DocumentNames& names,
+                              const ConfigWatch& watch) {
+    Warnings warnings = collect_warnings(settings, names, watch);
+    // Line by line, and the warnings about the whole run after them.
+    std::stable_sort(warnings.begin(), warnings.end(), [](const Warning& a, const Warning& b) {
+        return (a.line == 0 ? SIZE_MAX : a.line) < (b.line == 0 ? SIZE_MAX : b.line);
+    });
+    out += "\nWarnings\n";
+    if (warnings.empty()) out += "  none\n";
+    for (const Warning& warning : warnings) out += "  " + warning.text + "\n";
+}
+
+}  // namespace quorlan

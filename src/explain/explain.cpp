@@ -1,0 +1,102 @@
+#include "explain/explain.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/settings.h"
+#include "convert/document.h"
+#include "explain/cards.h"
+#include "explain/census.h"
+#include "explain/census_report.h"
+#include "explain/config_report.h"
+#include "explain/config_warnings.h"
+#include "explain/config_watch.h"
+#include "explain/show.h"
+#include "explain/value_checks.h"
+#include "io/files.h"
+#include "text/line_reader.h"
+
+namespace quorlan {
+
+namespace {
+
+// Everything the report learns from one pass of the run's loop over the card file.
+struct CardFileWatch {
+    CardWatch cards;
+    Census census;
+    ValueChecks values;
+};
+
+void on_card_begun(void* context) {
+    auto& watch = *static_cast<CardFileWatch*>(context);
+    note_card_begun(watch.cards);
+    census_card_begun(watch.census);
+    checks_card_begun(watch.values);
+}
+
+void on_card_ended(void* context, const CardState& card, bool written) {
+    auto& watch = *static_cast<CardFileWatch*>(context);
+    note_card_ended(watch.cards, card, written);
+    census_card_ended(watch.census, card);
+    checks_card_ended(watch.values, card, written);
+}
+
+void on_card_line(void* context, std::size_t number, std::string_view raw, bool piece) {
+    auto& watch = *static_cast<CardFileWatch*>(context);
+    census_line(watch.census, number, raw, piece);
+    check_line(watch.values, number, raw, piece);
+}
+
+void on_value_taken(void* context, std::size_t mapping, std::string_view value, bool continuation) {
+    auto& watch = *static_cast<CardFileWatch*>(context);
+    census_value(watch.census, mapping, value, continuation);
+    check_value(watch.values, mapping, value, continuation);
+}
+
+bool discard(void*, const char*, std::size_t, int&) { return true; }
+
+// Runs the conversion loop over the vCard file with a sink that keeps nothing, watching
+// every line, value and card. Returns the exit status.
+int explain_cards(const Settings& settings, const DocumentNames& names, const ConfigWatch& config) {
+    TextFile file;
+    int open_error = 0;
+    if (!open_text_file(file, names.input_file, open_error)) return report("cannot open", names.input_file, open_error);
+    LineReader input = make_line_reader(text_bytes(file));
+
+    CardFileWatch watch{make_card_watch(settings), make_census(settings), make_value_checks(settings)};
+    const ConversionResult result =
+        convert_document(settings, names.element, input, ByteSink{discard, nullptr},
+                         CardObserver{on_card_begun, on_card_ended, on_card_line, on_value_taken, &watch});
+    close_text_file(file);
+    watch.cards.encoding = encoding_name(file.utf16.guess.encoding);
+    if (input.error != 0) return report("cannot read", names.input_file, input.error);
+
+    std::string out;
+    describe_cards(out, settings, names, result, watch.cards);
+    std::vector<std::string_view> written;
+    for (const SeenLine* line : mapping_lines(config)) written.push_back(written_element(*line));
+    describe_census(out, settings, watch.census, written, result.cards_ended);
+    describe_value_warnings(out, watch.values, watch.census, result.cards_ended);
+    return print(out) ? 0 : 1;
+}
+
+}  // namespace
+
+int run_explain() {
+    ConfigWatch watch;
+    Settings settings;
+    ConfigFileFacts facts;
+    if (!load_settings(settings, config_observer(watch), facts)) return 1;
+    const DocumentNames names = document_names(settings);
+
+    std::string out =
+        "quorlan --explain: how quorlan.ini is read and what a run would do (no file is written)\n\n";
+    describe_settings(out, settings, names, facts, watch);
+    describe_lines(out, watch);
+    describe_config_warnings(out, settings, names, watch);
+    if (!print(out)) return 1;
+    return explain_cards(settings, names, watch);
+}
+
+}  // namespace quorlan

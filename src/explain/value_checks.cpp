@@ -1,0 +1,217 @@
+#include "explain/value_checks.h"
+
+#include "charset/cp1250.h"
+#include "explain/show.h"
+#include "text/text_ops.h"
+
+namespace quorlan {
+
+namespace {
+
+constexpr std::uint32_t bit(Fault fault) { return std::uint32_t{1} << static_cast<unsigned>(fault); }
+
+// The kinds that reading with DECODE=1 takes care of.
+constexpr std::uint32_t kDecoded = bit(Fault::QuotedPrintable) | bit(Fault::Continuation) | bit(Fault::Escape) |
+                                   bit(Fault::Folded) | bit(Fault::LeadingSpace) | bit(Fault::CardLineCase) |
+                                   bit(Fault::PieceStarts);
+
+void count(ValueChecks& checks, Fault fault, std::size_t line, std::string_view shown_bytes) {
+    if (checks.settings->decode != 0 && (kDecoded & bit(fault)) != 0) return;
+    Tally& tally = checks.tallies[static_cast<std::size_t>(fault)];
+    if (tally.count++ < kExamplesShown) {
+        tally.examples.push_back("card " + std::to_string(checks.card) + ", line " + std::to_string(line) + ": " +
+                                 value_shown(shown_bytes));
+    }
+}
+
+bool is_hex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
+
+// The bytes of a line: whether it is UTF-8 with characters decoding leaves as UTF-8 bytes,
+// or 8-bit text that is neither UTF-8 nor likely windows-1250.
+struct LineBytes {
+    bool beyond_cp1250 = false;
+    bool underscored = false;
+    bool foreign = false;
+};
+
+bool is_letter_byte(unsigned char b) {
+    const unsigned lower = b | 0x20U;
+    return lower >= 'a' && lower <= 'z';
+}
+
+// Central European text in windows-1250 has letters with accents among plain ones; a
+// word mostly made of 8-bit bytes (Cyrillic in windows-1251, Shift_JIS), or a byte that
+// windows-1250 leaves undefined, gives another code page away.
+bool likely_cp1250(std::string_view text) {
+    std::size_t letters = 0, high = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        const unsigned char b = i < text.size() ? static_cast<unsigned char>(text[i]) : '\0';
+        if (b == 0x81 || b == 0x83 || b == 0x88 || b == 0x90 || b == 0x98) return false;
+        if (b >= 0x80 || is_letter_byte(b)) {
+            ++letters;
+            high += b >= 0x80 ? 1 : 0;
+            continue;
+        }
+        if (high >= 3 && high * 2 > letters) return false;
+        letters = high = 0;
+    }
+    return true;
+}
+
+LineBytes line_bytes(std::string_view raw) {
+    LineBytes bytes;
+    bool utf8 = true, any_high = false;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const auto b = static_cast<unsigned char>(raw[i]);
+        if (b < 0x80) continue;
+        any_high = true;
+        const std::size_t length = utf8_length(raw, i);
+        if (length == 0) {
+            utf8 = false;
+            break;
+        }
+        const auto second = static_cast<unsigned char>(raw[i + 1]);
+        if (length > 2 || !is_decoded_pair(b, second)) {
+            bytes.beyond_cp1250 = true;
+        } else if (cp1250_byte_of(b, second) == '_') {
+            bytes.underscored = true;
+        }
+        i += length - 1;
+    }
+    if (!utf8) bytes.beyond_cp1250 = bytes.underscored = false;
+    bytes.foreign = any_high && !utf8 && !likely_cp1250(raw);
+    return bytes;
+}
+
+// With decoding on, a quoted-printable line's bytes are those its "=XX" give.
+std::string quoted_printable_bytes(std::string_view raw) {
+    std::string bytes;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '=' && i + 2 < raw.size() && is_hex(raw[i + 1]) && is_hex(raw[i + 2])) {
+            bytes += static_cast<char>(std::stoi(std::string(raw.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            bytes += raw[i];
+        }
+    }
+    return bytes;
+}
+
+bool holds_high_byte(std::string_view value) {
+    for (const char c : value) {
+        if (static_cast<unsigned char>(c) >= 0x80) return true;
+    }
+    return false;
+}
+
+bool looks_encoded(std::string_view value) {
+    if (!value.empty() && value.back() == '=') return true;
+    for (std::size_t i = 0; i + 2 < value.size(); ++i) {
+        if (value[i] == '=' && is_hex(value[i + 1]) && is_hex(value[i + 2])) return true;
+    }
+    return false;
+}
+
+// "\;" reaches the value as "\ ", since capture turns ";" into a space.
+bool holds_escape(std::string_view value) {
+    for (std::size_t i = 0; i + 1 < value.size(); ++i) {
+        const char next = value[i + 1];
+        if (value[i] == '\\' && (next == ',' || next == ' ' || next == 'n' || next == 'N' || next == '\\')) return true;
+    }
+    return false;
+}
+
+bool begins_in_any_case(std::string_view raw, std::string_view pattern) {
+    if (raw.size() < pattern.size()) return false;
+    std::string upper(raw.substr(0, pattern.size()));
+    to_upper_ascii(upper);
+    return upper == pattern && !begins_with(raw, pattern);
+}
+
+// A later piece of a long line is a card line of its own: it matters when it begins with
+// a prefix (once decoded and folded as card lines are) or with "END:".
+bool piece_matters(const ValueChecks& checks, std::string_view raw) {
+    std::string start(raw.substr(0, kMaxPrefixBytes + 1));
+    utf8_to_cp1250(start);
+    if (checks.settings->fold_ascii != 0) fold_to_ascii(start);
+    if (begins_with(start, "END:")) return true;
+    for (const FieldMapping& mapping : checks.settings->mappings) {
+        if (begins_with(start, mapping.prefix)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+ValueChecks make_value_checks(const Settings& settings) {
+    ValueChecks checks;
+    checks.settings = &settings;
+    checks.faults.resize(settings.mappings.size());
+    checks.lines.resize(settings.mappings.size());
+    return checks;
+}
+
+void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, bool piece) {
+    checks.line = number;
+    ++checks.card_lines;
+    if (!piece && !raw.empty() && (raw[0] == ' ' || raw[0] == '\t')) {
+        for (const std::size_t j : checks.taken_on_last_line) checks.faults[j] |= bit(Fault::Folded);
+    }
+    checks.taken_on_last_line.clear();
+    const std::string_view head = head_of(raw);
+    std::string upper(head);
+    to_upper_ascii(upper);
+    // A line after a quoted-printable soft line break goes on with the encoded text.
+    checks.quoted_printable = (checks.soft_break && !piece) || upper.find("QUOTED-PRINTABLE") != std::string::npos;
+    checks.soft_break = checks.quoted_printable && !raw.empty() && raw.back() == '=';
+    const bool decoded = checks.settings->decode != 0 && checks.quoted_printable;
+    const LineBytes bytes = line_bytes(decoded ? quoted_printable_bytes(raw) : std::string(raw));
+    checks.beyond_cp1250 = bytes.beyond_cp1250;
+    checks.underscored = bytes.underscored;
+    checks.foreign = bytes.foreign;
+
+    if (begins_in_any_case(raw, "BEGIN:VCARD") || begins_in_any_case(raw, "END:")) {
+        count(checks, Fault::CardLineCase, number, raw);
+    }
+    if (piece && piece_matters(checks, raw)) count(checks, Fault::PieceStarts, number, raw);
+    // Line ends are trimmed and CR LF read as LF: a CR left inside ended a line of its own.
+    if (raw.find('\r') != std::string_view::npos) count(checks, Fault::CrLineEnds, number, raw);
+    if (number == 1 && !piece && begins_with(raw, "\xEF\xBB\xBF")) count(checks, Fault::ByteOrderMark, number, raw);
+}
+
+void check_value(ValueChecks& checks, std::size_t mapping, std::string_view value, bool continuation) {
+    if (checks.settings->mappings[mapping].constant) return;
+    std::uint32_t faults = 0;
+    if (continuation) faults |= bit(Fault::Continuation);
+    if (checks.quoted_printable && looks_encoded(value)) faults |= bit(Fault::QuotedPrintable);
+    if (holds_escape(value)) faults |= bit(Fault::Escape);
+    if (!value.empty() && value[0] == ' ') faults |= bit(Fault::LeadingSpace);
+    if (!continuation && checks.beyond_cp1250 && holds_utf8_sequence(value)) faults |= bit(Fault::Unconverted);
+    if (!continuation && checks.underscored && value.find('_') != std::string_view::npos) {
+        faults |= bit(Fault::Underscored);
+    }
+    if (!continuation && checks.foreign && holds_high_byte(value)) faults |= bit(Fault::Foreign);
+    checks.faults[mapping] = faults;
+    checks.lines[mapping] = checks.line + (continuation ? 1 : 0);
+    if (!continuation) checks.taken_on_last_line.push_back(mapping);
+}
+
+void checks_card_begun(ValueChecks& checks) {
+    for (std::uint32_t& faults : checks.faults) faults = 0;
+}
+
+void checks_card_ended(ValueChecks& checks, const CardState& card, bool written) {
+    checks.taken_on_last_line.clear();
+    for (std::size_t j = 0; written && j < checks.faults.size(); ++j) {
+        const std::string& value = card.values[j];
+        std::uint32_t faults = checks.faults[j];
+        // Only what is written counts: a grouped phone number no longer begins with a space.
+        if (value.empty() || value[0] != ' ') faults &= ~bit(Fault::LeadingSpace);
+        for (std::size_t kind = 0; kind < kFaultKinds; ++kind) {
+            if ((faults >> kind & 1U) != 0) count(checks, static_cast<Fault>(kind), checks.lines[j], value);
+        }
+    }
+    ++checks.card;
+}
+
+}  // namespace quorlan

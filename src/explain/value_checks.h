@@ -1,0 +1,70 @@
+// The values a run would write wrong, and the lines of the card file it would misread:
+// each kind counted, with a few examples, from what the run's loop shows of each line and
+// value.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/settings.h"
+#include "convert/card.h"
+#include "explain/census.h"
+
+namespace quorlan {
+
+enum class Fault : std::uint8_t {
+    // Values, counted once per written value.
+    QuotedPrintable,
+    Continuation,
+    Escape,
+    Folded,
+    LeadingSpace,
+    Unconverted,
+    Underscored,
+    Foreign,
+    // Lines and the file.
+    CardLineCase,
+    PieceStarts,
+    CrLineEnds,
+    ByteOrderMark,
+    NoCard,
+};
+inline constexpr std::size_t kFaultKinds = 13;
+inline constexpr std::size_t kExamplesShown = 3;
+
+struct Tally {
+    std::size_t count = 0;
+    std::vector<std::string> examples;
+};
+
+struct ValueChecks {
+    const Settings* settings = nullptr;
+    std::array<Tally, kFaultKinds> tallies;
+    std::vector<std::uint32_t> faults;  // per mapping, of the value it holds now
+    std::vector<std::size_t> lines;     // per mapping, where that value came from
+    std::vector<std::size_t> taken_on_last_line;
+    std::vector<std::string> compared_prefixes;  // to tell the pieces that matter
+    std::size_t card = 1;  // numbered by their ends, as in the list of cards left out
+    std::size_t line = 0;
+    bool quoted_printable = false;  // the current line's head says so, or it goes on with such a line
+    bool soft_break = false;        // the current line is quoted-printable and ends in "="
+    bool beyond_cp1250 = false;     // it is UTF-8 with characters that are not converted
+    bool underscored = false;       // it has UTF-8 letters that windows-1250 lacks, which become "_"
+    bool foreign = false;           // it is 8-bit text of another code page
+    std::size_t card_lines = 0;
+};
+
+ValueChecks make_value_checks(const Settings& settings);
+void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, bool piece);
+void check_value(ValueChecks& checks, std::size_t mapping, std::string_view value, bool continuation);
+void checks_card_begun(ValueChecks& checks);
+void checks_card_ended(ValueChecks& checks, const CardState& card, bool written);
+
+void describe_value_warnings(std::string& out, const ValueChecks& checks, const Census& census,
+                             std::size_t cards_ended);
+
+}  // namespace quorlan

@@ -1,0 +1,134 @@
+#include <algorithm>
+#include <map>
+
+#include "explain/cards.h"
+#include "explain/show.h"
+#include "explain/value_checks.h"
+
+namespace quorlan {
+
+namespace {
+
+struct FaultText {
+    Fault fault;
+    const char* what;     // the warning, after its count
+    const char* decoded;  // what DECODE=1 does about it, when it does
+};
+
+constexpr FaultText kFaultTexts[] = {
+    {Fault::QuotedPrintable, "with quoted-printable text left encoded (such as \"=C3=A1\") or cut at a soft line break (a \"=\" at the end)", "DECODE=1 decodes it"},
+    {Fault::Continuation,
+     "taken whole from the next line by the \";=\" rule (a quoted-printable line broken after \";\")",
+     "DECODE=1 joins the broken line instead"},
+    {Fault::Escape, "with vCard escapes left in (\\, \\; \\n, where \";\" shows as a space)",
+     "DECODE=1 resolves them"},
+    {Fault::Folded, "cut short by a folded line: the line after, which begins with a space or a tab, is lost",
+     "DECODE=1 joins folded lines"},
+    {Fault::LeadingSpace, "beginning with a space (an empty first component, as in \"N:;Jan\")",
+     "DECODE=1 trims it"},
+    {Fault::Unconverted,
+     "with characters that are not converted to windows-1250 (Cyrillic, Greek, CJK, emoji, the euro sign, "
+     "typographic quotes): written as their UTF-8 bytes, which readers show garbled",
+     nullptr},
+    {Fault::Underscored,
+     "with UTF-8 letters that windows-1250 lacks (such as A with grave, the pound sign, N with tilde), written as "
+     "\"_\"",
+     nullptr},
+    {Fault::Foreign,
+     "with 8-bit text that is neither UTF-8 nor likely windows-1250 (another code page, such as windows-1251 "
+     "or Shift_JIS): readers show other letters",
+     nullptr},
+};
+
+constexpr FaultText kLineTexts[] = {
+    {Fault::CardLineCase,
+     "card lines in lower or mixed case (\"begin:vcard\", \"End:VCARD\"), which the run does not see as card "
+     "lines: a card keeps the values of the card before it, or is not written on its own",
+     "DECODE=1 takes them in any case"},
+    {Fault::PieceStarts,
+     "pieces of lines longer than 1999 bytes that begin with a prefix or \"END:\": the run reads them as card lines "
+     "of their own, which feed a field or end the card",
+     "DECODE=1 reads long lines whole"},
+    {Fault::CrLineEnds,
+     "lines with a CR inside: lines that end in CR alone are read as one line, and no card of them is seen",
+     nullptr},
+    {Fault::ByteOrderMark,
+     "a UTF-8 byte-order mark before the first line: its \"BEGIN:VCARD\" is not seen, which only matters if that "
+     "card's values do not start empty",
+     nullptr},
+};
+
+void describe_tally(std::string& out, const Tally& tally, const std::string& what, const char* decoded,
+                    bool decode_on) {
+    out += "  " + std::to_string(tally.count) + " " + what;
+    if (decoded != nullptr && !decode_on) out += std::string("; ") + decoded;
+    out += "\n";
+    for (const std::string& example : tally.examples) out += "    " + example + "\n";
+}
+
+// Mappings whose prefix takes lines of different kinds, such as "TEL;WORK" taking both
+// "TEL;WORK;VOICE" and "TEL;WORK;FAX": records then mix what the device shows as one.
+void describe_mixed_kinds(std::string& out, const Settings& settings, const Census& census) {
+    std::size_t lines = 0;
+    std::vector<std::string> examples;
+    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        if (settings.mappings[j].constant) continue;
+        std::map<std::vector<std::string>, std::size_t> kinds;
+        std::string heads;
+        for (const HeadCount* head : heads_by_lines(census)) {
+            if ((head->mappings >> j & 1U) == 0) continue;
+            kinds[head_kind(head->head)] += head->taken;
+            if (heads.size() < 120) {
+                heads += (heads.empty() ? "" : ", ") + in_quotes(head->head) + " (" + std::to_string(head->taken) + ")";
+            }
+        }
+        // A head without types does not make a kind of its own beside typed heads of its property.
+        for (auto kind = kinds.begin(); kind != kinds.end();) {
+            const bool untyped_beside_typed =
+                kind->first.size() == 1 && std::any_of(kinds.begin(), kinds.end(), [&](const auto& other) {
+                    return other.first.size() > 1 && other.first[0] == kind->first[0];
+                });
+            kind = untyped_beside_typed ? kinds.erase(kind) : std::next(kind);
+        }
+        if (kinds.size() < 2) continue;
+        std::size_t most = 0, all = 0;
+        for (const auto& [kind, taken] : kinds) {
+            most = std::max(most, taken);
+            all += taken;
+        }
+        lines += all - most;
+        if (examples.size() < kExamplesShown) examples.push_back(mapping_name(settings, j) + " takes " + heads);
+    }
+    if (lines == 0) return;
+    out += "  " + count_of(lines, "line", "lines") +
+           " of another kind than most lines their mapping takes: one prefix takes lines of different kinds, "
+           "and a record holds whichever came last; give each kind a mapping of its own\n";
+    for (const std::string& example : examples) out += "    " + example + "\n";
+}
+
+}  // namespace
+
+void describe_value_warnings(std::string& out, const ValueChecks& checks, const Census& census,
+                             std::size_t cards_ended) {
+    const bool decode_on = checks.settings->decode != 0;
+    out += "\nValues and lines a run would write wrong\n";
+    const std::size_t heading = out.size();
+    for (const FaultText& text : kFaultTexts) {
+        const Tally& tally = checks.tallies[static_cast<std::size_t>(text.fault)];
+        if (tally.count == 0) continue;
+        describe_tally(out, tally, std::string(tally.count == 1 ? "value " : "values ") + text.what, text.decoded,
+                       decode_on);
+    }
+    describe_mixed_kinds(out, *checks.settings, census);
+    for (const FaultText& text : kLineTexts) {
+        const Tally& tally = checks.tallies[static_cast<std::size_t>(text.fault)];
+        if (tally.count != 0) describe_tally(out, tally, text.what, text.decoded, decode_on);
+    }
+    if (cards_ended == 0 && checks.card_lines != 0) {
+        out += "  " + count_of(checks.card_lines, "line", "lines") +
+               " but no card in the file: no line begins with \"END:\", so a run writes an empty phonebook\n";
+    }
+    if (out.size() == heading) out += "  none found\n";
+}
+
+}  // namespace quorlan
