@@ -3,6 +3,7 @@
 #include "charset/cp1250.h"
 #include "explain/show.h"
 #include "text/text_ops.h"
+#include "vcard/decode.h"
 
 namespace quorlan {
 
@@ -83,18 +84,11 @@ LineBytes line_bytes(std::string_view raw) {
     return bytes;
 }
 
-// With decoding on, a quoted-printable line's bytes are those its "=XX" give.
+// With decoding on, a quoted-printable line's bytes are those the run decodes it into.
 std::string quoted_printable_bytes(std::string_view raw) {
-    std::string bytes;
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '=' && i + 2 < raw.size() && is_hex(raw[i + 1]) && is_hex(raw[i + 2])) {
-            bytes += static_cast<char>(std::stoi(std::string(raw.substr(i + 1, 2)), nullptr, 16));
-            i += 2;
-        } else {
-            bytes += raw[i];
-        }
-    }
-    return bytes;
+    std::string line(raw);
+    decode_quoted_printable(line);
+    return line;
 }
 
 bool holds_high_byte(std::string_view value) {
@@ -121,11 +115,9 @@ bool holds_escape(std::string_view value) {
     return false;
 }
 
-bool begins_in_any_case(std::string_view raw, std::string_view pattern) {
-    if (raw.size() < pattern.size()) return false;
-    std::string upper(raw.substr(0, pattern.size()));
-    to_upper_ascii(upper);
-    return upper == pattern && !begins_with(raw, pattern);
+// A card line written in another letter case than the run looks for without decoding.
+bool begins_in_other_case(std::string_view raw, std::string_view pattern) {
+    return begins_with_any_case(raw, pattern) && !begins_with(raw, pattern);
 }
 
 // A later piece of a long line is a card line of its own: it matters when it begins with
@@ -170,7 +162,7 @@ void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, b
     checks.underscored = bytes.underscored;
     checks.foreign = bytes.foreign;
 
-    if (begins_in_any_case(raw, "BEGIN:VCARD") || begins_in_any_case(raw, "END:")) {
+    if (begins_in_other_case(raw, "BEGIN:VCARD") || begins_in_other_case(raw, "END:")) {
         count(checks, Fault::CardLineCase, number, raw);
     }
     if (piece && piece_matters(checks, raw)) count(checks, Fault::PieceStarts, number, raw);
