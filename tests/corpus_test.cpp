@@ -1,5 +1,5 @@
-// Every file of the shared corpus of real-world vCard files (exports of phones, mail clients
-// and address books, damaged ones included), converted with no configuration, with the
+// Every file of the corpus of real-world vCard files in tests/data/vcards (exports of phones,
+// mail clients and address books, damaged ones included), converted with no configuration, with the
 // example configuration and with a large one: exit status 0, a document that xmllint reads
 // as windows-1250, and the same bytes from a second run.
 #include <cctype>

@@ -417,7 +417,6 @@ std::vector<fs::path> card_files() {
 }
 
 TEST(Explain, CountsAgreeWithARealRun) {
-    if (!fs::is_directory(QUORLAN_VCARDS)) std::cerr << "no card corpus at " << QUORLAN_VCARDS << "\n";
     struct Config {
         const char* text;
         std::vector<std::string> elements;  // in mapping order, each name once
@@ -454,6 +453,8 @@ TEST(Explain, CountsAgreeWithARealRun) {
         }
     }
     EXPECT_GT(records, 0u);
+    // The example files alone have been tried: the summary must say that the corpus was not.
+    if (!fs::is_directory(QUORLAN_VCARDS)) GTEST_SKIP() << "no card corpus at " << QUORLAN_VCARDS;
 }
 
 }  // namespace
@@ -604,9 +605,8 @@ TEST(Explain, SuggestionsTakeTheLinesTheyPromise) {
             break;
         }
     }
-    if (fs::is_directory(QUORLAN_VCARDS)) {
-        EXPECT_GT(tried, 10u);
-    }
+    if (!fs::is_directory(QUORLAN_VCARDS)) GTEST_SKIP() << "no card corpus at " << QUORLAN_VCARDS;
+    EXPECT_GT(tried, 10u);
 }
 
 }  // namespace
