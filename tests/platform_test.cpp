@@ -61,7 +61,7 @@ TEST(Platform, ReadOnlyOutputIsLeftAlone) {
     f.write("import.xml", "my old phonebook\n");
     fs::permissions(f.dir() / "import.xml", fs::perms::owner_read);
     const RunResult r = f.run();
-    expect_one_error_line(r, "cannot create", "import.xml");
+    expect_one_error_line(r, "cannot replace or write", "import.xml");
     EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << r.err;
     EXPECT_EQ(f.read("import.xml"), "my old phonebook\n");
 }

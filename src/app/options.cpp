@@ -71,7 +71,7 @@ Kind kind_of(std::string_view argument, Action& action) {
     return Kind::Option;
 }
 
-int print_text(const char* text) { return write_standard_output(text) ? 0 : 1; }
+int print_text(const char* text) { return write_report(text) == ReportOutput::Failed ? 1 : 0; }
 
 }  // namespace
 
