@@ -161,7 +161,8 @@ const std::vector<ExplainCase>& cases() {
           "  line 2: no number after \"ASCII=\": it counts as 0, folding off",
           "  ASCII folding:    off (line 2)"},
          {}},
-        {"switches mistyped, or named as vCard does", "DECOD=1\nACSII=1\nENCODING=UTF-8\nDECODED=1\nUTF16=1\n", kCards,
+        {"switches mistyped, or named as vCard does", "DECOD=1\nACSII=1\nENCODING=UTF-8\nDECODED=1\nUTF16=1\nASCIZ=1\n",
+         kCards,
          {"  line 1: <DECOD> is a field, not the switch \"DECODE=\" (which reads the card file as vCard readers do), "
           "and the switch stays off: write \"DECODE=1\", spelled so, with nothing between \"DECODE\" and \"=\"",
           "  line 2: <ACSII> is a field, not the switch \"ASCII=\" (which folds accented letters to ASCII), and "
@@ -170,7 +171,9 @@ const std::vector<ExplainCase>& cases() {
           "\"UTF8=1\" (with \"DECODE=1\") writes the phonebook in UTF-8",
           "  line 4: <DECODED> is a field, not the switch \"DECODE=\" (which reads the card file as vCard readers "
           "do), and the switch stays off: write \"DECODE=1\", spelled so, with nothing between \"DECODE\" and "
-          "\"=\""},
+          "\"=\"",
+          "  line 6: <ASCIZ> is a field, not the switch \"ASCII=\" (which folds accented letters to ASCII), and "
+          "the switch stays off: write \"ASCII=1\", spelled so, with nothing between \"ASCII\" and \"=\""},
          {"line 5: <UTF16>"}},
         {"a temporary file left by a killed run", "", kCards,
          {"  the temporary file \".import.xml.quorlan-Ab12Cd\" (written 3 hours ago) was left by a run that was "
