@@ -11,7 +11,6 @@
 #include "app/warnings.h"
 #include "config/settings.h"
 #include "convert/document.h"
-#include "explain/cards.h"
 #include "io/files.h"
 #include "io/platform.h"
 #include "text/line_reader.h"
@@ -75,9 +74,9 @@ int run_program() {
         close_text_file(input_file);
         return report_uncreated_output(names.output_file, error);
     }
-    CardWatch cards = make_card_watch(settings);
+    LeftOutTally left_out = make_left_out_tally(settings);
     const ConversionResult result = convert_document(settings, names.element, input,
-                                                     ByteSink{write_output, &output}, left_out_observer(cards));
+                                                     ByteSink{write_output, &output}, left_out_observer(left_out));
     const int close_error = close_text_file(input_file);
 
     // Any failure leaves the old file as it was; only a complete document replaces it.
@@ -88,7 +87,7 @@ int run_program() {
     if (const int commit_error = commit_output(output); commit_error != 0) {
         return report("cannot write", names.output_file, commit_error);
     }
-    warn_about_the_document(settings, names, result, input_held_bytes, cards);
+    warn_about_the_document(settings, names, result, input_held_bytes, left_out);
     return 0;
 }
 

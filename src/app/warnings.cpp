@@ -42,17 +42,22 @@ std::string renaming_advice(std::string_view name) {
 }
 
 void on_card_ended(void* context, const CardState& card, bool written) {
-    note_card_ended(*static_cast<CardWatch*>(context), card, written);
+    auto& tally = *static_cast<LeftOutTally*>(context);
+    if (tally.any_written) return;
+    tally.any_written = written;
+    if (!written) note_card_ended(tally.cards, card, false);
 }
 
 }  // namespace
 
-CardObserver left_out_observer(CardWatch& watch) {
-    return CardObserver{nullptr, on_card_ended, nullptr, nullptr, &watch};
+LeftOutTally make_left_out_tally(const Settings& settings) { return LeftOutTally{make_card_watch(settings), false}; }
+
+CardObserver left_out_observer(LeftOutTally& tally) {
+    return CardObserver{nullptr, on_card_ended, nullptr, nullptr, &tally};
 }
 
 void warn_about_the_document(const Settings& settings, const DocumentNames& names, const ConversionResult& result,
-                             bool input_held_bytes, const CardWatch& cards) {
+                             bool input_held_bytes, const LeftOutTally& tally) {
     const std::string refused = ", so XML readers will refuse " + quoted_name(names.output_file) + ": ";
     if (const std::string problem = xml_name_problem(names.element); !problem.empty()) {
         warn("the document element <" + terminal_name(names.element) + "> is not an XML name (" + problem + ")" +
@@ -74,7 +79,7 @@ void warn_about_the_document(const Settings& settings, const DocumentNames& name
     if (result.cards_ended != 0 && result.records_written == 0) {
         warn(quoted_name(names.output_file) + " holds no record: " + count_of(result.cards_ended, "card", "cards") +
              " ended in " + quoted_name(names.input_file) + " and none passed the filter (" +
-             commonest_reason(settings, cards) + "); run quorlan --explain to see why");
+             commonest_reason(settings, tally.cards) + "); run quorlan --explain to see why");
     }
 }
 

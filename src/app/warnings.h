@@ -10,15 +10,21 @@
 
 namespace quorlan {
 
-// Counts, in `watch`, the cards the filter leaves out and why, for the warning about an
-// empty phonebook.
-CardObserver left_out_observer(CardWatch& watch);
+// The cards the filter left out and why, for the warning about an empty phonebook; the
+// counting stops at the first record written, after which no warning can come.
+struct LeftOutTally {
+    CardWatch cards;
+    bool any_written = false;
+};
+
+LeftOutTally make_left_out_tally(const Settings& settings);
+CardObserver left_out_observer(LeftOutTally& tally);
 
 // Prints one "quorlan: warning: ..." line on standard error for each element name that
 // is not an XML name, for each mapping that looks like a mistyped switch, one when
 // `input_held_bytes` but no card ended, and one when cards ended but none was written,
-// with the commonest reason found in `cards`.
+// with the commonest reason found in `tally`.
 void warn_about_the_document(const Settings& settings, const DocumentNames& names, const ConversionResult& result,
-                             bool input_held_bytes, const CardWatch& cards);
+                             bool input_held_bytes, const LeftOutTally& tally);
 
 }  // namespace quorlan
