@@ -35,7 +35,7 @@ TEST(Options, HelpPrintsTheUsageAndConvertsNothing) {
     // exit statuses and where to read on.
     for (const char* topic : {"quorlan.ini", "import.vcf", "contacts.vcf", "phonebook.xml", "ASCII=",
                               "NAME*=N:", "required", "forbidden", "phone", "IDENT", "--version", "--explain",
-                              "Exit status", "man quorlan"}) {
+                              "Exit status", "130, 143, 129", "man quorlan"}) {
         EXPECT_NE(r.out.find(topic), std::string::npos) << topic;
     }
     std::istringstream lines(r.out);
@@ -130,27 +130,44 @@ std::string not_a_name(const std::string& what, const std::string& problem, cons
                        const std::string& fix) {
     return what + " is not an XML name (" + problem + "), so XML readers will refuse '" + file +
            "': rename " + fix +
-           " in quorlan.ini (use letters, digits, \"_\", \"-\" and \".\" only, beginning with a letter or \"_\")";
+           " in quorlan.ini (letters, digits, \"_\" and \".\" only, beginning with a letter or \"_\")";
+}
+
+std::string typo(const std::string& element, const std::string& name, const std::string& does) {
+    return "quorlan.ini: " + element + " is a field, not the switch \"" + name + "=\" (which " + does +
+           "), and the switch stays off: write \"" + name + "=1\", spelled so, with nothing between \"" + name +
+           "\" and \"=\"";
 }
 
 TEST(Warnings, OneLineForEachThingThatSpoilsThePhonebook) {
     const std::string no_card = "no card ended in 'import.vcf' (no line began with \"END:\"): is it a vCard file?";
     const std::vector<WarningCase> cases = {
         {"a document element from Android's 00001.vcf", "00001.vcf\nN=N:\n", kCard,
-         {not_a_name("the document element <00001>", "it begins with \"0\"", "00001.xml", "the XML file")}},
+         {not_a_name("the document element <00001>", "it begins with \"0\"", "00001.xml", "the XML file, such as _00001,")}},
         {"a space in the document element", "contacts (1).xml\nN=N:\n", kCard,
          {not_a_name("the document element <contacts (1)>", "\" \" is not allowed in it", "contacts (1).xml",
-                     "the XML file")}},
+                     "the XML file, such as contacts_1,")}},
         {"an empty document element", ".xml\nN=N:\n", kCard,
          {not_a_name("the document element <>", "it is empty", ".xml", "the XML file")}},
         {"field elements, markers left out", "FIRST NAME*=N:\nTEL\x01#=TEL\nOK=ORG\n", kCard,
-         {not_a_name("the element <FIRST NAME>", "\" \" is not allowed in it", "import.xml", "it"),
-          not_a_name("the element <TEL\\x01>", "\"\\x01\" is not allowed in it", "import.xml", "it")}},
+         {not_a_name("the element <FIRST NAME>", "\" \" is not allowed in it", "import.xml", "it, such as FIRST_NAME,"),
+          not_a_name("the element <TEL\\x01>", "\"\\x01\" is not allowed in it", "import.xml", "it, such as TEL,")}},
         {"white space after a name and a prefix are fine", "NAME \t\r=N:\nvc:N=N:\n", kCard, {}},
         {"lower-case end lines end no card", "N=N:\n", "begin:vcard\nn:Novak\nend:vcard\n", {no_card}},
         {"an empty card file", "N=N:\n", "", {}},
         {"a card file of a UTF-8 mark alone", "N=N:\n", "\xEF\xBB\xBF", {}},
         {"a card without BEGIN:VCARD", "N=N:\n", "N:Novak\nEND:VCARD\n", {}},
+        {"switches mistyped", "ASCI=1\nDECODE = 1\nUFT8=1\nCHARSET=UTF-8\nN=N:\n", kCard,
+         {typo("<ASCI>", "ASCII", "folds accented letters to ASCII"),
+          typo("<DECODE>", "DECODE", "reads the card file as vCard readers do"),
+          typo("<UFT8>", "UTF8", "writes the phonebook in UTF-8 when \"DECODE=1\" is on"),
+          "quorlan.ini: <CHARSET> is a field, not a switch: \"DECODE=1\" reads encoded and folded card lines, and "
+          "\"UTF8=1\" (with \"DECODE=1\") writes the phonebook in UTF-8"}},
+        {"no card passes: the commonest reason", "N*=N:\nORG-=ORG\n",
+         "N:A\nORG:x\nEND:VCARD\nBEGIN:VCARD\nN;LANGUAGE=en-us:B\nORG:y\nEND:VCARD\n",
+         {"'import.xml' holds no record: 2 cards ended in 'import.vcf' and none passed the filter (Forbidden "
+          "<ORG> was filled in 2 of them); run quorlan --explain to see why"}},
+        {"some cards left out say nothing", "N*=N:\n", std::string(kCard) + "BEGIN:VCARD\nEND:VCARD\n", {}},
     };
     for (const WarningCase& c : cases) {
         SCOPED_TRACE(c.name);

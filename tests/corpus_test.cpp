@@ -1,5 +1,5 @@
-// Every file of the shared corpus of real-world vCard files (exports of phones, mail clients
-// and address books, damaged ones included), converted with no configuration, with the
+// Every file of the corpus of real-world vCard files in tests/data/vcards (exports of phones,
+// mail clients and address books, damaged ones included), converted with no configuration, with the
 // example configuration and with a large one: exit status 0, a document that xmllint reads
 // as windows-1250, and the same bytes from a second run.
 #include <cctype>
@@ -75,8 +75,11 @@ TEST_P(CorpusFile, ConvertsToTheSameWellFormedDocumentTwice) {
             // A file in which no card ends (a damaged one, or "end:vcard" in lower case) says so.
             const std::string no_card = "quorlan: warning: no card ended in '" + std::string(c.input) +
                                         "' (no line began with \"END:\"): is it a vCard file?\n";
+            // So does one where the filter left every card out (Outlook's "N;LANGUAGE=en-us:").
+            const std::string no_record = "quorlan: warning: '" + std::string(c.output) + "' holds no record: ";
             const std::string err = console_text(r.err);
-            EXPECT_TRUE(err.empty() || (err == no_card && xml.find("<vcf>") == std::string::npos)) << err;
+            const bool empty = xml.find("<vcf>") == std::string::npos;
+            EXPECT_TRUE(err.empty() || (empty && (err == no_card || err.rfind(no_record, 0) == 0))) << err;
             if (run == 0) {
                 EXPECT_TRUE(is_well_formed_xml(f.dir() / c.output));
                 first = xml;

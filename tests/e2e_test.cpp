@@ -103,12 +103,19 @@ TEST(Faults, MissingInputLeavesAnExistingOutputAlone) {
     f.write("contacts.xml", "my old phonebook\n");
     const RunResult r = f.run();
     expect_one_error_line(r, "cannot open", "contacts.vcf");
+    EXPECT_EQ(r.err.find("no quorlan.ini"), std::string::npos) << r.err;
     EXPECT_EQ(f.read("contacts.xml"), "my old phonebook\n");
 }
 
 TEST(Faults, MissingInputCreatesNoOutput) {
     Folder f;
-    expect_one_error_line(f.run(), "cannot open", "import.vcf");
+    const RunResult r = f.run("contacts.vcf");
+    expect_one_error_line(r, "cannot open", "import.vcf");
+    // Without a quorlan.ini the name is the default one: the message says so, and what to do.
+    EXPECT_NE(r.err.find("as there is no quorlan.ini here (arguments name no files: name yours in quorlan.ini, or "
+                         "run quorlan --init to start one): "),
+              std::string::npos)
+        << r.err;
     EXPECT_TRUE(f.names().empty());
 }
 

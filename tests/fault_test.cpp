@@ -130,7 +130,12 @@ TEST(DamagedInput, ConvertsWhatTheLineModelImplies) {
         f.write("import.vcf", c.cards);
         const RunResult r = f.run();
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(console_text(r.err), c.cards.find("END:") == std::string::npos ? no_card_warning("import.vcf") : "");
+        const std::string err = console_text(r.err);
+        if (c.cards.find("END:") == std::string::npos) {
+            EXPECT_EQ(err, no_card_warning("import.vcf"));
+        } else {
+            EXPECT_EQ(err.rfind("quorlan: warning: 'import.xml' holds no record: ", 0) == 0, c.body.empty()) << err;
+        }
         EXPECT_EQ(f.read("import.xml"), document("import", c.body));
         EXPECT_TRUE(is_well_formed_xml(f.dir() / "import.xml"));
     }
@@ -299,7 +304,7 @@ TEST(Unwritable, ReadOnlyOutputFile) {
     fs::permissions(f.dir() / "import.xml", fs::perms::owner_read | fs::perms::others_read);
     RunResult r;
     if (!run_unprivileged(f, r)) GTEST_SKIP() << "running as root without setpriv: can't drop the right to write";
-    expect_one_error_line(r, "cannot create", "import.xml");
+    expect_one_error_line(r, "cannot replace or write", "import.xml");
     expect_reason(r, "Permission denied");
     EXPECT_EQ(f.read("import.xml"), "old phonebook");
 }
@@ -469,17 +474,18 @@ RunResult run_into_closed_pipe(const Folder& f, const std::string& arguments) {
     return r;
 }
 
-TEST(Atomic, ABrokenPipeIsAWriteError) {
+// The phonebook written into a pipe whose reader has gone is incomplete: a failure. A
+// report's reader that stops reading (`| head`) has seen what it wanted: a quiet end.
+TEST(Atomic, ABrokenPipeFailsAConversionOnly) {
     if (!posix_build_here()) GTEST_SKIP() << "POSIX pipes";
     Folder f;
     f.write("quorlan.ini", "out.xml\nN=N:\n");
     f.write("import.vcf", many_cards(300'000));
     fs::create_symlink("/dev/stdout", f.dir() / "out.xml");
-    for (const std::string arguments : {"", " --help", " --explain"}) {
+    for (const std::string arguments : {"", " --help", " --version", " --explain"}) {
         const RunResult r = run_into_closed_pipe(f, arguments);
-        EXPECT_EQ(r.status, 1) << arguments;
-        const std::string what = arguments.empty() ? "'out.xml'" : "to standard output";
-        EXPECT_EQ(r.err, "quorlan: cannot write " + what + ": Broken pipe\n") << arguments;
+        EXPECT_EQ(r.status, arguments.empty() ? 1 : 0) << arguments;
+        EXPECT_EQ(r.err, arguments.empty() ? "quorlan: cannot write 'out.xml': Broken pipe\n" : "") << arguments;
     }
 }
 

@@ -61,7 +61,7 @@ TEST(Platform, ReadOnlyOutputIsLeftAlone) {
     f.write("import.xml", "my old phonebook\n");
     fs::permissions(f.dir() / "import.xml", fs::perms::owner_read);
     const RunResult r = f.run();
-    expect_one_error_line(r, "cannot create", "import.xml");
+    expect_one_error_line(r, "cannot replace or write", "import.xml");
     EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << r.err;
     EXPECT_EQ(f.read("import.xml"), "my old phonebook\n");
 }
@@ -105,7 +105,7 @@ TEST(Platform, Utf16CardFilesAndConfigurationsReadAsUtf8) {
     // Two real exports in UTF-16, which gave empty phonebooks before.
     for (const char* name : {"FolkerKinzel-VCards/v3Utf16Bom.vcf", "roundcube-roundcubemail/utf-16_sample.vcf"}) {
         const fs::path file = fs::path(QUORLAN_VCARDS) / name;
-        if (!fs::exists(file)) continue;
+        if (!fs::exists(file)) GTEST_SKIP() << "no card corpus at " << QUORLAN_VCARDS;
         Folder f;
         f.write("quorlan.ini", "N*=N:\n");
         f.write("import.vcf", read_file(file));

@@ -43,11 +43,14 @@ constexpr const char* kHelp =
     "  --version          print the version and exit\n"
     "\n"
     "Exit status:\n"
-    "  0  the XML file was written completely, or the help or version was printed\n"
+    "  0  the XML file was written completely, or the help, the version or the\n"
+    "     explanation was printed (also when its reader stopped reading early)\n"
     "  1  a file could not be opened, read or written, or the XML file would have\n"
     "     replaced the card file or quorlan.ini: one line on standard error names\n"
     "     it, and the XML file is left as it was\n"
     "  2  an unknown option: nothing was read or written\n"
+    "  130, 143, 129  stopped by SIGINT (Ctrl-C), SIGTERM or SIGHUP: 128 and the\n"
+    "     signal's number\n"
     "\n"
     "The manual: man quorlan (in the source folder: man -l man/quorlan.1, and\n"
     "README.md).\n";
@@ -71,7 +74,7 @@ Kind kind_of(std::string_view argument, Action& action) {
     return Kind::Option;
 }
 
-int print_text(const char* text) { return write_standard_output(text) ? 0 : 1; }
+int print_text(const char* text) { return write_report(text) == ReportOutput::Failed ? 1 : 0; }
 
 }  // namespace
 

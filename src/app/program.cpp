@@ -1,7 +1,12 @@
 #include "app/program.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "app/warnings.h"
 #include "config/settings.h"
@@ -30,6 +35,16 @@ bool holds_text(const LineReader& input) {
     return !first.empty() && !(input.exhausted && first == "\xEF\xBB\xBF");
 }
 
+// "cannot create" would mislead about a phonebook that is there but read-only.
+int report_uncreated_output(const std::string& name, int error) {
+    std::error_code ignored;
+    const bool exists = std::filesystem::exists(name, ignored) && !std::filesystem::is_directory(name, ignored);
+    if (!exists || (error != EACCES && error != EPERM && error != EROFS)) return report("cannot create", name, error);
+    std::fprintf(stderr, "quorlan: cannot replace or write %s, which exists (is it read-only?): %s\n",
+                 quoted_name(name).c_str(), std::strerror(error));
+    return 1;
+}
+
 }  // namespace
 
 int run_program() {
@@ -43,7 +58,9 @@ int run_program() {
     // that a missing or unreadable input never touches an existing phonebook.
     TextFile input_file;
     int error = 0;
-    if (!open_text_file(input_file, names.input_file, error)) return report("cannot open", names.input_file, error);
+    if (!open_text_file(input_file, names.input_file, error)) {
+        return report_unopened_input(names.input_file, error, facts.present);
+    }
     LineReader input = make_line_reader(text_bytes(input_file));
     prime_reader(input);
     if (input.error != 0) {
@@ -55,10 +72,11 @@ int run_program() {
     OutputFile output;
     if (!open_output(output, names.output_file, error)) {
         close_text_file(input_file);
-        return report("cannot create", names.output_file, error);
+        return report_uncreated_output(names.output_file, error);
     }
-    const ConversionResult result =
-        convert_document(settings, names.element, input, ByteSink{write_output, &output});
+    LeftOutTally left_out = make_left_out_tally(settings);
+    const ConversionResult result = convert_document(settings, names.element, input,
+                                                     ByteSink{write_output, &output}, left_out_observer(left_out));
     const int close_error = close_text_file(input_file);
 
     // Any failure leaves the old file as it was; only a complete document replaces it.
@@ -69,7 +87,7 @@ int run_program() {
     if (const int commit_error = commit_output(output); commit_error != 0) {
         return report("cannot write", names.output_file, commit_error);
     }
-    warn_about_the_document(settings, names, result, input_held_bytes);
+    warn_about_the_document(settings, names, result, input_held_bytes, left_out);
     return 0;
 }
 

@@ -6,6 +6,9 @@
 #include <string_view>
 
 #include "charset/xml_name.h"
+#include "explain/show.h"
+#include "explain/switch_typos.h"
+#include "explain/xml_names.h"
 #include "io/files.h"
 
 namespace quorlan {
@@ -29,27 +32,54 @@ std::string xml_name_problem(std::string_view name) {
 
 void warn(const std::string& text) { std::fprintf(stderr, "quorlan: warning: %s\n", text.c_str()); }
 
-constexpr const char* kNameRule =
-    "use letters, digits, \"_\", \"-\" and \".\" only, beginning with a letter or \"_\"";
+// How to rename `name`: a name that is taken, when one can be made, and the rule.
+std::string renaming_advice(std::string_view name) {
+    std::string advice;
+    if (const std::string better = xml_name_suggestion(name_in_tag(name)); !better.empty()) {
+        advice = ", such as " + terminal_name(better) + ",";
+    }
+    return advice + " in quorlan.ini (" + kXmlNameRule + ")";
+}
+
+void on_card_ended(void* context, const CardState& card, bool written) {
+    auto& tally = *static_cast<LeftOutTally*>(context);
+    if (tally.any_written) return;
+    tally.any_written = written;
+    if (!written) note_card_ended(tally.cards, card, false);
+}
 
 }  // namespace
 
+LeftOutTally make_left_out_tally(const Settings& settings) { return LeftOutTally{make_card_watch(settings), false}; }
+
+CardObserver left_out_observer(LeftOutTally& tally) {
+    return CardObserver{nullptr, on_card_ended, nullptr, nullptr, &tally};
+}
+
 void warn_about_the_document(const Settings& settings, const DocumentNames& names, const ConversionResult& result,
-                             bool input_held_bytes) {
+                             bool input_held_bytes, const LeftOutTally& tally) {
     const std::string refused = ", so XML readers will refuse " + quoted_name(names.output_file) + ": ";
     if (const std::string problem = xml_name_problem(names.element); !problem.empty()) {
         warn("the document element <" + terminal_name(names.element) + "> is not an XML name (" + problem + ")" +
-             refused + "rename the XML file in quorlan.ini (" + kNameRule + ")");
+             refused + "rename the XML file" + renaming_advice(names.element));
     }
     for (const FieldMapping& mapping : settings.mappings) {
         if (const std::string problem = xml_name_problem(mapping.element); !problem.empty()) {
             warn("the element <" + terminal_name(mapping.element) + "> is not an XML name (" + problem + ")" +
-                 refused + "rename it in quorlan.ini (" + kNameRule + ")");
+                 refused + "rename it" + renaming_advice(mapping.element));
         }
+        if (const std::string typo = switch_typo_warning(mapping); !typo.empty()) warn("quorlan.ini: " + typo);
     }
     if (input_held_bytes && result.cards_ended == 0) {
         warn("no card ended in " + quoted_name(names.input_file) +
              " (no line began with \"END:\"): is it a vCard file?");
+    }
+    // Leaving cards out is what the filter is for; a phonebook without a single record
+    // is almost always a prefix that matches no line of this export.
+    if (result.cards_ended != 0 && result.records_written == 0) {
+        warn(quoted_name(names.output_file) + " holds no record: " + count_of(result.cards_ended, "card", "cards") +
+             " ended in " + quoted_name(names.input_file) + " and none passed the filter (" +
+             commonest_reason(settings, tally.cards) + "); run quorlan --explain to see why");
     }
 }
 

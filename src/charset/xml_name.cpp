@@ -61,4 +61,26 @@ std::size_t xml_name_fault_at(std::string_view name) {
     return std::string_view::npos;
 }
 
+std::string xml_name_suggestion(std::string_view name) {
+    std::string suggestion;
+    bool replaced = false;  // bytes left out since the last one kept: one "_" between words
+    for (const char byte : name) {
+        const auto b = static_cast<std::uint8_t>(byte);
+        const bool marker = byte == '-' || byte == '*' || byte == '#' || byte == ':';
+        if (!marker && is_xml_name_char(cp1250_character(b))) {
+            if (replaced && !suggestion.empty()) suggestion += '_';
+            suggestion += byte;
+            replaced = false;
+        } else if (b < 0x80) {
+            replaced = true;
+        } else {
+            return {};
+        }
+    }
+    if (!suggestion.empty() && !is_xml_name_start(cp1250_character(static_cast<std::uint8_t>(suggestion[0])))) {
+        suggestion.insert(0, 1, '_');
+    }
+    return suggestion;
+}
+
 }  // namespace quorlan

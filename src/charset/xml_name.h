@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace quorlan {
@@ -21,5 +22,12 @@ std::string_view name_in_tag(std::string_view name);
 // Where `name`, read as windows-1250, stops being an XML Name: the position of the first
 // byte a reader refuses, 0 for an empty name, npos when the whole name is one.
 std::size_t xml_name_fault_at(std::string_view name);
+
+// A name a reader takes, made from `name` for a user to write instead: the ASCII bytes a
+// reader refuses, and every "-", "*", "#" and ":" (the first three are the configuration's
+// markers), are left out, with one "_" where they stood between two parts of the name,
+// and "_" goes before a name that can't begin as it does. Empty when nothing is left or a
+// byte above 0x7F is refused, where no guess is better than a UTF-8 letter's pieces.
+std::string xml_name_suggestion(std::string_view name);
 
 }  // namespace quorlan

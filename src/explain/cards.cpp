@@ -66,6 +66,23 @@ void note_card_ended(CardWatch& watch, const CardState& card, bool written) {
     }
 }
 
+std::string commonest_reason(const Settings& settings, const CardWatch& watch) {
+    std::string reason;
+    std::size_t most = 0;
+    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        if (watch.required_empty[j] > most) {
+            most = watch.required_empty[j];
+            reason = "Required " + tag(settings.mappings[j].element) + " was empty";
+        }
+        if (watch.forbidden_filled[j] > most) {
+            most = watch.forbidden_filled[j];
+            reason = "Forbidden " + tag(settings.mappings[j].element) + " was filled";
+        }
+    }
+    if (most == 0) return {};
+    return reason + " in " + std::to_string(most) + " of them";
+}
+
 std::string mapping_name(const Settings& settings, std::size_t j) {
     return "mapping " + std::to_string(j + 1) + " " + tag(settings.mappings[j].element);
 }
@@ -85,6 +102,10 @@ void describe_cards(std::string& out, const Settings& settings, const DocumentNa
     out += "  records a run would write: " + std::to_string(result.records_written) + "\n";
     const std::size_t left_out = result.cards_ended - result.records_written;
     out += "  cards left out: " + std::to_string(left_out) + "\n";
+    if (result.cards_ended != 0 && result.records_written == 0) {
+        out += "  no card passes the filter: a run writes a phonebook without records, and warns (" +
+               commonest_reason(settings, watch) + ")\n";
+    }
     if (left_out != 0) {
         out += "  why (a card left out counts once for each reason it has):\n";
         for (std::size_t j = 0; j < settings.mappings.size(); ++j) {

@@ -32,6 +32,10 @@ void note_card_ended(CardWatch& watch, const CardState& card, bool written);
 void describe_cards(std::string& out, const Settings& settings, const DocumentNames& names,
                     const ConversionResult& result, const CardWatch& watch);
 
+// The condition that left out the most cards, as "Required <NAME> was empty in 6 of them";
+// empty when no card was left out.
+std::string commonest_reason(const Settings& settings, const CardWatch& watch);
+
 // "mapping 2 <MOBILE>"
 std::string mapping_name(const Settings& settings, std::size_t j);
 

@@ -8,7 +8,9 @@
 
 #include "charset/cp1250.h"
 #include "explain/show.h"
+#include "explain/switch_typos.h"
 #include "explain/xml_names.h"
+#include "io/files.h"
 #include "text/text_ops.h"
 
 namespace quorlan {
@@ -168,11 +170,7 @@ void warn_about_mapping(Warnings& warnings, const Settings& settings,
     const FieldMapping& mapping = settings.mappings[j];
     const SeenLine& line = *lines[j];
     const std::string_view written = written_element(line);
-    if (trimmed_upper(mapping.element) == "ASCII") {
-        add(warnings, line,
-            "this is a mapping with the element " + tag(mapping.element) +
-                ", not the folding switch: write \"ASCII=1\" with nothing between \"ASCII\" and \"=\"");
-    }
+    if (std::string warning = switch_typo_warning(mapping); !warning.empty()) add(warnings, line, std::move(warning));
     if (std::string warning = xml_name_warning("the element", mapping.element); !warning.empty()) {
         add(warnings, line, std::move(warning));
     } else if (holds_utf8_letters(mapping.element)) {
@@ -199,6 +197,21 @@ void warn_about_mapping(Warnings& warnings, const Settings& settings,
         warn_about_constant(warnings, mapping, line);
     } else {
         warn_about_prefix(warnings, settings, lines, j);
+    }
+}
+
+std::string age_of(std::int64_t seconds) {
+    if (seconds < 120) return count_of(static_cast<std::size_t>(seconds), "second", "seconds");
+    if (seconds < 7200) return count_of(static_cast<std::size_t>(seconds / 60), "minute", "minutes");
+    if (seconds < 172800) return count_of(static_cast<std::size_t>(seconds / 3600), "hour", "hours");
+    return count_of(static_cast<std::size_t>(seconds / 86400), "day", "days");
+}
+
+void warn_about_left_overs(Warnings& warnings, const DocumentNames& names) {
+    for (const LeftOverFile& file : left_over_temporaries(names.output_file)) {
+        add(warnings, "the temporary file " + in_quotes(file.path) + " (written " + age_of(file.age_seconds) +
+                          " ago) was left by a run that was killed: no run deletes it, as another run may be "
+                          "writing it; delete it when no run is going on");
     }
 }
 
@@ -249,6 +262,7 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
         add(warnings, "the output file " + in_quotes(names.output_file) +
                           " is a folder: a run can't create the output");
     }
+    warn_about_left_overs(warnings, names);
     return warnings;
 }
 

@@ -58,10 +58,13 @@ bool discard(void*, const char*, std::size_t, int&) { return true; }
 
 // Runs the conversion loop over the vCard file with a sink that keeps nothing, watching
 // every line, value and card. Returns the exit status.
-int explain_cards(const Settings& settings, const DocumentNames& names, const ConfigWatch& config) {
+int explain_cards(const Settings& settings, const DocumentNames& names, const ConfigWatch& config,
+                  const ConfigFileFacts& facts) {
     TextFile file;
     int open_error = 0;
-    if (!open_text_file(file, names.input_file, open_error)) return report("cannot open", names.input_file, open_error);
+    if (!open_text_file(file, names.input_file, open_error)) {
+        return report_unopened_input(names.input_file, open_error, facts.present);
+    }
     LineReader input = make_line_reader(text_bytes(file));
 
     CardFileWatch watch{make_card_watch(settings), make_census(settings), make_value_checks(settings)};
@@ -78,7 +81,7 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     for (const SeenLine* line : mapping_lines(config)) written.push_back(written_element(*line));
     describe_census(out, settings, watch.census, written, result.cards_ended);
     describe_value_warnings(out, watch.values, watch.census, result.cards_ended);
-    return print(out) ? 0 : 1;
+    return print(out) == ReportOutput::Failed ? 1 : 0;
 }
 
 }  // namespace
@@ -95,8 +98,11 @@ int run_explain() {
     describe_settings(out, settings, names, facts, watch);
     describe_lines(out, watch);
     describe_config_warnings(out, settings, names, watch);
-    if (!print(out)) return 1;
-    return explain_cards(settings, names, watch);
+    // A reader that has seen enough (`| head`) ends the report here, quietly.
+    if (const ReportOutput printed = print(out); printed != ReportOutput::Written) {
+        return printed == ReportOutput::Failed ? 1 : 0;
+    }
+    return explain_cards(settings, names, watch, facts);
 }
 
 }  // namespace quorlan

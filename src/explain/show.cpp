@@ -71,6 +71,6 @@ bool holds_utf8_sequence(std::string_view value) {
     return false;
 }
 
-bool print(const std::string& text) { return write_standard_output(text); }
+ReportOutput print(const std::string& text) { return write_report(text); }
 
 }  // namespace quorlan

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "io/files.h"
+
 namespace quorlan {
 
 // Printable ASCII as it is, a backslash as \\ and every other byte as \xNN: the
@@ -23,7 +25,8 @@ std::size_t utf8_length(std::string_view text, std::size_t i);
 // True when the text holds a UTF-8 sequence of two or more bytes.
 bool holds_utf8_sequence(std::string_view text);
 
-// Writes `text` to standard output; reports a failure as a run reports a failed write.
-bool print(const std::string& text);
+// Writes `text` to standard output; reports a failure as a run reports a failed write,
+// and ends quietly when the reader has gone.
+ReportOutput print(const std::string& text);
 
 }  // namespace quorlan

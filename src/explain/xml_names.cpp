@@ -31,7 +31,11 @@ std::string xml_name_warning(std::string_view what, std::string_view name) {
     // is well-formed, but its element has a shorter name.
     const std::string_view core = name_in_tag(name);
     if (const std::string problem = xml_name_problem(core); !problem.empty()) {
-        return subject + " is not a valid XML name (" + problem + "): an XML reader will refuse the output";
+        std::string warning = subject + " is not a valid XML name (" + problem + "): an XML reader will refuse the output";
+        if (const std::string better = xml_name_suggestion(core); !better.empty()) {
+            warning += "; a name such as " + tag(better) + " is taken";
+        }
+        return warning + " (" + kXmlNameRule + ")";
     }
     if (core.size() != name.size()) {
         return subject + " ends in white space, which XML takes as part of the tag, not of the name: readers "

@@ -6,6 +6,11 @@
 
 namespace quorlan {
 
+// The names to advise. "-" is a valid name character, but in quorlan.ini it is the
+// Forbidden marker, so it is never suggested.
+inline constexpr const char* kXmlNameRule =
+    "letters, digits, \"_\" and \".\" only, beginning with a letter or \"_\"";
+
 // What is wrong with `name` as an element name, said of `what` (such as "the element");
 // empty when nothing is.
 std::string xml_name_warning(std::string_view what, std::string_view name);

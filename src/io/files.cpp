@@ -93,12 +93,15 @@ int report(const char* what, const std::string& name, int error) {
     return 1;
 }
 
-bool write_standard_output(std::string_view text) {
+ReportOutput write_report(std::string_view text) {
     errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) return true;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) {
+        return ReportOutput::Written;
+    }
+    if (errno == EPIPE) return ReportOutput::ReaderGone;
     const int error = errno != 0 ? errno : EIO;
     std::fprintf(stderr, "quorlan: cannot write to standard output: %s\n", std::strerror(error));
-    return false;
+    return ReportOutput::Failed;
 }
 
 bool output_is_an_input(const std::string& output, const std::string& input) {
@@ -140,6 +143,17 @@ bool load_settings(Settings& settings, const ConfigObserver& observer, ConfigFil
         return false;
     }
     return true;
+}
+
+// Without a quorlan.ini the card file's name is the default one, which is rarely what the
+// user has: the message says where the name came from and how to give another.
+int report_unopened_input(const std::string& name, int error, bool config_read) {
+    if (config_read) return report("cannot open", name, error);
+    std::fprintf(stderr,
+                 "quorlan: cannot open %s, the default card file, as there is no quorlan.ini here (arguments name "
+                 "no files: name yours in quorlan.ini, or run quorlan --init to start one): %s\n",
+                 quoted_name(name).c_str(), std::strerror(error));
+    return 1;
 }
 
 }  // namespace quorlan

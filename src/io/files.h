@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "config/settings.h"
 #include "text/line_reader.h"
@@ -53,8 +54,27 @@ std::string quoted_name(std::string_view name);
 // Prints "quorlan: <what> '<name>': <reason>" on standard error; returns the exit status 1.
 int report(const char* what, const std::string& name, int error);
 
-// Writes `text` to standard output and flushes it; false after reporting a failure.
-bool write_standard_output(std::string_view text);
+// Reports a card file that can't be opened; when no quorlan.ini was read, also that its
+// name is the default one and how to give another. Returns the exit status 1.
+int report_unopened_input(const std::string& name, int error, bool config_read);
+
+// How writing a report (the help, the version, --explain) to standard output ended.
+enum class ReportOutput { Written, ReaderGone, Failed };
+
+// Writes `text` to standard output and flushes it. A reader that stopped reading (a pipe
+// into `head`) is no failure for a report, which only tells: that ends it quietly. Any
+// other failure is reported.
+ReportOutput write_report(std::string_view text);
+
+// A temporary file beside the XML file that a run stopped by force (kill -9, a power
+// cut) left behind; no run removes it, since another run may be writing it.
+struct LeftOverFile {
+    std::string path;             // as the XML file's name gives its folder
+    std::int64_t age_seconds = 0;  // since it was last written
+};
+
+// The temporary files of runs writing `output` (links followed), oldest first.
+std::vector<LeftOverFile> left_over_temporaries(const std::string& output);
 
 // True when `output`, links followed, is the card file `input` or "quorlan.ini"; then
 // it has said so on standard error.

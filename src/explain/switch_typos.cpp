@@ -1,0 +1,63 @@
+#include "explain/switch_typos.h"
+
+#include <cstddef>
+#include <utility>
+
+#include "explain/show.h"
+#include "text/text_ops.h"
+
+namespace quorlan {
+
+namespace {
+
+struct Switch {
+    const char* name;
+    const char* does;
+};
+
+constexpr Switch kSwitches[] = {
+    {"ASCII", "folds accented letters to ASCII"},
+    {"DECODE", "reads the card file as vCard readers do"},
+    {"UTF8", "writes the phonebook in UTF-8 when \"DECODE=1\" is on"},
+};
+
+// The element as a user reads it: upper case, no spaces or tabs around it.
+std::string bare_upper(std::string_view element) {
+    const std::size_t first = element.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    std::string upper(element.substr(first, element.find_last_not_of(" \t") - first + 1));
+    to_upper_ascii(upper);
+    return upper;
+}
+
+}  // namespace
+
+bool within_one_edit(std::string_view a, std::string_view b) {
+    if (a.size() < b.size()) std::swap(a, b);
+    if (a.size() - b.size() > 1) return false;
+    std::size_t i = 0;
+    while (i < b.size() && a[i] == b[i]) ++i;
+    if (i == b.size()) return true;  // equal, or one byte more at the end
+    if (a.size() != b.size()) return a.substr(i + 1) == b.substr(i);
+    if (a.substr(i + 1) == b.substr(i + 1)) return true;
+    return i + 1 < a.size() && a[i] == b[i + 1] && a[i + 1] == b[i] && a.substr(i + 2) == b.substr(i + 2);
+}
+
+std::string switch_typo_warning(const FieldMapping& mapping) {
+    const std::string element = bare_upper(mapping.element);
+    const std::string field = tag(mapping.element) + " is a field, not ";
+    for (const Switch& s : kSwitches) {
+        if (!within_one_edit(element, s.name)) continue;
+        const std::string name = s.name;
+        return field + "the switch \"" + name + "=\" (which " + s.does + "), and the switch stays off: write \"" +
+               name + "=1\", spelled so, with nothing between \"" + name + "\" and \"=\"";
+    }
+    // What vCard calls these is the natural guess for the switches that deal with them.
+    if (element == "ENCODING" || element == "CHARSET") {
+        return field + "a switch: \"DECODE=1\" reads encoded and folded card lines, and \"UTF8=1\" (with "
+                       "\"DECODE=1\") writes the phonebook in UTF-8";
+    }
+    return {};
+}
+
+}  // namespace quorlan
