@@ -171,8 +171,16 @@ int run_init(const std::vector<std::string>& arguments) {
         return 1;
     }
     const Settings settings = init_settings(card_file);
+    // A run reads the name before ".vcf" with ".vcf" after it: where names differ in case,
+    // "Contacts.VCF" is not the file it would read.
+    const std::string read_by_a_run = document_names(settings).input_file;
+    if (read_by_a_run != card_file && !std::filesystem::exists(read_by_a_run, error)) {
+        std::fprintf(stderr, "quorlan: a run reads %s, not %s: rename the card file to that name\n",
+                     quoted_name(read_by_a_run).c_str(), quoted_name(card_file).c_str());
+        return 1;
+    }
     InitCounts counts;
-    if (!count_cards(settings, card_file, counts)) return 1;
+    if (!count_cards(settings, read_by_a_run, counts)) return 1;
     if (counts.cards == 0) {
         std::fprintf(stderr, "quorlan: %s holds no card (no BEGIN:VCARD ... END:VCARD): nothing written\n",
                      quoted_name(card_file).c_str());
