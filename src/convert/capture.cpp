@@ -134,7 +134,12 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, con
     clean_decoded_value(value);
     // A vCard 4.0 number is written as a URI: "TEL;VALUE=uri:tel:+420603123456".
     if (head.name == "TEL" && begins_with_any_case(value, "TEL:")) value.erase(0, 4);
-    if (value.empty()) return false;
+    if (value.empty()) {
+        if (observer != nullptr && observer->value_dropped != nullptr) {
+            observer->value_dropped(observer->context, j, value);
+        }
+        return false;
+    }
 
     // Address books show the first number or address of a card, or the preferred one.
     std::string& kept = card.values[j];

@@ -52,8 +52,8 @@ struct CardObserver {
     // `continuation` when the ";=" rule took it from the line after it.
     void (*value_taken)(void* context, std::size_t mapping, std::string_view value, bool continuation);
     void* context;
-    // When decoding: a line matched mapping `mapping` but its `value` was not kept, as the
-    // card's first (or preferred) value stays.
+    // When decoding: a line matched mapping `mapping` but its `value` was not kept: it
+    // came out empty, or the card's first (or preferred) value stays.
     void (*value_dropped)(void* context, std::size_t mapping, std::string_view value) = nullptr;
 };
 
