@@ -98,6 +98,7 @@ void capture_values(std::string& line, LineReader& input, const Settings& settin
 
 PrefixHeads make_prefix_heads(const Settings& settings) {
     PrefixHeads prefixes;
+    prefixes.known.resize(kKnownHeads);
     for (const FieldMapping& mapping : settings.mappings) {
         PrefixHead& head = prefixes.heads.emplace_back(parse_prefix_head(mapping.prefix));
         if (head.valid && std::find(prefixes.names.begin(), prefixes.names.end(), head.head.name) ==
@@ -120,20 +121,50 @@ bool may_feed(const PrefixHeads& prefixes, std::string_view line) {
                        [&](const std::string& wanted) { return equal_any_case(name, wanted); });
 }
 
-bool capture_decoded_values(std::string_view line, const Settings& settings, const PrefixHeads& prefixes,
+namespace {
+
+// FNV-1a: any spread of the heads over the slots will do.
+std::size_t slot_of(std::string_view head) {
+    std::uint32_t hash = 2166136261U;
+    for (const char c : head) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619U;
+    return hash % kKnownHeads;
+}
+
+const KnownHead& known_head(PrefixHeads& prefixes, std::string_view head) {
+    const bool keep = head.size() <= kKnownHeadBytes && !head.empty();
+    KnownHead& facts = keep ? prefixes.known[slot_of(head)] : prefixes.long_head;
+    if (keep && facts.head == head) return facts;
+    read_head(head, prefixes.line);
+    facts.head.assign(head.substr(0, keep ? head.size() : 0));
+    facts.named = 0;
+    for (std::size_t j = 0; j < prefixes.heads.size(); ++j) {
+        if (prefix_names_head(prefixes.heads[j], prefixes.line)) facts.named |= std::uint64_t{1} << j;
+    }
+    facts.preferred = prefixes.line.preferred;
+    facts.tel = std::string_view(prefixes.line.name) == "TEL";
+    return facts;
+}
+
+}  // namespace
+
+bool capture_decoded_values(std::string_view line, const Settings& settings, PrefixHeads& prefixes,
                             CardState& card, const CardObserver* observer) {
-    const Head head = parse_head(line);
-    const std::string_view value_part =
-        head.value_at == std::string_view::npos ? std::string_view() : line.substr(head.value_at);
+    const std::size_t end = head_end(line);
+    const std::string_view value_part = end < line.size() ? line.substr(end + 1) : std::string_view();
+    const KnownHead& head = known_head(prefixes, line.substr(0, end));
     std::size_t j = 0;
-    while (j < settings.mappings.size() && !prefix_matches(prefixes.heads[j], head, value_part)) ++j;
+    while (j < settings.mappings.size() &&
+           ((head.named >> j & 1U) == 0 || !prefix_takes_value(prefixes.heads[j], value_part))) {
+        ++j;
+    }
     if (j == settings.mappings.size()) return false;
 
     // The cut comes before the clean-up, as it always has: no value grows past 100 bytes.
-    std::string value(value_part.substr(0, kMaxValueBytes));
+    std::string& value = prefixes.value;
+    value.assign(value_part.substr(0, kMaxValueBytes));
     clean_decoded_value(value);
     // A vCard 4.0 number is written as a URI: "TEL;VALUE=uri:tel:+420603123456".
-    if (head.name == "TEL" && begins_with_any_case(value, "TEL:")) value.erase(0, 4);
+    if (head.tel && begins_with_any_case(value, "TEL:")) value.erase(0, 4);
     if (value.empty()) {
         if (observer != nullptr && observer->value_dropped != nullptr) {
             observer->value_dropped(observer->context, j, value);
@@ -144,7 +175,7 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, con
     // Address books show the first number or address of a card, or the preferred one.
     std::string& kept = card.values[j];
     if (kept.empty() || (head.preferred && card.preferred[j] == 0)) {
-        kept = std::move(value);
+        kept.assign(value);
         card.preferred[j] = head.preferred ? 1 : 0;
         if (observer != nullptr && observer->value_taken != nullptr) {
             observer->value_taken(observer->context, j, kept, false);

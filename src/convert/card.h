@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,9 +68,28 @@ void capture_values(std::string& line, LineReader& input, const Settings& settin
                     const PrefixIndex& index, CardState& card, const CardObserver* observer = nullptr);
 
 // The prefixes read as property heads, once per run, for capture when decoding.
+// What capture learnt of a head it has read: the lines of a file share a few heads, and
+// each is read once instead of on every line.
+struct KnownHead {
+    std::string head;         // its bytes; empty in a slot not used yet
+    std::uint64_t named = 0;  // bit j: the prefix of mapping j names it (values aside)
+    bool preferred = false;
+    bool tel = false;  // a TEL line, whose value may be a "tel:" URI
+};
+inline constexpr std::size_t kKnownHeads = 64;
+// Longer heads, rare and mostly of quoted parameters, are read again on every line.
+inline constexpr std::size_t kKnownHeadBytes = 96;
+static_assert(kMaxMappings <= 64);
+
 struct PrefixHeads {
     std::vector<PrefixHead> heads;  // one per mapping, in mapping order
     std::vector<std::string> names;  // the property names they give, each once
+    std::vector<KnownHead> known;    // kKnownHeads slots, chosen by a hash of the head
+    KnownHead long_head;             // the facts of the last head too long to keep
+    // Reused for every line, so that reading a head and a value allocates nothing once
+    // lines like it have been read.
+    Head line;
+    std::string value;
 };
 
 PrefixHeads make_prefix_heads(const Settings& settings);
@@ -82,7 +102,7 @@ bool may_feed(const PrefixHeads& prefixes, std::string_view line);
 // and no other, with its value part cut and cleaned. A field keeps the first value of the
 // card, unless a later line is preferred and the kept one is not. Returns true when the
 // line fed a field; a line whose value comes out empty feeds none.
-bool capture_decoded_values(std::string_view line, const Settings& settings, const PrefixHeads& prefixes,
+bool capture_decoded_values(std::string_view line, const Settings& settings, PrefixHeads& prefixes,
                             CardState& card, const CardObserver* observer = nullptr);
 
 // The clean-up of every captured value: ";" to space, line end trimmed, runs of spaces collapsed.

@@ -101,7 +101,7 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
 
     const PrefixIndex index = make_prefix_index(settings);
     const std::array<bool, 256> leading = make_leading_bytes(index, Lines::kDecoding);
-    const PrefixHeads prefixes = Lines::kDecoding ? make_prefix_heads(settings) : PrefixHeads{};
+    PrefixHeads prefixes = Lines::kDecoding ? make_prefix_heads(settings) : PrefixHeads{};
     // When decoding, an "END:" line ends a card only when a card has begun or a line fed a
     // field since the last end: "END:VCALENDAR" or a second "END:VCARD" make no empty record.
     bool card_open = false;

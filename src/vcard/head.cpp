@@ -16,50 +16,70 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
-std::string upper_trimmed(std::string_view text) {
-    std::string result(trimmed(text));
-    to_upper_ascii(result);
-    return result;
+// Sets `to` to the text in upper case without spaces around it and without double quotes
+// (which only keep ";" and ":" inside a value), reusing its storage.
+void assign_upper(std::string& to, std::string_view text) {
+    to.clear();
+    for (const char c : trimmed(text)) {
+        if (c != '"') to += upper_ascii(c);
+    }
+    while (!to.empty() && to.back() == ' ') to.pop_back();
+    if (!to.empty() && to.front() == ' ') to.erase(0, to.find_first_not_of(' '));
 }
 
 bool is_bare_encoding(std::string_view value) {
     return value == "QUOTED-PRINTABLE" || value == "BASE64" || value == "8BIT" || value == "7BIT";
 }
 
-// Adds the values of one parameter. Quotes only keep ";" and ":" inside a value: they are
-// dropped, and a quoted list splits at its commas like any other.
+void add_value(Head& head, std::string_view key, std::string_view value) {
+    auto& param = head.params.emplace_back();
+    assign_upper(param.first, key);
+    assign_upper(param.second, value);
+}
+
+// Adds the values of one parameter. Quotes are dropped, and a quoted list splits at its
+// commas like any other: TYPE="cell,voice" gives CELL and VOICE.
 void add_parameter(Head& head, std::string_view param) {
     const std::size_t equals = param.find('=');
     if (equals == std::string_view::npos) {
-        std::string value = upper_trimmed(param);
-        remove_char(value, '"');
-        if (value.empty()) return;
-        head.params.emplace_back(is_bare_encoding(value) ? "ENCODING" : "TYPE", std::move(value));
+        add_value(head, "TYPE", param);
+        auto& added = head.params.back();
+        if (added.second.empty()) {
+            head.params.pop_back();
+        } else if (is_bare_encoding(added.second)) {
+            added.first = "ENCODING";
+        }
         return;
     }
-    std::string key = upper_trimmed(param.substr(0, equals));
-    std::string values(param.substr(equals + 1));
-    remove_char(values, '"');
-    std::string_view rest = values;
+    const std::string_view key = param.substr(0, equals);
+    std::string_view rest = param.substr(equals + 1);
     while (true) {
         const std::size_t comma = rest.find(',');
-        head.params.emplace_back(key, upper_trimmed(rest.substr(0, comma)));
+        add_value(head, key, rest.substr(0, comma));
         if (comma == std::string_view::npos) break;
         rest.remove_prefix(comma + 1);
     }
 }
 
+// Names and values are short: most differ in length or in their first byte, which spares
+// the call to the library comparison.
+bool same(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && (a.empty() || (a[0] == b[0] && a == b));
+}
+
 bool has_param(const Head& head, std::string_view key, std::string_view value) {
     return std::any_of(head.params.begin(), head.params.end(),
-                       [&](const auto& param) { return param.first == key && param.second == value; });
+                       [&](const auto& param) { return same(param.first, key) && same(param.second, value); });
 }
 
 bool has_key(const Head& head, std::string_view key) {
-    return std::any_of(head.params.begin(), head.params.end(), [&](const auto& param) { return param.first == key; });
+    return std::any_of(head.params.begin(), head.params.end(),
+                       [&](const auto& param) { return same(param.first, key); });
 }
 
 bool is_pref(const std::pair<std::string, std::string>& param) {
-    return (param.first == "TYPE" && param.second == "PREF") || (param.first == "PREF" && param.second == "1");
+    return (same(param.first, "TYPE") && same(param.second, "PREF")) ||
+           (same(param.first, "PREF") && same(param.second, "1"));
 }
 
 // Does `value` begin with `prefix`, spaces at its start and letter case aside?
@@ -78,36 +98,63 @@ bool equal_any_case(std::string_view a, std::string_view b) {
     return true;
 }
 
-Head parse_head(std::string_view line) {
-    Head head;
-    // The head ends at the first ":" outside quotes; ";" outside quotes parts it.
+std::size_t head_end(std::string_view line) {
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '"') {
+            quoted = !quoted;
+        } else if (line[i] == ':' && !quoted) {
+            return i;
+        }
+    }
+    return line.size();
+}
+
+void read_head(std::string_view line, Head& head) {
+    head.group.clear();
+    head.params.clear();
+    head.value_at = std::string_view::npos;
+    // The head ends at the first ":" outside quotes.
     std::size_t end = line.size();
-    std::vector<std::size_t> semicolons;
     bool quoted = false;
     for (std::size_t i = 0; i < line.size(); ++i) {
         const char c = line[i];
         if (c == '"') {
             quoted = !quoted;
-        } else if (!quoted && c == ';') {
-            semicolons.push_back(i);
-        } else if (!quoted && c == ':') {
+        } else if (c == ':' && !quoted) {
             end = i;
             head.value_at = i + 1;
             break;
         }
     }
     head.open_quote = quoted;
-    semicolons.push_back(end);
-    std::string_view name = line.substr(0, semicolons[0]);
-    if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos) {
-        head.group = upper_trimmed(name.substr(0, dot));
-        name.remove_prefix(dot + 1);
-    }
-    head.name = upper_trimmed(name);
-    for (std::size_t k = 0; k + 1 < semicolons.size(); ++k) {
-        add_parameter(head, line.substr(semicolons[k] + 1, semicolons[k + 1] - semicolons[k] - 1));
+    // Then ";" outside quotes parts it.
+    std::size_t start = 0;
+    bool first = true;
+    quoted = false;
+    for (std::size_t i = 0; i <= end; ++i) {
+        if (i < end && line[i] == '"') quoted = !quoted;
+        if (i < end && (line[i] != ';' || quoted)) continue;
+        const std::string_view part = line.substr(start, i - start);
+        start = i + 1;
+        if (!first) {
+            add_parameter(head, part);
+            continue;
+        }
+        first = false;
+        std::string_view name = part;
+        if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos) {
+            assign_upper(head.group, name.substr(0, dot));
+            name.remove_prefix(dot + 1);
+        }
+        assign_upper(head.name, name);
     }
     head.preferred = std::any_of(head.params.begin(), head.params.end(), is_pref);
+}
+
+Head parse_head(std::string_view line) {
+    Head head;
+    read_head(line, head);
     return head;
 }
 
@@ -135,15 +182,23 @@ std::string_view prefix_head_fault(std::string_view prefix) {
     return {};
 }
 
-bool prefix_matches(const PrefixHead& prefix, const Head& line, std::string_view value) {
+bool prefix_names_head(const PrefixHead& prefix, const Head& line) {
     const Head& wanted = prefix.head;
-    if (!prefix.valid || wanted.name != line.name) return false;
-    if (!wanted.group.empty() && wanted.group != line.group) return false;
+    if (!prefix.valid || !same(wanted.name, line.name)) return false;
+    if (!wanted.group.empty() && !same(wanted.group, line.group)) return false;
     if (wanted.preferred && !line.preferred) return false;
     for (const auto& [key, param_value] : wanted.params) {
         if (param_value.empty() ? !has_key(line, key) : !has_param(line, key, param_value)) return false;
     }
+    return true;
+}
+
+bool prefix_takes_value(const PrefixHead& prefix, std::string_view value) {
     return prefix.value_prefix.empty() || value_begins_with(value, prefix.value_prefix);
+}
+
+bool prefix_matches(const PrefixHead& prefix, const Head& line, std::string_view value) {
+    return prefix_names_head(prefix, line) && prefix_takes_value(prefix, value);
 }
 
 bool prefix_covers(const PrefixHead& earlier, const PrefixHead& later) {
@@ -159,7 +214,9 @@ bool prefix_covers(const PrefixHead& earlier, const PrefixHead& later) {
 }
 
 std::string_view property_name_of(std::string_view line) {
-    std::string_view name = line.substr(0, line.find_first_of(";:"));
+    std::size_t end = 0;
+    while (end < line.size() && line[end] != ';' && line[end] != ':') ++end;
+    std::string_view name = line.substr(0, end);
     if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos) name.remove_prefix(dot + 1);
     return name;
 }

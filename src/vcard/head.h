@@ -31,6 +31,9 @@ struct Head {
 
 // Reads the head of a card line (or of a prefix).
 Head parse_head(std::string_view line);
+// The same into `head`, reusing its storage: no memory is allocated for a line like the
+// ones before it.
+void read_head(std::string_view line, Head& head);
 
 // A mapping's prefix read as a head. Its ENCODING and CHARSET parameters are left out, as
 // decoding takes care of how a value is written, and its PREF is kept as `preferred` only.
@@ -50,6 +53,12 @@ std::string_view prefix_head_fault(std::string_view prefix);
 // value it gives among the line's, PREF met by a preferred line, and the value beginning
 // with its value prefix; letter case and spaces around names and values aside.
 bool prefix_matches(const PrefixHead& prefix, const Head& line, std::string_view value);
+// The two halves of it: the head alone, and the value.
+bool prefix_names_head(const PrefixHead& prefix, const Head& line);
+bool prefix_takes_value(const PrefixHead& prefix, std::string_view value);
+
+// Where the head of a line ends: its first ":" outside double quotes, or its end.
+std::size_t head_end(std::string_view line);
 
 // True when every line that `later` names is named by `earlier` too.
 bool prefix_covers(const PrefixHead& earlier, const PrefixHead& later);
