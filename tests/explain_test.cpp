@@ -300,11 +300,13 @@ const std::vector<ExplainCase>& cases() {
         {"a UTF-16 card file", "N=N:\n", std::string("\xFF\xFE" "B\0E\0G\0I\0N\0:\0V\0C\0A\0R\0D\0\n\0N\0:\0A\0\n\0E\0N\0D\0:\0\n\0", 44),
          {"  the file is UTF-16 LE, converted to UTF-8 as it is read", "  records a run would write: 1"}, {}},
         {"with decoding, lines are counted by meaning, first values stay, heads are checked",
-         "DECODE=1\nM#=TEL;CELL\nX=TEL CELL\nE=EMAIL\n",
+         "DECODE=1\nM#=TEL;CELL\nX=TEL CELL\nE=EMAIL\nC#=TEL;TYPE=cell,voice\n",
          "BEGIN:VCARD\nTEL;TYPE=CELL:1\nTEL;type=VOICE;type=cell:2\nEND:VCARD\nBEGIN:VCARD\nEMAIL:a\nEMAIL;PREF=1:b\n"
          "END:VCARD\n",
          {"  line 3: the prefix \"TEL CELL\" is not a property head (the property name holds a space): with DECODE=1 it "
           "matches no card line",
+          "  line 5: the prefix \"TEL;TYPE=cell,voice\" names only lines that the prefix \"TEL;CELL\" of mapping 1 "
+          "(line 2) names too, and a line feeds only the first mapping that takes it: put this line before it",
           "       1      1  \"TEL;CELL;VOICE\"                mapping 1 <M> (TEL;type=VOICE;type=cell 1)",
           "       2      1  \"EMAIL\"                         mapping 3 <E> (EMAIL 1, EMAIL;PREF=1 1)",
           "       1      1  \"TEL;CELL\"                      mapping 1 <M> (TEL;TYPE=CELL 1)",

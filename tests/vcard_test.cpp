@@ -166,5 +166,22 @@ TEST(PrefixHead, MatchesLinesByMeaning) {
     }
 }
 
+// An earlier prefix covers a later one when it names every line the later one names: the
+// later one then gets no line, which --explain warns about, as it does about non-heads.
+TEST(PrefixHead, CoversAndFaults) {
+    const std::vector<MatchCase> covers = {
+        {"TEL", "TEL;CELL", true},          {"TEL;CELL", "TEL", false},
+        {"tel;type=cell", "TEL;CELL;VOICE", true}, {"EMAIL", "item1.EMAIL", true},
+        {"item1.EMAIL", "EMAIL", false},    {"TITLE:In", "TITLE:intern", true},
+        {"TITLE:Intern", "TITLE", false},   {"EMAIL;PREF", "EMAIL", false},
+    };
+    for (const MatchCase& c : covers) {
+        EXPECT_EQ(prefix_covers(parse_prefix_head(c.prefix), parse_prefix_head(c.line)), c.matches)
+            << c.prefix << " / " << c.line;
+    }
+    for (const char* fine : {"N", "N:", " tel ; cell ", "X-A;LABEL=\"a:b\""}) EXPECT_EQ(prefix_head_fault(fine), "") << fine;
+    for (const char* faulty : {"", ";CELL", "TEL CELL", "X;A=\"b"}) EXPECT_NE(prefix_head_fault(faulty), "") << faulty;
+}
+
 }  // namespace
 }  // namespace quorlan
