@@ -200,4 +200,47 @@ TEST(Warnings, NamesInMessagesAreShownSafely) {
     }
 }
 
+struct InitCase {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> files;  // name, content
+    std::string arguments;
+    int status;
+    std::string message;  // a part of standard error
+};
+
+// quorlan --init writes quorlan.ini only for one clear card file and never over another.
+TEST(Init, WritesAFirstConfigurationOnlyWhenItIsClear) {
+    const std::string card = "BEGIN:VCARD\r\nN:Novak;Jan\r\nTEL;TYPE=cell:+420603123456\r\nEND:VCARD\r\n";
+    const std::vector<InitCase> cases = {
+        {"one file", {{"contacts.vcf", card}}, "", 0, ""},
+        {"named", {{"a.vcf", card}, {"b.vcf", card}}, "b.vcf", 0, ""},
+        {"none", {}, "", 2, "no .vcf file in this folder"},
+        {"two", {{"a.vcf", card}, {"b.vcf", card}}, "", 2, "2 .vcf files in this folder: 'a.vcf' 'b.vcf'"},
+        {"no card", {{"a.vcf", "N:x\r\n"}}, "", 1, "holds no card"},
+        {"existing quorlan.ini", {{"a.vcf", card}, {"quorlan.ini", "x"}}, "", 1, "already exists"},
+    };
+    for (const InitCase& c : cases) {
+        Folder f;
+        for (const auto& [name, content] : c.files) f.write(name, content);
+        const RunResult r = f.run("--init " + c.arguments);
+        EXPECT_EQ(r.status, c.status) << c.name;
+        EXPECT_NE(console_text(r.err).find(c.message), std::string::npos) << c.name << ": " << r.err;
+        if (c.status != 0) {
+            EXPECT_EQ(f.exists("quorlan.ini"), c.name == std::string("existing quorlan.ini")) << c.name;
+            if (f.exists("quorlan.ini")) {
+                EXPECT_EQ(f.read("quorlan.ini"), "x");
+            }
+            continue;
+        }
+        // The next command makes the phonebook, and the fields no card fills stay comments.
+        EXPECT_NE(r.out.find("quorlan.ini"), std::string::npos) << c.name;
+        EXPECT_NE(f.read("quorlan.ini").find("# FAX#  TEL;FAX   (no card has one"), std::string::npos) << c.name;
+        ASSERT_EQ(f.run().status, 0) << c.name;
+        EXPECT_NE(f.read("phonebook.xml").find("<vcf>\r\n<NAME>Novak Jan</NAME>\r\n<MOBILE>+420 603 123 456</MOBILE>\r\n"
+                                               "</vcf>\r\n"),
+                  std::string::npos)
+            << c.name;
+    }
+}
+
 }  // namespace

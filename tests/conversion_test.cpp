@@ -190,7 +190,19 @@ TEST(ConvertDocument, DecodeSwitch) {
          "<vcf>\r\n<N></N>\r\n<NOTE>x =</NOTE>\r\n</vcf>\r\n"},
         {"the value is cut after decoding", "DECODE=1\nN=N\n",
          "BEGIN:VCARD\nN;QUOTED-PRINTABLE:" + std::string(40, 'a') + "=3D=3D" + std::string(70, 'b') + "\nEND:VCARD\n",
-         "<vcf>\r\n<N>" + std::string(40, 'a') + "==" + std::string(40, 'b') + "</N>\r\n</vcf>\r\n"},
+         "<vcf>\r\n<N>" + std::string(40, 'a') + "==" + std::string(58, 'b') + "</N>\r\n</vcf>\r\n"},
+        {"one line, one field", "DECODE=1\nF#=TEL;FAX\nW#=TEL;WORK\nM#=TEL;CELL\nP#=TEL\n",
+         "BEGIN:VCARD\nTEL;WORK;FAX:1\nTEL;TYPE=work:2\nitem1.TEL;type=CELL:3\nTEL:4\nEND:VCARD\n",
+         "<vcf>\r\n<F>1</F>\r\n<W>2</W>\r\n<M>3</M>\r\n<P>4</P>\r\n</vcf>\r\n"},
+        {"first value stays, a preferred one replaces it", "DECODE=1\nM=TEL;CELL\nE=EMAIL\n",
+         "BEGIN:VCARD\nTEL;CELL:1\nTEL;CELL:2\nEMAIL:a\nEMAIL;PREF=1:b\nEMAIL;type=pref:c\nEND:VCARD\n",
+         "<vcf>\r\n<M>1</M>\r\n<E>b</E>\r\n</vcf>\r\n"},
+        {"empty values and tel: feed nothing", "DECODE=1\nT=TEL\nU=URL\n",
+         "BEGIN:VCARD\nTEL:tel:\nTEL: \nTEL;VALUE=uri:TEL:+420603\nURL:http://x\nEND:VCARD\n",
+         "<vcf>\r\n<T>+420603</T>\r\n<U>http://x</U>\r\n</vcf>\r\n"},
+        {"stray END lines end no card; values live for one card", "DECODE=1\nN=N\n",
+         "BEGIN:VCARD\nN:A\nEND:VCARD\nEND:VCARD\nEND:VCALENDAR\nN:B\nEND:VCARD\nBEGIN:VCARD\nEND:VCARD\n",
+         "<vcf>\r\n<N>A</N>\r\n</vcf>\r\n<vcf>\r\n<N>B</N>\r\n</vcf>\r\n<vcf>\r\n<N></N>\r\n</vcf>\r\n"},
     };
     for (const DecodeCase& c : cases) {
         EXPECT_EQ(convert(c.config, c.cards), document(c.body)) << c.name;

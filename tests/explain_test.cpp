@@ -326,6 +326,27 @@ const std::vector<ExplainCase>& cases() {
          {"  and 3960+ more heads in 4060 lines"}, {}},
         {"a UTF-16 card file", "N=N:\n", std::string("\xFF\xFE" "B\0E\0G\0I\0N\0:\0V\0C\0A\0R\0D\0\n\0N\0:\0A\0\n\0E\0N\0D\0:\0\n\0", 44),
          {"  the file is UTF-16 LE, converted to UTF-8 as it is read", "  records a run would write: 1"}, {}},
+        {"with decoding, lines are counted by meaning, first values stay, heads are checked",
+         "DECODE=1\nM#=TEL;CELL\nX=TEL CELL\nE=EMAIL\nC#=TEL;TYPE=cell,voice\n",
+         "BEGIN:VCARD\nTEL;TYPE=CELL:1\nTEL;type=VOICE;type=cell:2\nEND:VCARD\nBEGIN:VCARD\nEMAIL:a\nEMAIL;PREF=1:b\n"
+         "END:VCARD\n",
+         {"  line 3: the prefix \"TEL CELL\" is not a property head (the property name holds a space): with DECODE=1 it "
+          "matches no card line",
+          "  line 5: the prefix \"TEL;TYPE=cell,voice\" names only lines that the prefix \"TEL;CELL\" of mapping 1 "
+          "(line 2) names too, and a line feeds only the first mapping that takes it: put this line before it",
+          "       1      1  \"TEL;CELL;VOICE\"                mapping 1 <M> (TEL;type=VOICE;type=cell 1)",
+          "       2      1  \"EMAIL\"                         mapping 3 <E> (EMAIL 1, EMAIL;PREF=1 1)",
+          "       1      1  \"TEL;CELL\"                      mapping 1 <M> (TEL;TYPE=CELL 1)",
+          "    a later line dropped in 1 card, as the first value stays: card 1: \"1\" (line 2) kept, \"2\" (line 3) "
+          "dropped",
+          "    a preferred line replaced the first value in 1 card: card 2: \"a\" (line 6), then \"b\" (line 7)"},
+         {}},
+        {"suggestions keep the mapping's types and never take the same lines; DECODE=1 is counted",
+         "M#=TEL;CELL\nC#=TEL;CELL\nW#=TEL;WORK\n",
+         "BEGIN:VCARD\nTEL;TYPE=CELL:1\nTEL;TYPE=WORK:2\nEND:VCARD\n",
+         {"    with DECODE=1, as it stands, it would take 1 line", "    suggestion: M#=TEL;TYPE=CELL would take 1 line",
+          "    suggestion: W#=TEL;TYPE=WORK would take 1 line"},
+         {"M#=TEL would", "C#=TEL;TYPE=CELL"}},
         {"an output folder that does not exist", "missing/out.xml\n", kCards,
          {"  document element: <out> (the output's name without its folder)",
           "  the folder \"missing\" of the output file does not exist: a run can't create the output"}, {}},
@@ -604,10 +625,11 @@ TEST(Explain, SuggestionsTakeTheLinesTheyPromise) {
     const std::vector<std::string> mappings = {"NAME*=N:", "MOBILE#=TEL;TYPE=CELL", "EMAIL=EMAIL", "COMPANY=ORG:"};
     const std::string suggestion = "    suggestion: ";
     std::size_t tried = 0;
+    for (const std::string switches : {"ASCII=1\n", "ASCII=1\nDECODE=1\n"})
     for (const fs::path& file : card_files()) {
-        SCOPED_TRACE(file.string());
+        SCOPED_TRACE(file.string() + " " + switches);
         Folder f;
-        std::string config = "ASCII=1\n";
+        std::string config = switches;
         for (const std::string& mapping : mappings) config += mapping + "\n";
         f.write("quorlan.ini", config);
         fs::copy_file(file, f.dir() / "import.vcf");
@@ -620,7 +642,7 @@ TEST(Explain, SuggestionsTakeTheLinesTheyPromise) {
             const std::size_t would = line.find(" would take ");
             const std::string replacement = line.substr(suggestion.size(), would - suggestion.size());
             const std::size_t promised = std::stoul(line.substr(would + 12));
-            std::string changed = "ASCII=1\n";
+            std::string changed = switches;
             for (std::size_t j = 0; j < mappings.size(); ++j) changed += (j + 1 == mapping ? replacement : mappings[j]) + "\n";
             f.write("quorlan.ini", changed);
             const RunResult again = explain(f);

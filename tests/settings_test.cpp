@@ -94,6 +94,12 @@ TEST(Settings, MappingLines) {
         {"Ident_1=x", "Ident_1", "x", Condition::None, false, true},
         {"XIDENTX=x", "XIDENTX", "x", Condition::None, false, true},
         {"IDEN=x", "IDEN", "x", Condition::None, false, false},
+        // Decoding keeps prefixes and constants whole, wherever the switch stands; the last one counts.
+        {"N=N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE\r\nDECODE=1", "N", "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE",
+         Condition::None, false, false},
+        {"DECODE=1\r\nX_IDENT=a constant of 27 bytes", "X_IDENT", "a constant of 27 bytes", Condition::None, false, true},
+        {"DECODE=1\r\nLONG=123456789012345678901234\r\nDECODE=0", "LONG", "12345678901234567890", Condition::None,
+         false, false},
     };
     for (const MappingCase& c : cases) {
         const Settings s = settings_from(c.line + "\r\n");

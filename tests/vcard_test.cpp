@@ -1,10 +1,12 @@
-// Logical vCard lines, quoted-printable decoding and escapes in values.
+// Logical vCard lines, quoted-printable decoding, escapes in values, and line heads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "vcard/decode.h"
+#include "vcard/head.h"
 #include "vcard/logical_lines.h"
 
 namespace quorlan {
@@ -98,6 +100,87 @@ TEST(DecodedValue, ResolvesEscapesAndTrims) {
         clean_decoded_value(value);
         EXPECT_EQ(value, c.expected) << c.input;
     }
+}
+
+// A head as "group|name|key=value ...|pref|value part".
+std::string head_shown(std::string_view line) {
+    const Head head = parse_head(line);
+    std::string shown = head.group + "|" + head.name + "|";
+    for (const auto& [key, value] : head.params) shown += key + "=" + value + " ";
+    shown += head.preferred ? "|pref|" : "||";
+    if (head.value_at != std::string_view::npos) shown += line.substr(head.value_at);
+    return shown;
+}
+
+TEST(LineHead, ReadsGroupNameParametersAndValuePart) {
+    const std::vector<TextCase> cases = {
+        {"N:Novak;Jan", "|N|||Novak;Jan"},
+        {"item1.EMAIL;type=INTERNET:a@b.c", "ITEM1|EMAIL|TYPE=INTERNET ||a@b.c"},
+        {"a.b.tel;cell;Voice:1", "A.B|TEL|TYPE=CELL TYPE=VOICE ||1"},
+        {"TEL;TYPE=\"cell,voice\":1", "|TEL|TYPE=CELL TYPE=VOICE ||1"},
+        {"TEL;type=CELL;type=pref:1", "|TEL|TYPE=CELL TYPE=PREF |pref|1"},
+        {"EMAIL;PREF=1:x", "|EMAIL|PREF=1 |pref|x"},
+        {"EMAIL;PREF=2:x", "|EMAIL|PREF=2 ||x"},
+        {"N;CHARSET=UTF-8;QUOTED-PRINTABLE:x", "|N|CHARSET=UTF-8 ENCODING=QUOTED-PRINTABLE ||x"},
+        {"X-A;LABEL=\"a;b:c\":v:w", "|X-A|LABEL=A;B:C ||v:w"},
+        {" tel ; type = work ;; :1", "|TEL|TYPE=WORK ||1"},
+        {"TEL;TYPE=:1", "|TEL|TYPE= ||1"},
+        {"NOTE", "|NOTE|||"},
+        {"X;A=\"open:x", "|X|A=OPEN:X ||"},
+    };
+    for (const TextCase& c : cases) EXPECT_EQ(head_shown(c.input), c.expected) << c.input;
+}
+
+struct MatchCase {
+    std::string prefix, line;
+    bool matches;
+};
+
+TEST(PrefixHead, MatchesLinesByMeaning) {
+    const std::vector<MatchCase> cases = {
+        {"N", "n;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:x", true},
+        {"N:", "N:x", true},
+        {"N;", "N:x", true},
+        {"N", "NOTE:x", false},
+        {"TEL;CELL", "TEL;TYPE=cell,voice:1", true},
+        {"tel;type=CELL", "TEL;type=VOICE;type=CELL:1", true},
+        {"TEL;WORK;VOICE", "TEL;WORK:1", false},
+        {"TEL;WORK", "TEL;WORK;FAX:1", true},
+        {"EMAIL", "item1.EMAIL:a@b", true},
+        {"item1.EMAIL", "ITEM1.email:a@b", true},
+        {"item1.EMAIL", "item2.EMAIL:a@b", false},
+        {"TEL;TYPE=", "TEL;TYPE=HOME:1", true},
+        {"TEL;TYPE=", "TEL:1", false},
+        {"EMAIL;PREF", "EMAIL;PREF=1:a", true},
+        {"EMAIL;PREF=1", "EMAIL;TYPE=INTERNET:a", false},
+        {"N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE", "N:x", true},
+        {"TITLE:intern", "TITLE: Intern in sales", true},
+        {"TITLE:Intern", "TITLE:Manager", false},
+        {"TEL CELL", "TEL CELL:1", false},
+        {"", ":x", false},
+    };
+    for (const MatchCase& c : cases) {
+        const Head line = parse_head(c.line);
+        const std::string_view value = std::string_view(c.line).substr(std::min(line.value_at, c.line.size()));
+        EXPECT_EQ(prefix_matches(parse_prefix_head(c.prefix), line, value), c.matches) << c.prefix << " / " << c.line;
+    }
+}
+
+// An earlier prefix covers a later one when it names every line the later one names: the
+// later one then gets no line, which --explain warns about, as it does about non-heads.
+TEST(PrefixHead, CoversAndFaults) {
+    const std::vector<MatchCase> covers = {
+        {"TEL", "TEL;CELL", true},          {"TEL;CELL", "TEL", false},
+        {"tel;type=cell", "TEL;CELL;VOICE", true}, {"EMAIL", "item1.EMAIL", true},
+        {"item1.EMAIL", "EMAIL", false},    {"TITLE:In", "TITLE:intern", true},
+        {"TITLE:Intern", "TITLE", false},   {"EMAIL;PREF", "EMAIL", false},
+    };
+    for (const MatchCase& c : covers) {
+        EXPECT_EQ(prefix_covers(parse_prefix_head(c.prefix), parse_prefix_head(c.line)), c.matches)
+            << c.prefix << " / " << c.line;
+    }
+    for (const char* fine : {"N", "N:", " tel ; cell ", "X-A;LABEL=\"a:b\""}) EXPECT_EQ(prefix_head_fault(fine), "") << fine;
+    for (const char* faulty : {"", ";CELL", "TEL CELL", "X;A=\"b"}) EXPECT_NE(prefix_head_fault(faulty), "") << faulty;
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include "app/init.h"
 #include "app/options.h"
 #include "app/program.h"
 #include "explain/explain.h"
@@ -9,6 +10,7 @@ int main(int argc, char** argv) {
         case quorlan::Action::Help: return quorlan::print_help();
         case quorlan::Action::Version: return quorlan::print_version();
         case quorlan::Action::Explain: return quorlan::run_explain();
+        case quorlan::Action::Init: return quorlan::run_init(quorlan::init_arguments(argc, argv));
         case quorlan::Action::Unknown: return quorlan::refuse_unknown_option(argc, argv);
         case quorlan::Action::Convert: break;
     }

@@ -10,7 +10,7 @@ namespace quorlan {
 namespace {
 
 constexpr const char* kHelp =
-    "Usage: quorlan [--explain | --help | --version]\n"
+    "Usage: quorlan [--init [CARDFILE] | --explain | --help | --version]\n"
     "\n"
     "Converts a file of electronic business cards (vCard, .vcf) into an XML\n"
     "phonebook. Run it in the folder that holds quorlan.ini: it reads the card file\n"
@@ -25,7 +25,9 @@ constexpr const char* kHelp =
     "                     name of the card file)\n"
     "  ASCII=1            a non-zero number folds accented letters to plain ASCII\n"
     "  DECODE=1           a non-zero number reads cards as vCard readers do: folded\n"
-    "                     lines joined, quoted-printable decoded, escapes resolved\n"
+    "                     lines joined, quoted-printable decoded, escapes resolved,\n"
+    "                     prefixes naming properties (TEL;CELL takes TEL;TYPE=cell),\n"
+    "                     each line feeding one field, the first value kept\n"
     "  NAME*=N:           a field: element NAME takes the value of the card line\n"
     "                     that begins with \"N:\"; markers in the name:\n"
     "                       * required: cards without a value are left out\n"
@@ -35,6 +37,11 @@ constexpr const char* kHelp =
     "  anything else      is ignored, such as [Fields] or empty lines\n"
     "\n"
     "Options:\n"
+    "  --init [CARDFILE]  write a first quorlan.ini for the card file (by default\n"
+    "                     the folder's one .vcf file): DECODE=1 and the fields\n"
+    "                     NAME, MOBILE, FAX, WORK, HOME, EMAIL and COMPANY, each\n"
+    "                     with the number of cards that fill it; never replaces\n"
+    "                     an existing quorlan.ini\n"
     "  --explain          show how quorlan.ini is read, which card lines the file\n"
     "                     holds and which field takes them, suggest prefixes, warn\n"
     "                     about values that would come out wrong, and count the\n"
@@ -48,7 +55,8 @@ constexpr const char* kHelp =
     "  1  a file could not be opened, read or written, or the XML file would have\n"
     "     replaced the card file or quorlan.ini: one line on standard error names\n"
     "     it, and the XML file is left as it was\n"
-    "  2  an unknown option: nothing was read or written\n"
+    "  2  an unknown option, or --init without a clear card file: nothing was\n"
+    "     read or written\n"
     "  130, 143, 129  stopped by SIGINT (Ctrl-C), SIGTERM or SIGHUP: 128 and the\n"
     "     signal's number\n"
     "\n"
@@ -68,6 +76,8 @@ Kind kind_of(std::string_view argument, Action& action) {
         action = Action::Version;
     } else if (argument == "--explain") {
         action = Action::Explain;
+    } else if (argument == "--init") {
+        action = Action::Init;
     } else {
         return argument.starts_with("-") ? Kind::Unknown : Kind::Other;
     }
@@ -99,6 +109,16 @@ int refuse_unknown_option(int argc, const char* const* argv) {
         }
     }
     return 2;
+}
+
+std::vector<std::string> init_arguments(int argc, const char* const* argv) {
+    std::vector<std::string> arguments;
+    bool after = false;
+    for (int i = 1; i < argc; ++i) {
+        if (after) arguments.emplace_back(argv[i]);
+        after = after || std::string_view(argv[i]) == "--init";
+    }
+    return arguments;
 }
 
 int print_help() { return print_text(kHelp); }

@@ -3,13 +3,19 @@
 // without options the program converts as always.
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace quorlan {
 
-enum class Action { Convert, Help, Version, Explain, Unknown };
+enum class Action { Convert, Help, Version, Explain, Init, Unknown };
 
 // Unknown when any argument begins with "-" and is no option; otherwise the action of
 // the first option ("/?" is --help, as Windows users type it), or Convert.
 Action choose_action(int argc, const char* const* argv);
+
+// The arguments after "--init": the card file it is for, if one is named.
+std::vector<std::string> init_arguments(int argc, const char* const* argv);
 
 // Says which argument is not an option; returns the exit status 2.
 int refuse_unknown_option(int argc, const char* const* argv);

@@ -25,7 +25,9 @@ FieldMapping parse_mapping(std::string_view line, std::size_t equals) {
         remove_char(mapping.element, '-');
         mapping.condition = Condition::Forbidden;
     }
-    mapping.prefix = mid_text(line, equals + 1, kMaxPrefixBytes);
+    // Kept whole here: it is cut to kMaxPrefixBytes only when the whole file has been read
+    // and the decoding switch is off (see cut_prefixes).
+    mapping.prefix = line.substr(equals + 1);
     trim_line_end(mapping.prefix);
     mapping.constant = is_constant_element(mapping.element);
     return mapping;
@@ -33,6 +35,18 @@ FieldMapping parse_mapping(std::string_view line, std::size_t equals) {
 
 bool is_c_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Byte prefixes keep their first 20 bytes. When decoding, a prefix names a property and is
+// kept whole: cut, "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE" would be a head no line has.
+// The switch may stand after the mappings, so this waits for the end of the file.
+void cut_prefixes(Settings& settings) {
+    if (settings.decode != 0) return;
+    for (FieldMapping& mapping : settings.mappings) {
+        if (mapping.prefix.size() <= kMaxPrefixBytes) continue;
+        mapping.prefix.resize(kMaxPrefixBytes);
+        trim_line_end(mapping.prefix);
+    }
 }
 
 }  // namespace
@@ -103,6 +117,7 @@ Settings read_settings(LineReader& reader, const ConfigObserver& observer) {
         }
         if (beyond_limit) {
             if (observer.stopped != nullptr) observer.stopped(observer.context, reader);
+            cut_prefixes(settings);
             return settings;
         }
         switch (config.kind) {
@@ -114,6 +129,7 @@ Settings read_settings(LineReader& reader, const ConfigObserver& observer) {
             case LineKind::Ignored: break;
         }
     }
+    cut_prefixes(settings);
     return settings;
 }
 

@@ -19,7 +19,9 @@ enum class Condition { None = 0, Required = 1, Forbidden = 2 };
 
 struct FieldMapping {
     std::string element;  // element name, marker characters removed
-    std::string prefix;   // a card line must begin with it; the constant of a constant field
+    // A card line must begin with it, or, when decoding, it names the property a line must
+    // have; the constant of a constant field. At most kMaxPrefixBytes unless decoding.
+    std::string prefix;
     Condition condition = Condition::None;
     bool phone = false;     // values beginning with "+" are grouped as phone numbers
     bool constant = false;  // "IDENT" in the element name, in any case: the prefix is the value

@@ -1,5 +1,7 @@
 #include "convert/card.h"
 
+#include <algorithm>
+
 #include "text/text_ops.h"
 #include "vcard/decode.h"
 
@@ -18,11 +20,13 @@ PrefixIndex make_prefix_index(const Settings& settings) {
 CardState make_card_state(const Settings& settings) {
     CardState card;
     card.values.resize(settings.mappings.size());
+    card.preferred.resize(settings.mappings.size());
     return card;
 }
 
 void reset_card(CardState& card) {
     for (std::string& value : card.values) value.clear();
+    std::fill(card.preferred.begin(), card.preferred.end(), 0);
 }
 
 void clean_value(std::string& value) {
@@ -58,8 +62,7 @@ void take_continuation(std::string& line, LineReader& input, std::string& value)
 }  // namespace
 
 void capture_values(std::string& line, LineReader& input, const Settings& settings,
-                    const PrefixIndex& index, CardState& card, const CardObserver* observer,
-                    ValueRules rules) {
+                    const PrefixIndex& index, CardState& card, const CardObserver* observer) {
     if (line.empty() || !index.first_byte[static_cast<unsigned char>(line[0])]) return;
 
     // The working copy is a view of the line until a continuation is about to replace
@@ -74,16 +77,12 @@ void capture_values(std::string& line, LineReader& input, const Settings& settin
 
         std::string& value = card.values[j];
         value.assign(raw_value(working));
-        if (rules == ValueRules::Exact) {
-            clean_value(value);
-        } else {
-            clean_decoded_value(value);
-        }
+        clean_value(value);
         if (observer != nullptr && observer->value_taken != nullptr) {
             observer->value_taken(observer->context, j, value, false);
         }
 
-        if (rules == ValueRules::Exact && find_text(working, ";=", 1) >= 0) {
+        if (find_text(working, ";=", 1) >= 0) {
             if (!is_detached) {
                 detached.assign(working);
                 working = detached;
@@ -95,6 +94,96 @@ void capture_values(std::string& line, LineReader& input, const Settings& settin
             }
         }
     }
+}
+
+PrefixHeads make_prefix_heads(const Settings& settings) {
+    PrefixHeads prefixes;
+    prefixes.known.resize(kKnownHeads);
+    for (const FieldMapping& mapping : settings.mappings) {
+        PrefixHead& head = prefixes.heads.emplace_back(parse_prefix_head(mapping.prefix));
+        if (head.valid && std::find(prefixes.names.begin(), prefixes.names.end(), head.head.name) ==
+                              prefixes.names.end()) {
+            prefixes.names.push_back(head.head.name);
+        }
+    }
+    return prefixes;
+}
+
+bool may_feed(const PrefixHeads& prefixes, std::string_view line) {
+    std::string_view name = property_name_of(line);
+    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+    // Decoding and folding may turn other bytes into the letters of a name.
+    if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+        return true;
+    }
+    return std::any_of(prefixes.names.begin(), prefixes.names.end(),
+                       [&](const std::string& wanted) { return equal_any_case(name, wanted); });
+}
+
+namespace {
+
+// FNV-1a: any spread of the heads over the slots will do.
+std::size_t slot_of(std::string_view head) {
+    std::uint32_t hash = 2166136261U;
+    for (const char c : head) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619U;
+    return hash % kKnownHeads;
+}
+
+const KnownHead& known_head(PrefixHeads& prefixes, std::string_view head) {
+    const bool keep = head.size() <= kKnownHeadBytes && !head.empty();
+    KnownHead& facts = keep ? prefixes.known[slot_of(head)] : prefixes.long_head;
+    if (keep && facts.head == head) return facts;
+    read_head(head, prefixes.line);
+    facts.head.assign(head.substr(0, keep ? head.size() : 0));
+    facts.named = 0;
+    for (std::size_t j = 0; j < prefixes.heads.size(); ++j) {
+        if (prefix_names_head(prefixes.heads[j], prefixes.line)) facts.named |= std::uint64_t{1} << j;
+    }
+    facts.preferred = prefixes.line.preferred;
+    facts.tel = std::string_view(prefixes.line.name) == "TEL";
+    return facts;
+}
+
+}  // namespace
+
+bool capture_decoded_values(std::string_view line, const Settings& settings, PrefixHeads& prefixes,
+                            CardState& card, const CardObserver* observer) {
+    const std::size_t end = head_end(line);
+    const std::string_view value_part = end < line.size() ? line.substr(end + 1) : std::string_view();
+    const KnownHead& head = known_head(prefixes, line.substr(0, end));
+    std::size_t j = 0;
+    while (j < settings.mappings.size() &&
+           ((head.named >> j & 1U) == 0 || !prefix_takes_value(prefixes.heads[j], value_part))) {
+        ++j;
+    }
+    if (j == settings.mappings.size()) return false;
+
+    // The cut comes before the clean-up, as it always has: no value grows past 100 bytes.
+    std::string& value = prefixes.value;
+    value.assign(value_part.substr(0, kMaxValueBytes));
+    clean_decoded_value(value);
+    // A vCard 4.0 number is written as a URI: "TEL;VALUE=uri:tel:+420603123456".
+    if (head.tel && begins_with_any_case(value, "TEL:")) value.erase(0, 4);
+    if (value.empty()) {
+        if (observer != nullptr && observer->value_dropped != nullptr) {
+            observer->value_dropped(observer->context, j, value);
+        }
+        return false;
+    }
+
+    // Address books show the first number or address of a card, or the preferred one.
+    std::string& kept = card.values[j];
+    if (kept.empty() || (head.preferred && card.preferred[j] == 0)) {
+        kept.assign(value);
+        card.preferred[j] = head.preferred ? 1 : 0;
+        if (observer != nullptr && observer->value_taken != nullptr) {
+            observer->value_taken(observer->context, j, kept, false);
+        }
+    } else if (observer != nullptr && observer->value_dropped != nullptr) {
+        observer->value_dropped(observer->context, j, value);
+    }
+    return true;
 }
 
 }  // namespace quorlan

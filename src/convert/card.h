@@ -3,12 +3,14 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "config/settings.h"
 #include "text/line_reader.h"
+#include "vcard/head.h"
 
 namespace quorlan {
 
@@ -17,6 +19,8 @@ inline constexpr std::size_t kMaxValueBytes = 100;
 // The current card's values, one per field mapping, in mapping order.
 struct CardState {
     std::vector<std::string> values;
+    // When decoding: the value kept came from a preferred line, so no later line replaces it.
+    std::vector<unsigned char> preferred{};
 };
 
 // The first bytes of all non-empty prefixes: a line whose first byte is not among them
@@ -49,22 +53,57 @@ struct CardObserver {
     // `continuation` when the ";=" rule took it from the line after it.
     void (*value_taken)(void* context, std::size_t mapping, std::string_view value, bool continuation);
     void* context;
+    // When decoding: a line matched mapping `mapping` but its `value` was not kept: it
+    // came out empty, or the card's first (or preferred) value stays.
+    void (*value_dropped)(void* context, std::size_t mapping, std::string_view value) = nullptr;
 };
 
 // Empties every value.
 void reset_card(CardState& card);
 
-// How capture cleans the values it takes: as the file holds them, with the ";=" rule; or
-// as vCard readers read them, escapes resolved and without the ";=" rule, which stood in
-// for the soft line breaks that decoding joins.
-enum class ValueRules { Exact, Decoded };
-
-// Feeds the values of the mappings whose prefixes the line begins with. By the exact rules,
-// a value whose rest holds ";=" is taken from the next input line, which replaces `line`.
+// Feeds the values of the mappings whose prefixes the line begins with, byte for byte. A
+// value whose rest holds ";=" is taken from the next input line, which replaces `line`.
 // Tells `observer` (when given) about every value taken.
 void capture_values(std::string& line, LineReader& input, const Settings& settings,
-                    const PrefixIndex& index, CardState& card, const CardObserver* observer = nullptr,
-                    ValueRules rules = ValueRules::Exact);
+                    const PrefixIndex& index, CardState& card, const CardObserver* observer = nullptr);
+
+// The prefixes read as property heads, once per run, for capture when decoding.
+// What capture learnt of a head it has read: the lines of a file share a few heads, and
+// each is read once instead of on every line.
+struct KnownHead {
+    std::string head;         // its bytes; empty in a slot not used yet
+    std::uint64_t named = 0;  // bit j: the prefix of mapping j names it (values aside)
+    bool preferred = false;
+    bool tel = false;  // a TEL line, whose value may be a "tel:" URI
+};
+inline constexpr std::size_t kKnownHeads = 64;
+// Longer heads, rare and mostly of quoted parameters, are read again on every line.
+inline constexpr std::size_t kKnownHeadBytes = 96;
+static_assert(kMaxMappings <= 64);
+
+struct PrefixHeads {
+    std::vector<PrefixHead> heads;  // one per mapping, in mapping order
+    std::vector<std::string> names;  // the property names they give, each once
+    std::vector<KnownHead> known;    // kKnownHeads slots, chosen by a hash of the head
+    KnownHead long_head;             // the facts of the last head too long to keep
+    // Reused for every line, so that reading a head and a value allocates nothing once
+    // lines like it have been read.
+    Head line;
+    std::string value;
+};
+
+PrefixHeads make_prefix_heads(const Settings& settings);
+
+// A quick look, before any decoding, at whether the line may name a property that some
+// prefix names; false only when it surely doesn't.
+bool may_feed(const PrefixHeads& prefixes, std::string_view line);
+
+// Capture when decoding: the line, decoded, feeds the first mapping whose prefix names it
+// and no other, with its value part cut and cleaned. A field keeps the first value of the
+// card, unless a later line is preferred and the kept one is not. Returns true when the
+// line fed a field; a line whose value comes out empty feeds none.
+bool capture_decoded_values(std::string_view line, const Settings& settings, PrefixHeads& prefixes,
+                            CardState& card, const CardObserver* observer = nullptr);
 
 // The clean-up of every captured value: ";" to space, line end trimmed, runs of spaces collapsed.
 void clean_value(std::string& value);

@@ -56,7 +56,7 @@ std::uint8_t first_byte_decoded(std::string_view line, bool fold) {
 // The card lines as the file holds them: each read of the line reader is a line.
 struct ExactLines {
     LineReader& input;
-    static constexpr ValueRules kRules = ValueRules::Exact;
+    static constexpr bool kDecoding = false;
 
     bool next(std::string& line, std::size_t& number, bool& piece) {
         number = input.lines_ended + 1;
@@ -74,7 +74,7 @@ struct ExactLines {
 // lines that begin and end a card in any letter case.
 struct DecodedLines {
     LogicalLineReader reader;
-    static constexpr ValueRules kRules = ValueRules::Decoded;
+    static constexpr bool kDecoding = true;
 
     bool next(std::string& line, std::size_t& number, bool& piece) {
         piece = false;
@@ -100,7 +100,11 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
     out += ">\r\n";
 
     const PrefixIndex index = make_prefix_index(settings);
-    const std::array<bool, 256> leading = make_leading_bytes(index, Lines::kRules == ValueRules::Decoded);
+    const std::array<bool, 256> leading = make_leading_bytes(index, Lines::kDecoding);
+    PrefixHeads prefixes = Lines::kDecoding ? make_prefix_heads(settings) : PrefixHeads{};
+    // When decoding, an "END:" line ends a card only when a card has begun or a line fed a
+    // field since the last end: "END:VCALENDAR" or a second "END:VCARD" make no empty record.
+    bool card_open = false;
     const bool fold = settings.fold_ascii != 0;
     const CardObserver* watcher = observer.value_taken != nullptr ? &observer : nullptr;
     CardState card = make_card_state(settings);
@@ -113,25 +117,39 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
         // The card start is recognised on the line as read, before any decoding.
         if (Lines::begins_card(line)) {
             reset_card(card);
+            card_open = true;
             if (observer.card_begun != nullptr) observer.card_begun(observer.context);
         }
         // A line that can neither feed a value nor end the card changes nothing: most
         // bytes of a large export are inline photos, so their pieces skip the decoding.
         // (Quoted-printable decoding starts after the first colon, so it can't change
         // the first byte.)
-        if (line.empty() || !leading[first_byte_decoded(line, fold)]) continue;
+        if constexpr (Lines::kDecoding) {
+            if (line.empty() || (!Lines::ends_card(line) && !may_feed(prefixes, line))) continue;
+        } else {
+            if (line.empty() || !leading[first_byte_decoded(line, fold)]) continue;
+        }
         Lines::decode(line);
         utf8_to_cp1250(line);
         trim_line_end(line);
         if (fold) fold_to_ascii(line);
-        capture_values(line, input, settings, index, card, watcher, Lines::kRules);
+        if constexpr (Lines::kDecoding) {
+            if (capture_decoded_values(line, settings, prefixes, card, watcher)) card_open = true;
+        } else {
+            capture_values(line, input, settings, index, card, watcher);
+        }
         // Capture may have replaced the line with a continuation line: the card ends
         // when what is in the buffer now begins with "END:".
-        if (Lines::ends_card(line)) {
+        if (Lines::ends_card(line) && (!Lines::kDecoding || card_open)) {
             ++result.cards_ended;
             const bool written = write_record(settings, card, out);
             if (written) ++result.records_written;
             if (observer.card_ended != nullptr) observer.card_ended(observer.context, card, written);
+            // When decoding, each card starts empty, even one whose "BEGIN:VCARD" is missing.
+            if (Lines::kDecoding) {
+                reset_card(card);
+                card_open = false;
+            }
         }
         if (out.size() >= kFlushBytes && !flush(sink, out, result)) return result;
     }

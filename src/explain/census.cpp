@@ -4,6 +4,7 @@
 
 #include "charset/cp1250.h"
 #include "text/text_ops.h"
+#include "vcard/head.h"
 
 namespace quorlan {
 
@@ -15,6 +16,16 @@ bool is_quoted_printable(std::string_view head) {
     return upper.find("QUOTED-PRINTABLE") != std::string::npos;
 }
 
+void count_spelling(HeadCount& count, std::string_view head) {
+    for (auto& [spelling, lines] : count.spellings) {
+        if (spelling == head) {
+            ++lines;
+            return;
+        }
+    }
+    if (count.spellings.size() < kSpellingsKept) count.spellings.emplace_back(std::string(head), 1);
+}
+
 // A short cut of a value for an example.
 std::string kept_value(std::string_view value) { return std::string(value.substr(0, 48)); }
 
@@ -22,46 +33,19 @@ std::string kept_value(std::string_view value) { return std::string(value.substr
 
 std::string_view head_of(std::string_view raw) {
     if (raw.empty() || raw[0] == ' ' || raw[0] == '\t') return {};
-    const std::size_t colon = raw.find(':');
-    if (colon == std::string_view::npos || colon == 0) return {};
-    return raw.substr(0, colon);
-}
-
-std::string property_name(std::string_view head) {
-    std::size_t end = head.find_first_of(";:");
-    if (end == std::string_view::npos) end = head.size();
-    std::string_view name = head.substr(0, end);
-    if (const std::size_t dot = name.find('.'); dot != std::string_view::npos) name.remove_prefix(dot + 1);
-    std::string upper(name);
-    to_upper_ascii(upper);
-    return upper;
+    const std::size_t value_at = parse_head(raw).value_at;
+    if (value_at == std::string_view::npos || value_at == 1) return {};
+    return raw.substr(0, value_at - 1);
 }
 
 std::vector<std::string> head_kind(std::string_view head) {
-    static constexpr std::string_view kSameKind[] = {"PREF", "VOICE", "INTERNET", "QUOTED-PRINTABLE", "BASE64",
-                                                     "8BIT", "7BIT", "B"};
-    std::vector<std::string> kind{property_name(head)};
-    std::string upper(head);
-    to_upper_ascii(upper);
-    std::string_view params(upper);
-    const std::size_t semicolon = params.find(';');
-    params = semicolon == std::string_view::npos ? std::string_view() : params.substr(semicolon + 1);
-    while (!params.empty()) {
-        const std::size_t end = std::min(params.find(';'), params.size());
-        std::string_view param = params.substr(0, end);
-        params.remove_prefix(std::min(end + 1, params.size()));
-        if (const std::size_t equals = param.find('='); equals != std::string_view::npos) {
-            // Of the parameters with a name, only TYPE gives kinds.
-            if (param.substr(0, equals) != "TYPE") continue;
-            param.remove_prefix(equals + 1);
-        }
-        while (!param.empty()) {
-            const std::size_t comma = std::min(param.find(','), param.size());
-            const std::string_view type = param.substr(0, comma);
-            param.remove_prefix(std::min(comma + 1, param.size()));
-            if (!type.empty() && std::find(std::begin(kSameKind), std::end(kSameKind), type) == std::end(kSameKind)) {
-                kind.emplace_back(type);
-            }
+    static constexpr std::string_view kSameKind[] = {"PREF", "VOICE", "INTERNET"};
+    const Head parsed = parse_head(head);
+    std::vector<std::string> kind{parsed.name};
+    for (const auto& [key, type] : parsed.params) {
+        if (key == "TYPE" && !type.empty() &&
+            std::find(std::begin(kSameKind), std::end(kSameKind), type) == std::end(kSameKind)) {
+            kind.push_back(type);
         }
     }
     std::sort(kind.begin() + 1, kind.end());
@@ -99,7 +83,9 @@ void census_line(Census& census, std::size_t number, std::string_view raw, bool 
         return;
     }
     census.soft_break = raw.back() == '=' && is_quoted_printable(head);
-    const std::string key(head.substr(0, kHeadBytesKept));
+    // With decoding, lines count by what prefixes take: the spellings of one meaning together.
+    const std::string key = census.decode ? head_meaning(parse_head(head)).substr(0, kHeadBytesKept)
+                                          : std::string(head.substr(0, kHeadBytesKept));
     auto found = census.index.find(key);
     if (found == census.index.end()) {
         if (census.heads.size() >= kHeadsKept) {
@@ -115,6 +101,7 @@ void census_line(Census& census, std::size_t number, std::string_view raw, bool 
     }
     HeadCount& count = census.heads[found->second];
     ++count.lines;
+    if (census.decode) count_spelling(count, head.substr(0, kHeadBytesKept));
     if (count.last_card != census.card_serial) {
         ++count.cards;
         count.last_card = census.card_serial;
@@ -147,19 +134,46 @@ void census_value(Census& census, std::size_t mapping, std::string_view value, b
     ++takes.filled_now;
 }
 
+void census_value_dropped(Census& census, std::size_t mapping, std::string_view value) {
+    MappingTakes& takes = census.takes[mapping];
+    ++takes.lines;
+    if (census.current != SIZE_MAX) {
+        HeadCount& head = census.heads[census.current];
+        head.mappings |= std::uint64_t{1} << mapping;
+        if (!census.line_taken) ++head.taken;
+        census.line_taken = true;
+    }
+    // An empty value is no value that lost to the first one.
+    if (value.empty() || takes.dropped_now++ != 0) return;
+    takes.dropped = takes.now;
+    takes.dropped.last_line = census.line;
+    takes.dropped.last_value = kept_value(value);
+}
+
 void census_card_begun(Census& census) {
     ++census.card_serial;
-    for (MappingTakes& takes : census.takes) takes.filled_now = 0;
+    for (MappingTakes& takes : census.takes) {
+        takes.filled_now = 0;
+        takes.dropped_now = 0;
+    }
 }
 
 void census_card_ended(Census& census, const CardState& card) {
     for (std::size_t j = 0; j < census.takes.size(); ++j) {
         MappingTakes& takes = census.takes[j];
         if (!card.values[j].empty()) ++takes.cards_filled;
-        if (takes.filled_now < 2) continue;
-        if (takes.cards_refilled++ == 0) {
+        if (takes.dropped_now != 0 && takes.cards_dropped++ == 0) {
+            takes.dropped_example = takes.dropped;
+            takes.dropped_example.card = census.card;
+        }
+        if (takes.filled_now >= 2 && takes.cards_refilled++ == 0) {
             takes.example = takes.now;
             takes.example.card = census.card;
+        }
+        // With decoding, values live for one card: the next one begins afresh.
+        if (census.decode) {
+            takes.filled_now = 0;
+            takes.dropped_now = 0;
         }
     }
     ++census.card;

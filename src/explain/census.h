@@ -23,8 +23,16 @@ inline constexpr std::size_t kHeadsKept = 4000;
 // Which mappings take a head is one bit per mapping.
 static_assert(kMaxMappings <= 64);
 
+// Spellings of one property kept for a head by meaning; the lines of others are counted
+// with the head only.
+inline constexpr std::size_t kSpellingsKept = 6;
+
 struct HeadCount {
+    // The text before the first ":" as written; with decoding, what prefixes match: the
+    // property name and its sorted types ("TEL;CELL;VOICE"), the spellings of the file
+    // counted in `spellings`.
     std::string head;
+    std::vector<std::pair<std::string, std::size_t>> spellings;
     std::string compared;  // as prefixes are compared with it: decoded, and folded when folding is on
     std::size_t lines = 0;
     std::size_t cards = 0;
@@ -33,7 +41,8 @@ struct HeadCount {
     std::size_t taken = 0;       // lines of this head that some mapping took
 };
 
-// A card in which a mapping was filled more than once: the last value wins.
+// A card in which a mapping was filled more than once: the last value wins (with
+// decoding, the first stays, or a preferred one replaces it).
 struct Refill {
     std::size_t card = 0;
     std::size_t first_line = 0, last_line = 0;
@@ -46,9 +55,15 @@ struct MappingTakes {
     std::size_t cards_filled = 0;   // card ends at which its value was not empty
     std::size_t cards_refilled = 0;
     Refill example;
+    // With decoding: cards where a later line was dropped as the first value stays, and
+    // where a preferred line replaced the first value (then counted in cards_refilled).
+    std::size_t cards_dropped = 0;
+    Refill dropped_example;
     // The current card.
     std::size_t filled_now = 0;
+    std::size_t dropped_now = 0;
     Refill now;
+    Refill dropped;
 };
 
 struct Census {
@@ -71,6 +86,8 @@ struct Census {
 Census make_census(const Settings& settings);
 void census_line(Census& census, std::size_t number, std::string_view raw, bool piece);
 void census_value(Census& census, std::size_t mapping, std::string_view value, bool continuation);
+// With decoding: a line the mapping's prefix took whose value was not kept.
+void census_value_dropped(Census& census, std::size_t mapping, std::string_view value);
 void census_card_begun(Census& census);
 void census_card_ended(Census& census, const CardState& card);
 
@@ -78,14 +95,10 @@ void census_card_ended(Census& census, const CardState& card);
 // (folded, base64 data, a quoted-printable soft line break) or holds no ":".
 std::string_view head_of(std::string_view raw);
 
-// The property name of a head or prefix: its text up to the first ";" or ":", without a
-// group such as "item1.", in upper case.
-std::string property_name(std::string_view head);
-
 // What kind of line a head stands for: its property name and the types it gives
 // (TYPE values and bare parameters, such as CELL or WORK), sorted and in upper case;
-// parameters that don't tell kinds apart (PREF, VOICE, INTERNET, encodings, charsets)
-// are left out. "TEL;CELL;VOICE" and "TEL;TYPE=cell" are of one kind.
+// types that don't tell kinds apart (PREF, VOICE, INTERNET) are left out.
+// "TEL;CELL;VOICE" and "TEL;TYPE=cell" are of one kind.
 std::vector<std::string> head_kind(std::string_view head);
 
 // The heads in the order of the report: most lines first.

@@ -8,6 +8,7 @@
 #include "explain/cards.h"
 #include "explain/show.h"
 #include "text/text_ops.h"
+#include "vcard/head.h"
 
 namespace quorlan {
 
@@ -37,8 +38,23 @@ std::string mappings_of(const Settings& settings, std::uint64_t mask) {
     return text.empty() ? "none" : text;
 }
 
+// With decoding, how the lines of a head by meaning are spelt in the file.
+std::string spellings_of(const HeadCount& head) {
+    if (head.spellings.empty() || (head.spellings.size() == 1 && head.spellings[0].first == head.head)) return {};
+    std::string text;
+    std::size_t shown_lines = 0;
+    for (const auto& [spelling, lines] : head.spellings) {
+        text += (text.empty() ? " (" : ", ") + shown(spelling) + " " + std::to_string(lines);
+        shown_lines += lines;
+    }
+    if (shown_lines < head.lines) text += ", others " + std::to_string(head.lines - shown_lines);
+    return text + ")";
+}
+
 void describe_heads(std::string& out, const Settings& settings, const Census& census) {
-    out += "\nHeads of the card lines (text before the first \":\"), most lines first\n";
+    out += settings.decode != 0 ? "\nProperties of the card lines (name and types, as prefixes take them), most "
+                                  "lines first\n"
+                                : "\nHeads of the card lines (text before the first \":\"), most lines first\n";
     out += "   lines  cards  head                            taken by\n";
     const std::vector<const HeadCount*> heads = heads_by_lines(census);
     std::size_t rest_lines = census.lines_not_kept;
@@ -53,7 +69,7 @@ void describe_heads(std::string& out, const Settings& settings, const Census& ce
             taken += " (" + std::to_string(head.taken) + " of the lines)";
         }
         out += "  " + right(head.lines, 6) + " " + right(head.cards, 6) + "  " + padded(in_quotes(head.head), 31) + " " +
-               taken + "\n";
+               taken + spellings_of(head) + "\n";
     }
     if (heads.size() > kHeadRows || census.lines_not_kept != 0) {
         const std::size_t more = heads.size() > kHeadRows ? heads.size() - kHeadRows : 0;
@@ -76,11 +92,19 @@ struct Promise {
     std::size_t before = SIZE_MAX;  // that earlier mapping
 };
 
+// True when `prefix` takes the lines of `head`: by their first bytes, or with decoding by
+// what the head means (suggested prefixes give a name and types only, so the meaning
+// decides alone).
+bool takes_head(const Census& census, const HeadCount& head, std::string_view prefix) {
+    if (!census.decode) return begins_with(head.compared, prefix);
+    return prefix_matches(parse_prefix_head(prefix), parse_head(head.head), {});
+}
+
 Promise promise_of(const Census& census, std::size_t j, std::string_view prefix) {
     Promise promise;
     const std::uint64_t earlier = (std::uint64_t{1} << j) - 1;
     for (const HeadCount& head : census.heads) {
-        if (!begins_with(head.compared, prefix)) continue;
+        if (!takes_head(census, head, prefix)) continue;
         ++promise.heads;
         const std::uint64_t first = head.mappings & earlier;
         if (first == 0) {
@@ -124,7 +148,7 @@ std::vector<const HeadCount*> missed_heads(const Settings& settings, const Censu
     const std::vector<std::string> wanted = head_kind(settings.mappings[j].prefix);
     std::vector<const HeadCount*> same_name, same_kind;
     for (const HeadCount* head : heads_by_lines(census)) {
-        if ((head->mappings >> j & 1U) != 0 || property_name(head->head) != wanted[0]) continue;
+        if ((head->mappings >> j & 1U) != 0 || parse_head(head->head).name != wanted[0]) continue;
         same_name.push_back(head);
         if (of_the_kind(head_kind(head->head), wanted)) same_kind.push_back(head);
     }
@@ -132,61 +156,104 @@ std::vector<const HeadCount*> missed_heads(const Settings& settings, const Censu
     return same_kind.empty() && census.takes[j].lines == 0 ? same_name : same_kind;
 }
 
+std::vector<const HeadCount*> heads_taken(const Census& census, std::string_view prefix) {
+    std::vector<const HeadCount*> taken;
+    for (const HeadCount& other : census.heads) {
+        if (takes_head(census, other, prefix)) taken.push_back(&other);
+    }
+    return taken;
+}
+
 // The shortest prefix of `head`, cut where a parameter begins, that takes the same heads
-// of the file as the head itself (cut to the prefix's 20 bytes) does.
-std::string shortest_prefix(const Census& census, const std::string& head) {
+// of the file as the head itself (cut to the prefix's 20 bytes) does, and still names the
+// types the mapping names: "TEL;TYPE=CELL" for "TEL;CELL", never "TEL". With decoding,
+// the name and the types that tell kinds apart.
+std::string shortest_prefix(const Census& census, const std::string& head, const std::vector<std::string>& wanted) {
+    if (census.decode) {
+        const std::vector<std::string> kind = head_kind(head);
+        std::string prefix = kind[0];
+        for (std::size_t k = 1; k < kind.size(); ++k) prefix += ";" + kind[k];
+        return prefix;
+    }
     const std::string whole = head.substr(0, kMaxPrefixBytes);
-    const auto heads_taken = [&](std::string_view prefix) {
-        std::vector<const HeadCount*> taken;
-        for (const HeadCount& other : census.heads) {
-            if (begins_with(other.compared, prefix)) taken.push_back(&other);
-        }
-        return taken;
-    };
-    const std::vector<const HeadCount*> by_whole = heads_taken(whole);
+    const std::vector<const HeadCount*> by_whole = heads_taken(census, whole);
     for (std::size_t cut = whole.find(';'); cut != std::string::npos; cut = whole.find(';', cut + 1)) {
         // Before the ";" and with it: "N;" takes the lines of N with parameters, not NOTE.
         for (const std::size_t length : {cut, cut + 1}) {
-            if (heads_taken(std::string_view(whole).substr(0, length)) == by_whole) return whole.substr(0, length);
+            const std::string_view shorter = std::string_view(whole).substr(0, length);
+            if (of_the_kind(head_kind(shorter), wanted) && heads_taken(census, shorter) == by_whole) {
+                return std::string(shorter);
+            }
         }
     }
     return whole;
 }
 
-// The mapping lines that would take the heads of the same property that mapping `j` misses.
+// True when the prefix takes only lines of the mapping's kind, and none that a suggestion
+// for another mapping takes.
+bool fits(const Census& census, std::string_view prefix, const std::vector<std::string>& wanted,
+          const std::vector<const HeadCount*>& claimed) {
+    for (const HeadCount* head : heads_taken(census, prefix)) {
+        if (std::find(claimed.begin(), claimed.end(), head) != claimed.end()) return false;
+        const std::vector<std::string> kind = head_kind(head->head);
+        if (kind[0] == wanted[0] && !of_the_kind(kind, wanted)) return false;
+    }
+    return true;
+}
+
+void claim(const Census& census, std::string_view prefix, std::vector<const HeadCount*>& claimed) {
+    for (const HeadCount* head : heads_taken(census, prefix)) claimed.push_back(head);
+}
+
+// The mapping lines that would take the heads of the same property that mapping `j`
+// misses, keeping the types its prefix names and leaving alone the lines that a suggestion
+// for an earlier mapping takes.
 void suggest(std::string& out, const Settings& settings, const Census& census, std::size_t j,
-             std::string_view written) {
-    const std::string name = property_name(settings.mappings[j].prefix);
+             std::string_view written, std::vector<const HeadCount*>& claimed) {
+    const std::vector<std::string> wanted = head_kind(settings.mappings[j].prefix);
+    const std::string& name = wanted[0];
     const std::vector<const HeadCount*> missed = missed_heads(settings, census, j);
     std::vector<std::string> prefixes;
     // Where heads abound, only the most frequent are worked out; the rest are counted.
     for (std::size_t i = 0; i < missed.size() && prefixes.size() < kSuggestions; ++i) {
-        std::string prefix = shortest_prefix(census, missed[i]->compared);
-        if (std::find(prefixes.begin(), prefixes.end(), prefix) == prefixes.end()) prefixes.push_back(std::move(prefix));
+        std::string prefix = shortest_prefix(census, missed[i]->compared, wanted);
+        if (std::find(prefixes.begin(), prefixes.end(), prefix) != prefixes.end() ||
+            !fits(census, prefix, wanted, claimed)) {
+            continue;
+        }
+        prefixes.push_back(std::move(prefix));
     }
-    // A prefix that begins another takes all its lines too: the longer one says nothing more.
+    // A prefix that takes all the lines of a shorter one says nothing more.
     std::erase_if(prefixes, [&](const std::string& prefix) {
+        const std::vector<const HeadCount*> taken = heads_taken(census, prefix);
         return std::any_of(prefixes.begin(), prefixes.end(), [&](const std::string& other) {
-            return other.size() < prefix.size() && begins_with(prefix, other);
+            if (other.size() >= prefix.size()) return false;
+            if (!census.decode) return begins_with(prefix, other);
+            const std::vector<const HeadCount*> by_other = heads_taken(census, other);
+            return std::all_of(taken.begin(), taken.end(), [&](const HeadCount* head) {
+                return std::find(by_other.begin(), by_other.end(), head) != by_other.end();
+            });
         });
     });
     for (const std::string& prefix : prefixes) {
         out += "    suggestion: " + shown(written) + "=" + shown(prefix) +
                promised(settings, promise_of(census, j, prefix)) + "\n";
+        claim(census, prefix, claimed);
     }
-    std::vector<std::string> all_heads = prefixes;
-    for (const HeadCount* head : missed) all_heads.push_back(head->compared.substr(0, kMaxPrefixBytes));
     const std::size_t not_taken =
         static_cast<std::size_t>(std::count_if(missed.begin(), missed.end(), [&](const HeadCount* head) {
             return std::none_of(prefixes.begin(), prefixes.end(),
-                                [&](const std::string& prefix) { return begins_with(head->compared, prefix); });
+                                [&](const std::string& prefix) { return takes_head(census, *head, prefix); });
         }));
     if (not_taken != 0) {
         out += "    and " + count_of(not_taken, "more head", "more heads") + " of " + in_quotes(name) + "\n";
     }
+    if (census.decode || missed.size() < 2) return;
+    std::vector<std::string> all_heads = prefixes;
+    for (const HeadCount* head : missed) all_heads.push_back(head->compared.substr(0, kMaxPrefixBytes));
     const std::string shorter = common_prefix(all_heads);
-    if (missed.size() < 2 || property_name(shorter) != name ||
-        std::find(prefixes.begin(), prefixes.end(), shorter) != prefixes.end()) {
+    if (parse_head(shorter).name != name || std::find(prefixes.begin(), prefixes.end(), shorter) != prefixes.end() ||
+        !of_the_kind(head_kind(shorter), wanted) || !fits(census, shorter, wanted, claimed)) {
         return;
     }
     const Promise all = promise_of(census, j, shorter);
@@ -194,6 +261,31 @@ void suggest(std::string& out, const Settings& settings, const Census& census, s
            " of " + count_of(all.heads, "head", "heads") +
            "; in a card with several, the last wins, and a later mapping gets none of these lines: put longer "
            "prefixes first\n";
+    claim(census, shorter, claimed);
+}
+
+// Without decoding: how many lines of the file the mapping's prefix would take with
+// DECODE=1 as it stands, a line going to the first mapping that names it. Heads are all
+// the census keeps, so a value after the prefix's ":" is taken as met.
+std::size_t lines_when_decoding(const Settings& settings, const Census& census, std::size_t j) {
+    const auto head_only = [&](std::size_t k) {
+        PrefixHead prefix = parse_prefix_head(settings.mappings[k].prefix);
+        prefix.value_prefix.clear();
+        return prefix;
+    };
+    const PrefixHead wanted = head_only(j);
+    std::vector<PrefixHead> earlier;
+    for (std::size_t k = 0; k < j; ++k) earlier.push_back(head_only(k));
+    std::size_t lines = 0;
+    for (const HeadCount& head : census.heads) {
+        const Head parsed = parse_head(head.compared);
+        if (!prefix_matches(wanted, parsed, {})) continue;
+        if (std::none_of(earlier.begin(), earlier.end(),
+                         [&](const PrefixHead& other) { return prefix_matches(other, parsed, {}); })) {
+            lines += head.lines;
+        }
+    }
+    return lines;
 }
 
 std::string refill_example(const Refill& refill) {
@@ -203,7 +295,7 @@ std::string refill_example(const Refill& refill) {
 }
 
 void describe_mapping_takes(std::string& out, const Settings& settings, const Census& census, std::size_t j,
-                            std::string_view written, std::size_t cards) {
+                            std::string_view written, std::size_t cards, std::vector<const HeadCount*>& claimed) {
     const FieldMapping& mapping = settings.mappings[j];
     const MappingTakes& takes = census.takes[j];
     out += "  " + mapping_name(settings, j) + " " + in_quotes(mapping.prefix) + ": ";
@@ -235,12 +327,30 @@ void describe_mapping_takes(std::string& out, const Settings& settings, const Ce
         out += "    and " + count_of(takes.continuations, "whole next line", "whole next lines") +
                " by the \";=\" rule\n";
     }
-    if (takes.cards_refilled != 0) {
+    if (census.decode) {
+        if (takes.cards_dropped != 0) {
+            const Refill& example = takes.dropped_example;
+            out += "    a later line dropped in " + count_of(takes.cards_dropped, "card", "cards") +
+                   ", as the first value stays: card " + std::to_string(example.card) + ": " +
+                   value_shown(example.first_value) + " (line " + std::to_string(example.first_line) + ") kept, " +
+                   value_shown(example.last_value) + " (line " + std::to_string(example.last_line) + ") dropped\n";
+        }
+        if (takes.cards_refilled != 0) {
+            out += "    a preferred line replaced the first value in " +
+                   count_of(takes.cards_refilled, "card", "cards") + ": " + refill_example(takes.example) + "\n";
+        }
+    } else if (takes.cards_refilled != 0) {
         out += "    filled more than once in " + count_of(takes.cards_refilled, "card", "cards") +
                ", where the last value wins: " + refill_example(takes.example) + "\n";
     }
+    if (!census.decode && !mapping.prefix.empty()) {
+        const std::size_t decoded = lines_when_decoding(settings, census, j);
+        if (decoded != takes.lines) {
+            out += "    with DECODE=1, as it stands, it would take " + count_of(decoded, "line", "lines") + "\n";
+        }
+    }
     if (!mapping.prefix.empty() && (takes.lines == 0 || takes.cards_filled * 2 < cards)) {
-        suggest(out, settings, census, j, written);
+        suggest(out, settings, census, j, written, claimed);
     }
 }
 
@@ -251,8 +361,9 @@ void describe_census(std::string& out, const Settings& settings, const Census& c
     describe_heads(out, settings, census);
     if (settings.mappings.empty()) return;
     out += "\nWhat each mapping takes\n";
+    std::vector<const HeadCount*> claimed;  // heads that a suggestion already takes
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
-        describe_mapping_takes(out, settings, census, j, written[j], cards);
+        describe_mapping_takes(out, settings, census, j, written[j], cards, claimed);
     }
 }
 

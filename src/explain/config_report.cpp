@@ -4,6 +4,7 @@
 
 #include "convert/card.h"
 #include "explain/show.h"
+#include "text/text_ops.h"
 
 namespace quorlan {
 
@@ -32,14 +33,18 @@ std::string written_constant(const FieldMapping& mapping) {
     return card.values[0];
 }
 
-std::string describe_mapping(const FieldMapping& mapping, const SeenLine& line) {
+std::string describe_mapping(FieldMapping mapping, const SeenLine& line, bool decoding) {
+    // Without decoding the prefix is at most kMaxPrefixBytes: say what the cut drops.
+    std::string dropped;
+    if (!decoding && mapping.prefix.size() > kMaxPrefixBytes) {
+        dropped = mapping.prefix.substr(kMaxPrefixBytes);
+        mapping.prefix.resize(kMaxPrefixBytes);
+        trim_line_end(mapping.prefix);
+    }
     std::string text = "element " + tag(mapping.element) + ", prefix " + in_quotes(mapping.prefix) + " (" +
                        count_of(mapping.prefix.size(), "byte", "bytes");
-    // The prefix is at most kMaxPrefixBytes after the first "=": say what the cut dropped.
-    const std::size_t after_equals = line.text.find('=') + 1;
-    if (line.text.size() - after_equals > kMaxPrefixBytes) {
-        text += ", cut at " + std::to_string(kMaxPrefixBytes) + ": " +
-                in_quotes(std::string_view(line.text).substr(after_equals + kMaxPrefixBytes)) + " is dropped";
+    if (!dropped.empty()) {
+        text += ", cut at " + std::to_string(kMaxPrefixBytes) + ": " + in_quotes(dropped) + " is dropped";
     }
     text += "), " + describe_condition(mapping, written_element(line));
     if (mapping.phone) text += ", phone number (marker \"#\")";
@@ -61,6 +66,15 @@ const SeenLine* overridden_by(const ConfigWatch& watch, const SeenLine& line) {
         }
     }
     return nullptr;
+}
+
+// The decoding switch as the whole file leaves it: the last "DECODE=" line read counts.
+bool decoding(const ConfigWatch& watch) {
+    bool on = false;
+    for (const SeenLine& line : watch.lines) {
+        if (line.read && line.config.kind == LineKind::DecodeSwitch) on = line.config.decode != 0;
+    }
+    return on;
 }
 
 std::string describe_line(const ConfigWatch& watch, const SeenLine& line, std::size_t mapping_number,
@@ -98,7 +112,7 @@ std::string describe_line(const ConfigWatch& watch, const SeenLine& line, std::s
                        "th: not stored, and the reading of quorlan.ini ends here";
             }
             return "mapping " + std::to_string(mapping_number) + ": " +
-                   describe_mapping(config.mapping, line);
+                   describe_mapping(config.mapping, line, decoding(watch));
         case LineKind::Ignored: return line.text.empty() ? "ignored: empty" : "ignored: no \"=\" in it";
     }
     if (const SeenLine* later = overridden_by(watch, line)) {

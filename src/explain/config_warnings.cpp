@@ -12,6 +12,7 @@
 #include "explain/xml_names.h"
 #include "io/files.h"
 #include "text/text_ops.h"
+#include "vcard/head.h"
 
 namespace quorlan {
 
@@ -75,6 +76,31 @@ void warn_about_name_line(Warnings& warnings, const SeenLine& line) {
             (input ? "input" : "output") + " file and is not a mapping, although it holds \"=\"");
 }
 
+// When decoding, a prefix names a property: it must read as a property head, and an
+// earlier mapping that names every line it names leaves it nothing.
+void warn_about_prefix_head(Warnings& warnings, const Settings& settings,
+                            const std::vector<const SeenLine*>& lines, std::size_t j) {
+    const std::string& prefix = settings.mappings[j].prefix;
+    if (const std::string_view fault = prefix_head_fault(prefix); !fault.empty()) {
+        add(warnings, *lines[j],
+            "the prefix " + in_quotes(prefix) + " is not a property head (" + std::string(fault) +
+                "): with DECODE=1 it matches no card line");
+        return;
+    }
+    const PrefixHead later = parse_prefix_head(prefix);
+    for (std::size_t i = 0; i < j; ++i) {
+        if (settings.mappings[i].constant || !prefix_covers(parse_prefix_head(settings.mappings[i].prefix), later)) {
+            continue;
+        }
+        add(warnings, *lines[j],
+            "the prefix " + in_quotes(prefix) + " names only lines that the prefix " +
+                in_quotes(settings.mappings[i].prefix) + " of mapping " + std::to_string(i + 1) + " (" +
+                where(*lines[i]) + ") names too, and a line feeds only the first mapping that takes it: "
+                "put this line before it");
+        return;
+    }
+}
+
 void warn_about_prefix(Warnings& warnings, const Settings& settings,
                        const std::vector<const SeenLine*>& lines, std::size_t j) {
     const FieldMapping& mapping = settings.mappings[j];
@@ -83,6 +109,10 @@ void warn_about_prefix(Warnings& warnings, const Settings& settings,
     if (prefix.empty()) {
         add(warnings, line,
             "the prefix is empty: it matches no card line, so " + tag(mapping.element) + " is always empty");
+        return;
+    }
+    if (settings.decode != 0) {
+        warn_about_prefix_head(warnings, settings, lines, j);
         return;
     }
     if (prefix[0] == ' ') {
@@ -146,14 +176,14 @@ bool has_ident_in_word(std::string_view element) {
     return false;
 }
 
-void warn_about_constant(Warnings& warnings, const FieldMapping& mapping, const SeenLine& line) {
+void warn_about_constant(Warnings& warnings, const FieldMapping& mapping, const SeenLine& line, bool decoding) {
     if (has_ident_in_word(mapping.element)) {
         add(warnings, line,
             "the element " + tag(mapping.element) + " holds \"IDENT\" inside a word, which makes it a constant "
             "field: every record gets " + in_quotes(mapping.prefix) + " and no card line feeds it");
     }
     const std::string_view after_equals = std::string_view(line.text).substr(line.text.find('=') + 1);
-    if (after_equals.size() > kMaxPrefixBytes) {
+    if (!decoding && after_equals.size() > kMaxPrefixBytes) {
         add(warnings, line,
             "the constant is cut to " + std::to_string(kMaxPrefixBytes) + " bytes: every record gets " +
                 in_quotes(mapping.prefix) + ", not " + in_quotes(after_equals));
@@ -194,7 +224,7 @@ void warn_about_mapping(Warnings& warnings, const Settings& settings,
     }
     // What a constant field captures is never written, so its prefix matters only to others.
     if (mapping.constant) {
-        warn_about_constant(warnings, mapping, line);
+        warn_about_constant(warnings, mapping, line, settings.decode != 0);
     } else {
         warn_about_prefix(warnings, settings, lines, j);
     }

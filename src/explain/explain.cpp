@@ -54,6 +54,10 @@ void on_value_taken(void* context, std::size_t mapping, std::string_view value, 
     check_value(watch.values, mapping, value, continuation);
 }
 
+void on_value_dropped(void* context, std::size_t mapping, std::string_view value) {
+    census_value_dropped(static_cast<CardFileWatch*>(context)->census, mapping, value);
+}
+
 bool discard(void*, const char*, std::size_t, int&) { return true; }
 
 // Runs the conversion loop over the vCard file with a sink that keeps nothing, watching
@@ -70,7 +74,8 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     CardFileWatch watch{make_card_watch(settings), make_census(settings), make_value_checks(settings)};
     const ConversionResult result =
         convert_document(settings, names.element, input, ByteSink{discard, nullptr},
-                         CardObserver{on_card_begun, on_card_ended, on_card_line, on_value_taken, &watch});
+                         CardObserver{on_card_begun, on_card_ended, on_card_line, on_value_taken, &watch,
+                                      on_value_dropped});
     close_text_file(file);
     watch.cards.encoding = encoding_name(file.utf16.guess.encoding);
     if (input.error != 0) return report("cannot read", names.input_file, input.error);

@@ -102,7 +102,8 @@ void describe_mixed_kinds(std::string& out, const Settings& settings, const Cens
     if (lines == 0) return;
     out += "  " + count_of(lines, "line", "lines") +
            " of another kind than most lines their mapping takes: one prefix takes lines of different kinds, "
-           "and a record holds whichever came last; give each kind a mapping of its own\n";
+           "and a record holds whichever came " + (settings.decode != 0 ? "first" : "last") +
+           "; give each kind a mapping of its own\n";
     for (const std::string& example : examples) out += "    " + example + "\n";
 }
 

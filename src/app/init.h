@@ -1,0 +1,31 @@
+// quorlan --init: a first quorlan.ini for a card file, written from what the file holds.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "config/settings.h"
+
+namespace quorlan {
+
+// The fields a new quorlan.ini offers and how many cards of the file fill each.
+struct InitCounts {
+    std::size_t cards = 0;
+    std::vector<std::size_t> filled;  // per mapping of init_settings
+};
+
+// The settings --init writes for `card_file`: decoding on, the usual fields.
+Settings init_settings(const std::string& card_file);
+
+// The text of quorlan.ini: the file names, the switch, and each field with the number of
+// cards it fills; a field that no card fills is left as a comment.
+std::string init_text(const std::string& card_file, const Settings& settings, const InitCounts& counts);
+
+// Runs --init with the arguments after the option: writes quorlan.ini in the current
+// folder for the card file named (or the folder's one .vcf file) and prints it. Returns
+// the exit status: 0, 1 when a file can't be read or written or quorlan.ini exists, 2
+// when the card file is not clear.
+int run_init(const std::vector<std::string>& arguments);
+
+}  // namespace quorlan

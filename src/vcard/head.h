@@ -1,0 +1,78 @@
+// The head of a card line (group, property name, parameters) and of a mapping's prefix
+// read the same way, and whether a prefix names a line: the reading by which one
+// configuration serves every exporter's spelling of the same property.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace quorlan {
+
+struct Head {
+    // Upper case, spaces around them removed. A name "item1.EMAIL" gives the group
+    // "ITEM1" and the name "EMAIL".
+    std::string group;
+    std::string name;
+    // One entry per parameter value: "TYPE=cell,voice" gives (TYPE, CELL) and (TYPE, VOICE);
+    // a bare "CELL" gives (TYPE, CELL), a bare "QUOTED-PRINTABLE" (ENCODING, ...); a key
+    // given with no value gives one entry with an empty value.
+    std::vector<std::pair<std::string, std::string>> params;
+    // The type PREF or the parameter PREF=1.
+    bool preferred = false;
+    // Where the value part begins, after the first ":" outside double quotes; npos when
+    // the text holds none.
+    std::size_t value_at = std::string_view::npos;
+    // A double quote left open: the head runs to the end of the text.
+    bool open_quote = false;
+};
+
+// Reads the head of a card line (or of a prefix).
+Head parse_head(std::string_view line);
+// The same into `head`, reusing its storage: no memory is allocated for a line like the
+// ones before it.
+void read_head(std::string_view line, Head& head);
+
+// A mapping's prefix read as a head. Its ENCODING and CHARSET parameters are left out, as
+// decoding takes care of how a value is written, and its PREF is kept as `preferred` only.
+struct PrefixHead {
+    Head head;
+    std::string value_prefix;  // after the ":", spaces at the start removed
+    bool valid = false;        // a name without spaces and no open quote
+};
+
+PrefixHead parse_prefix_head(std::string_view prefix);
+
+// Why a prefix is no property head, or an empty view when it is one.
+std::string_view prefix_head_fault(std::string_view prefix);
+
+// True when the prefix names the line whose head is `line` and whose value part (once
+// decoded) is `value`: equal names, the prefix's group if it gives one, every parameter
+// value it gives among the line's, PREF met by a preferred line, and the value beginning
+// with its value prefix; letter case and spaces around names and values aside.
+bool prefix_matches(const PrefixHead& prefix, const Head& line, std::string_view value);
+// The two halves of it: the head alone, and the value.
+bool prefix_names_head(const PrefixHead& prefix, const Head& line);
+bool prefix_takes_value(const PrefixHead& prefix, std::string_view value);
+
+// Where the head of a line ends: its first ":" outside double quotes, or its end.
+std::size_t head_end(std::string_view line);
+
+// True when every line that `later` names is named by `earlier` too.
+bool prefix_covers(const PrefixHead& earlier, const PrefixHead& later);
+
+// The property name of a card line, as it stands (group removed, case kept, nothing
+// trimmed): a quick look, without reading the parameters, at whether a line may matter.
+std::string_view property_name_of(std::string_view line);
+
+// True when the two texts are equal in any ASCII letter case.
+bool equal_any_case(std::string_view a, std::string_view b);
+
+// The kind of line a head stands for, as "NAME;TYPE1;TYPE2": the name without its group
+// and its TYPE values sorted, PREF left out. "TEL;CELL;VOICE", "TEL;type=VOICE;type=cell"
+// and "item2.TEL;TYPE=cell,voice" are one kind.
+std::string head_meaning(const Head& head);
+
+}  // namespace quorlan
