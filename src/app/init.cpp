@@ -191,9 +191,9 @@ int run_init(const std::vector<std::string>& arguments) {
     std::string shown = text;
     std::erase(shown, '\r');
     return print("Wrote quorlan.ini:\n\n" + shown + "\nNext: run quorlan to write " + std::string(kOutput) +
-                 " (quorlan --explain shows what each line takes)\n")
-               ? 0
-               : 1;
+                 " (quorlan --explain shows what each line takes)\n") == ReportOutput::Failed
+               ? 1
+               : 0;
 }
 
 }  // namespace quorlan
