@@ -97,6 +97,8 @@ struct ExplainCase {
     std::string input = {};            // the input's name when not the one the configuration names
 };
 
+std::string card(const std::string& lines) { return "BEGIN:VCARD\r\n" + lines + "END:VCARD\r\n"; }
+
 std::string example(const std::string& name) { return read_file(fs::path(QUORLAN_EXAMPLES) / name); }
 
 const std::vector<ExplainCase>& cases() {
@@ -267,6 +269,18 @@ const std::vector<ExplainCase>& cases() {
          "BEGIN:VCARD\nN:A\nNOTE;ENCODING=QUOTED-PRINTABLE;=\nEND:VCARD\nEND:VCARD\n",
          {"  cards seen (lines beginning with \"END:\"): 2", "  records a run would write: 2",
           "    mapping 1 <NOTE>: 2 of 2"},
+         {}},
+        // A soft line break joins the empty line after it, and nothing more; one before a
+        // space is no soft break at all.
+        {"a soft line break ended by an empty line", "O=ORG\n",
+         card("NOTE;ENCODING=QUOTED-PRINTABLE:abc=\r\n\r\nORG:Firm\r\n"),
+         {"       1      1  \"ORG\"                           mapping 1 <O>",
+          "  not heads: 1 continuation line (folded, base64 data, quoted-printable soft line breaks, pieces of long "
+          "lines, values of the \";=\" rule) and 0 empty lines"},
+         {}},
+        {"a \"=\" before a space when decoding", "DECODE=1\nM=TEL;CELL\n",
+         card("NOTE;ENCODING=QUOTED-PRINTABLE:abc= \r\nTEL;CELL:1\r\n"),
+         {"       1      1  \"TEL;CELL\"                      mapping 1 <M>"},
          {}},
         {"a configuration line longer than one read", "L=" + std::string(2100, 'x') + "\nN=N:\n", kCards,
          {"  line 1 (part 1): \"L=" + std::string(1997, 'x') + "\"", "  line 1 (part 2): \"" + std::string(103, 'x') + "\"",
@@ -471,8 +485,6 @@ std::size_t warning_count(const std::string& out, const std::string& words) {
     }
     return 0;
 }
-
-std::string card(const std::string& lines) { return "BEGIN:VCARD\r\n" + lines + "END:VCARD\r\n"; }
 
 TEST(Explain, CountsEachKindOfValueThatComesOutWrong) {
     struct Case {

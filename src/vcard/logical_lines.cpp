@@ -115,6 +115,38 @@ bool is_quoted_printable_line(std::string_view line) {
     return false;
 }
 
+bool follow_soft_breaks(SoftBreakFollower& follower, std::string_view read, bool first, bool goes_on) {
+    // As join_pieces does: a short read that goes on was cut by a NUL, and so is its line.
+    const bool cut = goes_on && read.size() < kMaxLineBytes;
+    bool joined = false;
+    if (first) {
+        joined = follower.quoted_printable && follower.equals > 0;
+        const bool blank = begins_with_blank(read) && !follower.at_start;
+        if (joined) {
+            --follower.equals;
+        } else if (!blank) {
+            follower.quoted_printable = is_quoted_printable_line(read);
+            follower.equals = 0;
+        }
+        if (blank) read.remove_prefix(1);
+        follower.crs = 0;
+        follower.cut = false;
+        follower.at_start = false;
+    } else if (follower.cut) {
+        if (!goes_on && follower.crs > 0) follower.equals = 0;
+        return false;
+    }
+    const bool ends_in_lf = !goes_on && !read.empty() && read.back() == '\n';
+    if (ends_in_lf) read.remove_suffix(1);
+    LineTail tail{follower.equals, follower.crs};
+    follow_tail(tail, read);
+    if (!goes_on && !ends_in_lf && tail.crs > 0) tail.equals = 0;
+    follower.equals = tail.equals;
+    follower.crs = tail.crs;
+    follower.cut = cut;
+    return joined;
+}
+
 bool read_logical_line(LogicalLineReader& reader, std::string& line, std::size_t& number) {
     if (!reader.has_ahead && (!reader.at_start || !read_ahead(reader))) return false;
     reader.at_start = false;

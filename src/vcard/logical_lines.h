@@ -32,6 +32,23 @@ LogicalLineReader make_logical_line_reader(LineReader& input);
 // read error, left in the line reader).
 bool read_logical_line(LogicalLineReader& reader, std::string& line, std::size_t& number);
 
+// Follows the reads of a file that is read without joining, one at a time, to tell which
+// physical lines a vCard reader joins to the line before at a quoted-printable soft line
+// break, by the rule read_logical_line joins them by (with the keyword looked for in
+// the first physical line of a logical line).
+struct SoftBreakFollower {
+    bool quoted_printable = false;  // the logical line so far is a quoted-printable one
+    std::size_t equals = 0;         // the "="s its text read so far ends in
+    std::size_t crs = 0;            // and the CRs after them, which may yet be a line end
+    bool cut = false;               // a NUL ended the text of the current physical line
+    bool at_start = true;
+};
+
+// `read` is the next read of the line reader, with its LF if it had one; `first` when it
+// begins a physical line, `goes_on` when its physical line goes on in the next read.
+// True when it begins a physical line that goes on with the one before at a soft break.
+bool follow_soft_breaks(SoftBreakFollower& follower, std::string_view read, bool first, bool goes_on);
+
 // True for a line whose property part (before its first ":") holds "QUOTED-PRINTABLE" in
 // any case.
 bool is_quoted_printable_line(std::string_view line);
