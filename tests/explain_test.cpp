@@ -130,21 +130,28 @@ const std::vector<ExplainCase>& cases() {
           "    mapping 3: element <COMPANY>, prefix \"ORG\" (3 bytes), Forbidden (marker \"-\")",
           "    mapping 4: element <SOURCE_IDENT>, prefix \"addressbook\" (11 bytes), no condition, constant "
           "field (\"IDENT\" in the name): every record gets \"addressbook\"",
-          "  none",
-          "Cards in \"contacts.vcf\"",
-          "  cards seen (lines beginning with \"END:\"): 5",
-          "  records a run would write: 3",
-          "  cards left out: 2",
-          "    Required mapping 1 <NAME> found empty: 1",
-          "    Forbidden mapping 3 <COMPANY> found filled: 1",
-          "  the cards left out, numbered as seen:",
-          "    card 4: Forbidden <COMPANY> holds \"Zlutoucky kun s.r.o.\" (with <NAME> \"Kuzel Cenek\")",
-          "    card 5: Required <NAME> is empty (with <MOBILE> \"+420 222 333 444\")",
-          "    mapping 1 <NAME>: 3 of 3",
-          "    mapping 2 <MOBILE>: 2 of 3",
-          "    mapping 3 <COMPANY>: 0 of 3",
-          "    mapping 4 <SOURCE_IDENT>: 3 of 3"},
-         {}},
+          "       4      4  \"N\"                             mapping 1 <NAME>",
+          "       1      1  \"TEL;TYPE=CELL\"                 none"},
+         {},
+         "",
+         {"Warnings\n  none\n",
+          "Cards in \"contacts.vcf\"\n"
+          "  cards seen (lines beginning with \"END:\"): 5\n"
+          "  lines beginning with \"BEGIN:VCARD\": 5\n"
+          "  records a run would write: 3\n"
+          "  cards left out: 2\n"
+          "  why (a card left out counts once for each reason it has):\n"
+          "    Required mapping 1 <NAME> found empty: 1\n"
+          "    Forbidden mapping 3 <COMPANY> found filled: 1\n"
+          "  the cards left out, numbered as seen:\n"
+          "    card 4: Forbidden <COMPANY> holds \"Zlutoucky kun s.r.o.\" (with <NAME> \"Kuzel Cenek\")\n"
+          "    card 5: Required <NAME> is empty (with <MOBILE> \"+420 222 333 444\")\n"
+          "  written records in which the value is not empty:\n"
+          "    mapping 1 <NAME>: 3 of 3\n"
+          "    mapping 2 <MOBILE>: 2 of 3\n"
+          "    mapping 3 <COMPANY>: 0 of 3\n"
+          "    mapping 4 <SOURCE_IDENT>: 3 of 3\n",
+          "Values and lines a run would write wrong\n  none found\n"}},
         {"no configuration file", "", "BEGIN:VCARD\nEND:VCARD\n",
          {"  configuration:    no quorlan.ini here: the defaults hold",
           "  input file:       \"import.vcf\" (default)",
