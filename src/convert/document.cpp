@@ -69,14 +69,18 @@ struct ExactLines {
         const bool piece = input.line_goes_on;
         // A line that capture took by the ";=" rule is one the follower has not seen:
         // the line after it starts afresh.
-        if (follow && (input.lines_ended != lines_ended || input.line_goes_on != line_goes_on)) soft_breaks = {};
+        const bool taken_between = input.lines_ended != lines_ended || piece != line_goes_on;
         if (!read_line(input, line)) return false;
         join = piece ? LineJoin::Piece : LineJoin::Own;
-        if (follow && follow_soft_breaks(soft_breaks, line, !piece, input.line_goes_on)) join = LineJoin::SoftBreak;
-        lines_ended = input.lines_ended;
-        line_goes_on = input.line_goes_on;
+        if (follow) follow_line(line, piece, taken_between, join);
         trim_line_end(line);
         return true;
+    }
+    void follow_line(std::string_view read, bool piece, bool taken_between, LineJoin& join) {
+        if (taken_between) soft_breaks = {};
+        if (follow_soft_breaks(soft_breaks, read, !piece, input.line_goes_on)) join = LineJoin::SoftBreak;
+        lines_ended = input.lines_ended;
+        line_goes_on = input.line_goes_on;
     }
     static bool begins_card(std::string_view line) { return begins_with(line, "BEGIN:VCARD"); }
     static bool ends_card(std::string_view line) { return begins_with(line, "END:"); }
