@@ -34,14 +34,16 @@ bool read_logical_line(LogicalLineReader& reader, std::string& line, std::size_t
 
 // Follows the reads of a file that is read without joining, one at a time, to tell which
 // physical lines a vCard reader joins to the line before at a quoted-printable soft line
-// break, by the rule read_logical_line joins them by (with the keyword looked for in
-// the first physical line of a logical line).
+// break, by the rule read_logical_line joins them by.
 struct SoftBreakFollower {
-    bool quoted_printable = false;  // the logical line so far is a quoted-printable one
-    std::size_t equals = 0;         // the "="s its text read so far ends in
-    std::size_t crs = 0;            // and the CRs after them, which may yet be a line end
-    bool cut = false;               // a NUL ended the text of the current physical line
+    std::size_t equals = 0;  // the "="s the logical line's text read so far ends in
+    std::size_t crs = 0;     // and the CRs after them, which may yet be its line end
+    bool cut = false;        // a NUL ended the text of the current physical line
     bool at_start = true;
+    // The logical line's bytes as the reader keeps them, up to the first ":": its property
+    // part may go on in a further read or a folded line.
+    std::string property;
+    bool property_open = false;
 };
 
 // `read` is the next read of the line reader, with its LF if it had one; `first` when it
