@@ -195,6 +195,23 @@ std::vector<std::string> reference_logical_lines(std::string_view data) {
     return lines;
 }
 
+// The lines on which a follower of the plain reads sees logical lines start: those that
+// neither go on at a soft line break nor begin with a blank.
+std::vector<std::size_t> followed_starts(std::string_view data, std::size_t largest_chunk) {
+    fuzz::ChunkedSource source{data, largest_chunk};
+    LineReader input = make_line_reader(ByteSource{fuzz::read_chunked, &source});
+    SoftBreakFollower follower;
+    std::vector<std::size_t> starts;
+    std::string read;
+    for (;;) {
+        const std::size_t number = input.lines_ended + 1;
+        const bool first = !input.line_goes_on;
+        if (!read_line(input, read)) return starts;
+        const bool blank = !starts.empty() && (read[0] == ' ' || read[0] == '\t');
+        if (!follow_soft_breaks(follower, read, first, input.line_goes_on) && first && !blank) starts.push_back(number);
+    }
+}
+
 void check_logical_lines(std::string_view data, std::size_t largest_chunk) {
     const std::vector<std::string> expected = reference_logical_lines(data);
     fuzz::ChunkedSource source{data, largest_chunk};
@@ -203,12 +220,16 @@ void check_logical_lines(std::string_view data, std::size_t largest_chunk) {
     std::string line;
     std::size_t number = 0;
     std::size_t count = 0;
+    std::vector<std::size_t> starts;
     while (read_logical_line(reader, line, number)) {
         FUZZ_CHECK(count < expected.size());
         FUZZ_CHECK(line == expected[count]);
+        starts.push_back(number);
         ++count;
     }
     FUZZ_CHECK(count == expected.size());
+    // What --explain tells of a file read without joining follows the same rule.
+    FUZZ_CHECK(followed_starts(data, largest_chunk) == starts);
 }
 
 // Quoted-printable decoding and the clean-up of decoded values, each against the plain rule.

@@ -190,6 +190,18 @@ TEST(Warnings, NamesInMessagesAreShownSafely) {
         {"Nov\xC3\xA1\xC4\x8D" "ek.vcf", "Nov\xC3\xA1\xC4\x8D" "ek.vcf"},
         {"C:\\cards\xC3.vcf", "C:\\\\cards\\xC3.vcf"},
         {"\xE2\x80\xAEgnp.vcf", "\\xE2\\x80\\xAEgnp.vcf"},  // a right-to-left override
+        // Letters of every length of UTF-8 sequence, at the edges of their lead bytes.
+        {"\xE3\x81\x82\xEF\xBC\xA1.vcf", "\xE3\x81\x82\xEF\xBC\xA1.vcf"},
+        {"\xE0\xB8\x81.vcf", "\xE0\xB8\x81.vcf"},
+        {"\xDF\x8A.vcf", "\xDF\x8A.vcf"},
+        {"\xF0\x9F\x98\x80.vcf", "\xF0\x9F\x98\x80.vcf"},
+        // An 8-bit CSI, a zero-width no-break space, an encoded surrogate, an invisible
+        // format character and a tag character are escaped.
+        {"\x9B\x80\x80.vcf", "\\x9B\\x80\\x80.vcf"},
+        {"a\xEF\xBB\xBF.vcf", "a\\xEF\\xBB\\xBF.vcf"},
+        {"\xED\xA0\x80.vcf", "\\xED\\xA0\\x80.vcf"},
+        {"\xE2\x81\xAF.vcf", "\\xE2\\x81\\xAF.vcf"},
+        {"\xF3\xA0\x81\x81.vcf", "\\xF3\\xA0\\x81\\x81.vcf"},
     };
     for (const auto& [name, shown] : cases) {
         Folder f;

@@ -51,6 +51,16 @@ bool has_line(const std::vector<std::string>& lines, const std::string& wanted) 
     return std::find(lines.begin(), lines.end(), wanted) != lines.end();
 }
 
+// The section of the report that begins with the line `heading`, up to the empty line
+// that ends it; empty when there is none.
+std::string section_of(const std::string& out, const std::string& heading) {
+    const std::size_t begin = out.rfind(heading + "\n", 0) == 0 ? 0 : out.find("\n" + heading + "\n");
+    if (begin == std::string::npos) return {};
+    const std::size_t start = begin == 0 ? 0 : begin + 1;
+    const std::size_t end = out.find("\n\n", start);
+    return out.substr(start, end == std::string::npos ? std::string::npos : end + 1 - start);
+}
+
 // Runs --explain and checks that it changed nothing in the folder.
 RunResult explain(const Folder& f) {
     const auto before = snapshot(f);
@@ -98,8 +108,11 @@ struct ExplainCase {
     std::vector<std::string> present;  // lines that must appear, whole
     std::vector<std::string> absent;   // texts that must appear nowhere
     std::string input = {};            // the input's name when not the one the configuration names
+    std::vector<std::string> sections = {};  // sections that must appear whole, heading first
     std::string left_over = {};        // a file written three hours ago beside them
 };
+
+std::string card(const std::string& lines) { return "BEGIN:VCARD\r\n" + lines + "END:VCARD\r\n"; }
 
 std::string example(const std::string& name) { return read_file(fs::path(QUORLAN_EXAMPLES) / name); }
 
@@ -121,21 +134,28 @@ const std::vector<ExplainCase>& cases() {
           "    mapping 3: element <COMPANY>, prefix \"ORG\" (3 bytes), Forbidden (marker \"-\")",
           "    mapping 4: element <SOURCE_IDENT>, prefix \"addressbook\" (11 bytes), no condition, constant "
           "field (\"IDENT\" in the name): every record gets \"addressbook\"",
-          "  none",
-          "Cards in \"contacts.vcf\"",
-          "  cards seen (lines beginning with \"END:\"): 5",
-          "  records a run would write: 3",
-          "  cards left out: 2",
-          "    Required mapping 1 <NAME> found empty: 1",
-          "    Forbidden mapping 3 <COMPANY> found filled: 1",
-          "  the cards left out, numbered as seen:",
-          "    card 4: Forbidden <COMPANY> holds \"Zlutoucky kun s.r.o.\" (with <NAME> \"Kuzel Cenek\")",
-          "    card 5: Required <NAME> is empty (with <MOBILE> \"+420 222 333 444\")",
-          "    mapping 1 <NAME>: 3 of 3",
-          "    mapping 2 <MOBILE>: 2 of 3",
-          "    mapping 3 <COMPANY>: 0 of 3",
-          "    mapping 4 <SOURCE_IDENT>: 3 of 3"},
-         {}},
+          "       4      4  \"N\"                             mapping 1 <NAME>",
+          "       1      1  \"TEL;TYPE=CELL\"                 none"},
+         {},
+         "",
+         {"Warnings\n  none\n",
+          "Cards in \"contacts.vcf\"\n"
+          "  cards seen (lines beginning with \"END:\"): 5\n"
+          "  lines beginning with \"BEGIN:VCARD\": 5\n"
+          "  records a run would write: 3\n"
+          "  cards left out: 2\n"
+          "  why (a card left out counts once for each reason it has):\n"
+          "    Required mapping 1 <NAME> found empty: 1\n"
+          "    Forbidden mapping 3 <COMPANY> found filled: 1\n"
+          "  the cards left out, numbered as seen:\n"
+          "    card 4: Forbidden <COMPANY> holds \"Zlutoucky kun s.r.o.\" (with <NAME> \"Kuzel Cenek\")\n"
+          "    card 5: Required <NAME> is empty (with <MOBILE> \"+420 222 333 444\")\n"
+          "  written records in which the value is not empty:\n"
+          "    mapping 1 <NAME>: 3 of 3\n"
+          "    mapping 2 <MOBILE>: 2 of 3\n"
+          "    mapping 3 <COMPANY>: 0 of 3\n"
+          "    mapping 4 <SOURCE_IDENT>: 3 of 3\n",
+          "Values and lines a run would write wrong\n  none found\n"}},
         {"no configuration file", "", "BEGIN:VCARD\nEND:VCARD\n",
          {"  configuration:    no quorlan.ini here: the defaults hold",
           "  input file:       \"import.vcf\" (default)",
@@ -178,7 +198,7 @@ const std::vector<ExplainCase>& cases() {
         {"a temporary file left by a killed run", "", kCards,
          {"  the temporary file \".import.xml.quorlan-Ab12Cd\" (written 3 hours ago) was left by a run that was "
           "killed: no run deletes it, as another run may be writing it; delete it when no run is going on"},
-         {}, "import.vcf", ".import.xml.quorlan-Ab12Cd"},
+         {}, "import.vcf", {}, ".import.xml.quorlan-Ab12Cd"},
         {"no card passes the filter", "N*=N;\n", kCards,
          {"  no card passes the filter: a run writes a phonebook without records, and warns (Required <N> was "
           "empty in 3 of them)"},
@@ -231,7 +251,7 @@ const std::vector<ExplainCase>& cases() {
           "  records a run would write: 3"},
          {"mapping 51"},
          "import.vcf"},
-        {"element names that are not XML names", " TEL=TEL\n1X=X\n=Y\nA\xA0" "B=Z\nOK:NS=W\nPozn\xE1mka=Q\n", kCards,
+        {"element names that are not XML names", " TEL=TEL\n1X=X\n=Y\nA\xA0" "B=Z\nOK:NS=W\nPozn\xE1mka=Q\n9X=V\n", kCards,
          {"  line 1: the element < TEL> is not a valid XML name (it holds a space): an XML reader will refuse "
           "the output; a name such as <TEL> is taken" + kRule,
           "  line 2: the element <1X> is not a valid XML name (it begins with a digit): an XML reader will "
@@ -241,7 +261,9 @@ const std::vector<ExplainCase>& cases() {
           "  line 4: the element <A\\xA0B> is not a valid XML name (\"\\xA0\" is not allowed in a name): an XML "
           "reader will refuse the output" + kRule,
           "  line 5: the element <OK:NS> holds \":\", which XML readers that know namespaces take for a prefix "
-          "that the document does not declare"},
+          "that the document does not declare",
+          "  line 7: the element <9X> is not a valid XML name (it begins with a digit): an XML reader will refuse "
+          "the output; a name such as <_9X> is taken" + kRule},
          {"line 6: the element"}},
         {"the document element is checked too", "2024 book.xml\n", kCards,
          {"  document element: <2024 book>",
@@ -294,6 +316,58 @@ const std::vector<ExplainCase>& cases() {
          "BEGIN:VCARD\nN:A\nNOTE;ENCODING=QUOTED-PRINTABLE;=\nEND:VCARD\nEND:VCARD\n",
          {"  cards seen (lines beginning with \"END:\"): 2", "  records a run would write: 2",
           "    mapping 1 <NOTE>: 2 of 2"},
+         {}},
+        // A soft line break joins the empty line after it, and nothing more; one before a
+        // space is no soft break at all.
+        {"a soft line break ended by an empty line", "O=ORG\n",
+         card("NOTE;ENCODING=QUOTED-PRINTABLE:abc=\r\n\r\nORG:Firm\r\n"),
+         {"       1      1  \"ORG\"                           mapping 1 <O>",
+          "  not heads: 1 continuation line (folded, base64 data, quoted-printable soft line breaks, pieces of long "
+          "lines, values of the \";=\" rule) and 0 empty lines"},
+         {}},
+        {"a \"=\" before a space when decoding", "DECODE=1\nM=TEL;CELL\n",
+         card("NOTE;ENCODING=QUOTED-PRINTABLE:abc= \r\nTEL;CELL:1\r\n"),
+         {"       1      1  \"TEL;CELL\"                      mapping 1 <M>"},
+         {}},
+        {"a clean export says nothing false", "MOBILE=TEL;CELL\n",
+         card("N:A\r\nTEL;CELL;PREF:1\r\nTEL;CELL:2\r\n") + "\r\n" + card("N:B\r\n"),
+         {"  not heads: 0 continuation lines (folded, base64 data, quoted-printable soft line breaks, pieces of long "
+          "lines, values of the \";=\" rule) and 1 empty line",
+          "    filled more than once in 1 card, where the last value wins: card 1: \"1\" (line 3), then \"2\" (line 4)"},
+         {"whole next line"},
+         "",
+         {"Cards in \"import.vcf\"\n  cards seen (lines beginning with \"END:\"): 2\n  lines beginning with "
+          "\"BEGIN:VCARD\": 2\n  records a run would write: 2\n  cards left out: 0\n  written records in which the "
+          "value is not empty:\n    mapping 1 <MOBILE>: 1 of 2\n",
+          "Values and lines a run would write wrong\n  none found\n"}},
+        {"suggestions take heads of the mapping's property and kind only", "MOBILE=TEL;CELL\n",
+         card("N:A\r\nTEL;HOME:1\r\nTEL;TYPE=CELL:2\r\nEMAIL:a@b\r\n") +
+             card("N:B\r\nEMAIL:c@d\r\nTEL;WORK:3\r\nTEL;TYPE=CELL:4\r\n"),
+         {},
+         {},
+         "",
+         {"What each mapping takes\n  mapping 1 <MOBILE> \"TEL;CELL\": takes no line\n"
+          "    with DECODE=1, as it stands, it would take 2 lines\n"
+          "    suggestion: MOBILE=TEL;TYPE=CELL would take 2 lines\n"}},
+        {"a number after a space switches folding on", "ASCII= 1\n", kCards, {"  ASCII folding:    on (line 1)"}, {}, "",
+         {"Warnings\n  none\n"}},
+        {"an example of a long value starts with its first byte", "NOTE-=NOTE\n",
+         card("NOTE:abc" + std::string(50, 'n') + "\r\n"),
+         {"    card 1: Forbidden <NOTE> holds \"abc" + std::string(37, 'n') + "\"... (no other value)"},
+         {}},
+        {"the heads a prefix of mixed kinds takes", "W=TEL;WORK\n",
+         card("TEL;WORK;VOICE:1\r\n") + card("TEL;WORK;VOICE:2\r\n") + card("TEL;WORK;FAX:3\r\n"), {}, {}, "",
+         {"Values and lines a run would write wrong\n  1 line of another kind than most lines their mapping takes: one "
+          "prefix takes lines of different kinds, and a record holds whichever came last; give each kind a mapping of "
+          "its own\n    mapping 1 <W> takes \"TEL;WORK;VOICE\" (2), \"TEL;WORK;FAX\" (1)\n"}},
+        {"a soft line break in lower case", "N=N:\n", card("note;encoding=quoted-printable:Call=\r\nme at 10:30\r\n"),
+         {"       1      1  \"note;encoding=quoted-printable\" none",
+          "  not heads: 1 continuation line (folded, base64 data, quoted-printable soft line breaks, pieces of long "
+          "lines, values of the \";=\" rule) and 0 empty lines"},
+         {"\"me at 10\""}},
+        {"a soft line break before the end of a card", "W=TEL;WORK\n",
+         card("ADR;ENCODING=QUOTED-PRINTABLE:;;=\r\n") + card("TEL;WORK;FAX:1\r\n"),
+         {"       1      1  \"TEL;WORK;FAX\"                  mapping 1 <W>"},
          {}},
         {"a configuration line longer than one read", "L=" + std::string(2100, 'x') + "\nN=N:\n", kCards,
          {"  line 1 (part 1): \"L=" + std::string(1997, 'x') + "\"", "  line 1 (part 2): \"" + std::string(103, 'x') + "\"",
@@ -383,6 +457,9 @@ TEST(Explain, EachRuleAndWarning) {
         for (const std::string& wanted : c.present) EXPECT_TRUE(has_line(lines, wanted)) << wanted << "\n" << r.out;
         for (const std::string& unwanted : c.absent) {
             EXPECT_EQ(r.out.find(unwanted), std::string::npos) << unwanted << "\n" << r.out;
+        }
+        for (const std::string& section : c.sections) {
+            EXPECT_EQ(section_of(r.out, section.substr(0, section.find('\n'))), section) << r.out;
         }
     }
 }
@@ -525,14 +602,13 @@ std::size_t warning_count(const std::string& out, const std::string& words) {
     return 0;
 }
 
-std::string card(const std::string& lines) { return "BEGIN:VCARD\r\n" + lines + "END:VCARD\r\n"; }
-
 TEST(Explain, CountsEachKindOfValueThatComesOutWrong) {
     struct Case {
         const char* config;
         std::string cards;
         const char* words;  // of the warning
         std::size_t count;
+        std::size_t other_warnings = 0;  // in the section besides it
     };
     const std::string qp_name = card("N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=C5=98eho=C5=99;Jan\r\n");
     const std::vector<Case> cases = {
@@ -551,12 +627,19 @@ TEST(Explain, CountsEachKindOfValueThatComesOutWrong) {
         {"N=N:\n", card("N:\xC8\xE2\xE0\xED\xEE\xE2\r\n") + card("N:\xD8" "eho\xF8 Ji\xF8\xED\r\n"), "neither UTF-8", 1},
         {"W=TEL;WORK\n", card("TEL;WORK;VOICE:1\r\n") + card("TEL;WORK;VOICE:2\r\n") + card("TEL;WORK;FAX:3\r\n"),
          "of another kind", 1},
-        {"N=N:\n", "begin:vcard\r\nN:A\r\nEnd:VCARD\r\n", "lower or mixed case", 2},
+        {"N=N:\n", "begin:vcard\r\nN:A\r\nEnd:VCARD\r\n", "lower or mixed case", 2, 1},
         {"N=N:\n", "BEGIN:VCARD\r\nNOTE:" + std::string(1994, 'x') + "END:VCARD\r\nN:A\r\nEND:VCARD\r\n",
          "longer than 1999 bytes", 1},
-        {"N=N:\n", "BEGIN:VCARD\rN:A\rEND:VCARD\r", "a CR inside", 1},
+        {"N=N:\n", "BEGIN:VCARD\rN:A\rEND:VCARD\r", "a CR inside", 1, 1},
         {"N=N:\n", "\xEF\xBB\xBF" + card("N:A\r\n"), "byte-order mark", 1},
         {"N=N:\n", "hello\r\nworld\r\n", "but no card", 2},
+        {"N=N:\n", card("N:Jan \xF0\x9F\x98\x80\r\n"), "not converted to windows-1250", 1},
+        {"N=N:\n", card("N:\xE0\xB8\x81\xE0\xB8\x82\xE0\xB8\x84\r\n"), "not converted to windows-1250", 1},
+        {"N=N:\n", card("N:Jan \xDF\x8A\r\n"), "not converted to windows-1250", 1},
+        {"N=N:\n", card("N:\x82\xA0\x82\xA2\r\n"), "neither UTF-8", 1},
+        {"N=NOTE\n", card("NOTE:\\nHello\r\n"), "vCard escapes", 1},
+        {"N=NOTE\n", card("NOTE:a\\Nb\r\n"), "vCard escapes", 1},
+        {"N=NOTE\n", card("NOTE:C\\\\x\r\n"), "vCard escapes", 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.config) + c.cards);
@@ -566,6 +649,12 @@ TEST(Explain, CountsEachKindOfValueThatComesOutWrong) {
         const RunResult r = explain(f);
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(warning_count(r.out, c.words), c.count) << r.out;
+        // ... and nothing else is wrong.
+        std::size_t warnings = 0;
+        for (const std::string& line : lines_of(section_of(r.out, "Values and lines a run would write wrong"))) {
+            if (line.rfind("  ", 0) == 0 && line[2] != ' ' && line != "  none found") ++warnings;
+        }
+        EXPECT_EQ(warnings, (c.count == 0 ? 0u : 1u) + c.other_warnings) << r.out;
     }
 }
 

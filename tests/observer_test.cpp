@@ -131,13 +131,13 @@ TEST(CardObserver, SeesCapturedValuesOfCardsLeftOutAndWrittenValuesOfRecords) {
 }
 
 struct SeenLines {
-    std::vector<std::string> lines;  // number, "+" for a piece, ":" and the raw line
+    std::vector<std::string> lines;  // number, "+" for a piece, "=" after a soft break, ":" and the raw line
     std::vector<std::string> values;  // mapping, "+" for a continuation, ":" and the value
 };
 
-void see_card_line(void* context, std::size_t number, std::string_view raw, bool piece) {
-    static_cast<SeenLines*>(context)->lines.push_back(std::to_string(number) + (piece ? "+" : "") + ":" +
-                                                        std::string(raw));
+void see_card_line(void* context, std::size_t number, std::string_view raw, LineJoin join) {
+    const char* joined = join == LineJoin::Piece ? "+" : join == LineJoin::SoftBreak ? "=" : "";
+    static_cast<SeenLines*>(context)->lines.push_back(std::to_string(number) + joined + ":" + std::string(raw));
 }
 
 void see_value(void* context, std::size_t mapping, std::string_view value, bool continuation) {
@@ -156,14 +156,17 @@ SeenLines watch_lines(const Settings& settings, std::string_view cards) {
 
 TEST(CardObserver, SeesEveryCardLineWithItsNumberAndEveryValueTaken) {
     const Settings settings = settings_from("N=N:\nA=ADR\nT#=TEL\n");
-    // A long line arrives in two reads; a ";=" continuation line counts but is no card line.
+    // A long line arrives in two reads; a ";=" continuation line counts but is no card
+    // line, and the line after it starts afresh; a line after a soft line break is told.
     const std::string long_line = "X-PHOTO:" + std::string(2100, 'p');
-    const std::string cards =
-        "BEGIN:VCARD\r\nN:A;B \r\n" + long_line + "\nADR:x;=\nStreet;1\n\nTEL:+420 1\nEND:VCARD";
+    const std::string long_note = "NOTE;QUOTED-PRINTABLE:" + std::string(2100, 'a') + "=";
+    const std::string cards = "BEGIN:VCARD\r\nN:A;B \r\n" + long_line + "\nADR;QUOTED-PRINTABLE:x;=\nStreet;1\n\n" +
+                              long_note + "\nb\nTEL:+420 1\nEND:VCARD";
     const SeenLines seen = watch_lines(settings, cards);
     EXPECT_EQ(seen.lines, (std::vector<std::string>{"1:BEGIN:VCARD", "2:N:A;B", "3:" + long_line.substr(0, kMaxLineBytes),
-                                                    "3+:" + long_line.substr(kMaxLineBytes), "4:ADR:x;=", "6:",
-                                                    "7:TEL:+420 1", "8:END:VCARD"}));
+                                                    "3+:" + long_line.substr(kMaxLineBytes),
+                                                    "4:ADR;QUOTED-PRINTABLE:x;=", "6:", "7:" + long_note.substr(0, kMaxLineBytes),
+                                                    "7+:" + long_note.substr(kMaxLineBytes), "8=:b", "9:TEL:+420 1", "10:END:VCARD"}));
     EXPECT_EQ(seen.values, (std::vector<std::string>{"0:A B", "1:x =", "1+:Street 1", "2:+420 1"}));
 }
 

@@ -70,8 +70,11 @@ struct Case {
 };
 
 TEST(Utf16Source, ConvertsUtf16AndPassesEverythingElse) {
-    const std::u16string card = u"N:Nov\u00E1k;\u0160\u00E1rka\r\nX:\U0001F600\r\n";
-    const std::string utf8 = "N:Nov\xC3\xA1k;\xC5\xA0\xC3\xA1rka\r\nX:\xF0\x9F\x98\x80\r\n";
+    // Beyond the first plane: the first and the last character, and one of every bit.
+    const std::u16string card =
+        u"N:Nov\u00E1k;\u0160\u00E1rka\r\nX:\U0001F600\U00010000\U0010FFFF\U00020BB7\r\n";
+    const std::string utf8 = "N:Nov\xC3\xA1k;\xC5\xA0\xC3\xA1rka\r\nX:\xF0\x9F\x98\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"
+                             "\xF0\xA0\xAE\xB7\r\n";
     const std::vector<Case> cases = {
         {"LE with a mark", "\xFF\xFE" + le(card), utf8},
         {"BE with a mark", "\xFE\xFF" + be(card), utf8},

@@ -23,6 +23,28 @@ std::vector<std::string> logical_lines(std::string_view bytes) {
     return lines;
 }
 
+// The lines on which logical lines start, as a follower of the plain reads tells them:
+// those that neither go on at a soft line break nor begin with a blank.
+std::vector<std::size_t> starts_followed(std::string_view bytes) {
+    LineReader input = make_line_reader(memory_source(bytes));
+    SoftBreakFollower follower;
+    std::vector<std::size_t> starts;
+    std::string read;
+    for (;;) {
+        const std::size_t number = input.lines_ended + 1;
+        const bool first = !input.line_goes_on;
+        if (!read_line(input, read)) return starts;
+        const bool blank = !starts.empty() && (read[0] == ' ' || read[0] == '\t');
+        if (!follow_soft_breaks(follower, read, first, input.line_goes_on) && first && !blank) starts.push_back(number);
+    }
+}
+
+std::vector<std::size_t> numbers_of(const std::vector<std::string>& lines) {
+    std::vector<std::size_t> numbers;
+    for (const std::string& line : lines) numbers.push_back(std::stoul(line));
+    return numbers;
+}
+
 struct LinesCase {
     const char* name;
     std::string bytes;
@@ -33,6 +55,8 @@ TEST(LogicalLines, JoinsFoldedLinesSoftBreaksAndPieces) {
     const std::string qp = "N;ENCODING=QUOTED-PRINTABLE:";
     const std::string long_text(3000, 'x');
     const std::string very_long(10000, 'y');
+    // Byte 1999, the last of the first read, is a "=".
+    const std::string to_the_boundary = qp + std::string(kMaxLineBytes - qp.size() - 1, 'x');
     const std::vector<LinesCase> cases = {
         {"folded by space and tab", "A:b\r\n c\r\n\td\r\nE:f\r\n", {"1:A:bcd", "4:E:f"}},
         {"only one blank is removed", "A:b\n  c\n", {"1:A:b c"}},
@@ -42,12 +66,31 @@ TEST(LogicalLines, JoinsFoldedLinesSoftBreaksAndPieces) {
         {"soft break and fold", qp + "a=\nb\n c\nE:f", {"1:" + qp + "abc", "4:E:f"}},
         {"soft break joins an empty line", qp + "a=\n\nE:f", {"1:" + qp + "a", "3:E:f"}},
         {"bare keyword in any case", "n;quoted-printable:a=\nb", {"1:n;quoted-printable:ab"}},
-        {"keyword in the value is no QP line", "NOTE:QUOTED-PRINTABLE=\nb", {"1:NOTE:QUOTED-PRINTABLE=", "2:b"}},
+        {"keyword in a folded property part", "N;ENCODING=\n QUOTED-PRINTABLE:a=\nb\nC",
+         {"1:N;ENCODING=QUOTED-PRINTABLE:ab", "4:C"}},
+        {"keyword in the value is no QP line", qp + "a\nNOTE:QUOTED-PRINTABLE=\nb",
+         {"1:" + qp + "a", "2:NOTE:QUOTED-PRINTABLE=", "3:b"}},
+        {"a CR at the end of a read inside the keyword", "X;" + std::string(kMaxLineBytes - 13, 'x') + "QUOTED-PRI\rNTABLE:a=\nb",
+         {"1:X;" + std::string(kMaxLineBytes - 13, 'x') + "QUOTED-PRI\rNTABLE:a=", "2:b"}},
         {"soft break at the end of the input", qp + "a=", {"1:" + qp + "a="}},
-        {"a first line beginning with a space", " A:b\n c\n", {"1: A:bc"}},
+        {"a first line beginning with a space", " A;QUOTED-PRINTABLE:b=\nc\n d\n", {"1: A;QUOTED-PRINTABLE:bcd"}},
+        {"a folded line of \"=\" counts on", qp + "a==\n =\n\n\nC", {"1:" + qp + "a", "5:C"}},
         {"pieces of a long line", "A:" + long_text + "\r\n z\nB", {"1:A:" + long_text + "z", "3:B"}},
+        {"=41 across the end of a read", to_the_boundary + "=41\nTEL:123\n",
+         {"1:" + to_the_boundary + "=41", "2:TEL:123"}},
+        {"== across the end of a read, then an empty line", to_the_boundary + "==\n\nX\nB",
+         {"1:" + to_the_boundary + "X", "4:B"}},
         {"a NUL ends its whole physical line", "A:b" + std::string(1, '\0') + long_text + "\n c",
          {"1:A:bc"}},
+        {"a soft break before a NUL", qp + "a=" + std::string(1, '\0') + long_text + "\nb\nC", {"1:" + qp + "ab", "3:C"}},
+        {"no soft break with a CR before a NUL", qp + "a=\r" + std::string(1, '\0') + long_text + "\nb",
+         {"1:" + qp + "a=\r", "2:b"}},
+        {"no soft break with a CR before a NUL in a short line", qp + "a=\r" + std::string(1, '\0') + "z\nb",
+         {"1:" + qp + "a=\r", "2:b"}},
+        {"a CR before a NUL stays inside a folded keyword", "N;QUOTED-PRI\r" + std::string(1, '\0') + "z\n NTABLE:a=\nb",
+         {"1:N;QUOTED-PRI\rNTABLE:a=", "3:b"}},
+        {"a CR before a NUL in a long line stays inside a folded keyword",
+         "N;QUOTED-PRI\r" + std::string(1, '\0') + long_text + "\n NTABLE:a=\nb", {"1:N;QUOTED-PRI\rNTABLE:a=", "3:b"}},
         {"kept to 8 KiB", "A:" + very_long + "\n " + very_long + "\nB:c",
          {"1:" + ("A:" + very_long).substr(0, kMaxLogicalLineBytes), "3:B:c"}},
         {"a long QP line ending in = beyond the cap", qp + very_long + "=\nb\nC",
@@ -58,6 +101,8 @@ TEST(LogicalLines, JoinsFoldedLinesSoftBreaksAndPieces) {
     };
     for (const LinesCase& c : cases) {
         EXPECT_EQ(logical_lines(c.bytes), c.expected) << c.name;
+        // What --explain shows of a file read without joining follows the same rule.
+        EXPECT_EQ(starts_followed(c.bytes), numbers_of(c.expected)) << c.name;
     }
 }
 

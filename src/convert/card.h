@@ -33,6 +33,14 @@ PrefixIndex make_prefix_index(const Settings& settings);
 
 CardState make_card_state(const Settings& settings);
 
+// How a card line stands to the line before it, as the reader that feeds the loop reads
+// the file.
+enum class LineJoin : std::uint8_t {
+    Own,        // a line of its own
+    Piece,      // a further read of a physical line longer than one read
+    SoftBreak,  // a physical line that goes on with a quoted-printable line ending in "="
+};
+
 // Lets a caller watch the conversion, for showing a user what the run makes of each line
 // and card. Every function may be null; a run without an observer pays nothing for it.
 struct CardObserver {
@@ -43,11 +51,11 @@ struct CardObserver {
     void (*card_ended)(void* context, const CardState& card, bool written);
     // Every card line the loop takes, before anything is done to it and before lines that
     // can't matter are passed over: `number` is the line of the file it starts on (1 for
-    // the first), `piece` is true when this read goes on with a physical line longer than
-    // one read (never when decoding), `raw` holds the bytes as read with the line end
-    // trimmed; when decoding, the logical line as joined (unfolded, soft line breaks
-    // joined), before quoted-printable decoding and escapes.
-    void (*card_line)(void* context, std::size_t number, std::string_view raw, bool piece);
+    // the first), `raw` holds the bytes as read with the line end trimmed; when decoding,
+    // the logical line as joined (unfolded, soft line breaks joined), before
+    // quoted-printable decoding and escapes. `join` tells how the line goes on with the
+    // one before it: always Own when decoding, as the reader has joined the rest.
+    void (*card_line)(void* context, std::size_t number, std::string_view raw, LineJoin join);
     // Mapping `mapping` took `value`, as capture cleaned it (before the record's
     // constants, trimming and phone grouping), from the current card line;
     // `continuation` when the ";=" rule took it from the line after it.

@@ -56,14 +56,31 @@ std::uint8_t first_byte_decoded(std::string_view line, bool fold) {
 // The card lines as the file holds them: each read of the line reader is a line.
 struct ExactLines {
     LineReader& input;
+    // Only a watcher learns which lines a vCard reader would join at soft line breaks;
+    // the run itself takes each read as it is.
+    bool follow = false;
+    SoftBreakFollower soft_breaks{};
+    std::size_t lines_ended = 0;  // where the reader stood after the last read of the loop
+    bool line_goes_on = false;
     static constexpr bool kDecoding = false;
 
-    bool next(std::string& line, std::size_t& number, bool& piece) {
+    bool next(std::string& line, std::size_t& number, LineJoin& join) {
         number = input.lines_ended + 1;
-        piece = input.line_goes_on;
+        const bool piece = input.line_goes_on;
+        // A line that capture took by the ";=" rule is one the follower has not seen:
+        // the line after it starts afresh.
+        const bool taken_between = input.lines_ended != lines_ended || piece != line_goes_on;
         if (!read_line(input, line)) return false;
+        join = piece ? LineJoin::Piece : LineJoin::Own;
+        if (follow) follow_line(line, piece, taken_between, join);
         trim_line_end(line);
         return true;
+    }
+    void follow_line(std::string_view read, bool piece, bool taken_between, LineJoin& join) {
+        if (taken_between) soft_breaks = {};
+        if (follow_soft_breaks(soft_breaks, read, !piece, input.line_goes_on)) join = LineJoin::SoftBreak;
+        lines_ended = input.lines_ended;
+        line_goes_on = input.line_goes_on;
     }
     static bool begins_card(std::string_view line) { return begins_with(line, "BEGIN:VCARD"); }
     static bool ends_card(std::string_view line) { return begins_with(line, "END:"); }
@@ -76,8 +93,8 @@ struct DecodedLines {
     LogicalLineReader reader;
     static constexpr bool kDecoding = true;
 
-    bool next(std::string& line, std::size_t& number, bool& piece) {
-        piece = false;
+    bool next(std::string& line, std::size_t& number, LineJoin& join) {
+        join = LineJoin::Own;
         if (!read_logical_line(reader, line, number)) return false;
         trim_line_end(line);
         return true;
@@ -111,9 +128,9 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
     std::string line;
     line.reserve(kLineBufferSize);
     std::size_t number = 0;
-    bool piece = false;
-    while (lines.next(line, number, piece)) {
-        if (observer.card_line != nullptr) observer.card_line(observer.context, number, line, piece);
+    LineJoin join = LineJoin::Own;
+    while (lines.next(line, number, join)) {
+        if (observer.card_line != nullptr) observer.card_line(observer.context, number, line, join);
         // The card start is recognised on the line as read, before any decoding.
         if (Lines::begins_card(line)) {
             reset_card(card);
@@ -187,7 +204,7 @@ ConversionResult convert_document(const Settings& settings, std::string_view ele
         DecodedLines lines{make_logical_line_reader(input)};
         return convert_lines(settings, element, lines, input, sink, observer);
     }
-    ExactLines lines{input};
+    ExactLines lines{input, observer.card_line != nullptr};
     return convert_lines(settings, element, lines, input, sink, observer);
 }
 

@@ -10,12 +10,6 @@ namespace quorlan {
 
 namespace {
 
-bool is_quoted_printable(std::string_view head) {
-    std::string upper(head);
-    to_upper_ascii(upper);
-    return upper.find("QUOTED-PRINTABLE") != std::string::npos;
-}
-
 void count_spelling(HeadCount& count, std::string_view head) {
     for (auto& [spelling, lines] : count.spellings) {
         if (spelling == head) {
@@ -25,7 +19,6 @@ void count_spelling(HeadCount& count, std::string_view head) {
     }
     if (count.spellings.size() < kSpellingsKept) count.spellings.emplace_back(std::string(head), 1);
 }
-
 // A short cut of a value for an example.
 std::string kept_value(std::string_view value) { return std::string(value.substr(0, 48)); }
 
@@ -61,28 +54,25 @@ Census make_census(const Settings& settings) {
     return census;
 }
 
-void census_line(Census& census, std::size_t number, std::string_view raw, bool piece) {
+void census_line(Census& census, std::size_t number, std::string_view raw, LineJoin join) {
     census.line = number;
     census.current = SIZE_MAX;
     census.line_taken = false;
     // The lines that make and end cards are counted with the cards, not as heads.
     std::string start(raw.substr(0, 11));
     if (census.decode) to_upper_ascii(start);
-    if (begins_with(start, "BEGIN:VCARD") || begins_with(start, "END:")) {
-        census.soft_break = false;
-        return;
-    }
-    if (raw.empty()) {
+    if (begins_with(start, "BEGIN:VCARD") || begins_with(start, "END:")) return;
+    // Whether a line goes on with the one before is the reader's to say, which follows
+    // soft line breaks the way the run joins them when decoding.
+    if (raw.empty() && join == LineJoin::Own) {
         ++census.empty_lines;
         return;
     }
-    const std::string_view head = piece || census.soft_break ? std::string_view() : head_of(raw);
+    const std::string_view head = join != LineJoin::Own ? std::string_view() : head_of(raw);
     if (head.empty()) {
         ++census.continuation_lines;
-        census.soft_break = census.soft_break && raw.back() == '=';
         return;
     }
-    census.soft_break = raw.back() == '=' && is_quoted_printable(head);
     // With decoding, lines count by what prefixes take: the spellings of one meaning together.
     const std::string key = census.decode ? head_meaning(parse_head(head)).substr(0, kHeadBytesKept)
                                           : std::string(head.substr(0, kHeadBytesKept));

@@ -80,11 +80,10 @@ struct Census {
     std::size_t line = 0;             // the number of the current card line
     std::size_t current = SIZE_MAX;   // the head of the current line, or none
     bool line_taken = false;          // a mapping took the current line
-    bool soft_break = false;          // the last line was quoted-printable and ended in "="
 };
 
 Census make_census(const Settings& settings);
-void census_line(Census& census, std::size_t number, std::string_view raw, bool piece);
+void census_line(Census& census, std::size_t number, std::string_view raw, LineJoin join);
 void census_value(Census& census, std::size_t mapping, std::string_view value, bool continuation);
 // With decoding: a line the mapping's prefix took whose value was not kept.
 void census_value_dropped(Census& census, std::size_t mapping, std::string_view value);

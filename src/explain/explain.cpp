@@ -42,10 +42,10 @@ void on_card_ended(void* context, const CardState& card, bool written) {
     checks_card_ended(watch.values, card, written);
 }
 
-void on_card_line(void* context, std::size_t number, std::string_view raw, bool piece) {
+void on_card_line(void* context, std::size_t number, std::string_view raw, LineJoin join) {
     auto& watch = *static_cast<CardFileWatch*>(context);
-    census_line(watch.census, number, raw, piece);
-    check_line(watch.values, number, raw, piece);
+    census_line(watch.census, number, raw, join);
+    check_line(watch.values, number, raw, join);
 }
 
 void on_value_taken(void* context, std::size_t mapping, std::string_view value, bool continuation) {

@@ -143,7 +143,8 @@ ValueChecks make_value_checks(const Settings& settings) {
     return checks;
 }
 
-void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, bool piece) {
+void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, LineJoin join) {
+    const bool piece = join == LineJoin::Piece;
     checks.line = number;
     ++checks.card_lines;
     if (!piece && !raw.empty() && (raw[0] == ' ' || raw[0] == '\t')) {
@@ -154,8 +155,8 @@ void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, b
     std::string upper(head);
     to_upper_ascii(upper);
     // A line after a quoted-printable soft line break goes on with the encoded text.
-    checks.quoted_printable = (checks.soft_break && !piece) || upper.find("QUOTED-PRINTABLE") != std::string::npos;
-    checks.soft_break = checks.quoted_printable && !raw.empty() && raw.back() == '=';
+    checks.quoted_printable =
+        join == LineJoin::SoftBreak || upper.find("QUOTED-PRINTABLE") != std::string::npos;
     const bool decoded = checks.settings->decode != 0 && checks.quoted_printable;
     const LineBytes bytes = line_bytes(decoded ? quoted_printable_bytes(raw) : std::string(raw));
     checks.beyond_cp1250 = bytes.beyond_cp1250;

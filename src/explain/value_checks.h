@@ -51,7 +51,6 @@ struct ValueChecks {
     std::size_t card = 1;  // numbered by their ends, as in the list of cards left out
     std::size_t line = 0;
     bool quoted_printable = false;  // the current line's head says so, or it goes on with such a line
-    bool soft_break = false;        // the current line is quoted-printable and ends in "="
     bool beyond_cp1250 = false;     // it is UTF-8 with characters that are not converted
     bool underscored = false;       // it has UTF-8 letters that windows-1250 lacks, which become "_"
     bool foreign = false;           // it is 8-bit text of another code page
@@ -59,7 +58,7 @@ struct ValueChecks {
 };
 
 ValueChecks make_value_checks(const Settings& settings);
-void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, bool piece);
+void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, LineJoin join);
 void check_value(ValueChecks& checks, std::size_t mapping, std::string_view value, bool continuation);
 void checks_card_begun(ValueChecks& checks);
 void checks_card_ended(ValueChecks& checks, const CardState& card, bool written);

@@ -16,7 +16,8 @@ namespace {
 
 // The length of the UTF-8 sequence at `text[i]` when it is well-formed and stands for a
 // character a terminal shows as itself; 0 otherwise. Left out are the C1 controls and
-// the invisible characters that reorder or hide text (U+2000 to U+206F, U+FEFF, ...).
+// the invisible characters that reorder or hide text (U+2000 to U+206F, U+FEFF, the
+// specials from U+FFF0, the tag characters from U+E0000).
 std::size_t shown_sequence_length(std::string_view text, std::size_t i) {
     const auto lead = static_cast<unsigned char>(text[i]);
     std::size_t length = 0;
@@ -41,7 +42,10 @@ std::size_t shown_sequence_length(std::string_view text, std::size_t i) {
     }
     const std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
     if (c < smallest[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
-    if (c < 0xA0 || c == 0xAD || (c >= 0x2000 && c <= 0x206F) || c == 0xFEFF || c >= 0xFFF0) return 0;
+    if (c < 0xA0 || c == 0xAD || (c >= 0x2000 && c <= 0x206F) || c == 0xFEFF || (c >= 0xFFF0 && c <= 0xFFFF) ||
+        (c >= 0xE0000 && c <= 0xE007F)) {
+        return 0;
+    }
     return length;
 }
 

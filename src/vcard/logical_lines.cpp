@@ -115,6 +115,65 @@ bool is_quoted_printable_line(std::string_view line) {
     return false;
 }
 
+namespace {
+
+// Adds text of the logical line to the bytes kept of its property part, up to its ":".
+void add_to_property(SoftBreakFollower& follower, std::string_view text) {
+    if (!follower.property_open) return;
+    const std::size_t colon = text.find(':');
+    append_capped(follower.property, text.substr(0, colon == std::string_view::npos ? text.size() : colon + 1));
+    follower.property_open = colon == std::string_view::npos;
+}
+
+}  // namespace
+
+bool follow_soft_breaks(SoftBreakFollower& follower, std::string_view read, bool first, bool goes_on) {
+    // As join_pieces does: a short read that goes on was cut by a NUL, and so is its line.
+    const bool cut = goes_on && read.size() < kMaxLineBytes;
+    bool joined = false;
+    if (first) {
+        joined = follower.equals > 0 && is_quoted_printable_line(follower.property);
+        const bool blank = begins_with_blank(read) && !follower.at_start;
+        // The "=" a soft break takes needs no taking from the property part: a line
+        // joined at a soft break has the keyword already, and keeps it.
+        if (joined) {
+            --follower.equals;
+        } else if (!blank) {
+            follower.equals = 0;
+            follower.property.clear();
+            follower.property_open = true;
+        }
+        if (blank) read.remove_prefix(1);
+        follower.crs = 0;
+        follower.at_start = false;
+    } else if (follower.cut) {
+        if (goes_on) return false;
+        // The CRs before the NUL stay in the line's text.
+        add_to_property(follower, std::string(follower.crs, '\r'));
+        if (follower.crs > 0) follower.equals = 0;
+        return false;
+    }
+    const bool ends_in_lf = !goes_on && !read.empty() && read.back() == '\n';
+    if (ends_in_lf) read.remove_suffix(1);
+    LineTail tail{follower.equals, follower.crs};
+    follow_tail(tail, read);
+    // CRs at the end of a read are the line end when an LF follows them: they are added
+    // once more text follows, or the line ends without an LF.
+    const std::size_t held = count_trailing(read, '\r');
+    if (held < read.size()) {
+        add_to_property(follower, std::string(follower.crs, '\r'));
+        add_to_property(follower, read.substr(0, read.size() - held));
+    }
+    if (!goes_on && !ends_in_lf) {
+        add_to_property(follower, std::string(tail.crs, '\r'));
+        if (tail.crs > 0) tail.equals = 0;
+    }
+    follower.equals = tail.equals;
+    follower.crs = tail.crs;
+    follower.cut = cut;
+    return joined;
+}
+
 bool read_logical_line(LogicalLineReader& reader, std::string& line, std::size_t& number) {
     if (!reader.has_ahead && (!reader.at_start || !read_ahead(reader))) return false;
     reader.at_start = false;

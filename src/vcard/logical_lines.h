@@ -32,6 +32,25 @@ LogicalLineReader make_logical_line_reader(LineReader& input);
 // read error, left in the line reader).
 bool read_logical_line(LogicalLineReader& reader, std::string& line, std::size_t& number);
 
+// Follows the reads of a file that is read without joining, one at a time, to tell which
+// physical lines a vCard reader joins to the line before at a quoted-printable soft line
+// break, by the rule read_logical_line joins them by.
+struct SoftBreakFollower {
+    std::size_t equals = 0;  // the "="s the logical line's text read so far ends in
+    std::size_t crs = 0;     // and the CRs after them, which may yet be its line end
+    bool cut = false;        // a NUL ended the text of the current physical line
+    bool at_start = true;
+    // The logical line's bytes as the reader keeps them, up to the first ":": its property
+    // part may go on in a further read or a folded line.
+    std::string property;
+    bool property_open = false;
+};
+
+// `read` is the next read of the line reader, with its LF if it had one; `first` when it
+// begins a physical line, `goes_on` when its physical line goes on in the next read.
+// True when it begins a physical line that goes on with the one before at a soft break.
+bool follow_soft_breaks(SoftBreakFollower& follower, std::string_view read, bool first, bool goes_on);
+
 // True for a line whose property part (before its first ":") holds "QUOTED-PRINTABLE" in
 // any case.
 bool is_quoted_printable_line(std::string_view line);
