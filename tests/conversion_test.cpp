@@ -188,9 +188,9 @@ TEST(ConvertDocument, DecodeSwitch) {
          "<vcf>\r\n<N>A</N>\r\n</vcf>\r\n<vcf>\r\n<N></N>\r\n</vcf>\r\n"},
         {"the ;= rule is off", "DECODE=1\nN=N:\nNOTE=NOTE\n", "BEGIN:VCARD\nNOTE:x;=\nEND:VCARD\nN:late\n",
          "<vcf>\r\n<N></N>\r\n<NOTE>x =</NOTE>\r\n</vcf>\r\n"},
-        {"the value is cut after decoding", "DECODE=1\nN=N\n",
+        {"the value is cut after decoding, at 100 characters", "DECODE=1\nN=N\n",
          "BEGIN:VCARD\nN;QUOTED-PRINTABLE:" + std::string(40, 'a') + "=3D=3D" + std::string(70, 'b') + "\nEND:VCARD\n",
-         "<vcf>\r\n<N>" + std::string(40, 'a') + "==" + std::string(40, 'b') + "</N>\r\n</vcf>\r\n"},
+         "<vcf>\r\n<N>" + std::string(40, 'a') + "==" + std::string(58, 'b') + "</N>\r\n</vcf>\r\n"},
     };
     for (const DecodeCase& c : cases) {
         EXPECT_EQ(convert(c.config, c.cards), document(c.body)) << c.name;

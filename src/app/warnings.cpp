@@ -36,6 +36,10 @@ constexpr const char* kNameRule =
 
 void warn_about_the_document(const Settings& settings, const DocumentNames& names, const ConversionResult& result,
                              bool input_held_bytes) {
+    if (settings.utf8 != 0 && settings.decode == 0) {
+        warn("UTF8=1 needs DECODE=1, so the document is written in windows-1250: without decoding, values are "
+             "the card file's bytes, which a UTF-8 document would show garbled");
+    }
     const std::string refused = ", so XML readers will refuse " + quoted_name(names.output_file) + ": ";
     if (const std::string problem = xml_name_problem(names.element); !problem.empty()) {
         warn("the document element <" + terminal_name(names.element) + "> is not an XML name (" + problem + ")" +

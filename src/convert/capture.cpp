@@ -2,6 +2,7 @@
 
 #include "text/text_ops.h"
 #include "vcard/decode.h"
+#include "vcard/value_text.h"
 
 namespace quorlan {
 
@@ -34,14 +35,14 @@ void clean_value(std::string& value) {
 namespace {
 
 // The raw value in the rest after a prefix: what follows its second colon when it has
-// two or more, else what follows its first colon, else the whole rest.
-std::string_view raw_value(std::string_view rest) {
+// two or more, else what follows its first colon, else the whole rest; at most `cut` bytes.
+std::string_view raw_value(std::string_view rest, std::size_t cut) {
     std::size_t colon = rest.find(':');
     if (colon == std::string_view::npos) return rest;
     if (const std::size_t second = rest.find(':', colon + 1); second != std::string_view::npos) {
         colon = second;
     }
-    return rest.substr(colon + 1, kMaxValueBytes);
+    return rest.substr(colon + 1, cut);
 }
 
 // The value of a ";=" rest is the next input line taken whole and cleaned; at the end of
@@ -67,17 +68,19 @@ void capture_values(std::string& line, LineReader& input, const Settings& settin
     std::string_view working = line;
     std::string detached;
     bool is_detached = false;
+    // Decoded values are cut by characters once they are text, not here by bytes.
+    const std::size_t cut = rules == ValueRules::Exact ? kMaxValueBytes : std::string_view::npos;
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
         const std::string& prefix = settings.mappings[j].prefix;
         if (!begins_with(working, prefix)) continue;
-        working = working.substr(prefix.size(), kMaxValueBytes);
+        working = working.substr(prefix.size(), cut);
 
         std::string& value = card.values[j];
-        value.assign(raw_value(working));
+        value.assign(raw_value(working, cut));
         if (rules == ValueRules::Exact) {
             clean_value(value);
         } else {
-            clean_decoded_value(value);
+            decode_value_text(value, declared_charset(line), card.charsets, kMaxValueBytes);
         }
         if (observer != nullptr && observer->value_taken != nullptr) {
             observer->value_taken(observer->context, j, value, false);

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "charset/charsets.h"
 #include "config/settings.h"
 #include "text/line_reader.h"
 
@@ -17,6 +18,9 @@ inline constexpr std::size_t kMaxValueBytes = 100;
 // The current card's values, one per field mapping, in mapping order.
 struct CardState {
     std::vector<std::string> values;
+    // The converters of the charsets that decoded values declared, kept for the whole run
+    // so that each is opened once.
+    CharsetConverters charsets = {};
 };
 
 // The first bytes of all non-empty prefixes: a line whose first byte is not among them
@@ -55,8 +59,8 @@ struct CardObserver {
 void reset_card(CardState& card);
 
 // How capture cleans the values it takes: as the file holds them, with the ";=" rule; or
-// as vCard readers read them, escapes resolved and without the ";=" rule, which stood in
-// for the soft line breaks that decoding joins.
+// as vCard readers read them, as text (UTF-8) decoded from their charset, escapes resolved
+// and without the ";=" rule, which stood in for the soft line breaks that decoding joins.
 enum class ValueRules { Exact, Decoded };
 
 // Feeds the values of the mappings whose prefixes the line begins with. By the exact rules,
@@ -76,6 +80,26 @@ bool passes_filter(const Settings& settings, const CardState& card);
 // the constants, trimming and phone grouping to the stored values and appends the record
 // to `out`. Returns true when a record was written.
 bool write_record(const Settings& settings, CardState& card, std::string& out);
+
+// How decoded values, which are text, are written: in UTF-8 or windows-1250, folded to
+// ASCII or not. Chosen once per run, with the element names and constants as text.
+struct TextWriting {
+    bool utf8 = false;
+    bool fold = false;
+    std::vector<std::string> elements;   // as written: UTF-8 text in a UTF-8 document, else bytes
+    std::vector<std::string> constants;  // the constant of each constant field, as text
+};
+
+TextWriting make_text_writing(const Settings& settings);
+
+// write_record for values that are text (UTF-8, NFC): constants are text too, and values
+// are written as `writing` says.
+bool write_text_record(const Settings& settings, const TextWriting& writing, CardState& card, std::string& out);
+
+// Appends text (UTF-8) as element content, markup and control characters as append_escaped
+// does; a character that the document can't hold, or folding does not turn into ASCII, is
+// written as a decimal character reference ("&#1081;").
+void append_escaped_text(std::string& out, std::string_view text, const TextWriting& writing);
 
 // Appends `value` as element content: markup characters become entities, CR becomes "&#13;"
 // and bytes that an XML document can't hold become "_".

@@ -228,6 +228,17 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
                 }
                 break;
             }
+            case LineKind::Utf8Switch: {
+                const std::string upper = trimmed_upper(line.text);
+                if (!has_digit_after_sign(std::string_view(upper).substr(upper.find("UTF8=") + 5))) {
+                    add(warnings, line, "no number after \"UTF8=\": it counts as 0, a windows-1250 document");
+                } else if (line.config.utf8 != 0 && settings.decode == 0) {
+                    add(warnings, line,
+                        "UTF8=1 needs DECODE=1: without it the document stays windows-1250 (values are bytes, "
+                        "not text, and UTF-8 would show them garbled)");
+                }
+                break;
+            }
             case LineKind::Mapping:
             case LineKind::Ignored: break;
         }
