@@ -151,6 +151,10 @@ TEST(Warnings, OneLineForEachThingThatSpoilsThePhonebook) {
         {"an empty card file", "N=N:\n", "", {}},
         {"a card file of a UTF-8 mark alone", "N=N:\n", "\xEF\xBB\xBF", {}},
         {"a card without BEGIN:VCARD", "N=N:\n", "N:Novak\nEND:VCARD\n", {}},
+        {"UTF8=1 without DECODE=1", "UTF8=1\nN=N:\n", kCard,
+         {"UTF8=1 needs DECODE=1, so the document is written in windows-1250: without decoding, values are the "
+          "card file's bytes, which a UTF-8 document would show garbled"}},
+        {"UTF8=1 with DECODE=1", "UTF8=1\nDECODE=1\nN=N:\n", kCard, {}},
     };
     for (const WarningCase& c : cases) {
         SCOPED_TRACE(c.name);
