@@ -154,7 +154,7 @@ TEST(Warnings, OneLineForEachThingThatSpoilsThePhonebook) {
         {"UTF8=1 without DECODE=1", "UTF8=1\nN=N:\n", kCard,
          {"UTF8=1 needs DECODE=1, so the document is written in windows-1250: without decoding, values are the "
           "card file's bytes, which a UTF-8 document would show garbled"}},
-        {"UTF8=1 with DECODE=1", "UTF8=1\nDECODE=1\nN=N:\n", kCard, {}},
+        {"UTF-8 names in a UTF-8 document", "UTF8=1\nDECODE=1\nN\xC3\x81ZEV=N:\n\xC3\x81=ORG\n", kCard, {}},
     };
     for (const WarningCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "charset/unicode_text.h"
+
 namespace quorlan {
 
 namespace {
@@ -57,6 +59,16 @@ std::size_t xml_name_fault_at(std::string_view name) {
     for (std::size_t i = 0; i < name.size(); ++i) {
         const std::uint32_t c = cp1250_character(static_cast<std::uint8_t>(name[i]));
         if (!(i == 0 ? is_xml_name_start(c) : is_xml_name_char(c))) return i;
+    }
+    return std::string_view::npos;
+}
+
+std::size_t xml_text_name_fault_at(std::string_view name) {
+    if (name.empty()) return 0;
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t start = i;
+        const char32_t c = next_character(name, i);
+        if (!(start == 0 ? is_xml_name_start(c) : is_xml_name_char(c))) return start;
     }
     return std::string_view::npos;
 }

@@ -22,4 +22,8 @@ std::string_view name_in_tag(std::string_view name);
 // byte a reader refuses, 0 for an empty name, npos when the whole name is one.
 std::size_t xml_name_fault_at(std::string_view name);
 
+// The same for `name` as a UTF-8 document holds it (UTF-8 text): the position of the
+// first byte of the first character a reader refuses.
+std::size_t xml_text_name_fault_at(std::string_view name);
+
 }  // namespace quorlan

@@ -94,7 +94,9 @@ void warn_about_prefix(Warnings& warnings, const Settings& settings,
                 " ends in a tab, which is not removed as spaces at the end of a line are: card lines hardly "
                 "ever hold a tab there, so it does not match");
     }
-    if (holds_utf8_letters(prefix)) {
+    // Decoding compares prefixes with card lines whose letters are neither converted nor folded.
+    const bool decoding = settings.decode != 0;
+    if (!decoding && holds_utf8_letters(prefix)) {
         add(warnings, line,
             "the prefix " + in_quotes(prefix) +
                 " holds UTF-8 letters, but card lines are converted to windows-1250 before they are "
@@ -102,7 +104,7 @@ void warn_about_prefix(Warnings& warnings, const Settings& settings,
     }
     std::string folded = prefix;
     fold_to_ascii(folded);
-    if (settings.fold_ascii != 0 && folded != prefix) {
+    if (!decoding && settings.fold_ascii != 0 && folded != prefix) {
         add(warnings, line,
             "the prefix " + in_quotes(prefix) +
                 " holds an accented letter, but with ASCII folding on card lines are folded before "
@@ -144,7 +146,7 @@ bool has_ident_in_word(std::string_view element) {
     return false;
 }
 
-void warn_about_constant(Warnings& warnings, const FieldMapping& mapping, const SeenLine& line) {
+void warn_about_constant(Warnings& warnings, const FieldMapping& mapping, const SeenLine& line, bool decoding) {
     if (has_ident_in_word(mapping.element)) {
         add(warnings, line,
             "the element " + tag(mapping.element) + " holds \"IDENT\" inside a word, which makes it a constant "
@@ -156,7 +158,8 @@ void warn_about_constant(Warnings& warnings, const FieldMapping& mapping, const 
             "the constant is cut to " + std::to_string(kMaxPrefixBytes) + " bytes: every record gets " +
                 in_quotes(mapping.prefix) + ", not " + in_quotes(after_equals));
     }
-    if (holds_utf8_sequence(mapping.prefix)) {
+    // Decoding reads constants as text, UTF-8 included.
+    if (!decoding && holds_utf8_sequence(mapping.prefix)) {
         add(warnings, line,
             "the constant " + in_quotes(mapping.prefix) + " is UTF-8, written as its bytes into a document "
             "declared windows-1250: readers show other letters; write it in windows-1250");
@@ -173,9 +176,10 @@ void warn_about_mapping(Warnings& warnings, const Settings& settings,
             "this is a mapping with the element " + tag(mapping.element) +
                 ", not the folding switch: write \"ASCII=1\" with nothing between \"ASCII\" and \"=\"");
     }
-    if (std::string warning = xml_name_warning("the element", mapping.element); !warning.empty()) {
+    const bool utf8_document = settings.utf8 != 0 && settings.decode != 0;
+    if (std::string warning = xml_name_warning("the element", mapping.element, utf8_document); !warning.empty()) {
         add(warnings, line, std::move(warning));
-    } else if (holds_utf8_letters(mapping.element)) {
+    } else if (!utf8_document && holds_utf8_letters(mapping.element)) {
         add(warnings, line,
             "the element " + tag(mapping.element) +
                 " holds UTF-8 letters, but the document is declared windows-1250: readers will "
@@ -196,7 +200,7 @@ void warn_about_mapping(Warnings& warnings, const Settings& settings,
     }
     // What a constant field captures is never written, so its prefix matters only to others.
     if (mapping.constant) {
-        warn_about_constant(warnings, mapping, line);
+        warn_about_constant(warnings, mapping, line, settings.decode != 0);
     } else {
         warn_about_prefix(warnings, settings, lines, j);
     }
@@ -248,7 +252,8 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
         warn_about_mapping(warnings, settings, lines, j);
     }
 
-    if (std::string warning = xml_name_warning("the document element", names.element); !warning.empty()) {
+    if (std::string warning = xml_name_warning("the document element", names.element,
+                                                       settings.utf8 != 0 && settings.decode != 0); !warning.empty()) {
         add(warnings, std::move(warning));
     }
     const std::filesystem::path folder = std::filesystem::path(names.output_file).parent_path();
