@@ -1,7 +1,7 @@
 // Arbitrary bytes through the whole conversion core, in memory. The input is a configuration,
 // a line "%%", and the card file; without that line it is all card file, converted with a
 // configuration that uses every kind of mapping, read as it is (inputs of even size) or
-// decoded as vCard readers do (odd size).
+// decoded as vCard readers do (odd size; into a UTF-8 document when a multiple of three).
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
@@ -33,15 +33,21 @@ Settings settings_of(std::string_view config) {
     return read_settings(reader);
 }
 
-// The default configuration is read once, with the decode switch off and on.
-const Settings& default_settings(bool decode) {
+// The default configuration is read once, with the decode switch off and on, and on with
+// a UTF-8 document.
+const Settings& default_settings(bool decode, bool utf8) {
     static const Settings exact = settings_of(kDefaultConfig);
     static const Settings decoded = [] {
         Settings settings = exact;
         settings.decode = 1;
         return settings;
     }();
-    return decode ? decoded : exact;
+    static const Settings decoded_utf8 = [] {
+        Settings settings = decoded;
+        settings.utf8 = 1;
+        return settings;
+    }();
+    return !decode ? exact : utf8 ? decoded_utf8 : decoded;
 }
 
 // Takes at most `room` bytes, like a disk that fills up.
@@ -218,7 +224,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     Settings configured;
-    const Settings* chosen = &default_settings(size % 2 == 1);
+    const Settings* chosen = &default_settings(size % 2 == 1, size % 3 == 0);
     if (config.data() != kDefaultConfig.data()) {
         configured = settings_of(config);
         chosen = &configured;

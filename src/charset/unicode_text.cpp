@@ -146,7 +146,27 @@ int cp1250_byte_for(char32_t c) {
     return b == 0 ? -1 : b;
 }
 
+namespace {
+
+// The folds of the Latin blocks up to U+024F, where nearly every accented letter of a
+// card lies, found by index instead of a search.
+constexpr char32_t kDirectFolds = 0x250;
+
+const std::array<const char*, kDirectFolds>& direct_folds() {
+    static const std::array<const char*, kDirectFolds> table = [] {
+        std::array<const char*, kDirectFolds> folds{};
+        for (std::size_t i = 0; i < kLatinFoldCount && kLatinFolds[i].code < kDirectFolds; ++i) {
+            folds[kLatinFolds[i].code] = kLatinFolds[i].ascii;
+        }
+        return folds;
+    }();
+    return table;
+}
+
+}  // namespace
+
 const char* latin_fold(char32_t c) {
+    if (c < kDirectFolds) return direct_folds()[c];
     const LatinFold* const end = kLatinFolds + kLatinFoldCount;
     const LatinFold* found =
         std::lower_bound(kLatinFolds, end, c, [](const LatinFold& fold, char32_t code) { return fold.code < code; });
@@ -165,6 +185,7 @@ std::string text_from_bytes(std::string_view bytes) {
 }
 
 void keep_characters(std::string& text, std::size_t count) {
+    if (text.size() <= count) return;  // no more characters than bytes
     std::size_t i = 0;
     for (std::size_t kept = 0; kept < count && i < text.size(); ++kept) next_character(text, i);
     if (i < text.size()) text.resize(i);

@@ -1,20 +1,10 @@
 #include "vcard/value_text.h"
 
+#include "charset/cp1250.h"
 #include "charset/unicode_text.h"
 #include "vcard/decode.h"
 
 namespace quorlan {
-
-namespace {
-
-bool is_ascii(std::string_view bytes) {
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 std::string_view declared_charset(std::string_view line) {
     const std::string_view head = line.substr(0, line.find(':'));
@@ -41,7 +31,7 @@ bool decode_value_text(std::string& value, std::string_view declared, CharsetCon
     }
     // Plain ASCII, most values by far, is its own text.
     if (declared.empty() || !known) {
-        if (!is_ascii(value)) value = text_from_bytes(value);
+        if (ascii_prefix_length(value) != value.size()) value = text_from_bytes(value);
     }
     // The limit counts characters: a name in CJK is not cut inside one.
     keep_characters(value, max_characters);
