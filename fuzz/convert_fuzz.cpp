@@ -1,7 +1,7 @@
 // Arbitrary bytes through the whole conversion core, in memory. The input is a configuration,
 // a line "%%", and the card file; without that line it is all card file, converted with a
 // configuration that uses every kind of mapping, read as it is (inputs of even size) or
-// decoded as vCard readers do (odd size).
+// decoded as vCard readers do (odd size; into a UTF-8 document when a multiple of three).
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "charset/unicode_text.h"
 #include "config/settings.h"
 #include "convert/document.h"
 #include "fuzz_support.h"
@@ -32,15 +33,21 @@ Settings settings_of(std::string_view config) {
     return read_settings(reader);
 }
 
-// The default configuration is read once, with the decode switch off and on.
-const Settings& default_settings(bool decode) {
+// The default configuration is read once, with the decode switch off and on, and on with
+// a UTF-8 document.
+const Settings& default_settings(bool decode, bool utf8) {
     static const Settings exact = settings_of(kDefaultConfig);
     static const Settings decoded = [] {
         Settings settings = exact;
         settings.decode = 1;
         return settings;
     }();
-    return decode ? decoded : exact;
+    static const Settings decoded_utf8 = [] {
+        Settings settings = decoded;
+        settings.utf8 = 1;
+        return settings;
+    }();
+    return !decode ? exact : utf8 ? decoded_utf8 : decoded;
 }
 
 // Takes at most `room` bytes, like a disk that fills up.
@@ -77,20 +84,34 @@ Buffers& buffers() {
     return kept;
 }
 
-// The value text between a field's tags: markup only as the entities &amp; &lt; &gt; (and CR
-// as &#13;), no byte that an XML parser refuses or changes, and nothing that ends the line.
-void check_value(std::string_view value) {
+// True when `rest` begins with a decimal character reference of a character XML allows
+// beyond ASCII controls (CR, or U+0080 and up but for the surrogates, U+FFFE and U+FFFF).
+bool begins_with_reference(std::string_view rest) {
+    if (!rest.starts_with("#")) return false;
+    std::size_t i = 1;
+    std::uint64_t code = 0;
+    for (; i < rest.size() && i < 9 && rest[i] >= '0' && rest[i] <= '9'; ++i) code = code * 10 + static_cast<std::uint64_t>(rest[i] - '0');
+    if (i == 1 || i >= rest.size() || rest[i] != ';') return false;
+    return code == 13 || (code >= 0x80 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF) && code != 0xFFFE &&
+                          code != 0xFFFF);
+}
+
+// The value text between a field's tags: markup only as the entities &amp; &lt; &gt; and
+// character references, no byte that an XML parser refuses or changes, and nothing that
+// ends the line. A UTF-8 document holds well-formed UTF-8.
+void check_value(std::string_view value, bool utf8) {
     for (std::size_t i = 0; i < value.size(); ++i) {
         const auto b = static_cast<unsigned char>(value[i]);
         FUZZ_CHECK(b != '<' && b != '>');
         if (b == '&') {
             const std::string_view rest = value.substr(i + 1);
             FUZZ_CHECK(rest.starts_with("amp;") || rest.starts_with("lt;") || rest.starts_with("gt;") ||
-                       rest.starts_with("#13;"));
+                       begins_with_reference(rest));
         }
         FUZZ_CHECK(b >= 0x20 || b == '\t');
-        FUZZ_CHECK(b != 0x81 && b != 0x83 && b != 0x88 && b != 0x90 && b != 0x98);
+        if (!utf8) FUZZ_CHECK(b != 0x81 && b != 0x83 && b != 0x88 && b != 0x90 && b != 0x98);
     }
+    if (utf8) FUZZ_CHECK(is_valid_utf8(value));
 }
 
 std::string_view take_line(std::string_view& body) {
@@ -106,7 +127,7 @@ struct Tags {
     std::string open, close;
 };
 
-void check_record(const Settings& settings, const std::vector<Tags>& tags, std::string_view& body) {
+void check_record(const Settings& settings, const std::vector<Tags>& tags, bool utf8, std::string_view& body) {
     FUZZ_CHECK(take_line(body) == "<vcf>");
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
         const FieldMapping& mapping = settings.mappings[j];
@@ -116,7 +137,7 @@ void check_record(const Settings& settings, const std::vector<Tags>& tags, std::
         FUZZ_CHECK(line.size() >= open.size() + close.size());
         FUZZ_CHECK(line.starts_with(open) && line.ends_with(close));
         const std::string_view value = line.substr(open.size(), line.size() - open.size() - close.size());
-        check_value(value);
+        check_value(value, utf8);
         // The filter ran on the captured values, which the output keeps apart from constants.
         if (!mapping.constant && mapping.condition == Condition::Required) FUZZ_CHECK(!value.empty());
         if (!mapping.constant && mapping.condition == Condition::Forbidden) FUZZ_CHECK(value.empty());
@@ -128,10 +149,13 @@ void check_record(const Settings& settings, const std::vector<Tags>& tags, std::
     FUZZ_CHECK(take_line(body) == "</vcf>");
 }
 
-void check_document(const Settings& settings, std::string_view element, const Output& output) {
-    const std::string head =
-        "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\r\n<" + std::string(element) + ">\r\n";
-    const std::string tail = "</" + std::string(element) + ">\r\n";
+void check_document(const Settings& settings, std::string_view name, const Output& output) {
+    // Names and values are text in a UTF-8 document, which only decoding makes.
+    const bool utf8 = settings.decode != 0 && settings.utf8 != 0;
+    const std::string element = utf8 ? text_from_bytes(name) : std::string(name);
+    const std::string head = std::string("<?xml version=\"1.0\" encoding=\"") + (utf8 ? "UTF-8" : "windows-1250") +
+                             "\"?>\r\n<" + element + ">\r\n";
+    const std::string tail = "</" + element + ">\r\n";
     const std::string_view document = output.document;
     FUZZ_CHECK(!output.result.write_failed);
     FUZZ_CHECK(document.size() >= head.size() + tail.size());
@@ -140,11 +164,12 @@ void check_document(const Settings& settings, std::string_view element, const Ou
     std::string_view body = document.substr(head.size(), document.size() - head.size() - tail.size());
     std::vector<Tags> tags;
     for (const FieldMapping& mapping : settings.mappings) {
-        tags.push_back({"<" + mapping.element + ">", "</" + mapping.element + ">"});
+        const std::string written = utf8 ? text_from_bytes(mapping.element) : mapping.element;
+        tags.push_back({"<" + written + ">", "</" + written + ">"});
     }
     std::size_t records = 0;
     while (!body.empty()) {
-        check_record(settings, tags, body);
+        check_record(settings, tags, utf8, body);
         ++records;
     }
     FUZZ_CHECK(records == output.result.records_written);
@@ -199,7 +224,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     Settings configured;
-    const Settings* chosen = &default_settings(size % 2 == 1);
+    const Settings* chosen = &default_settings(size % 2 == 1, size % 3 == 0);
     if (config.data() != kDefaultConfig.data()) {
         configured = settings_of(config);
         chosen = &configured;

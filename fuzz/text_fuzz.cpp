@@ -1,6 +1,6 @@
-// The byte-string operations, the line reader, the UTF-8 decoder, ASCII folding and phone
-// grouping on arbitrary bytes, each compared with a plain reference written here or with a
-// property that must hold for every input.
+// The byte-string operations, the line reader, the UTF-8 decoders, values as text, ASCII
+// folding and phone grouping on arbitrary bytes, each compared with a plain reference
+// written here or with a property that must hold for every input.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -10,12 +10,15 @@
 #include <vector>
 
 #include "charset/cp1250.h"
+#include "charset/unicode_text.h"
+#include "charset/xml_name.h"
 #include "convert/card.h"
 #include "fuzz_support.h"
 #include "text/line_reader.h"
 #include "text/text_ops.h"
 #include "vcard/decode.h"
 #include "vcard/logical_lines.h"
+#include "vcard/value_text.h"
 
 namespace {
 
@@ -274,6 +277,44 @@ void check_decoding(std::string_view text) {
     FUZZ_CHECK(value == resolved);
 }
 
+// Values as text: whatever the bytes and their declared charset, well-formed UTF-8 of at
+// most 100 characters, composed so that composing again changes nothing; and written into
+// a windows-1250 document, folded or not, no byte beyond what the code page defines.
+void check_value_text(std::string_view bytes, std::uint8_t control) {
+    // Values never hold a NUL: the line reader ends a line there.
+    std::string without_nul(bytes);
+    std::erase(without_nul, '\0');
+    const std::string_view text = without_nul;
+    static CharsetConverters converters;
+    constexpr std::string_view kCharsets[] = {"", "SHIFT_JIS", "windows-1251", "UTF-8", "X-NONE", "ISO-2022-JP"};
+    std::string value(text);
+    decode_value_text(value, kCharsets[control % std::size(kCharsets)], converters, 100);
+    FUZZ_CHECK(is_valid_utf8(value));
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < value.size(); ++characters) next_character(value, i);
+    FUZZ_CHECK(characters <= 100);
+
+    std::string composed = text_from_bytes(text);
+    FUZZ_CHECK(is_valid_utf8(composed));
+    std::string again = composed;
+    compose_nfc(again);
+    FUZZ_CHECK(again == composed);
+
+    std::string replaced;
+    append_utf8_replacing(replaced, text);
+    FUZZ_CHECK(is_valid_utf8(replaced));
+    FUZZ_CHECK((replaced == text) == is_valid_utf8(text));
+
+    TextWriting writing;
+    writing.fold = control % 2 == 1;
+    std::string out;
+    append_escaped_text(out, composed, writing);
+    for (const char c : out) {
+        const auto b = static_cast<unsigned char>(c);
+        FUZZ_CHECK((b >= 0x20 || b == '\t' || b == '\n') && b != '<' && b != '>' && (b < 0x80 || (!writing.fold && cp1250_character(b) != 0)));
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -291,5 +332,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check_line_reader(rest, 1 + control * 17u);
     check_logical_lines(rest, 1 + control * 13u);
     check_decoding(text);
+    check_value_text(text, control);
     return 0;
 }

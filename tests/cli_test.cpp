@@ -168,6 +168,10 @@ TEST(Warnings, OneLineForEachThingThatSpoilsThePhonebook) {
          {"'import.xml' holds no record: 2 cards ended in 'import.vcf' and none passed the filter (Forbidden "
           "<ORG> was filled in 2 of them); run quorlan --explain to see why"}},
         {"some cards left out say nothing", "N*=N:\n", std::string(kCard) + "BEGIN:VCARD\nEND:VCARD\n", {}},
+        {"UTF8=1 without DECODE=1", "UTF8=1\nN=N:\n", kCard,
+         {"UTF8=1 needs DECODE=1, so the document is written in windows-1250: without decoding, values are the "
+          "card file's bytes, which a UTF-8 document would show garbled"}},
+        {"UTF-8 names in a UTF-8 document", "UTF8=1\nDECODE=1\nN\xC3\x81ZEV=N:\n\xC3\x81=ORG\n", kCard, {}},
     };
     for (const WarningCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -188,7 +188,7 @@ TEST(ConvertDocument, DecodeSwitch) {
          "<vcf>\r\n<N>A</N>\r\n</vcf>\r\n<vcf>\r\n<N></N>\r\n</vcf>\r\n"},
         {"the ;= rule is off", "DECODE=1\nN=N:\nNOTE=NOTE\n", "BEGIN:VCARD\nNOTE:x;=\nEND:VCARD\nN:late\n",
          "<vcf>\r\n<N></N>\r\n<NOTE>x =</NOTE>\r\n</vcf>\r\n"},
-        {"the value is cut after decoding", "DECODE=1\nN=N\n",
+        {"the value is cut after decoding, at 100 characters", "DECODE=1\nN=N\n",
          "BEGIN:VCARD\nN;QUOTED-PRINTABLE:" + std::string(40, 'a') + "=3D=3D" + std::string(70, 'b') + "\nEND:VCARD\n",
          "<vcf>\r\n<N>" + std::string(40, 'a') + "==" + std::string(58, 'b') + "</N>\r\n</vcf>\r\n"},
         {"one line, one field", "DECODE=1\nF#=TEL;FAX\nW#=TEL;WORK\nM#=TEL;CELL\nP#=TEL\n",
@@ -203,6 +203,13 @@ TEST(ConvertDocument, DecodeSwitch) {
         {"stray END lines end no card; values live for one card", "DECODE=1\nN=N\n",
          "BEGIN:VCARD\nN:A\nEND:VCARD\nEND:VCARD\nEND:VCALENDAR\nN:B\nEND:VCARD\nBEGIN:VCARD\nEND:VCARD\n",
          "<vcf>\r\n<N>A</N>\r\n</vcf>\r\n<vcf>\r\n<N>B</N>\r\n</vcf>\r\n<vcf>\r\n<N></N>\r\n</vcf>\r\n"},
+        {"a declared charset; references for what windows-1250 lacks", "DECODE=1\nN=N\n",
+         "BEGIN:VCARD\nN;CHARSET=SHIFT_JIS:\x88\xC0\x93\xA1\nEND:VCARD\n",
+         "<vcf>\r\n<N>&#23433;&#34276;</N>\r\n</vcf>\r\n"},
+        {"folding works on the text", "DECODE=1\nASCII=1\nN=N:\n", "BEGIN:VCARD\nN:\xC3\x85se;\xC3\x86rl\xC3\xB8\nEND:VCARD\n",
+         "<vcf>\r\n<N>Ase AErlo</N>\r\n</vcf>\r\n"},
+        {"constants are text", "DECODE=1\nSOURCE_IDENT=Firma \xC5\xBD\xC4\x8F\xC3\xA1r\n", "BEGIN:VCARD\nEND:VCARD\n",
+         "<vcf>\r\n<SOURCE_IDENT>Firma \x8E\xEF\xE1r</SOURCE_IDENT>\r\n</vcf>\r\n"},
     };
     for (const DecodeCase& c : cases) {
         EXPECT_EQ(convert(c.config, c.cards), document(c.body)) << c.name;
@@ -212,6 +219,21 @@ TEST(ConvertDocument, DecodeSwitch) {
 struct NameCase {
     std::string config, input_file, output_file, element;
 };
+
+// UTF8=1 writes a UTF-8 document of the decoded text; without DECODE=1 it changes nothing.
+TEST(ConvertDocument, Utf8Switch) {
+    const std::string card = "BEGIN:VCARD\nN:\xC3\x91\xD0\xB9 <x>\nEND:VCARD\n";
+    const std::string utf8_prolog = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+    const std::vector<DecodeCase> cases = {
+        {"with decoding", "DECODE=1\nUTF8=1\nN\xC1ZEV=N:\n", card,
+         utf8_prolog + "<kn\xC3\xADha>\r\n<vcf>\r\n<N\xC3\x81ZEV>\xC3\x91\xD0\xB9 &lt;x&gt;</N\xC3\x81ZEV>\r\n</vcf>\r\n</kn\xC3\xADha>\r\n"},
+        {"folded, references included", "DECODE=1\nUTF8=1\nASCII=1\nN=N:\n", card,
+         utf8_prolog + "<kn\xC3\xADha>\r\n<vcf>\r\n<N>N&#1081; &lt;x&gt;</N>\r\n</vcf>\r\n</kn\xC3\xADha>\r\n"},
+        {"without decoding: ignored", "UTF8=1\nN=N:\n", card,
+         kProlog + "<kn\xEDha>\r\n<vcf>\r\n<N>_\xD0\xB9 &lt;x&gt;</N>\r\n</vcf>\r\n</kn\xEDha>\r\n"},
+    };
+    for (const DecodeCase& c : cases) EXPECT_EQ(convert(c.config, c.cards, "kn\xEDha"), c.body) << c.name;
+}
 
 TEST(DocumentNames, FromTheSettings) {
     const std::vector<NameCase> cases = {

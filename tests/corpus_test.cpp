@@ -56,6 +56,7 @@ std::vector<Configuration> configurations() {
         {"example", read_file(fs::path(QUORLAN_EXAMPLES) / "quorlan.ini"), "contacts.vcf", "phonebook.xml"},
         {"large", kLargeConfig, "cards.vcf", "book.xml"},
         {"large, decoded", std::string(kLargeConfig) + "DECODE=1\r\n", "cards.vcf", "book.xml"},
+        {"large, decoded, UTF-8", std::string(kLargeConfig) + "DECODE=1\r\nUTF8=1\r\n", "cards.vcf", "book.xml"},
     };
 }
 
@@ -114,8 +115,9 @@ struct KnownValues {
 TEST(Corpus, DecodedValuesOfRealExports) {
     const std::vector<KnownValues> cases = {
         {"mangstadt-ez-vcard/John_Doe_ANDROID.vcf", "N=N;\nFN=FN",
-         // N with tilde is no windows-1250 letter; eleven of them joined over a soft break.
-         {"<FN>_ _ _ _ _</FN>", "<N>_ _ _ _ _ _ _ _ _ _ _</N>"}},
+         // N with tilde is no windows-1250 letter: a reference; eleven of them joined over a soft break.
+         {"<FN>&#209; &#209; &#209; &#209; &#209;</FN>",
+          "<N>&#209; &#209; &#209; &#209; &#209; &#209; &#209; &#209; &#209; &#209; &#209;</N>"}},
         {"mangstadt-ez-vcard/John_Doe_MS_OUTLOOK.vcf", "ORG=ORG\nLABEL=LABEL;HOME",
          {"<ORG>IBM Accounting</ORG>", "<LABEL>Silicon Alley 5, New York, New York 12345</LABEL>"}},
         {"mangstadt-ez-vcard/outlook-2007.vcf", "N=N;\nLABEL=LABEL",
@@ -178,6 +180,54 @@ TEST(Corpus, InitThenRunGivesWhatAddressBooksShow) {
         for (const std::string& record : values->second) EXPECT_NE(xml.find(record + "\r\n"), std::string::npos) << record;
     }
     EXPECT_EQ(checked, known.size());
+}
+
+struct KnownText {
+    const char* file;
+    const char* mappings;
+    std::string text;  // one line per element of the first record that has one: "TAG=text", as UTF-8
+};
+
+// The text of every element of the first record whose first element has text, as an XML
+// reader reads it: references and the declared encoding resolved.
+const char* const kReadRecord =
+    "python3 -c 'import sys, xml.etree.ElementTree as E\n"
+    "r = [v for v in E.parse(\"out.xml\").getroot() if v[0].text][0]\n"
+    "for c in r: sys.stdout.buffer.write((c.tag + \"=\" + (c.text or \"\") + \"\\n\").encode())'";
+
+// With DECODE=1 every character of these exports reaches the phonebook as the character
+// the card holds, in a windows-1250 document (with references) and in a UTF-8 one.
+TEST(Corpus, EveryCharacterOfRealExports) {
+    const std::vector<KnownText> cases = {
+        {"LineageOS-android_frameworks_opt_vcard/v21_japanese_2.vcf", "FN=FN\nADR=ADR",
+         "FN=\xE5\xAE\x89\xE8\x97\xA4 \xE3\x83\xAD\xE3\x82\xA4\xE3\x83\x89 1\n"
+         "ADR=\xE6\x9D\xB1\xE4\xBA\xAC\xE9\x83\xBD\xE6\xB8\x8B\xE8\xB0\xB7\xE5\x8C\xBA\xE6\xA1\x9C\xE4\xB8\x98"
+         "\xE7\x94\xBA" "26-1\xE3\x82\xBB\xE3\x83\xAB\xE3\x83\xAA\xE3\x82\xA2\xE3\x83\xB3\xE3\x82\xBF\xE3\x83\xAF"
+         "\xE3\x83\xBC" "6\xE9\x9A\x8E 150-8512\n"},
+        // 0x5C is the second byte of three of these letters: code page 932, not glibc's Shift_JIS.
+        {"LineageOS-android_frameworks_opt_vcard/v30_japanese.vcf", "FN=FN",
+         "FN=\xE4\xBC\x8A\xE8\x83\xBD \xE5\x9C\xAD\xE4\xB8\x80 \xE4\xBC\x8A\xE4\xBA\x88\n"},
+        {"GNOME-evolution-data-server/5.vcf", "FN=FN",
+         "FN=\xE5\x8D\x81\xE5\x9F\x8E\xE7\x9B\xAE\xE7\xAE\xA1\xE7\x90\x86\xE5\xA4\xA7\xE5\x9E\x8B\xE7\x9F\xA5"
+         "\xE5\xBA\xA7\n"},
+        {"roundcube-roundcubemail/utf-16_sample.vcf", "N=N:\nFN=FN",
+         "N=\xC4\xBD" "daMont\xC3\xA9 \xC7\xBCgean\nFN=\xC7\xBCgean \xC4\xBD" "daMont\xC3\xA9\n"},
+        {"mangstadt-ez-vcard/John_Doe_ANDROID.vcf", "FN=FN;",
+         "FN=\xC3\x91 \xC3\x91 \xC3\x91 \xC3\x91 \xC3\x91\n"},
+    };
+    if (corpus_files().empty()) GTEST_SKIP() << "no vCard corpus at " << corpus_folder();
+    for (const KnownText& c : cases) {
+        for (const char* document : {"", "UTF8=1\n"}) {
+            SCOPED_TRACE(std::string(c.file) + (*document != '\0' ? ", UTF-8" : ", windows-1250"));
+            Folder f;
+            f.write("quorlan.ini", std::string("in.vcf\nout.xml\nDECODE=1\n") + document + c.mappings + "\n");
+            f.write("in.vcf", read_file(corpus_folder() / c.file));
+            ASSERT_EQ(f.run().status, 0);
+            const RunResult read = f.run_command(kReadRecord);
+            ASSERT_EQ(read.status, 0) << read.err;
+            EXPECT_EQ(read.out, c.text);
+        }
+    }
 }
 
 TEST(Corpus, IsThere) {

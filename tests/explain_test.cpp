@@ -71,6 +71,8 @@ RunResult explain(const Folder& f) {
     return r;
 }
 
+std::string card(const std::string& lines) { return "BEGIN:VCARD\r\n" + lines + "END:VCARD\r\n"; }
+
 const char* const kCards =
     "BEGIN:VCARD\r\nN:Novak;Jan;;;\r\nTEL;CELL:+420 603 123 456\r\nEMAIL:jan@example.com\r\nEND:VCARD\r\n"
     "BEGIN:VCARD\r\nN:Svoboda;Petr\r\nORG:Firm\r\nEND:VCARD\r\n"
@@ -111,8 +113,6 @@ struct ExplainCase {
     std::vector<std::string> sections = {};  // sections that must appear whole, heading first
     std::string left_over = {};        // a file written three hours ago beside them
 };
-
-std::string card(const std::string& lines) { return "BEGIN:VCARD\r\n" + lines + "END:VCARD\r\n"; }
 
 std::string example(const std::string& name) { return read_file(fs::path(QUORLAN_EXAMPLES) / name); }
 
@@ -421,6 +421,16 @@ const std::vector<ExplainCase>& cases() {
          {"    with DECODE=1, as it stands, it would take 1 line", "    suggestion: M#=TEL;TYPE=CELL would take 1 line",
           "    suggestion: W#=TEL;TYPE=WORK would take 1 line"},
          {"M#=TEL would", "C#=TEL;TYPE=CELL"}},
+        {"UTF8=1 without DECODE=1", "UTF8=1\nN=N:\n", kCards,
+         {"  document in:      windows-1250, as UTF8=1 needs DECODE=1 (line 1)",
+          "  line 1: UTF8=1 needs DECODE=1: without it the document stays windows-1250 (values are bytes, not text, "
+          "and UTF-8 would show them garbled)"},
+         {}},
+        {"declared charsets with DECODE=1", "DECODE=1\nUTF8=1\nN=N\n",
+         card("N;CHARSET=SHIFT_JIS:\x88\xC0\r\n") + card("N;CHARSET=Shift_JIS:\x88\xC0\r\n"),
+         {"  document in:      UTF-8 (line 2)",
+          "  \"SHIFT_JIS\": 2 lines, decoded as Windows code page 932 (Shift_JIS as phones write it)"},
+         {}},
         {"an output folder that does not exist", "missing/out.xml\n", kCards,
          {"  document element: <out> (the output's name without its folder)",
           "  the folder \"missing\" of the output file does not exist: a run can't create the output"}, {}},
@@ -621,8 +631,15 @@ TEST(Explain, CountsEachKindOfValueThatComesOutWrong) {
         {"N=N:\n", card("N:;Jan;;;\r\n") + card("N:Novak;Jan\r\n"), "beginning with a space", 1},
         {"N#=TEL\n", card("TEL: +420 603 123 456\r\n"), "beginning with a space", 1},  // and not grouped
         {"N=N:\n", card("N:\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\r\n"), "not converted to windows-1250", 1},
+        {"N=N:\n", card("N:\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\r\n"), "DECODE=1 writes them right", 1},
         {"N=N;\nDECODE=1\n", card("N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=D0=98=D0=B2\r\n"),
-         "not converted to windows-1250", 1},
+         "not converted to windows-1250", 0, 1},  // written as references instead
+        {"N=N;\nDECODE=1\n", card("N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=D0=98=D0=B2\r\n"),
+         "written as character references", 1},
+        {"N=N;\nDECODE=1\nUTF8=1\n", card("N;CHARSET=UTF-8:\xD0\x98\r\n"), "written as character references", 0},
+        {"N=N\nDECODE=1\n", card("N;CHARSET=X-NONE:a\r\n") + card("N;charset=x-none:b\r\n"), "not known here", 2},
+        {"N=N\nDECODE=1\n", card("N;CHARSET=windows-1251:\xC8\xE2\xE0\xED\r\n") + card("N:\xC8\xE2\xE0\xED\r\n"),
+         "neither UTF-8", 1, 1},
         {"N=N:\n", card("N:\xC3\x80nna\r\n"), "written as \"_\"", 1},
         {"N=N:\n", card("N:\xC8\xE2\xE0\xED\xEE\xE2\r\n") + card("N:\xD8" "eho\xF8 Ji\xF8\xED\r\n"), "neither UTF-8", 1},
         {"W=TEL;WORK\n", card("TEL;WORK;VOICE:1\r\n") + card("TEL;WORK;VOICE:2\r\n") + card("TEL;WORK;FAX:3\r\n"),

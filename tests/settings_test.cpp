@@ -26,6 +26,7 @@ struct NameCase {
     std::string input_base, output_base;
     std::int32_t fold;
     std::int32_t decode = 0;
+    std::int32_t utf8 = 0;
 };
 
 TEST(Settings, FileNamesAndSwitches) {
@@ -55,6 +56,9 @@ TEST(Settings, FileNamesAndSwitches) {
         {"ASCII=1 DECODE=1\n", "import", "*", 1, 0},         // "ASCII=" is tested first
         {"X=DECODE=1\n", "import", "*", 0, 1},               // and "DECODE=" before mappings
         {"DECODE = 1\n", "import", "*", 0, 0},               // a mapping: the keyword needs "="
+        {"utf8=1\nUTF8=0\nUtf8=2\n", "import", "*", 0, 0, 2},  // any case, the last line counts
+        {"DECODE=1 UTF8=1\n", "import", "*", 0, 1, 0},       // "DECODE=" is tested first
+        {"X=UTF8=1\n", "import", "*", 0, 0, 1},              // and "UTF8=" before mappings
     };
     for (const NameCase& c : cases) {
         const Settings s = settings_from(c.config);
@@ -62,6 +66,7 @@ TEST(Settings, FileNamesAndSwitches) {
         EXPECT_EQ(s.output_base, c.output_base) << c.config;
         EXPECT_EQ(s.fold_ascii, c.fold) << c.config;
         EXPECT_EQ(s.decode, c.decode) << c.config;
+        EXPECT_EQ(s.utf8, c.utf8) << c.config;
     }
 }
 

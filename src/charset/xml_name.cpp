@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "charset/unicode_text.h"
+
 namespace quorlan {
 
 namespace {
@@ -81,6 +83,16 @@ std::string xml_name_suggestion(std::string_view name) {
         suggestion.insert(0, 1, '_');
     }
     return suggestion;
+}
+
+std::size_t xml_text_name_fault_at(std::string_view name) {
+    if (name.empty()) return 0;
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t start = i;
+        const char32_t c = next_character(name, i);
+        if (!(start == 0 ? is_xml_name_start(c) : is_xml_name_char(c))) return start;
+    }
+    return std::string_view::npos;
 }
 
 }  // namespace quorlan

@@ -29,5 +29,8 @@ std::size_t xml_name_fault_at(std::string_view name);
 // and "_" goes before a name that can't begin as it does. Empty when nothing is left or a
 // byte above 0x7F is refused, where no guess is better than a UTF-8 letter's pieces.
 std::string xml_name_suggestion(std::string_view name);
+// The same for `name` as a UTF-8 document holds it (UTF-8 text): the position of the
+// first byte of the first character a reader refuses.
+std::size_t xml_text_name_fault_at(std::string_view name);
 
 }  // namespace quorlan

@@ -94,6 +94,10 @@ ConfigLine classify_config_line(std::string_view line) {
     } else if (const auto d = find_text(upper, "DECODE=", 0); d >= 0) {
         result.kind = LineKind::DecodeSwitch;
         result.decode = parse_fold_number(std::string_view(upper).substr(static_cast<std::size_t>(d) + 7));
+    } else if (const auto u = find_text(upper, "UTF8=", 0); u >= 0) {
+        // Not "ENCODING=": vCard prefixes such as "N;ENCODING=QUOTED-PRINTABLE" hold it.
+        result.kind = LineKind::Utf8Switch;
+        result.utf8 = parse_fold_number(std::string_view(upper).substr(static_cast<std::size_t>(u) + 5));
     } else if (const auto e = find_text(line, "=", 0); e >= 0) {
         result.kind = LineKind::Mapping;
         result.mapping = parse_mapping(line, static_cast<std::size_t>(e));
@@ -125,6 +129,7 @@ Settings read_settings(LineReader& reader, const ConfigObserver& observer) {
             case LineKind::OutputName: settings.output_base = std::move(config.name); break;
             case LineKind::FoldSwitch: settings.fold_ascii = config.fold; break;
             case LineKind::DecodeSwitch: settings.decode = config.decode; break;
+            case LineKind::Utf8Switch: settings.utf8 = config.utf8; break;
             case LineKind::Mapping: settings.mappings.push_back(std::move(config.mapping)); break;
             case LineKind::Ignored: break;
         }

@@ -34,24 +34,27 @@ struct Settings {
     // Non-zero reads the card file as vCard readers do: folded lines joined, quoted-printable
     // decoded, escapes resolved. Off, every byte comes out as it always has.
     std::int32_t decode = 0;
+    // Non-zero, with decoding on, writes the document in UTF-8 instead of windows-1250.
+    std::int32_t utf8 = 0;
     std::vector<FieldMapping> mappings;
 };
 
 // What one configuration line is, decided by its content in a fixed order.
-enum class LineKind { InputName, OutputName, FoldSwitch, DecodeSwitch, Mapping, Ignored };
+enum class LineKind { InputName, OutputName, FoldSwitch, DecodeSwitch, Utf8Switch, Mapping, Ignored };
 
 struct ConfigLine {
     LineKind kind = LineKind::Ignored;
     std::string name;         // InputName, OutputName: the base name it sets
     std::int32_t fold = 0;    // FoldSwitch: the number read
     std::int32_t decode = 0;  // DecodeSwitch: the number read
+    std::int32_t utf8 = 0;    // Utf8Switch: the number read
     FieldMapping mapping;     // Mapping
 };
 
 // Classifies one configuration line, given without its line end.
 ConfigLine classify_config_line(std::string_view line);
 
-// The number after "ASCII=" or "DECODE=": leading white space, an optional sign and decimal digits;
+// The number after "ASCII=", "DECODE=" or "UTF8=": leading white space, an optional sign and decimal digits;
 // no digits give 0 and a number beyond 32 bits saturates, so any non-zero digit counts as on.
 std::int32_t parse_fold_number(std::string_view text);
 

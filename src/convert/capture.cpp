@@ -4,6 +4,7 @@
 
 #include "text/text_ops.h"
 #include "vcard/decode.h"
+#include "vcard/value_text.h"
 
 namespace quorlan {
 
@@ -142,6 +143,10 @@ const KnownHead& known_head(PrefixHeads& prefixes, std::string_view head) {
     }
     facts.preferred = prefixes.line.preferred;
     facts.tel = std::string_view(prefixes.line.name) == "TEL";
+    facts.charset.clear();
+    for (const auto& [key, value] : prefixes.line.params) {
+        if (key == "CHARSET") facts.charset = value;
+    }
     return facts;
 }
 
@@ -159,10 +164,12 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     }
     if (j == settings.mappings.size()) return false;
 
-    // The cut comes before the clean-up, as it always has: no value grows past 100 bytes.
+    // Values are text here: the limit of 100 counts characters once decoded, before the
+    // clean-up as it always has. No charset takes more than 4 bytes for a character, so
+    // the bytes beyond 400 can't reach the value.
     std::string& value = prefixes.value;
-    value.assign(value_part.substr(0, kMaxValueBytes));
-    clean_decoded_value(value);
+    value.assign(value_part.substr(0, 4 * kMaxValueBytes));
+    decode_value_text(value, head.charset, card.charsets, kMaxValueBytes);
     // A vCard 4.0 number is written as a URI: "TEL;VALUE=uri:tel:+420603123456".
     if (head.tel && begins_with_any_case(value, "TEL:")) value.erase(0, 4);
     if (value.empty()) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "charset/charsets.h"
 #include "config/settings.h"
 #include "text/line_reader.h"
 #include "vcard/head.h"
@@ -21,6 +22,9 @@ struct CardState {
     std::vector<std::string> values;
     // When decoding: the value kept came from a preferred line, so no later line replaces it.
     std::vector<unsigned char> preferred{};
+    // The converters of the charsets that decoded values declared, kept for the whole run
+    // so that each is opened once.
+    CharsetConverters charsets = {};
 };
 
 // The first bytes of all non-empty prefixes: a line whose first byte is not among them
@@ -83,6 +87,7 @@ struct KnownHead {
     std::uint64_t named = 0;  // bit j: the prefix of mapping j names it (values aside)
     bool preferred = false;
     bool tel = false;  // a TEL line, whose value may be a "tel:" URI
+    std::string charset;  // the value of its CHARSET parameter, when it has one
 };
 inline constexpr std::size_t kKnownHeads = 64;
 // Longer heads, rare and mostly of quoted parameters, are read again on every line.
@@ -123,6 +128,26 @@ bool passes_filter(const Settings& settings, const CardState& card);
 // the constants, trimming and phone grouping to the stored values and appends the record
 // to `out`. Returns true when a record was written.
 bool write_record(const Settings& settings, CardState& card, std::string& out);
+
+// How decoded values, which are text, are written: in UTF-8 or windows-1250, folded to
+// ASCII or not. Chosen once per run, with the element names and constants as text.
+struct TextWriting {
+    bool utf8 = false;
+    bool fold = false;
+    std::vector<std::string> elements;   // as written: UTF-8 text in a UTF-8 document, else bytes
+    std::vector<std::string> constants;  // the constant of each constant field, as text
+};
+
+TextWriting make_text_writing(const Settings& settings);
+
+// write_record for values that are text (UTF-8, NFC): constants are text too, and values
+// are written as `writing` says.
+bool write_text_record(const Settings& settings, const TextWriting& writing, CardState& card, std::string& out);
+
+// Appends text (UTF-8) as element content, markup and control characters as append_escaped
+// does; a character that the document can't hold, or folding does not turn into ASCII, is
+// written as a decimal character reference ("&#1081;").
+void append_escaped_text(std::string& out, std::string_view text, const TextWriting& writing);
 
 // Appends `value` as element content: markup characters become entities, CR becomes "&#13;"
 // and bytes that an XML document can't hold become "_".

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "charset/cp1250.h"
+#include "charset/unicode_text.h"
 #include "convert/card.h"
 #include "text/text_ops.h"
 #include "vcard/decode.h"
@@ -85,6 +86,12 @@ struct ExactLines {
     static bool begins_card(std::string_view line) { return begins_with(line, "BEGIN:VCARD"); }
     static bool ends_card(std::string_view line) { return begins_with(line, "END:"); }
     static void decode(std::string&) {}
+    // The byte tables of windows-1250: UTF-8 letters of U+00A0 to U+017F become bytes.
+    static void convert(std::string& line, bool fold) {
+        utf8_to_cp1250(line);
+        trim_line_end(line);
+        if (fold) fold_to_ascii(line);
+    }
 };
 
 // The card lines as vCard readers read them: logical lines, quoted-printable decoded, the
@@ -104,16 +111,27 @@ struct DecodedLines {
     static void decode(std::string& line) {
         if (is_quoted_printable_line(line)) decode_quoted_printable(line);
     }
+    // Values are decoded into text, and folded as text, once captured.
+    static void convert(std::string& line, bool) { trim_line_end(line); }
 };
+
+// The document element's name: in a UTF-8 document as text, in windows-1250 as it stands.
+std::string element_as_written(std::string_view element, bool utf8) {
+    return utf8 ? text_from_bytes(element) : std::string(element);
+}
 
 template <typename Lines>
 ConversionResult convert_lines(const Settings& settings, std::string_view element, Lines& lines,
                                LineReader& input, ByteSink sink, const CardObserver& observer) {
     ConversionResult result;
+    TextWriting writing;
+    if constexpr (Lines::kDecoding) writing = make_text_writing(settings);
+    const std::string document_element = element_as_written(element, writing.utf8);
     std::string out;
     out.reserve(kFlushBytes + kFlushBytes / 8);
-    out += "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\r\n<";
-    out += element;
+    out += writing.utf8 ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<"
+                        : "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\r\n<";
+    out += document_element;
     out += ">\r\n";
 
     const PrefixIndex index = make_prefix_index(settings);
@@ -147,9 +165,7 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
             if (line.empty() || !leading[first_byte_decoded(line, fold)]) continue;
         }
         Lines::decode(line);
-        utf8_to_cp1250(line);
-        trim_line_end(line);
-        if (fold) fold_to_ascii(line);
+        Lines::convert(line, fold);
         if constexpr (Lines::kDecoding) {
             if (capture_decoded_values(line, settings, prefixes, card, watcher)) card_open = true;
         } else {
@@ -159,7 +175,12 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
         // when what is in the buffer now begins with "END:".
         if (Lines::ends_card(line) && (!Lines::kDecoding || card_open)) {
             ++result.cards_ended;
-            const bool written = write_record(settings, card, out);
+            bool written = false;
+            if constexpr (Lines::kDecoding) {
+                written = write_text_record(settings, writing, card, out);
+            } else {
+                written = write_record(settings, card, out);
+            }
             if (written) ++result.records_written;
             if (observer.card_ended != nullptr) observer.card_ended(observer.context, card, written);
             // When decoding, each card starts empty, even one whose "BEGIN:VCARD" is missing.
@@ -174,7 +195,7 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
     // so that no XML reader takes the part written for the whole phonebook.
     if (input.error == 0) {
         out += "</";
-        out += element;
+        out += document_element;
         out += ">\r\n";
     }
     flush(sink, out, result);

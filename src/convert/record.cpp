@@ -1,5 +1,6 @@
 #include "convert/card.h"
 
+#include "charset/unicode_text.h"
 #include "text/text_ops.h"
 
 namespace quorlan {
@@ -38,7 +39,109 @@ void append_element(std::string& out, std::string_view element, std::string_view
     out += ">\r\n";
 }
 
+void append_reference(std::string& out, char32_t c) {
+    out += "&#";
+    out += std::to_string(static_cast<std::uint32_t>(c));
+    out += ';';
+}
+
+// A character beyond ASCII as the document takes it: folded to ASCII when it has a fold,
+// in UTF-8 or as its windows-1250 byte when the document can hold it, else as a reference.
+void append_character(std::string& out, std::string_view bytes, char32_t c, const TextWriting& writing) {
+    // U+FFFE and U+FFFF are no XML characters, not even as references.
+    if (c == 0xFFFE || c == 0xFFFF) {
+        out += '_';
+        return;
+    }
+    if (writing.fold) {
+        if (const char* ascii = latin_fold(c); ascii != nullptr) {
+            out += ascii;
+        } else {
+            append_reference(out, c);
+        }
+        return;
+    }
+    if (writing.utf8) {
+        out += bytes;
+        return;
+    }
+    const int byte = cp1250_byte_for(c);
+    if (byte >= 0) {
+        out += static_cast<char>(byte);
+    } else {
+        append_reference(out, c);
+    }
+}
+
+template <typename Constant, typename AppendElement>
+bool write_record_with(const Settings& settings, CardState& card, std::string& out, Constant constant_of,
+                       AppendElement append) {
+    if (!passes_filter(settings, card)) return false;
+    out += "<vcf>\r\n";
+    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        const FieldMapping& mapping = settings.mappings[j];
+        // The changes below are made on the stored value: a second "END:" line of the
+        // same card sees the constant and the grouped number, not what was captured.
+        std::string& value = card.values[j];
+        if (mapping.constant) value = constant_of(j);
+        trim_line_end(value);
+        if (mapping.phone && !value.empty() && value[0] == '+') group_phone(value);
+        append(j, value);
+    }
+    out += "</vcf>\r\n";
+    return true;
+}
+
 }  // namespace
+
+void append_escaped_text(std::string& out, std::string_view text, const TextWriting& writing) {
+    std::size_t plain_from = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x80 && kByteClasses[b] == ByteClass::Plain) {
+            ++i;
+            continue;
+        }
+        out.append(text, plain_from, i - plain_from);
+        if (b < 0x80) {
+            append_escaped(out, text.substr(i, 1));
+            ++i;
+        } else {
+            const std::size_t start = i;
+            const char32_t c = next_character(text, i);
+            append_character(out, text.substr(start, i - start), c, writing);
+        }
+        plain_from = i;
+    }
+    out.append(text, plain_from, text.size() - plain_from);
+}
+
+TextWriting make_text_writing(const Settings& settings) {
+    TextWriting writing;
+    // Without decoding values are bytes, not text: UTF8=1 has no effect then.
+    writing.utf8 = settings.utf8 != 0 && settings.decode != 0;
+    writing.fold = settings.fold_ascii != 0;
+    for (const FieldMapping& mapping : settings.mappings) {
+        writing.elements.push_back(writing.utf8 ? text_from_bytes(mapping.element) : mapping.element);
+        writing.constants.push_back(mapping.constant ? text_from_bytes(mapping.prefix) : std::string());
+    }
+    return writing;
+}
+
+bool write_text_record(const Settings& settings, const TextWriting& writing, CardState& card, std::string& out) {
+    return write_record_with(
+        settings, card, out, [&](std::size_t j) -> const std::string& { return writing.constants[j]; },
+        [&](std::size_t j, const std::string& value) {
+            const std::string& element = writing.elements[j];
+            out += '<';
+            out += element;
+            out += '>';
+            append_escaped_text(out, value, writing);
+            out += "</";
+            out += element;
+            out += ">\r\n";
+        });
+}
 
 void append_escaped(std::string& out, std::string_view value) {
     std::size_t plain_from = 0;
@@ -69,20 +172,9 @@ bool passes_filter(const Settings& settings, const CardState& card) {
 }
 
 bool write_record(const Settings& settings, CardState& card, std::string& out) {
-    if (!passes_filter(settings, card)) return false;
-    out += "<vcf>\r\n";
-    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
-        const FieldMapping& mapping = settings.mappings[j];
-        // The changes below are made on the stored value: a second "END:" line of the
-        // same card sees the constant and the grouped number, not what was captured.
-        std::string& value = card.values[j];
-        if (mapping.constant) value = mapping.prefix;
-        trim_line_end(value);
-        if (mapping.phone && !value.empty() && value[0] == '+') group_phone(value);
-        append_element(out, mapping.element, value);
-    }
-    out += "</vcf>\r\n";
-    return true;
+    return write_record_with(
+        settings, card, out, [&](std::size_t j) -> const std::string& { return settings.mappings[j].prefix; },
+        [&](std::size_t j, const std::string& value) { append_element(out, settings.mappings[j].element, value); });
 }
 
 }  // namespace quorlan

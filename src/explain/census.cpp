@@ -86,8 +86,11 @@ void census_line(Census& census, std::size_t number, std::string_view raw, LineJ
         HeadCount& added = census.heads.emplace_back();
         added.head = key;
         added.compared = key;
-        utf8_to_cp1250(added.compared);
-        if (census.fold) fold_to_ascii(added.compared);
+        // Decoding compares prefixes with lines whose letters are neither converted nor folded.
+        if (!census.decode) {
+            utf8_to_cp1250(added.compared);
+            if (census.fold) fold_to_ascii(added.compared);
+        }
     }
     HeadCount& count = census.heads[found->second];
     ++count.lines;

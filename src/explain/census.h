@@ -33,7 +33,7 @@ struct HeadCount {
     // counted in `spellings`.
     std::string head;
     std::vector<std::pair<std::string, std::size_t>> spellings;
-    std::string compared;  // as prefixes are compared with it: decoded, and folded when folding is on
+    std::string compared;  // as prefixes are compared with it: without decoding, converted and folded as lines are
     std::size_t lines = 0;
     std::size_t cards = 0;
     std::size_t last_card = 0;   // the card that last counted, so that each card counts once

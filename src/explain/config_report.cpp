@@ -106,6 +106,10 @@ std::string describe_line(const ConfigWatch& watch, const SeenLine& line, std::s
             text = "holds \"DECODE=\": decoding switch, number " + std::to_string(config.decode) +
                    (config.decode != 0 ? ", vCard decoding on" : ", vCard decoding off");
             break;
+        case LineKind::Utf8Switch:
+            text = "holds \"UTF8=\": UTF-8 switch, number " + std::to_string(config.utf8) +
+                   (config.utf8 != 0 ? ", a UTF-8 document (with DECODE=1)" : ", a windows-1250 document");
+            break;
         case LineKind::Mapping:
             if (line.beyond_limit) {
                 return "a mapping line beyond the " + std::to_string(kMaxMappings) +
@@ -168,6 +172,13 @@ void describe_settings(std::string& out, const Settings& settings, const Documen
     out += "  vCard decoding:   ";
     out += settings.decode != 0 ? "on" : "off";
     out += decode != nullptr ? " (" + where(*decode) + ")" : " (default)";
+    out += "\n";
+
+    const SeenLine* utf8 = last_of(watch, LineKind::Utf8Switch);
+    out += "  document in:      ";
+    out += settings.utf8 != 0 && settings.decode != 0 ? "UTF-8" : "windows-1250";
+    if (settings.utf8 != 0 && settings.decode == 0) out += ", as UTF8=1 needs DECODE=1";
+    out += utf8 != nullptr ? " (" + where(*utf8) + ")" : " (default)";
     out += "\n";
 
     out += "  mappings:         " + std::to_string(settings.mappings.size()) + " (at most " +

@@ -126,7 +126,9 @@ void warn_about_prefix(Warnings& warnings, const Settings& settings,
                 " ends in a tab, which is not removed as spaces at the end of a line are: card lines hardly "
                 "ever hold a tab there, so it does not match");
     }
-    if (holds_utf8_letters(prefix)) {
+    // Decoding compares prefixes with card lines whose letters are neither converted nor folded.
+    const bool decoding = settings.decode != 0;
+    if (!decoding && holds_utf8_letters(prefix)) {
         add(warnings, line,
             "the prefix " + in_quotes(prefix) +
                 " holds UTF-8 letters, but card lines are converted to windows-1250 before they are "
@@ -134,7 +136,7 @@ void warn_about_prefix(Warnings& warnings, const Settings& settings,
     }
     std::string folded = prefix;
     fold_to_ascii(folded);
-    if (settings.fold_ascii != 0 && folded != prefix) {
+    if (!decoding && settings.fold_ascii != 0 && folded != prefix) {
         add(warnings, line,
             "the prefix " + in_quotes(prefix) +
                 " holds an accented letter, but with ASCII folding on card lines are folded before "
@@ -188,7 +190,8 @@ void warn_about_constant(Warnings& warnings, const FieldMapping& mapping, const 
             "the constant is cut to " + std::to_string(kMaxPrefixBytes) + " bytes: every record gets " +
                 in_quotes(mapping.prefix) + ", not " + in_quotes(after_equals));
     }
-    if (holds_utf8_sequence(mapping.prefix)) {
+    // Decoding reads constants as text, UTF-8 included.
+    if (!decoding && holds_utf8_sequence(mapping.prefix)) {
         add(warnings, line,
             "the constant " + in_quotes(mapping.prefix) + " is UTF-8, written as its bytes into a document "
             "declared windows-1250: readers show other letters; write it in windows-1250");
@@ -201,9 +204,10 @@ void warn_about_mapping(Warnings& warnings, const Settings& settings,
     const SeenLine& line = *lines[j];
     const std::string_view written = written_element(line);
     if (std::string warning = switch_typo_warning(mapping); !warning.empty()) add(warnings, line, std::move(warning));
-    if (std::string warning = xml_name_warning("the element", mapping.element); !warning.empty()) {
+    const bool utf8_document = settings.utf8 != 0 && settings.decode != 0;
+    if (std::string warning = xml_name_warning("the element", mapping.element, utf8_document); !warning.empty()) {
         add(warnings, line, std::move(warning));
-    } else if (holds_utf8_letters(mapping.element)) {
+    } else if (!utf8_document && holds_utf8_letters(mapping.element)) {
         add(warnings, line,
             "the element " + tag(mapping.element) +
                 " holds UTF-8 letters, but the document is declared windows-1250: readers will "
@@ -271,6 +275,17 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
                 }
                 break;
             }
+            case LineKind::Utf8Switch: {
+                const std::string upper = trimmed_upper(line.text);
+                if (!has_digit_after_sign(std::string_view(upper).substr(upper.find("UTF8=") + 5))) {
+                    add(warnings, line, "no number after \"UTF8=\": it counts as 0, a windows-1250 document");
+                } else if (line.config.utf8 != 0 && settings.decode == 0) {
+                    add(warnings, line,
+                        "UTF8=1 needs DECODE=1: without it the document stays windows-1250 (values are bytes, "
+                        "not text, and UTF-8 would show them garbled)");
+                }
+                break;
+            }
             case LineKind::Mapping:
             case LineKind::Ignored: break;
         }
@@ -280,7 +295,8 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
         warn_about_mapping(warnings, settings, lines, j);
     }
 
-    if (std::string warning = xml_name_warning("the document element", names.element); !warning.empty()) {
+    if (std::string warning = xml_name_warning("the document element", names.element,
+                                                       settings.utf8 != 0 && settings.decode != 0); !warning.empty()) {
         add(warnings, std::move(warning));
     }
     const std::filesystem::path folder = std::filesystem::path(names.output_file).parent_path();

@@ -10,7 +10,7 @@ namespace {
 
 bool is_setting(LineKind kind) {
     return kind == LineKind::InputName || kind == LineKind::OutputName || kind == LineKind::FoldSwitch ||
-           kind == LineKind::DecodeSwitch;
+           kind == LineKind::DecodeSwitch || kind == LineKind::Utf8Switch;
 }
 
 // Where a line goes once many are kept: a setting line replaces an earlier one of its kind

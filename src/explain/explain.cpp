@@ -85,6 +85,7 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     std::vector<std::string_view> written;
     for (const SeenLine* line : mapping_lines(config)) written.push_back(written_element(*line));
     describe_census(out, settings, watch.census, written, result.cards_ended);
+    describe_charsets(out, watch.values);
     describe_value_warnings(out, watch.values, watch.census, result.cards_ended);
     return print(out) == ReportOutput::Failed ? 1 : 0;
 }

@@ -1,9 +1,11 @@
 #include "explain/value_checks.h"
 
 #include "charset/cp1250.h"
+#include "charset/unicode_text.h"
 #include "explain/show.h"
 #include "text/text_ops.h"
 #include "vcard/decode.h"
+#include "vcard/value_text.h"
 
 namespace quorlan {
 
@@ -14,7 +16,7 @@ constexpr std::uint32_t bit(Fault fault) { return std::uint32_t{1} << static_cas
 // The kinds that reading with DECODE=1 takes care of.
 constexpr std::uint32_t kDecoded = bit(Fault::QuotedPrintable) | bit(Fault::Continuation) | bit(Fault::Escape) |
                                    bit(Fault::Folded) | bit(Fault::LeadingSpace) | bit(Fault::CardLineCase) |
-                                   bit(Fault::PieceStarts);
+                                   bit(Fault::PieceStarts) | bit(Fault::Unconverted) | bit(Fault::Underscored);
 
 void count(ValueChecks& checks, Fault fault, std::size_t line, std::string_view shown_bytes) {
     if (checks.settings->decode != 0 && (kDecoded & bit(fault)) != 0) return;
@@ -82,6 +84,47 @@ LineBytes line_bytes(std::string_view raw) {
     if (!utf8) bytes.beyond_cp1250 = bytes.underscored = false;
     bytes.foreign = any_high && !utf8 && !likely_cp1250(raw);
     return bytes;
+}
+
+// With decoding on, the charsets that lines declare: counted, and whether they are known.
+// Returns true when the line's values are read from a charset the platform knows.
+bool note_charset(ValueChecks& checks, std::size_t number, std::string_view raw) {
+    const std::string_view declared = declared_charset(raw);
+    if (declared.empty()) return false;
+    const std::string lookup = charset_lookup_name(declared);
+    for (DeclaredCharset& charset : checks.charsets) {
+        if (charset.lookup_name != lookup) continue;
+        ++charset.lines;
+        return charset.known;
+    }
+    std::string ignored;
+    const bool known = convert_from_charset(checks.converters, declared, {}, ignored);
+    checks.charsets.push_back(DeclaredCharset{std::string(declared), lookup, 1, number, known});
+    return known;
+}
+
+// The value as the document holds it, when it holds a character as a reference.
+std::string as_written(const Settings& settings, std::string_view value) {
+    TextWriting writing;
+    writing.utf8 = settings.utf8 != 0;
+    writing.fold = settings.fold_ascii != 0;
+    std::string out;
+    append_escaped_text(out, value, writing);
+    return out;
+}
+
+bool holds_reference(const Settings& settings, std::string_view value) {
+    for (std::size_t i = 0; i < value.size();) {
+        if (static_cast<unsigned char>(value[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const char32_t c = next_character(value, i);
+        if (settings.fold_ascii != 0 ? latin_fold(c) == nullptr : settings.utf8 == 0 && cp1250_byte_for(c) < 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // With decoding on, a quoted-printable line's bytes are those the run decodes it into.
@@ -161,7 +204,9 @@ void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, L
     const LineBytes bytes = line_bytes(decoded ? quoted_printable_bytes(raw) : std::string(raw));
     checks.beyond_cp1250 = bytes.beyond_cp1250;
     checks.underscored = bytes.underscored;
-    checks.foreign = bytes.foreign;
+    // A line that declares its charset is read from it when decoding.
+    const bool charset_known = checks.settings->decode != 0 && note_charset(checks, number, raw);
+    checks.foreign = bytes.foreign && !charset_known;
 
     if (begins_in_other_case(raw, "BEGIN:VCARD") || begins_in_other_case(raw, "END:")) {
         count(checks, Fault::CardLineCase, number, raw);
@@ -184,6 +229,7 @@ void check_value(ValueChecks& checks, std::size_t mapping, std::string_view valu
         faults |= bit(Fault::Underscored);
     }
     if (!continuation && checks.foreign && holds_high_byte(value)) faults |= bit(Fault::Foreign);
+    if (checks.settings->decode != 0 && holds_reference(*checks.settings, value)) faults |= bit(Fault::Referenced);
     checks.faults[mapping] = faults;
     checks.lines[mapping] = checks.line + (continuation ? 1 : 0);
     if (!continuation) checks.taken_on_last_line.push_back(mapping);
@@ -201,7 +247,9 @@ void checks_card_ended(ValueChecks& checks, const CardState& card, bool written)
         // Only what is written counts: a grouped phone number no longer begins with a space.
         if (value.empty() || value[0] != ' ') faults &= ~bit(Fault::LeadingSpace);
         for (std::size_t kind = 0; kind < kFaultKinds; ++kind) {
-            if ((faults >> kind & 1U) != 0) count(checks, static_cast<Fault>(kind), checks.lines[j], value);
+            if ((faults >> kind & 1U) == 0) continue;
+            const auto fault = static_cast<Fault>(kind);
+            count(checks, fault, checks.lines[j], fault == Fault::Referenced ? as_written(*checks.settings, value) : value);
         }
     }
     ++checks.card;

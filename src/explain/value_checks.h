@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "charset/charsets.h"
 #include "config/settings.h"
 #include "convert/card.h"
 #include "explain/census.h"
@@ -26,6 +27,7 @@ enum class Fault : std::uint8_t {
     Unconverted,
     Underscored,
     Foreign,
+    Referenced,  // with decoding: characters written as character references
     // Lines and the file.
     CardLineCase,
     PieceStarts,
@@ -33,12 +35,21 @@ enum class Fault : std::uint8_t {
     ByteOrderMark,
     NoCard,
 };
-inline constexpr std::size_t kFaultKinds = 13;
+inline constexpr std::size_t kFaultKinds = 14;
 inline constexpr std::size_t kExamplesShown = 3;
 
 struct Tally {
     std::size_t count = 0;
     std::vector<std::string> examples;
+};
+
+// A charset that card lines declare, as decoding sees them.
+struct DeclaredCharset {
+    std::string name;  // as first declared
+    std::string lookup_name;
+    std::size_t lines = 0;
+    std::size_t first_line = 0;
+    bool known = false;
 };
 
 struct ValueChecks {
@@ -55,6 +66,8 @@ struct ValueChecks {
     bool underscored = false;       // it has UTF-8 letters that windows-1250 lacks, which become "_"
     bool foreign = false;           // it is 8-bit text of another code page
     std::size_t card_lines = 0;
+    std::vector<DeclaredCharset> charsets;
+    CharsetConverters converters;  // to learn which declared charsets the platform knows
 };
 
 ValueChecks make_value_checks(const Settings& settings);
@@ -62,6 +75,9 @@ void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, L
 void check_value(ValueChecks& checks, std::size_t mapping, std::string_view value, bool continuation);
 void checks_card_begun(ValueChecks& checks);
 void checks_card_ended(ValueChecks& checks, const CardState& card, bool written);
+
+// With decoding on, the charsets that card lines declare, and whether they are decoded.
+void describe_charsets(std::string& out, const ValueChecks& checks);
 
 void describe_value_warnings(std::string& out, const ValueChecks& checks, const Census& census,
                              std::size_t cards_ended);

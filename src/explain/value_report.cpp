@@ -29,14 +29,19 @@ constexpr FaultText kFaultTexts[] = {
     {Fault::Unconverted,
      "with characters that are not converted to windows-1250 (Cyrillic, Greek, CJK, emoji, the euro sign, "
      "typographic quotes): written as their UTF-8 bytes, which readers show garbled",
-     nullptr},
+     "DECODE=1 writes them right: as their windows-1250 bytes or as character references, or in UTF-8 with UTF8=1"},
     {Fault::Underscored,
      "with UTF-8 letters that windows-1250 lacks (such as A with grave, the pound sign, N with tilde), written as "
      "\"_\"",
-     nullptr},
+     "DECODE=1 writes them right, as character references (\"&#209;\"), or in UTF-8 with UTF8=1"},
     {Fault::Foreign,
      "with 8-bit text that is neither UTF-8 nor likely windows-1250 (another code page, such as windows-1251 "
-     "or Shift_JIS): readers show other letters",
+     "or Shift_JIS): readers show other letters; a CHARSET= parameter on the line would name it",
+     nullptr},
+    {Fault::Referenced,
+     "with characters written as character references (such as \"&#1081;\"): XML readers read them as the "
+     "characters, but a device that shows the document's text as it stands shows the reference; UTF8=1 writes "
+     "them as UTF-8 (unless folded to ASCII), for devices that read UTF-8",
      nullptr},
 };
 
@@ -109,6 +114,21 @@ void describe_mixed_kinds(std::string& out, const Settings& settings, const Cens
 
 }  // namespace
 
+void describe_charsets(std::string& out, const ValueChecks& checks) {
+    if (checks.charsets.empty()) return;
+    out += "\nCharsets card lines declare\n";
+    for (const DeclaredCharset& charset : checks.charsets) {
+        out += "  " + in_quotes(charset.name) + ": " + count_of(charset.lines, "line", "lines") + ", ";
+        if (!charset.known) {
+            out += "not known here, read as if not declared\n";
+        } else if (charset.lookup_name == "CP932") {
+            out += "decoded as Windows code page 932 (Shift_JIS as phones write it)\n";
+        } else {
+            out += "decoded\n";
+        }
+    }
+}
+
 void describe_value_warnings(std::string& out, const ValueChecks& checks, const Census& census,
                              std::size_t cards_ended) {
     const bool decode_on = checks.settings->decode != 0;
@@ -121,6 +141,12 @@ void describe_value_warnings(std::string& out, const ValueChecks& checks, const 
                        decode_on);
     }
     describe_mixed_kinds(out, *checks.settings, census);
+    for (const DeclaredCharset& charset : checks.charsets) {
+        if (charset.known) continue;
+        out += "  " + count_of(charset.lines, "line declares", "lines declare") + " the charset " +
+               in_quotes(charset.name) + ", which is not known here (first at " + line_label(charset.first_line) +
+               "): their values are read as UTF-8 when they are, else as windows-1250\n";
+    }
     for (const FaultText& text : kLineTexts) {
         const Tally& tally = checks.tallies[static_cast<std::size_t>(text.fault)];
         if (tally.count != 0) describe_tally(out, tally, text.what, text.decoded, decode_on);

@@ -1,0 +1,194 @@
+#include "charset/unicode_text.h"
+
+#include <algorithm>
+#include <array>
+
+#include "charset/unicode_tables.h"
+#include "charset/xml_name.h"
+
+namespace quorlan {
+
+namespace {
+
+// Every character of windows-1250 lies below U+2200: a direct table of that range, built
+// from the code page's own table once, gives the byte of a character without a search.
+constexpr char32_t kCp1250Range = 0x2200;
+
+const std::array<std::uint8_t, kCp1250Range>& cp1250_bytes() {
+    static const std::array<std::uint8_t, kCp1250Range> table = [] {
+        std::array<std::uint8_t, kCp1250Range> bytes{};
+        for (unsigned b = 1; b < 256; ++b) {
+            const std::uint32_t c = cp1250_character(static_cast<std::uint8_t>(b));
+            if (c != 0) bytes[c] = static_cast<std::uint8_t>(b);
+        }
+        return bytes;
+    }();
+    return table;
+}
+
+// The allowed range of the second byte after each lead byte (Unicode's table of
+// well-formed UTF-8): narrower after E0, ED, F0 and F4, which rules out overlong forms,
+// surrogates and code points beyond U+10FFFF.
+struct SecondRange {
+    unsigned char low, high;
+};
+
+SecondRange second_range(unsigned char lead) {
+    switch (lead) {
+        case 0xE0: return {0xA0, 0xBF};
+        case 0xED: return {0x80, 0x9F};
+        case 0xF0: return {0x90, 0xBF};
+        case 0xF4: return {0x80, 0x8F};
+        default: return {0x80, 0xBF};
+    }
+}
+
+std::size_t sequence_length(unsigned char lead) {
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) return 2;
+    if (lead >= 0xE0 && lead <= 0xEF) return 3;
+    if (lead >= 0xF0 && lead <= 0xF4) return 4;
+    return 0;
+}
+
+// How many bytes at `i` begin a well-formed sequence (its whole length when it is one).
+std::size_t well_formed_part(std::string_view bytes, std::size_t i, std::size_t length) {
+    std::size_t k = 1;
+    for (; k < length && i + k < bytes.size(); ++k) {
+        const auto b = static_cast<unsigned char>(bytes[i + k]);
+        const SecondRange range = k == 1 ? second_range(static_cast<unsigned char>(bytes[i])) : SecondRange{0x80, 0xBF};
+        if (b < range.low || b > range.high) break;
+    }
+    return k;
+}
+
+}  // namespace
+
+std::size_t utf8_sequence_at(std::string_view bytes, std::size_t i, char32_t& c) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const std::size_t length = sequence_length(lead);
+    if (length <= 1) {
+        c = lead;
+        return length;
+    }
+    if (well_formed_part(bytes, i, length) != length) return 0;
+    c = lead & (0x7FU >> length);
+    for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3FU);
+    return length;
+}
+
+bool is_valid_utf8(std::string_view bytes) {
+    char32_t c = 0;
+    for (std::size_t i = 0; i < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t length = utf8_sequence_at(bytes, i, c);
+        if (length == 0) return false;
+        i += length;
+    }
+    return true;
+}
+
+void append_utf8(std::string& text, char32_t c) {
+    if (c < 0x80) {
+        text += static_cast<char>(c);
+    } else if (c < 0x800) {
+        text += static_cast<char>(0xC0 | (c >> 6));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        text += static_cast<char>(0xE0 | (c >> 12));
+        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        text += static_cast<char>(0xF0 | (c >> 18));
+        text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+void append_utf8_replacing(std::string& text, std::string_view bytes) {
+    char32_t c = 0;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t length = utf8_sequence_at(bytes, i, c);
+        if (length != 0) {
+            text.append(bytes, i, length);
+            i += length;
+            continue;
+        }
+        // One replacement for the longest start of a sequence, as readers count them.
+        const std::size_t lead_length = sequence_length(static_cast<unsigned char>(bytes[i]));
+        i += lead_length == 0 ? 1 : well_formed_part(bytes, i, lead_length);
+        append_utf8(text, kReplacementCharacter);
+    }
+}
+
+void append_cp1250_text(std::string& text, std::string_view bytes) {
+    for (const char byte : bytes) {
+        const std::uint32_t c = cp1250_character(static_cast<std::uint8_t>(byte));
+        append_utf8(text, c != 0 || byte == '\0' ? c : kReplacementCharacter);
+    }
+}
+
+char32_t next_character(std::string_view text, std::size_t& i) {
+    char32_t c = 0;
+    const std::size_t length = utf8_sequence_at(text, i, c);
+    i += length == 0 ? 1 : length;
+    return length == 0 ? kReplacementCharacter : c;
+}
+
+int cp1250_byte_for(char32_t c) {
+    if (c < 0x80) return static_cast<int>(c);
+    if (c >= kCp1250Range) return -1;
+    const std::uint8_t b = cp1250_bytes()[c];
+    return b == 0 ? -1 : b;
+}
+
+namespace {
+
+// The folds of the Latin blocks up to U+024F, where nearly every accented letter of a
+// card lies, found by index instead of a search.
+constexpr char32_t kDirectFolds = 0x250;
+
+const std::array<const char*, kDirectFolds>& direct_folds() {
+    static const std::array<const char*, kDirectFolds> table = [] {
+        std::array<const char*, kDirectFolds> folds{};
+        for (std::size_t i = 0; i < kLatinFoldCount && kLatinFolds[i].code < kDirectFolds; ++i) {
+            folds[kLatinFolds[i].code] = kLatinFolds[i].ascii;
+        }
+        return folds;
+    }();
+    return table;
+}
+
+}  // namespace
+
+const char* latin_fold(char32_t c) {
+    if (c < kDirectFolds) return direct_folds()[c];
+    const LatinFold* const end = kLatinFolds + kLatinFoldCount;
+    const LatinFold* found =
+        std::lower_bound(kLatinFolds, end, c, [](const LatinFold& fold, char32_t code) { return fold.code < code; });
+    return found != end && found->code == c ? found->ascii : nullptr;
+}
+
+std::string text_from_bytes(std::string_view bytes) {
+    std::string text;
+    if (is_valid_utf8(bytes)) {
+        text.assign(bytes);
+    } else {
+        append_cp1250_text(text, bytes);
+    }
+    compose_nfc(text);
+    return text;
+}
+
+void keep_characters(std::string& text, std::size_t count) {
+    if (text.size() <= count) return;  // no more characters than bytes
+    std::size_t i = 0;
+    for (std::size_t kept = 0; kept < count && i < text.size(); ++kept) next_character(text, i);
+    if (i < text.size()) text.resize(i);
+}
+
+}  // namespace quorlan

@@ -1,0 +1,50 @@
+// Unicode text held as UTF-8: strict decoding of bytes that claim to be UTF-8, windows-1250
+// bytes as characters and characters as windows-1250 bytes, composition (NFC) and the
+// folding of Latin letters to ASCII.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quorlan {
+
+inline constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+// The length of the well-formed UTF-8 sequence at `i` (1 to 4), with its character in
+// `c`; 0 when the bytes there are no such sequence (overlong forms and surrogates included).
+std::size_t utf8_sequence_at(std::string_view bytes, std::size_t i, char32_t& c);
+
+// True when all of `bytes` is well-formed UTF-8.
+bool is_valid_utf8(std::string_view bytes);
+
+void append_utf8(std::string& text, char32_t c);
+
+// Appends `bytes` read as UTF-8, each ill-formed part as U+FFFD.
+void append_utf8_replacing(std::string& text, std::string_view bytes);
+
+// Appends `bytes` read as windows-1250; the five bytes it leaves undefined give U+FFFD.
+void append_cp1250_text(std::string& text, std::string_view bytes);
+
+// The character of well-formed UTF-8 `text` at `i`, moving `i` past it.
+char32_t next_character(std::string_view text, std::size_t& i);
+
+// The windows-1250 byte of `c`, or -1 when the code page lacks it.
+int cp1250_byte_for(char32_t c);
+
+// Composes `text` (well-formed UTF-8) to Unicode's normalization form C in place.
+void compose_nfc(std::string& text);
+
+// What ASCII folding makes of `c`: its ASCII letters (empty for a combining mark that is
+// dropped), or nullptr when `c` has no fold and stays as it is.
+const char* latin_fold(char32_t c);
+
+// Bytes that hold no charset of their own as text: UTF-8 when they are well-formed UTF-8,
+// else windows-1250; composed (NFC) either way.
+std::string text_from_bytes(std::string_view bytes);
+
+// Cuts well-formed UTF-8 `text` after its first `count` characters.
+void keep_characters(std::string& text, std::size_t count);
+
+}  // namespace quorlan

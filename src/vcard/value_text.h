@@ -1,0 +1,24 @@
+// The text of a value: its bytes decoded from the charset its line declares, from UTF-8,
+// or from windows-1250, then composed and cleaned as vCard readers read it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "charset/charsets.h"
+
+namespace quorlan {
+
+// The value of the CHARSET parameter (in any case) in the head of a card line, the part
+// before its first ":"; empty when the head has none.
+std::string_view declared_charset(std::string_view line);
+
+// Turns the bytes of a value in place into its text (UTF-8, NFC): from `declared` when
+// the platform knows that charset, else from UTF-8 when the bytes are well-formed UTF-8,
+// else from windows-1250; then keeps its first `max_characters` characters and cleans it
+// (clean_decoded_value). Returns false when `declared` names a charset nobody knows.
+bool decode_value_text(std::string& value, std::string_view declared, CharsetConverters& converters,
+                       std::size_t max_characters);
+
+}  // namespace quorlan
