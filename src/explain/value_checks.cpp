@@ -89,7 +89,7 @@ LineBytes line_bytes(std::string_view raw) {
 // With decoding on, the charsets that lines declare: counted, and whether they are known.
 // Returns true when the line's values are read from a charset the platform knows.
 bool note_charset(ValueChecks& checks, std::size_t number, std::string_view raw) {
-    const std::string_view declared = declared_charset(raw);
+    const std::string declared = declared_charset(raw);
     if (declared.empty()) return false;
     const std::string lookup = charset_lookup_name(declared);
     for (DeclaredCharset& charset : checks.charsets) {

@@ -3,17 +3,14 @@
 #include "charset/cp1250.h"
 #include "charset/unicode_text.h"
 #include "vcard/decode.h"
+#include "vcard/head.h"
 
 namespace quorlan {
 
-std::string_view declared_charset(std::string_view line) {
-    const std::string_view head = line.substr(0, line.find(':'));
-    for (std::size_t semicolon = head.find(';'); semicolon != std::string_view::npos;
-         semicolon = head.find(';', semicolon + 1)) {
-        const std::string_view parameter = head.substr(semicolon + 1);
-        if (!begins_with_any_case(parameter, "CHARSET=")) continue;
-        const std::string_view name = parameter.substr(8);
-        return name.substr(0, name.find(';'));
+std::string declared_charset(std::string_view line) {
+    const Head head = parse_head(line.substr(0, head_end(line)));
+    for (const auto& [key, value] : head.params) {
+        if (key == "CHARSET") return value;
     }
     return {};
 }

@@ -10,9 +10,9 @@
 
 namespace quorlan {
 
-// The value of the CHARSET parameter (in any case) in the head of a card line, the part
-// before its first ":"; empty when the head has none.
-std::string_view declared_charset(std::string_view line);
+// The value of the CHARSET parameter of a card line's head, read as the head parser reads
+// it (any case, quotes removed, in upper case); empty when the head has none.
+std::string declared_charset(std::string_view line);
 
 // Turns the bytes of a value in place into its text (UTF-8, NFC): from `declared` when
 // the platform knows that charset, else from UTF-8 when the bytes are well-formed UTF-8,
