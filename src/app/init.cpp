@@ -96,11 +96,21 @@ bool count_cards(const Settings& settings, const std::string& card_file, InitCou
 }
 
 // Writes the text the way a run writes its phonebook: whole, or not at all.
+int refuse_to_replace() {
+    std::fprintf(stderr, "quorlan: %s already exists and is left as it is: remove or rename it first\n",
+                 quoted_name(kConfigFile).c_str());
+    return 1;
+}
+
+// Writes quorlan.ini whole or not at all, and never over one that another program has
+// created since the check above.
 bool write_config(const std::string& text) {
     OutputFile output;
+    output.keep_existing = true;
     int error = 0;
     if (!open_output(output, kConfigFile, error)) {
-        report("cannot create", kConfigFile, error);
+        if (error == EEXIST) refuse_to_replace();
+        else report("cannot create", kConfigFile, error);
         return false;
     }
     if (!write_output(&output, text.data(), text.size(), error)) {
@@ -109,7 +119,8 @@ bool write_config(const std::string& text) {
         return false;
     }
     if (const int commit_error = commit_output(output); commit_error != 0) {
-        report("cannot write", kConfigFile, commit_error);
+        if (commit_error == EEXIST) refuse_to_replace();
+        else report("cannot write", kConfigFile, commit_error);
         return false;
     }
     return true;
@@ -165,11 +176,7 @@ int run_init(const std::vector<std::string>& arguments) {
         return 2;
     }
     std::error_code error;
-    if (std::filesystem::exists(std::filesystem::symlink_status(kConfigFile, error))) {
-        std::fprintf(stderr, "quorlan: %s already exists and is left as it is: remove or rename it first\n",
-                     quoted_name(kConfigFile).c_str());
-        return 1;
-    }
+    if (std::filesystem::exists(std::filesystem::symlink_status(kConfigFile, error))) return refuse_to_replace();
     const Settings settings = init_settings(card_file);
     // A run reads the name before ".vcf" with ".vcf" after it: where names differ in case,
     // "Contacts.VCF" is not the file it would read.

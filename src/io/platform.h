@@ -29,6 +29,9 @@ struct OutputFile {
     std::intptr_t handle = -1;  // the open file: a descriptor, or a Windows handle
     std::uint64_t written = 0;  // bytes written so far
     std::uint64_t sent = 0;     // bytes already handed to the disk ahead of the final flush
+    // Set before opening: the file is new or nothing. Opening fails with EEXIST when the
+    // target exists, and so does the commit when another program created it meanwhile.
+    bool keep_existing = false;
 };
 
 // Ignores the signals that would otherwise end the program on a failed write (a pipe

@@ -229,6 +229,10 @@ bool open_output(OutputFile& output, const std::string& name, int& error) {
     output.name = name;
     struct stat old {};
     const bool exists = stat(name.c_str(), &old) == 0;
+    if (exists && output.keep_existing) {
+        error = EEXIST;
+        return false;
+    }
     // Devices such as /dev/stdout, FIFOs and hard-linked files are written where they are.
     if (exists && (!S_ISREG(old.st_mode) || old.st_nlink > 1)) return open_in_place(output, error);
     output.target = resolve_links(name);
@@ -282,6 +286,15 @@ bool write_output(void* context, const char* data, std::size_t size, int& error)
     return true;
 }
 
+// Renames the temporary file over the target; or, for a file that must not replace
+// another, links it under the target's name, which fails when that name exists.
+bool move_into_place(const OutputFile& output) {
+    if (!output.keep_existing) return rename(output.temporary.c_str(), output.target.c_str()) == 0;
+    if (link(output.temporary.c_str(), output.target.c_str()) != 0) return false;
+    unlink(output.temporary.c_str());
+    return true;
+}
+
 int commit_output(OutputFile& output) {
     const int fd = file_descriptor(output);
     output.handle = -1;
@@ -290,7 +303,7 @@ int commit_output(OutputFile& output) {
     if (close(fd) != 0 && error == 0) error = errno;
     if (error == 0 && replaces_atomically(output)) {
         BlockedSignals blocked;
-        if (rename(output.temporary.c_str(), output.target.c_str()) != 0) {
+        if (!move_into_place(output)) {
             error = errno;
         } else {
             g_temporary[0] = '\0';

@@ -188,7 +188,12 @@ bool open_output(OutputFile& output, const std::string& name, int& error) {
     output.name = name;
     output.target = name;
     bool exists = false;
-    if (must_write_in_place(name, exists)) return open_in_place(output, error);
+    const bool in_place = must_write_in_place(name, exists);
+    if (exists && output.keep_existing) {
+        error = EEXIST;
+        return false;
+    }
+    if (in_place) return open_in_place(output, error);
     if (exists) {
         // A read-only file is refused as it always was, not replaced.
         const int probe = _open(name.c_str(), _O_WRONLY | _O_BINARY);
@@ -232,7 +237,7 @@ int commit_output(OutputFile& output) {
     close_output(output);
     if (error == 0 && replaces_atomically(output) &&
         MoveFileExA(output.temporary.c_str(), output.target.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+                    (output.keep_existing ? 0 : MOVEFILE_REPLACE_EXISTING) | MOVEFILE_WRITE_THROUGH) == 0) {
         error = errno_of(GetLastError());
     }
     if (error != 0) {
