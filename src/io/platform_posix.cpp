@@ -290,9 +290,18 @@ bool write_output(void* context, const char* data, std::size_t size, int& error)
 // another, links it under the target's name, which fails when that name exists.
 bool move_into_place(const OutputFile& output) {
     if (!output.keep_existing) return rename(output.temporary.c_str(), output.target.c_str()) == 0;
-    if (link(output.temporary.c_str(), output.target.c_str()) != 0) return false;
-    unlink(output.temporary.c_str());
-    return true;
+    if (link(output.temporary.c_str(), output.target.c_str()) == 0) {
+        unlink(output.temporary.c_str());
+        return true;
+    }
+    if (errno == EEXIST) return false;
+    // A file system without hard links (FAT): a rename after a last look.
+    struct stat taken {};
+    if (lstat(output.target.c_str(), &taken) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return rename(output.temporary.c_str(), output.target.c_str()) == 0;
 }
 
 int commit_output(OutputFile& output) {
