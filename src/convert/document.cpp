@@ -66,7 +66,10 @@ struct ExactLines {
         return true;
     }
     static bool begins_card(std::string_view line) { return begins_with(line, "BEGIN:VCARD"); }
-    static bool ends_card(std::string_view line) { return begins_with(line, "END:"); }
+    // The line may be a continuation that capture read in its place; when that read went
+    // on with a longer line, its text is not where the file's lines begin, and a card
+    // ended there would be one that anyone could write into a long value.
+    bool ends_card(std::string_view line) const { return input.began_line && begins_with(line, "END:"); }
     static void decode(std::string&) {}
 };
 
@@ -110,13 +113,17 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
     bool piece = false;
     while (lines.next(line, number, piece)) {
         if (observer.card_line != nullptr) observer.card_line(observer.context, number, line, piece);
+        // The second and later pieces of a line longer than one read are text deep inside a
+        // value, such as a note or a photo: taken as lines of their own, a long note from
+        // anyone could start cards and give them names and numbers.
+        if (piece) continue;
         // The card start is recognised on the line as read, before any decoding.
         if (Lines::begins_card(line)) {
             reset_card(card);
             if (observer.card_begun != nullptr) observer.card_begun(observer.context);
         }
         // A line that can neither feed a value nor end the card changes nothing: most
-        // bytes of a large export are inline photos, so their pieces skip the decoding.
+        // bytes of a large export are inline photos, so their lines skip the decoding.
         // (Quoted-printable decoding starts after the first colon, so it can't change
         // the first byte.)
         if (line.empty() || !leading[first_byte_decoded(line, fold)]) continue;
@@ -127,7 +134,7 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
         capture_values(line, input, settings, index, card, watcher, Lines::kRules);
         // Capture may have replaced the line with a continuation line: the card ends
         // when what is in the buffer now begins with "END:".
-        if (Lines::ends_card(line)) {
+        if (lines.ends_card(line)) {
             ++result.cards_ended;
             const bool written = write_record(settings, card, out);
             if (written) ++result.records_written;

@@ -81,10 +81,11 @@ void census_line(Census& census, std::size_t number, std::string_view raw, bool 
     census.line = number;
     census.current = SIZE_MAX;
     census.line_taken = false;
-    // The lines that make and end cards are counted with the cards, not as heads.
+    // The lines that make and end cards are counted with the cards, not as heads. A later
+    // piece of a long line makes and ends no card, whatever it begins with.
     std::string start(raw.substr(0, 11));
     if (census.decode) to_upper_ascii(start);
-    if (begins_with(start, "BEGIN:VCARD") || begins_with(start, "END:")) {
+    if (!piece && (begins_with(start, "BEGIN:VCARD") || begins_with(start, "END:"))) {
         census.soft_break = false;
         return;
     }

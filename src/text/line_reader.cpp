@@ -78,6 +78,7 @@ bool read_line(LineReader& reader, std::string& line) {
             ends_in_lf = true;
         }
     }
+    reader.began_line = !reader.line_goes_on;
     reader.begin += consumed;
     if (ends_in_lf) ++reader.lines_ended;
     reader.line_goes_on = !ends_in_lf && consumed == kMaxLineBytes && reader.end > reader.begin;

@@ -37,6 +37,9 @@ struct LineReader {
     // goes on with that line. (A NUL cuts the text of a read but not its bytes, so the
     // text alone can't tell.)
     bool line_goes_on = false;
+    // The last read began a physical line: false for the second and later pieces of a
+    // line longer than one read.
+    bool began_line = true;
     // Line ends consumed so far: the next read starts on line `lines_ended + 1`.
     std::size_t lines_ended = 0;
 };
