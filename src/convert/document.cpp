@@ -53,18 +53,24 @@ std::uint8_t first_byte_decoded(std::string_view line, bool fold) {
     return fold ? folded_byte(first) : first;
 }
 
-// The card lines as the file holds them: each read of the line reader is a line.
+// The card lines as the file holds them: each read of the line reader is a line. A line
+// is a view into the reader's block, copied only when it can matter.
 struct ExactLines {
     LineReader& input;
     static constexpr ValueRules kRules = ValueRules::Exact;
 
-    bool next(std::string& line, std::size_t& number, bool& piece) {
+    // `raw` gets the read with its line end trimmed, NUL bytes not yet looked for: they
+    // can't make a line begin or end a card, nor give it another first byte that matters.
+    bool next(std::string_view& raw, std::size_t& number, bool& piece) {
         number = input.lines_ended + 1;
         piece = input.line_goes_on;
-        if (!read_line(input, line)) return false;
-        trim_line_end(line);
+        if (!read_line_view(input, raw)) return false;
+        raw = trimmed_line_end(raw);
         return true;
     }
+    // The line as it is read: up to a NUL, trimmed after that.
+    static std::string_view as_read(std::string_view raw) { return trimmed_line_end(text_before_nul(raw)); }
+    static void take(std::string_view raw, std::string& line) { line.assign(as_read(raw)); }
     static bool begins_card(std::string_view line) { return begins_with(line, "BEGIN:VCARD"); }
     // The line may be a continuation that capture read in its place; when that read went
     // on with a longer line, its text is not where the file's lines begin, and a card
@@ -77,14 +83,18 @@ struct ExactLines {
 // lines that begin and end a card in any letter case.
 struct DecodedLines {
     LogicalLineReader reader;
+    std::string joined;
     static constexpr ValueRules kRules = ValueRules::Decoded;
 
-    bool next(std::string& line, std::size_t& number, bool& piece) {
+    bool next(std::string_view& raw, std::size_t& number, bool& piece) {
         piece = false;
-        if (!read_logical_line(reader, line, number)) return false;
-        trim_line_end(line);
+        if (!read_logical_line(reader, joined, number)) return false;
+        trim_line_end(joined);
+        raw = joined;
         return true;
     }
+    static std::string_view as_read(std::string_view raw) { return raw; }
+    void take(std::string_view, std::string& line) { line.swap(joined); }
     static bool begins_card(std::string_view line) { return begins_with_any_case(line, "BEGIN:VCARD"); }
     static bool ends_card(std::string_view line) { return begins_with_any_case(line, "END:"); }
     static void decode(std::string& line) {
@@ -111,14 +121,15 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
     line.reserve(kLineBufferSize);
     std::size_t number = 0;
     bool piece = false;
-    while (lines.next(line, number, piece)) {
-        if (observer.card_line != nullptr) observer.card_line(observer.context, number, line, piece);
+    std::string_view raw;
+    while (lines.next(raw, number, piece)) {
+        if (observer.card_line != nullptr) observer.card_line(observer.context, number, Lines::as_read(raw), piece);
         // The second and later pieces of a line longer than one read are text deep inside a
         // value, such as a note or a photo: taken as lines of their own, a long note from
         // anyone could start cards and give them names and numbers.
         if (piece) continue;
         // The card start is recognised on the line as read, before any decoding.
-        if (Lines::begins_card(line)) {
+        if (Lines::begins_card(raw)) {
             reset_card(card);
             if (observer.card_begun != nullptr) observer.card_begun(observer.context);
         }
@@ -126,11 +137,15 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
         // bytes of a large export are inline photos, so their lines skip the decoding.
         // (Quoted-printable decoding starts after the first colon, so it can't change
         // the first byte.)
-        if (line.empty() || !leading[first_byte_decoded(line, fold)]) continue;
+        if (raw.empty() || !leading[first_byte_decoded(raw, fold)]) continue;
+        lines.take(raw, line);
+        if (line.empty()) continue;  // a NUL after a leading space left nothing of it
         Lines::decode(line);
-        utf8_to_cp1250(line);
+        // Decoding and folding change only bytes from 0x80 up, and most lines have none.
+        const bool ascii = ascii_prefix_length(line) == line.size();
+        if (!ascii) utf8_to_cp1250(line);
         trim_line_end(line);
-        if (fold) fold_to_ascii(line);
+        if (fold && !ascii) fold_to_ascii(line);
         capture_values(line, input, settings, index, card, watcher, Lines::kRules);
         // Capture may have replaced the line with a continuation line: the card ends
         // when what is in the buffer now begins with "END:".
@@ -173,7 +188,7 @@ ByteSink memory_sink(std::string& buffer) { return ByteSink{append_to_buffer, &b
 ConversionResult convert_document(const Settings& settings, std::string_view element,
                                   LineReader& input, ByteSink sink, const CardObserver& observer) {
     if (settings.decode != 0) {
-        DecodedLines lines{make_logical_line_reader(input)};
+        DecodedLines lines{make_logical_line_reader(input), {}};
         return convert_lines(settings, element, lines, input, sink, observer);
     }
     ExactLines lines{input};

@@ -16,17 +16,32 @@ std::ptrdiff_t find_text(std::string_view text, std::string_view pattern, std::s
 
 // True when `text` begins with `pattern`; an empty pattern begins nothing.
 inline bool begins_with(std::string_view text, std::string_view pattern) {
-    // The first bytes are compared on their own: most lines differ there, and that spares
-    // the call to the library comparison.
-    return !pattern.empty() && text.size() >= pattern.size() && text[0] == pattern[0] &&
-           text.substr(1, pattern.size() - 1) == pattern.substr(1);
+    if (pattern.empty() || text.size() < pattern.size()) return false;
+    // Byte by byte: patterns are prefixes of at most 20 bytes and most lines differ in their
+    // first byte, where a call to the library comparison would cost more than the test.
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (text[i] != pattern[i]) return false;
+    }
+    return true;
 }
+
+inline bool is_line_end_debris(char c) { return c == '\r' || c == '\n' || c == ' '; }
 
 std::string left_text(std::string_view text, std::size_t n);
 std::string mid_text(std::string_view text, std::size_t start, std::size_t n);
 
 // Removes any mix of CR, LF and spaces from the end.
-void trim_line_end(std::string& text);
+inline void trim_line_end(std::string& text) {
+    std::size_t n = text.size();
+    while (n > 0 && is_line_end_debris(text[n - 1])) --n;
+    text.resize(n);
+}
+// The same for a view.
+inline std::string_view trimmed_line_end(std::string_view text) {
+    std::size_t n = text.size();
+    while (n > 0 && is_line_end_debris(text[n - 1])) --n;
+    return text.substr(0, n);
+}
 void remove_char(std::string& text, char c);
 void replace_char(std::string& text, char from, char to);
 // Every run of two or more spaces becomes one space.
