@@ -26,9 +26,18 @@ void reset_card(CardState& card) {
 }
 
 void clean_value(std::string& value) {
-    replace_char(value, ';', ' ');
-    trim_line_end(value);
-    collapse_spaces(value);
+    // ";" to space, runs of spaces collapsed and the line end trimmed, in one pass: trimming
+    // last gives what trimming before collapsing gives, as collapsing keeps the last byte
+    // that is not line-end debris and every byte before it in their order.
+    char* const data = value.data();
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char c = data[i] == ';' ? ' ' : data[i];
+        if (c == ' ' && kept > 0 && data[kept - 1] == ' ') continue;
+        data[kept++] = c;
+    }
+    while (kept > 0 && is_line_end_debris(data[kept - 1])) --kept;
+    value.resize(kept);
 }
 
 namespace {
