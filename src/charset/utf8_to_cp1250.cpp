@@ -71,11 +71,13 @@ std::uint8_t cp1250_byte_of(std::uint8_t lead, std::uint8_t second) {
     }
 }
 
-void utf8_to_cp1250(std::string& line) {
+void utf8_to_cp1250(std::string& line) { utf8_to_cp1250_after(line, ascii_prefix_length(line)); }
+
+void utf8_to_cp1250_after(std::string& line, std::size_t plain) {
     const std::size_t n = line.size();
     char* const data = line.data();
     // Nothing changes before the first lead byte: skip ahead without writing.
-    std::size_t read = ascii_prefix_length(line);
+    std::size_t read = plain;
     while (read < n) {
         const auto b = static_cast<std::uint8_t>(data[read]);
         if (b >= 0xC2 && b <= 0xC5) break;

@@ -1,5 +1,8 @@
 #include "convert/card.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "text/text_ops.h"
 #include "vcard/decode.h"
 
@@ -25,20 +28,62 @@ void reset_card(CardState& card) {
     for (std::string& value : card.values) value.clear();
 }
 
-void clean_value(std::string& value) {
-    // ";" to space, runs of spaces collapsed and the line end trimmed, in one pass: trimming
-    // last gives what trimming before collapsing gives, as collapsing keeps the last byte
-    // that is not line-end debris and every byte before it in their order.
-    char* const data = value.data();
+namespace {
+
+// ";" to space, runs of spaces collapsed and the line end trimmed, in one pass from `raw`
+// to `out` (which may be the same bytes): trimming last gives what trimming before
+// collapsing gives, as collapsing keeps the last byte that is not line-end debris and
+// every byte before it in their order. Returns the length of the clean value.
+std::size_t clean_into(const char* raw, std::size_t size, char* out) {
     std::size_t kept = 0;
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        const char c = data[i] == ';' ? ' ' : data[i];
-        if (c == ' ' && kept > 0 && data[kept - 1] == ' ') continue;
-        data[kept++] = c;
+    // Without branches on the bytes, which names and numbers mix unpredictably: every byte
+    // is written, and the next one overwrites it when it was a second space in a row.
+    bool after_space = false;
+    for (std::size_t i = 0; i < size; ++i) {
+        const char c = raw[i] == ';' ? ' ' : raw[i];
+        const bool space = c == ' ';
+        out[kept] = c;
+        kept += static_cast<std::size_t>(!(space && after_space));
+        after_space = space;
     }
-    while (kept > 0 && is_line_end_debris(data[kept - 1])) --kept;
-    value.resize(kept);
+    while (kept > 0 && is_line_end_debris(out[kept - 1])) --kept;
+    return kept;
 }
+
+// `value` becomes `raw` cleaned, copied and cleaned in the same pass.
+void assign_clean(std::string& value, std::string_view raw) {
+    value.resize(raw.size());
+    value.resize(clean_into(raw.data(), raw.size(), value.data()));
+}
+
+// The bytes of `word` that equal `byte`, as their high bits; exact for every byte, so
+// that two such masks can be combined.
+std::uint64_t bytes_equal(std::uint64_t word, unsigned char byte) {
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
+    const std::uint64_t x = word ^ (0x0101010101010101 * byte);
+    return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+
+// Whether ";=" stands in `rest` at its second byte or later. Eight places at a time: the
+// test runs on every value taken, and most values hold neither byte.
+bool holds_continuation_mark(std::string_view rest) {
+    std::size_t i = 1;
+    for (; i + 9 <= rest.size(); i += 8) {
+        std::uint64_t here;
+        std::uint64_t next;
+        std::memcpy(&here, rest.data() + i, sizeof here);
+        std::memcpy(&next, rest.data() + i + 1, sizeof next);
+        if ((bytes_equal(here, ';') & bytes_equal(next, '=')) != 0) return true;
+    }
+    for (; i + 1 < rest.size(); ++i) {
+        if (rest[i] == ';' && rest[i + 1] == '=') return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void clean_value(std::string& value) { value.resize(clean_into(value.data(), value.size(), value.data())); }
 
 namespace {
 
@@ -82,17 +127,17 @@ void capture_values(std::string& line, LineReader& input, const Settings& settin
         working = working.substr(prefix.size(), kMaxValueBytes);
 
         std::string& value = card.values[j];
-        value.assign(raw_value(working));
         if (rules == ValueRules::Exact) {
-            clean_value(value);
+            assign_clean(value, raw_value(working));
         } else {
+            value.assign(raw_value(working));
             clean_decoded_value(value);
         }
         if (observer != nullptr && observer->value_taken != nullptr) {
             observer->value_taken(observer->context, j, value, false);
         }
 
-        if (rules == ValueRules::Exact && find_text(working, ";=", 1) >= 0) {
+        if (rules == ValueRules::Exact && holds_continuation_mark(working)) {
             if (!is_detached) {
                 detached.assign(working);
                 working = detached;

@@ -1,5 +1,6 @@
 #include "convert/document.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -141,11 +142,13 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
         lines.take(raw, line);
         if (line.empty()) continue;  // a NUL after a leading space left nothing of it
         Lines::decode(line);
-        // Decoding and folding change only bytes from 0x80 up, and most lines have none.
-        const bool ascii = ascii_prefix_length(line) == line.size();
-        if (!ascii) utf8_to_cp1250(line);
+        // Decoding and folding change only bytes from 0x80 up: the plain start of the line
+        // is looked for once, and a line of plain ASCII passes both by.
+        const std::size_t plain = ascii_prefix_length(line);
+        const bool ascii = plain == line.size();
+        if (!ascii) utf8_to_cp1250_after(line, plain);
         trim_line_end(line);
-        if (fold && !ascii) fold_to_ascii(line);
+        if (fold && !ascii) fold_to_ascii_after(line, std::min(plain, line.size()));
         capture_values(line, input, settings, index, card, watcher, Lines::kRules);
         // Capture may have replaced the line with a continuation line: the card ends
         // when what is in the buffer now begins with "END:".
