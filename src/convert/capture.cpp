@@ -11,6 +11,7 @@ namespace quorlan {
 PrefixIndex make_prefix_index(const Settings& settings) {
     PrefixIndex index;
     for (const FieldMapping& mapping : settings.mappings) {
+        index.firsts.push_back(mapping.prefix.empty() ? '\0' : mapping.prefix[0]);
         if (!mapping.prefix.empty()) {
             index.first_byte[static_cast<unsigned char>(mapping.prefix[0])] = true;
         }
@@ -30,16 +31,38 @@ void reset_card(CardState& card) {
 
 namespace {
 
+// The bytes of `word` that equal `byte`, as their high bits; exact for every byte, so
+// that two such masks can be combined.
+std::uint64_t bytes_equal(std::uint64_t word, unsigned char byte) {
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
+    const std::uint64_t x = word ^ (0x0101010101010101 * byte);
+    return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+
 // ";" to space, runs of spaces collapsed and the line end trimmed, in one pass from `raw`
 // to `out` (which may be the same bytes): trimming last gives what trimming before
 // collapsing gives, as collapsing keeps the last byte that is not line-end debris and
 // every byte before it in their order. Returns the length of the clean value.
 std::size_t clean_into(const char* raw, std::size_t size, char* out) {
     std::size_t kept = 0;
+    bool after_space = false;
+    std::size_t i = 0;
+    // Eight bytes at a time while they hold no ";" and no second space in a row, as most
+    // words of names, numbers and addresses don't. (The word is loaded before it is
+    // stored, so cleaning in place is safe.)
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, raw + i, sizeof word);
+        const std::uint64_t spaces = bytes_equal(word, ' ');
+        const std::uint64_t doubled = (spaces & (spaces << 8)) | (after_space ? spaces & 0x80 : 0);
+        if ((doubled | bytes_equal(word, ';')) != 0) break;
+        std::memcpy(out + kept, &word, sizeof word);
+        kept += 8;
+        after_space = (spaces >> 63) != 0;
+    }
     // Without branches on the bytes, which names and numbers mix unpredictably: every byte
     // is written, and the next one overwrites it when it was a second space in a row.
-    bool after_space = false;
-    for (std::size_t i = 0; i < size; ++i) {
+    for (; i < size; ++i) {
         const char c = raw[i] == ';' ? ' ' : raw[i];
         const bool space = c == ' ';
         out[kept] = c;
@@ -54,14 +77,6 @@ std::size_t clean_into(const char* raw, std::size_t size, char* out) {
 void assign_clean(std::string& value, std::string_view raw) {
     value.resize(raw.size());
     value.resize(clean_into(raw.data(), raw.size(), value.data()));
-}
-
-// The bytes of `word` that equal `byte`, as their high bits; exact for every byte, so
-// that two such masks can be combined.
-std::uint64_t bytes_equal(std::uint64_t word, unsigned char byte) {
-    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
-    const std::uint64_t x = word ^ (0x0101010101010101 * byte);
-    return ~(((x & kLow7) + kLow7) | x | kLow7);
 }
 
 // Whether ";=" stands in `rest` at its second byte or later. Eight places at a time: the
@@ -122,6 +137,7 @@ void capture_values(std::string& line, LineReader& input, const Settings& settin
     std::string detached;
     bool is_detached = false;
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        if (working.empty() || working[0] != index.firsts[j]) continue;
         const std::string& prefix = settings.mappings[j].prefix;
         if (!begins_with(working, prefix)) continue;
         working = working.substr(prefix.size(), kMaxValueBytes);

@@ -51,7 +51,7 @@ std::uint8_t first_byte_decoded(std::string_view line, bool fold) {
         const auto second = static_cast<std::uint8_t>(line[1]);
         if (is_decoded_pair(first, second)) first = cp1250_byte_of(first, second);
     }
-    return fold ? folded_byte(first) : first;
+    return fold && first >= 0x80 ? folded_byte(first) : first;
 }
 
 // The card lines as the file holds them: each read of the line reader is a line. A line

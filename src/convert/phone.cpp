@@ -1,7 +1,6 @@
 #include "convert/card.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string_view>
 
 
@@ -42,11 +41,12 @@ void group_phone(std::string& number) {
     const std::size_t c = std::min(k + 6, n);
     number.resize(n + 3);
     data = number.data();
-    std::memmove(data + c + 3, data + c, n - c);
+    // Byte by byte from the back: the groups are a few bytes each.
+    for (std::size_t i = n; i > c; --i) data[i + 2] = data[i - 1];
     data[c + 2] = ' ';
-    std::memmove(data + b + 2, data + b, c - b);
+    for (std::size_t i = c; i > b; --i) data[i + 1] = data[i - 1];
     data[b + 1] = ' ';
-    std::memmove(data + a + 1, data + a, b - a);
+    for (std::size_t i = b; i > a; --i) data[i] = data[i - 1];
     data[a] = ' ';
 }
 
