@@ -1,6 +1,7 @@
 #include "convert/card.h"
 
 #include <algorithm>
+#include <array>
 #include <string_view>
 
 
@@ -14,7 +15,23 @@ constexpr std::string_view kTwoDigitCodes = "+30+31+32+33+34+36+40+41+43+45+46+4
 // Whether `code` occurs anywhere in the list, across the "+"s too, as a plain search of
 // the list finds it. Compared byte by byte: the list is short, and a library search of it
 // cost more than the rest of the grouping.
+// The two digits of each code of the list, as a number: "+ab" occurs in the list exactly
+// when ab is one of them, as every "+" of the list begins a code.
+constexpr std::array<bool, 100> make_two_digit_table() {
+    std::array<bool, 100> table{};
+    for (std::size_t at = 0; at + 3 <= kTwoDigitCodes.size(); at += 3) {
+        table[static_cast<std::size_t>((kTwoDigitCodes[at + 1] - '0') * 10 + (kTwoDigitCodes[at + 2] - '0'))] = true;
+    }
+    return table;
+}
+constexpr std::array<bool, 100> kTwoDigitTable = make_two_digit_table();
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
 bool in_code_list(std::string_view code) {
+    if (code.size() == 3 && code[0] == '+' && is_digit(code[1]) && is_digit(code[2])) {
+        return kTwoDigitTable[static_cast<std::size_t>((code[1] - '0') * 10 + (code[2] - '0'))];
+    }
     if (code.empty()) return false;
     for (std::size_t at = 0; at + code.size() <= kTwoDigitCodes.size(); ++at) {
         std::size_t i = 0;

@@ -1,5 +1,7 @@
 #include "convert/card.h"
 
+#include <cstring>
+
 #include "text/text_ops.h"
 
 namespace quorlan {
@@ -28,7 +30,33 @@ constexpr std::array<ByteClass, 256> make_byte_classes() {
 
 constexpr std::array<ByteClass, 256> kByteClasses = make_byte_classes();
 
+std::size_t plain_length(std::string_view value) {
+    std::size_t i = 0;
+    while (i < value.size() && kByteClasses[static_cast<unsigned char>(value[i])] == ByteClass::Plain) ++i;
+    return i;
+}
+
+char* put(char* at, std::string_view text) {
+    std::memcpy(at, text.data(), text.size());
+    return at + text.size();
+}
+
 void append_element(std::string& out, std::string_view element, std::string_view value) {
+    // Most values need no escaping: the element is then written whole at once, where one
+    // append for each of its seven parts cost more than finding the value's bytes.
+    if (plain_length(value) == value.size()) {
+        const std::size_t at = out.size();
+        out.resize(at + 2 * element.size() + value.size() + 7);
+        char* p = out.data() + at;
+        *p++ = '<';
+        p = put(p, element);
+        *p++ = '>';
+        p = put(p, value);
+        p = put(p, "</");
+        p = put(p, element);
+        put(p, ">\r\n");
+        return;
+    }
     out += '<';
     out += element;
     out += '>';
