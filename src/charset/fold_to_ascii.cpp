@@ -44,10 +44,8 @@ static_assert(folds_only_high_bytes(), "fold_to_ascii passes the ASCII start of 
 
 }  // namespace
 
-void fold_to_ascii(std::string& line) { fold_to_ascii_after(line, ascii_prefix_length(line)); }
-
-void fold_to_ascii_after(std::string& line, std::size_t plain) {
-    for (std::size_t i = plain; i < line.size(); ++i) {
+void fold_to_ascii(std::string& line) {
+    for (std::size_t i = ascii_prefix_length(line); i < line.size(); ++i) {
         line[i] = kFoldMap[static_cast<std::uint8_t>(line[i])];
     }
 }

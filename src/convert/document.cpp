@@ -1,6 +1,5 @@
 #include "convert/document.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -47,11 +46,12 @@ std::array<bool, 256> make_leading_bytes(const PrefixIndex& index, bool any_case
 // keeps the length.
 std::uint8_t first_byte_decoded(std::string_view line, bool fold) {
     auto first = static_cast<std::uint8_t>(line[0]);
+    if (first < 0x80) return first;  // neither decoded nor folded
     if (line.size() > 1) {
         const auto second = static_cast<std::uint8_t>(line[1]);
         if (is_decoded_pair(first, second)) first = cp1250_byte_of(first, second);
     }
-    return fold && first >= 0x80 ? folded_byte(first) : first;
+    return fold ? folded_byte(first) : first;
 }
 
 // The card lines as the file holds them: each read of the line reader is a line. A line
@@ -143,12 +143,18 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
         if (line.empty()) continue;  // a NUL after a leading space left nothing of it
         Lines::decode(line);
         // Decoding and folding change only bytes from 0x80 up: the plain start of the line
-        // is looked for once, and a line of plain ASCII passes both by.
+        // is looked for once, and a line of plain ASCII passes both by. Folding turns
+        // letters into letters and leaves alone the bytes that trimming removes, so it is
+        // done in the decoding pass, ahead of the trimming that comes between them.
         const std::size_t plain = ascii_prefix_length(line);
-        const bool ascii = plain == line.size();
-        if (!ascii) utf8_to_cp1250_after(line, plain);
+        if (plain != line.size()) {
+            if (fold) {
+                utf8_to_cp1250_folded_after(line, plain);
+            } else {
+                utf8_to_cp1250_after(line, plain);
+            }
+        }
         trim_line_end(line);
-        if (fold && !ascii) fold_to_ascii_after(line, std::min(plain, line.size()));
         capture_values(line, input, settings, index, card, watcher, Lines::kRules);
         // Capture may have replaced the line with a continuation line: the card ends
         // when what is in the buffer now begins with "END:".
