@@ -35,5 +35,7 @@ void fold_to_ascii(std::string& line);
 
 // The byte that folding turns `byte` into: its ASCII letter, or itself.
 std::uint8_t folded_byte(std::uint8_t byte);
+// The same for every byte, as a table.
+const std::array<char, 256>& fold_map();
 
 }  // namespace quorlan

@@ -74,14 +74,10 @@ std::uint8_t cp1250_byte_of(std::uint8_t lead, std::uint8_t second) {
 namespace {
 
 template <bool kFold>
-std::uint8_t output_byte(std::uint8_t byte) {
-    return kFold && byte >= 0x80 ? folded_byte(byte) : byte;
-}
-
-template <bool kFold>
 void decode_after(std::string& line, std::size_t plain) {
     const std::size_t n = line.size();
     char* const data = line.data();
+    const std::array<char, 256>& fold = fold_map();
     // Nothing changes before the first lead byte (or, when folding, the first byte from
     // 0x80 up): skip ahead without writing.
     std::size_t read = plain;
@@ -102,7 +98,7 @@ void decode_after(std::string& line, std::size_t plain) {
         } else {
             ++read;
         }
-        data[write] = static_cast<char>(output_byte<kFold>(out));
+        data[write] = kFold ? fold[out] : static_cast<char>(out);
         ++write;
     }
     line.resize(write);
