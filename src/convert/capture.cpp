@@ -31,14 +31,6 @@ void reset_card(CardState& card) {
 
 namespace {
 
-// The bytes of `word` that equal `byte`, as their high bits; exact for every byte, so
-// that two such masks can be combined.
-std::uint64_t bytes_equal(std::uint64_t word, unsigned char byte) {
-    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
-    const std::uint64_t x = word ^ (0x0101010101010101 * byte);
-    return ~(((x & kLow7) + kLow7) | x | kLow7);
-}
-
 // ";" to space, runs of spaces collapsed and the line end trimmed, in one pass from `raw`
 // to `out` (which may be the same bytes): trimming last gives what trimming before
 // collapsing gives, as collapsing keeps the last byte that is not line-end debris and

@@ -1,5 +1,6 @@
 #include "convert/card.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "text/text_ops.h"
@@ -32,6 +33,18 @@ constexpr std::array<ByteClass, 256> kByteClasses = make_byte_classes();
 
 std::size_t plain_length(std::string_view value) {
     std::size_t i = 0;
+    // Eight ASCII bytes at a time, while none is a control byte or markup; a word with a
+    // byte from 0x80 up is left to the table.
+    constexpr std::uint64_t kHighBits = 0x8080808080808080;
+    for (; i + 8 <= value.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, value.data() + i, sizeof word);
+        const std::uint64_t control = (word - 0x2020202020202020) & ~word & kHighBits;
+        if (((word & kHighBits) | control | bytes_equal(word, '&') | bytes_equal(word, '<') |
+             bytes_equal(word, '>')) != 0) {
+            break;
+        }
+    }
     while (i < value.size() && kByteClasses[static_cast<unsigned char>(value[i])] == ByteClass::Plain) ++i;
     return i;
 }

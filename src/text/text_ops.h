@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,14 @@ inline bool begins_with(std::string_view text, std::string_view pattern) {
         if (text[i] != pattern[i]) return false;
     }
     return true;
+}
+
+// The bytes of `word` (eight bytes of text) that equal `byte`, as their high bits; exact for
+// every byte, so that such masks can be combined.
+inline std::uint64_t bytes_equal(std::uint64_t word, unsigned char byte) {
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
+    const std::uint64_t x = word ^ (0x0101010101010101 * byte);
+    return ~(((x & kLow7) + kLow7) | x | kLow7);
 }
 
 inline bool is_line_end_debris(char c) { return c == '\r' || c == '\n' || c == ' '; }
