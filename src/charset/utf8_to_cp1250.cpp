@@ -77,7 +77,7 @@ template <bool kFold>
 void decode_after(std::string& line, std::size_t plain) {
     const std::size_t n = line.size();
     char* const data = line.data();
-    const std::array<char, 256>& fold = fold_map();
+    const char* const fold = kFold ? fold_map().data() : nullptr;
     // Nothing changes before the first lead byte (or, when folding, the first byte from
     // 0x80 up): skip ahead without writing.
     std::size_t read = plain;
@@ -92,13 +92,14 @@ void decode_after(std::string& line, std::size_t plain) {
         std::uint8_t out = b;
         // A lead byte without a byte of its range after it is a windows-1250 letter
         // (Â, Ă, Ä, Ĺ) in 8-bit input: it is kept and the next byte is looked at anew.
-        if (read + 1 < n && is_decoded_pair(b, static_cast<std::uint8_t>(data[read + 1]))) {
+        if (read + 1 < n && b >= 0xC2 && is_decoded_pair(b, static_cast<std::uint8_t>(data[read + 1]))) {
             out = cp1250_byte_of(b, static_cast<std::uint8_t>(data[read + 1]));
             read += 2;
         } else {
             ++read;
         }
-        data[write] = kFold ? fold[out] : static_cast<char>(out);
+        if constexpr (kFold) out = static_cast<std::uint8_t>(fold[out]);
+        data[write] = static_cast<char>(out);
         ++write;
     }
     line.resize(write);
