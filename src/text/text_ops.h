@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -18,9 +19,17 @@ std::ptrdiff_t find_text(std::string_view text, std::string_view pattern, std::s
 // True when `text` begins with `pattern`; an empty pattern begins nothing.
 inline bool begins_with(std::string_view text, std::string_view pattern) {
     if (pattern.empty() || text.size() < pattern.size()) return false;
-    // Byte by byte: patterns are prefixes of at most 20 bytes and most lines differ in their
-    // first byte, where a call to the library comparison would cost more than the test.
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
+    // Without the library comparison, whose call costs more than comparing the few bytes
+    // of a prefix: eight bytes at a time, then the rest byte by byte.
+    std::size_t i = 0;
+    for (; i + 8 <= pattern.size(); i += 8) {
+        std::uint64_t a;
+        std::uint64_t b;
+        std::memcpy(&a, text.data() + i, sizeof a);
+        std::memcpy(&b, pattern.data() + i, sizeof b);
+        if (a != b) return false;
+    }
+    for (; i < pattern.size(); ++i) {
         if (text[i] != pattern[i]) return false;
     }
     return true;
