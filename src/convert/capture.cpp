@@ -39,15 +39,16 @@ std::size_t clean_into(const char* raw, std::size_t size, char* out) {
     std::size_t kept = 0;
     bool after_space = false;
     std::size_t i = 0;
-    // Eight bytes at a time while they hold no ";" and no second space in a row, as most
-    // words of names, numbers and addresses don't. (The word is loaded before it is
-    // stored, so cleaning in place is safe.)
+    // Eight bytes at a time, ";" turned into spaces, while they hold no second space in a
+    // row, as most words of names, numbers and addresses don't. (The word is loaded before
+    // it is stored, so cleaning in place is safe.)
     for (; i + 8 <= size; i += 8) {
         std::uint64_t word;
         std::memcpy(&word, raw + i, sizeof word);
+        word ^= (bytes_equal(word, ';') >> 7) * static_cast<std::uint64_t>(';' ^ ' ');
         const std::uint64_t spaces = bytes_equal(word, ' ');
         const std::uint64_t doubled = (spaces & (spaces << 8)) | (after_space ? spaces & 0x80 : 0);
-        if ((doubled | bytes_equal(word, ';')) != 0) break;
+        if (doubled != 0) break;
         std::memcpy(out + kept, &word, sizeof word);
         kept += 8;
         after_space = (spaces >> 63) != 0;
