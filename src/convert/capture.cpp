@@ -127,7 +127,8 @@ void capture_values(std::string& line, LineReader& input, const Settings& settin
     std::string_view working = line;
     std::string detached;
     bool is_detached = false;
-    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+    const std::size_t mappings = settings.mappings.size();
+    for (std::size_t j = 0; j < mappings; ++j) {
         if (working.empty() || working[0] != index.firsts[j]) continue;
         const std::string& prefix = settings.mappings[j].prefix;
         if (!begins_with(working, prefix)) continue;

@@ -58,7 +58,8 @@ LineReader make_line_reader(ByteSource source) {
 void prime_reader(LineReader& reader) { fill_to(reader, kLookahead); }
 
 bool read_line_view(LineReader& reader, std::string_view& text) {
-    fill_to(reader, kLookahead);
+    // Most reads find a whole line's worth of bytes in the block already.
+    if (reader.end - reader.begin < kLookahead) fill_to(reader, kLookahead);
     const std::size_t available = reader.end - reader.begin;
     if (available == 0) return false;
 
