@@ -100,9 +100,10 @@ void append_escaped(std::string& out, std::string_view value) {
 }
 
 bool passes_filter(const Settings& settings, const CardState& card) {
-    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
-        const Condition condition = settings.mappings[j].condition;
-        const bool empty = card.values[j].empty();
+    std::size_t j = 0;
+    for (const FieldMapping& mapping : settings.mappings) {
+        const Condition condition = mapping.condition;
+        const bool empty = card.values[j++].empty();
         if (condition == Condition::Required && empty) return false;
         if (condition == Condition::Forbidden && !empty) return false;
     }
@@ -112,11 +113,11 @@ bool passes_filter(const Settings& settings, const CardState& card) {
 bool write_record(const Settings& settings, CardState& card, std::string& out) {
     if (!passes_filter(settings, card)) return false;
     out += "<vcf>\r\n";
-    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
-        const FieldMapping& mapping = settings.mappings[j];
+    std::string* value_of = card.values.data();
+    for (const FieldMapping& mapping : settings.mappings) {
         // The changes below are made on the stored value: a second "END:" line of the
         // same card sees the constant and the grouped number, not what was captured.
-        std::string& value = card.values[j];
+        std::string& value = *value_of++;
         if (mapping.constant) value = mapping.prefix;
         trim_line_end(value);
         if (mapping.phone && !value.empty() && value[0] == '+') group_phone(value);
