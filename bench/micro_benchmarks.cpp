@@ -1,8 +1,11 @@
-// Micro-benchmarks of the per-line work: reading lines, UTF-8 decoding, folding, capture
-// with 8 and with 50 mappings, record output, and the whole conversion in memory.
+// Micro-benchmarks of the per-line work: reading lines (copied and as views), UTF-8
+// decoding, folding, capture with 8 and with 50 mappings, value clean-up, record output,
+// and the whole conversion in memory beside the plain line scan that is its floor.
 // Run by hand (build with -DQUORLAN_BENCH=ON); never part of the tests.
 #include <benchmark/benchmark.h>
 
+#include <array>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -181,6 +184,61 @@ void BM_ReadLines(benchmark::State& state) {
     state.SetBytesProcessed(per_iteration(state, text.size()));
 }
 BENCHMARK(BM_ReadLines);
+
+// The lines as views into the read block, as the conversion reads them without DECODE=1.
+void BM_ReadLineViews(benchmark::State& state) {
+    const std::string text = document(std::size_t{2} << 20);
+    std::string_view line;
+    for (auto _ : state) {
+        std::string_view rest = text;
+        LineReader reader = make_line_reader(memory_source(rest));
+        while (read_line_view(reader, line)) benchmark::DoNotOptimize(line.data());
+    }
+    state.SetBytesProcessed(per_iteration(state, text.size()));
+}
+BENCHMARK(BM_ReadLineViews);
+
+// The floor of any line-oriented converter, as bench/floor.cpp measures it on files: line
+// ends found with memchr, the first byte tested against a table, the lines that pass copied.
+void BM_PlainLineScan(benchmark::State& state) {
+    const std::string text = document(std::size_t{2} << 20);
+    std::array<bool, 256> leading{};
+    for (const char c : std::string_view("NTFOBE")) leading[static_cast<unsigned char>(c)] = true;
+    std::string out;
+    for (auto _ : state) {
+        out.clear();
+        const char* p = text.data();
+        const char* const end = p + text.size();
+        while (p < end) {
+            const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+            const char* const next = lf == nullptr ? end : static_cast<const char*>(lf) + 1;
+            if (leading[static_cast<unsigned char>(*p)]) out.append(p, next);
+            p = next;
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetBytesProcessed(per_iteration(state, text.size()));
+}
+BENCHMARK(BM_PlainLineScan);
+
+// The clean-up of captured values: ";" to space, trimming, runs of spaces collapsed.
+void BM_CleanValue(benchmark::State& state) {
+    const std::vector<std::string> values = {"Dvo\xF8\xE1k;R\xF9\xBE" "ena;;;", "+420 222 123 456",
+                                             ";;\x8A" "umavsk\xE1 1420/3;Brno;;60200;\xC8" "esk\xE1 republika",
+                                             "Volat a\x9E po 17:00,   nejl\xE9pe   mobil  "};
+    std::size_t bytes = 0;
+    for (const std::string& value : values) bytes += value.size();
+    std::string value;
+    for (auto _ : state) {
+        for (const std::string& source : values) {
+            value = source;
+            clean_value(value);
+            benchmark::DoNotOptimize(value.data());
+        }
+    }
+    state.SetBytesProcessed(per_iteration(state, bytes));
+}
+BENCHMARK(BM_CleanValue);
 
 // The same text in logical vCard lines, as DECODE=1 reads it.
 void BM_ReadLogicalLines(benchmark::State& state) {

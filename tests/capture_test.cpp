@@ -47,6 +47,7 @@ struct CaptureCase {
 TEST(CaptureValues, TakesAndCleansValues) {
     const std::string example = "NAME*=N:\nMOBILE#=TEL;CELL\nCOMPANY-=ORG\nSOURCE_IDENT=addressbook\n";
     const std::string hundred(100, 'v');
+    const std::string a14(14, 'a'), a16(16, 'a'), a30(30, 'a'), a98(98, 'a'), a100(100, 'a');
     const std::vector<CaptureCase> cases = {
         {"name without colon in the rest", example, "N:Novak;Jan;;;\n", {"Novak Jan", "", "", ""}},
         {"first colon", example, "TEL;CELL:+420 603 123 456\n", {"", "+420 603 123 456", "", ""}},
@@ -69,9 +70,14 @@ TEST(CaptureValues, TakesAndCleansValues) {
         {"empty prefix never matches", "A=\n", "anything\n:x\n", {""}},
         {"value cut to 100 bytes", "A=N\n", "N:" + hundred + "tail\n", {hundred.substr(1)}},
         {"rest cut before the colons are looked for", "A=N",
-         "N" + std::string(98, 'a') + ":b:c\n", {"b"}},
-        {"colon beyond the cut", "A=N", "N" + std::string(100, 'a') + ":b\n", {std::string(100, 'a')}},
+         "N" + a98 + ":b:c\n", {"b"}},
+        {"colon beyond the cut", "A=N", "N" + a100 + ":b\n", {a100}},
         {"end as a prefix", "A=END\n", "END:VCARD\n", {"VCARD"}},
+        {"runs of spaces and semicolons mixed", "A=N\n", "N: ;; a ; ;b  \n", {" a b"}},
+        {"a semicolon ending eight bytes, another after it", "A=N\n", "N:abcdefg;;hij\n", {"abcdefg hij"}},
+        {"a ;= mark deep in the rest", "A=X\n", "X" + a14 + ";=b\nnext\n", {"next"}},
+        {"a ;= mark at the end of a long rest", "A=X\n", "X:" + a30 + ";=\nnext\n", {"next"}},
+        {"=; is no mark", "A=X\n", "X:" + a16 + "=;a;b=;\nnext\n", {a16 + "= a b="}},
     };
     for (const CaptureCase& c : cases) {
         EXPECT_EQ(capture(c.config, c.card).values, c.expected) << c.name;

@@ -110,6 +110,10 @@ TEST(Charset, LettersAreFoundAtEveryOffset) {
             EXPECT_EQ(line, head + "\xD8" + tail) << before << " " << after;
             fold_to_ascii(line);
             EXPECT_EQ(line, head + "R" + tail) << before << " " << after;
+            // Decoded and folded in one pass, an 8-bit letter outside a pair folded too.
+            std::string fused = head + "\xC5\x98\xE8" + tail;
+            utf8_to_cp1250_folded_after(fused, before);
+            EXPECT_EQ(fused, head + "Rc" + tail) << before << " " << after;
 
             const std::string lowest_high_byte = head + "\x80" + tail;
             EXPECT_EQ(ascii_prefix_length(lowest_high_byte), before);

@@ -216,6 +216,42 @@ TEST(ConvertDocument, DecodeSwitch) {
     }
 }
 
+// A physical line whose later pieces (one read of 1999 bytes each) begin with the given
+// texts: each text is padded to a whole read but the last, which ends the line.
+std::string long_line(std::string first, const std::vector<std::string>& later) {
+    std::string line;
+    for (const std::string& start : later) {
+        first.resize(kMaxLineBytes, 'x');
+        line += first;
+        first = start;
+    }
+    return line + first + "\n";
+}
+
+// Text deep inside a long value is no card line: whatever a piece of it begins with, it
+// starts no card, feeds no field and ends no card, with the switch off as with it on.
+TEST(ConvertDocument, LongLinesCantForgeRecords) {
+    const std::string forged = long_line("NOTE:", {"END:VCARD", "BEGIN:VCARD", "N:Bank Support", "TEL;CELL:+420111", "END:VCARD"});
+    const std::string real = "<vcf>\r\n<N>Real</N>\r\n<T></T>\r\n</vcf>\r\n";
+    const std::vector<DecodeCase> cases = {
+        {"a forged card in a note", "N*=N:\nT=TEL;CELL\n", "BEGIN:VCARD\nN:Real\n" + forged + "END:VCARD\n", real},
+        {"the same, decoded", "DECODE=1\nN*=N:\nT=TEL;CELL\n", "BEGIN:VCARD\nN:Real\n" + forged + "END:VCARD\n", real},
+        {"END: in the third piece", "N*=N:\nT=TEL;CELL\n",
+         "BEGIN:VCARD\nN:Real\n" + long_line("NOTE:", {"", "END:VCARD", ""}) + "END:VCARD\n", real},
+        // The ";=" rule still takes the next read whole, but that read is no card end.
+        {"END: in a continuation", "N*=N:\nT=TEL;CELL\nNOTE=NOTE\n",
+         "BEGIN:VCARD\nN:Real\n" + long_line("NOTE:a;=", {"END:VCARD"}) + "END:VCARD\n",
+         "<vcf>\r\n<N>Real</N>\r\n<T></T>\r\n<NOTE>END:VCARD</NOTE>\r\n</vcf>\r\n"},
+        // The first piece is a card line as before.
+        {"a photo whose pieces begin with prefixes", "N*=N:\nT=TEL;CELL\nP=PHOTO\n",
+         "BEGIN:VCARD\nN:Real\n" + long_line("PHOTO:abc", {"TEL;CELL:1", "N:Forged", "PHOTO:x"}) + "END:VCARD\n",
+         "<vcf>\r\n<N>Real</N>\r\n<T></T>\r\n<P>abc" + std::string(96, 'x') + "</P>\r\n</vcf>\r\n"},
+    };
+    for (const DecodeCase& c : cases) {
+        EXPECT_EQ(convert(c.config, c.cards), document(c.body)) << c.name;
+    }
+}
+
 struct NameCase {
     std::string config, input_file, output_file, element;
 };

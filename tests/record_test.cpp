@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "convert/card.h"
+#include "text/text_ops.h"
 
 namespace quorlan {
 namespace {
@@ -58,11 +59,26 @@ TEST(AppendEscaped, MarkupAndForbiddenBytes) {
         {"\x80\x8A\x9A\xE9\xFF", "\x80\x8A\x9A\xE9\xFF"},
         {"\"quotes' stay\"", "\"quotes' stay\""},
         {"", ""},
+        // Past the first eight bytes, and where a plain word comes first.
+        {"12345678&<>", "12345678&amp;&lt;&gt;"},
+        {"abcdefgh ijklmnop\x1F", "abcdefgh ijklmnop_"},
+        {"abcdefgh\x81", "abcdefgh_"},
+        {"+420 603 123 456", "+420 603 123 456"},
     };
+    const Settings settings = settings_from("V=x\n");
     for (const Case& c : cases) {
         std::string out;
         append_escaped(out, c.value);
         EXPECT_EQ(out, c.expected) << c.value;
+        // The same value as a record writes it, its line end trimmed first.
+        CardState card{{c.value}};
+        std::string record;
+        ASSERT_TRUE(write_record(settings, card, record));
+        std::string trimmed = c.value;
+        trim_line_end(trimmed);
+        std::string escaped;
+        append_escaped(escaped, trimmed);
+        EXPECT_EQ(record, "<vcf>\r\n<V>" + escaped + "</V>\r\n</vcf>\r\n") << c.value;
     }
 }
 

@@ -23,11 +23,19 @@ std::size_t ascii_prefix_length(std::string_view text);
 
 // Decodes the two-byte UTF-8 sequences of U+00A0 to U+017F in place; the line never grows.
 void utf8_to_cp1250(std::string& line);
+// The same for a line whose first `plain` bytes are known to be below 0x80.
+void utf8_to_cp1250_after(std::string& line, std::size_t plain);
+
+// Decodes as utf8_to_cp1250_after does and folds what it writes as fold_to_ascii does, in
+// one pass.
+void utf8_to_cp1250_folded_after(std::string& line, std::size_t plain);
 
 // Replaces the accented letters of the fold table by ASCII letters; the length stays.
 void fold_to_ascii(std::string& line);
 
 // The byte that folding turns `byte` into: its ASCII letter, or itself.
 std::uint8_t folded_byte(std::uint8_t byte);
+// The same for every byte, as a table.
+const std::array<char, 256>& fold_map();
 
 }  // namespace quorlan

@@ -52,4 +52,6 @@ void fold_to_ascii(std::string& line) {
 
 std::uint8_t folded_byte(std::uint8_t byte) { return static_cast<std::uint8_t>(kFoldMap[byte]); }
 
+const std::array<char, 256>& fold_map() { return kFoldMap; }
+
 }  // namespace quorlan

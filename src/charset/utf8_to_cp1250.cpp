@@ -71,12 +71,17 @@ std::uint8_t cp1250_byte_of(std::uint8_t lead, std::uint8_t second) {
     }
 }
 
-void utf8_to_cp1250(std::string& line) {
+namespace {
+
+template <bool kFold>
+void decode_after(std::string& line, std::size_t plain) {
     const std::size_t n = line.size();
     char* const data = line.data();
-    // Nothing changes before the first lead byte: skip ahead without writing.
-    std::size_t read = ascii_prefix_length(line);
-    while (read < n) {
+    const char* const fold = kFold ? fold_map().data() : nullptr;
+    // Nothing changes before the first lead byte (or, when folding, the first byte from
+    // 0x80 up): skip ahead without writing.
+    std::size_t read = plain;
+    while (!kFold && read < n) {
         const auto b = static_cast<std::uint8_t>(data[read]);
         if (b >= 0xC2 && b <= 0xC5) break;
         ++read;
@@ -84,18 +89,28 @@ void utf8_to_cp1250(std::string& line) {
     std::size_t write = read;
     while (read < n) {
         const auto b = static_cast<std::uint8_t>(data[read]);
+        std::uint8_t out = b;
         // A lead byte without a byte of its range after it is a windows-1250 letter
         // (Â, Ă, Ä, Ĺ) in 8-bit input: it is kept and the next byte is looked at anew.
-        if (read + 1 < n && is_decoded_pair(b, static_cast<std::uint8_t>(data[read + 1]))) {
-            data[write] = static_cast<char>(cp1250_byte_of(b, static_cast<std::uint8_t>(data[read + 1])));
+        if (read + 1 < n && b >= 0xC2 && is_decoded_pair(b, static_cast<std::uint8_t>(data[read + 1]))) {
+            out = cp1250_byte_of(b, static_cast<std::uint8_t>(data[read + 1]));
             read += 2;
         } else {
-            data[write] = data[read];
             ++read;
         }
+        if constexpr (kFold) out = static_cast<std::uint8_t>(fold[out]);
+        data[write] = static_cast<char>(out);
         ++write;
     }
     line.resize(write);
 }
+
+}  // namespace
+
+void utf8_to_cp1250(std::string& line) { utf8_to_cp1250_after(line, ascii_prefix_length(line)); }
+
+void utf8_to_cp1250_after(std::string& line, std::size_t plain) { decode_after<false>(line, plain); }
+
+void utf8_to_cp1250_folded_after(std::string& line, std::size_t plain) { decode_after<true>(line, plain); }
 
 }  // namespace quorlan

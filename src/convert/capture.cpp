@@ -1,6 +1,8 @@
 #include "convert/card.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "text/text_ops.h"
 #include "vcard/decode.h"
@@ -11,6 +13,7 @@ namespace quorlan {
 PrefixIndex make_prefix_index(const Settings& settings) {
     PrefixIndex index;
     for (const FieldMapping& mapping : settings.mappings) {
+        index.firsts.push_back(mapping.prefix.empty() ? '\0' : mapping.prefix[0]);
         if (!mapping.prefix.empty()) {
             index.first_byte[static_cast<unsigned char>(mapping.prefix[0])] = true;
         }
@@ -30,11 +33,67 @@ void reset_card(CardState& card) {
     std::fill(card.preferred.begin(), card.preferred.end(), 0);
 }
 
-void clean_value(std::string& value) {
-    replace_char(value, ';', ' ');
-    trim_line_end(value);
-    collapse_spaces(value);
+namespace {
+
+// ";" to space, runs of spaces collapsed and the line end trimmed, in one pass from `raw`
+// to `out` (which may be the same bytes): trimming last gives what trimming before
+// collapsing gives, as collapsing keeps the last byte that is not line-end debris and
+// every byte before it in their order. Returns the length of the clean value.
+std::size_t clean_into(const char* raw, std::size_t size, char* out) {
+    std::size_t kept = 0;
+    bool after_space = false;
+    std::size_t i = 0;
+    // Eight bytes at a time, ";" turned into spaces, while they hold no second space in a
+    // row, as most words of names, numbers and addresses don't. (The word is loaded before
+    // it is stored, so cleaning in place is safe.)
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, raw + i, sizeof word);
+        word ^= (bytes_equal(word, ';') >> 7) * static_cast<std::uint64_t>(';' ^ ' ');
+        const std::uint64_t spaces = bytes_equal(word, ' ');
+        const std::uint64_t doubled = (spaces & (spaces << 8)) | (after_space ? spaces & 0x80 : 0);
+        if (doubled != 0) break;
+        std::memcpy(out + kept, &word, sizeof word);
+        kept += 8;
+        after_space = (spaces >> 63) != 0;
+    }
+    // Without branches on the bytes, which names and numbers mix unpredictably: every byte
+    // is written, and the next one overwrites it when it was a second space in a row.
+    for (; i < size; ++i) {
+        const char c = raw[i] == ';' ? ' ' : raw[i];
+        const bool space = c == ' ';
+        out[kept] = c;
+        kept += static_cast<std::size_t>(!(space && after_space));
+        after_space = space;
+    }
+    while (kept > 0 && is_line_end_debris(out[kept - 1])) --kept;
+    return kept;
 }
+
+// `value` becomes `raw` cleaned, copied and cleaned in the same pass.
+void assign_clean(std::string& value, std::string_view raw) {
+    value.resize(raw.size());
+    value.resize(clean_into(raw.data(), raw.size(), value.data()));
+}
+
+// Whether ";=" stands in `rest` at its second byte or later. From one ";" to the next:
+// most values hold none, and the test runs on every value taken.
+bool holds_continuation_mark(std::string_view rest) {
+    if (rest.size() < 3) return false;
+    const char* p = rest.data() + 1;
+    const char* const last = rest.data() + rest.size() - 1;  // a ";" needs a byte after it
+    while (p < last) {
+        p = static_cast<const char*>(std::memchr(p, ';', static_cast<std::size_t>(last - p)));
+        if (p == nullptr) return false;
+        if (p[1] == '=') return true;
+        ++p;
+    }
+    return false;
+}
+
+}  // namespace
+
+void clean_value(std::string& value) { value.resize(clean_into(value.data(), value.size(), value.data())); }
 
 namespace {
 
@@ -71,19 +130,20 @@ void capture_values(std::string& line, LineReader& input, const Settings& settin
     std::string_view working = line;
     std::string detached;
     bool is_detached = false;
-    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+    const std::size_t mappings = settings.mappings.size();
+    for (std::size_t j = 0; j < mappings; ++j) {
+        if (working.empty() || working[0] != index.firsts[j]) continue;
         const std::string& prefix = settings.mappings[j].prefix;
         if (!begins_with(working, prefix)) continue;
         working = working.substr(prefix.size(), kMaxValueBytes);
 
         std::string& value = card.values[j];
-        value.assign(raw_value(working));
-        clean_value(value);
+        assign_clean(value, raw_value(working));
         if (observer != nullptr && observer->value_taken != nullptr) {
             observer->value_taken(observer->context, j, value, false);
         }
 
-        if (find_text(working, ";=", 1) >= 0) {
+        if (holds_continuation_mark(working)) {
             if (!is_detached) {
                 detached.assign(working);
                 working = detached;

@@ -31,6 +31,9 @@ struct CardState {
 // can't feed any mapping, so capture can pass it by at once.
 struct PrefixIndex {
     std::array<bool, 256> first_byte{};
+    // The first byte of each mapping's prefix, in mapping order, NUL for an empty prefix
+    // (a line holds no NUL): capture tests it before the whole prefix.
+    std::vector<char> firsts;
 };
 
 PrefixIndex make_prefix_index(const Settings& settings);

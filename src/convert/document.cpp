@@ -47,6 +47,7 @@ std::array<bool, 256> make_leading_bytes(const PrefixIndex& index, bool any_case
 // keeps the length.
 std::uint8_t first_byte_decoded(std::string_view line, bool fold) {
     auto first = static_cast<std::uint8_t>(line[0]);
+    if (first < 0x80) return first;  // neither decoded nor folded
     if (line.size() > 1) {
         const auto second = static_cast<std::uint8_t>(line[1]);
         if (is_decoded_pair(first, second)) first = cp1250_byte_of(first, second);
@@ -54,7 +55,8 @@ std::uint8_t first_byte_decoded(std::string_view line, bool fold) {
     return fold ? folded_byte(first) : first;
 }
 
-// The card lines as the file holds them: each read of the line reader is a line.
+// The card lines as the file holds them: each read of the line reader is a line. A line
+// is a view into the reader's block, copied only when it can matter.
 struct ExactLines {
     LineReader& input;
     // Only a watcher learns which lines a vCard reader would join at soft line breaks;
@@ -65,16 +67,18 @@ struct ExactLines {
     bool line_goes_on = false;
     static constexpr bool kDecoding = false;
 
-    bool next(std::string& line, std::size_t& number, LineJoin& join) {
+    // `raw` gets the read with its line end trimmed, NUL bytes not yet looked for: they
+    // can't make a line begin or end a card, nor give it another first byte that matters.
+    bool next(std::string_view& raw, std::size_t& number, LineJoin& join) {
         number = input.lines_ended + 1;
         const bool piece = input.line_goes_on;
         // A line that capture took by the ";=" rule is one the follower has not seen:
         // the line after it starts afresh.
         const bool taken_between = input.lines_ended != lines_ended || piece != line_goes_on;
-        if (!read_line(input, line)) return false;
+        if (!read_line_view(input, raw)) return false;
         join = piece ? LineJoin::Piece : LineJoin::Own;
-        if (follow) follow_line(line, piece, taken_between, join);
-        trim_line_end(line);
+        if (follow) follow_line(text_before_nul(raw), piece, taken_between, join);
+        raw = trimmed_line_end(raw);
         return true;
     }
     void follow_line(std::string_view read, bool piece, bool taken_between, LineJoin& join) {
@@ -83,14 +87,30 @@ struct ExactLines {
         lines_ended = input.lines_ended;
         line_goes_on = input.line_goes_on;
     }
+    // The line as it is read: up to a NUL, trimmed after that.
+    static std::string_view as_read(std::string_view raw) { return trimmed_line_end(text_before_nul(raw)); }
+    static void take(std::string_view raw, std::string& line) { line.assign(as_read(raw)); }
     static bool begins_card(std::string_view line) { return begins_with(line, "BEGIN:VCARD"); }
-    static bool ends_card(std::string_view line) { return begins_with(line, "END:"); }
+    // The line may be a continuation that capture read in its place; when that read went
+    // on with a longer line, its text is not where the file's lines begin, and a card
+    // ended there would be one that anyone could write into a long value.
+    bool ends_card(std::string_view line) const { return input.began_line && begins_with(line, "END:"); }
     static void decode(std::string&) {}
-    // The byte tables of windows-1250: UTF-8 letters of U+00A0 to U+017F become bytes.
+    // The byte tables of windows-1250: UTF-8 letters of U+00A0 to U+017F become bytes,
+    // and folded when `fold` is set. Decoding and folding change only bytes from 0x80 up:
+    // the plain start of the line is looked for once, and a line of plain ASCII passes both
+    // by. Folding turns letters into letters and leaves alone the bytes that trimming
+    // removes, so it is done in the decoding pass, ahead of the trimming between them.
     static void convert(std::string& line, bool fold) {
-        utf8_to_cp1250(line);
+        const std::size_t plain = ascii_prefix_length(line);
+        if (plain != line.size()) {
+            if (fold) {
+                utf8_to_cp1250_folded_after(line, plain);
+            } else {
+                utf8_to_cp1250_after(line, plain);
+            }
+        }
         trim_line_end(line);
-        if (fold) fold_to_ascii(line);
     }
 };
 
@@ -98,14 +118,18 @@ struct ExactLines {
 // lines that begin and end a card in any letter case.
 struct DecodedLines {
     LogicalLineReader reader;
+    std::string joined;
     static constexpr bool kDecoding = true;
 
-    bool next(std::string& line, std::size_t& number, LineJoin& join) {
+    bool next(std::string_view& raw, std::size_t& number, LineJoin& join) {
         join = LineJoin::Own;
-        if (!read_logical_line(reader, line, number)) return false;
-        trim_line_end(line);
+        if (!read_logical_line(reader, joined, number)) return false;
+        trim_line_end(joined);
+        raw = joined;
         return true;
     }
+    static std::string_view as_read(std::string_view raw) { return raw; }
+    void take(std::string_view, std::string& line) { line.swap(joined); }
     static bool begins_card(std::string_view line) { return begins_with_any_case(line, "BEGIN:VCARD"); }
     static bool ends_card(std::string_view line) { return begins_with_any_case(line, "END:"); }
     static void decode(std::string& line) {
@@ -147,23 +171,30 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
     line.reserve(kLineBufferSize);
     std::size_t number = 0;
     LineJoin join = LineJoin::Own;
-    while (lines.next(line, number, join)) {
-        if (observer.card_line != nullptr) observer.card_line(observer.context, number, line, join);
+    std::string_view raw;
+    while (lines.next(raw, number, join)) {
+        if (observer.card_line != nullptr) observer.card_line(observer.context, number, Lines::as_read(raw), join);
+        // The second and later pieces of a line longer than one read are text deep inside a
+        // value, such as a note or a photo: taken as lines of their own, a long note from
+        // anyone could start cards and give them names and numbers.
+        if (join == LineJoin::Piece) continue;
         // The card start is recognised on the line as read, before any decoding.
-        if (Lines::begins_card(line)) {
+        if (Lines::begins_card(raw)) {
             reset_card(card);
             card_open = true;
             if (observer.card_begun != nullptr) observer.card_begun(observer.context);
         }
         // A line that can neither feed a value nor end the card changes nothing: most
-        // bytes of a large export are inline photos, so their pieces skip the decoding.
+        // bytes of a large export are inline photos, so their lines skip the decoding.
         // (Quoted-printable decoding starts after the first colon, so it can't change
         // the first byte.)
         if constexpr (Lines::kDecoding) {
-            if (line.empty() || (!Lines::ends_card(line) && !may_feed(prefixes, line))) continue;
+            if (raw.empty() || (!Lines::ends_card(raw) && !may_feed(prefixes, raw))) continue;
         } else {
-            if (line.empty() || !leading[first_byte_decoded(line, fold)]) continue;
+            if (raw.empty() || !leading[first_byte_decoded(raw, fold)]) continue;
         }
+        lines.take(raw, line);
+        if (line.empty()) continue;  // a NUL after a leading space left nothing of it
         Lines::decode(line);
         Lines::convert(line, fold);
         if constexpr (Lines::kDecoding) {
@@ -173,7 +204,7 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
         }
         // Capture may have replaced the line with a continuation line: the card ends
         // when what is in the buffer now begins with "END:".
-        if (Lines::ends_card(line) && (!Lines::kDecoding || card_open)) {
+        if (lines.ends_card(line) && (!Lines::kDecoding || card_open)) {
             ++result.cards_ended;
             bool written = false;
             if constexpr (Lines::kDecoding) {
@@ -222,7 +253,7 @@ ByteSink memory_sink(std::string& buffer) { return ByteSink{append_to_buffer, &b
 ConversionResult convert_document(const Settings& settings, std::string_view element,
                                   LineReader& input, ByteSink sink, const CardObserver& observer) {
     if (settings.decode != 0) {
-        DecodedLines lines{make_logical_line_reader(input)};
+        DecodedLines lines{make_logical_line_reader(input), {}};
         return convert_lines(settings, element, lines, input, sink, observer);
     }
     ExactLines lines{input, observer.card_line != nullptr};

@@ -1,5 +1,8 @@
 #include "convert/card.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "charset/unicode_text.h"
 #include "text/text_ops.h"
 
@@ -29,7 +32,45 @@ constexpr std::array<ByteClass, 256> make_byte_classes() {
 
 constexpr std::array<ByteClass, 256> kByteClasses = make_byte_classes();
 
+std::size_t plain_length(std::string_view value) {
+    std::size_t i = 0;
+    // Eight ASCII bytes at a time, while none is a control byte or markup; a word with a
+    // byte from 0x80 up is left to the table.
+    constexpr std::uint64_t kHighBits = 0x8080808080808080;
+    for (; i + 8 <= value.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, value.data() + i, sizeof word);
+        const std::uint64_t control = (word - 0x2020202020202020) & ~word & kHighBits;
+        if (((word & kHighBits) | control | bytes_equal(word, '&') | bytes_equal(word, '<') |
+             bytes_equal(word, '>')) != 0) {
+            break;
+        }
+    }
+    while (i < value.size() && kByteClasses[static_cast<unsigned char>(value[i])] == ByteClass::Plain) ++i;
+    return i;
+}
+
+char* put(char* at, std::string_view text) {
+    std::memcpy(at, text.data(), text.size());
+    return at + text.size();
+}
+
 void append_element(std::string& out, std::string_view element, std::string_view value) {
+    // Most values need no escaping: the element is then written whole at once, where one
+    // append for each of its seven parts cost more than finding the value's bytes.
+    if (plain_length(value) == value.size()) {
+        const std::size_t at = out.size();
+        out.resize(at + 2 * element.size() + value.size() + 7);
+        char* p = out.data() + at;
+        *p++ = '<';
+        p = put(p, element);
+        *p++ = '>';
+        p = put(p, value);
+        p = put(p, "</");
+        p = put(p, element);
+        put(p, ">\r\n");
+        return;
+    }
     out += '<';
     out += element;
     out += '>';
@@ -162,9 +203,10 @@ void append_escaped(std::string& out, std::string_view value) {
 }
 
 bool passes_filter(const Settings& settings, const CardState& card) {
-    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
-        const Condition condition = settings.mappings[j].condition;
-        const bool empty = card.values[j].empty();
+    std::size_t j = 0;
+    for (const FieldMapping& mapping : settings.mappings) {
+        const Condition condition = mapping.condition;
+        const bool empty = card.values[j++].empty();
         if (condition == Condition::Required && empty) return false;
         if (condition == Condition::Forbidden && !empty) return false;
     }

@@ -58,10 +58,11 @@ void census_line(Census& census, std::size_t number, std::string_view raw, LineJ
     census.line = number;
     census.current = SIZE_MAX;
     census.line_taken = false;
-    // The lines that make and end cards are counted with the cards, not as heads.
+    // The lines that make and end cards are counted with the cards, not as heads. A later
+    // piece of a long line makes and ends no card, whatever it begins with.
     std::string start(raw.substr(0, 11));
     if (census.decode) to_upper_ascii(start);
-    if (begins_with(start, "BEGIN:VCARD") || begins_with(start, "END:")) return;
+    if (join != LineJoin::Piece && (begins_with(start, "BEGIN:VCARD") || begins_with(start, "END:"))) return;
     // Whether a line goes on with the one before is the reader's to say, which follows
     // soft line breaks the way the run joins them when decoding.
     if (raw.empty() && join == LineJoin::Own) {

@@ -16,7 +16,7 @@ constexpr std::uint32_t bit(Fault fault) { return std::uint32_t{1} << static_cas
 // The kinds that reading with DECODE=1 takes care of.
 constexpr std::uint32_t kDecoded = bit(Fault::QuotedPrintable) | bit(Fault::Continuation) | bit(Fault::Escape) |
                                    bit(Fault::Folded) | bit(Fault::LeadingSpace) | bit(Fault::CardLineCase) |
-                                   bit(Fault::PieceStarts) | bit(Fault::Unconverted) | bit(Fault::Underscored);
+                                   bit(Fault::Unconverted) | bit(Fault::Underscored);
 
 void count(ValueChecks& checks, Fault fault, std::size_t line, std::string_view shown_bytes) {
     if (checks.settings->decode != 0 && (kDecoded & bit(fault)) != 0) return;
@@ -163,19 +163,6 @@ bool begins_in_other_case(std::string_view raw, std::string_view pattern) {
     return begins_with_any_case(raw, pattern) && !begins_with(raw, pattern);
 }
 
-// A later piece of a long line is a card line of its own: it matters when it begins with
-// a prefix (once decoded and folded as card lines are) or with "END:".
-bool piece_matters(const ValueChecks& checks, std::string_view raw) {
-    std::string start(raw.substr(0, kMaxPrefixBytes + 1));
-    utf8_to_cp1250(start);
-    if (checks.settings->fold_ascii != 0) fold_to_ascii(start);
-    if (begins_with(start, "END:")) return true;
-    for (const FieldMapping& mapping : checks.settings->mappings) {
-        if (begins_with(start, mapping.prefix)) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 ValueChecks make_value_checks(const Settings& settings) {
@@ -211,7 +198,6 @@ void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, L
     if (begins_in_other_case(raw, "BEGIN:VCARD") || begins_in_other_case(raw, "END:")) {
         count(checks, Fault::CardLineCase, number, raw);
     }
-    if (piece && piece_matters(checks, raw)) count(checks, Fault::PieceStarts, number, raw);
     // Line ends are trimmed and CR LF read as LF: a CR left inside ended a line of its own.
     if (raw.find('\r') != std::string_view::npos) count(checks, Fault::CrLineEnds, number, raw);
     if (number == 1 && !piece && begins_with(raw, "\xEF\xBB\xBF")) count(checks, Fault::ByteOrderMark, number, raw);

@@ -30,12 +30,11 @@ enum class Fault : std::uint8_t {
     Referenced,  // with decoding: characters written as character references
     // Lines and the file.
     CardLineCase,
-    PieceStarts,
     CrLineEnds,
     ByteOrderMark,
     NoCard,
 };
-inline constexpr std::size_t kFaultKinds = 14;
+inline constexpr std::size_t kFaultKinds = 13;
 inline constexpr std::size_t kExamplesShown = 3;
 
 struct Tally {
@@ -58,7 +57,6 @@ struct ValueChecks {
     std::vector<std::uint32_t> faults;  // per mapping, of the value it holds now
     std::vector<std::size_t> lines;     // per mapping, where that value came from
     std::vector<std::size_t> taken_on_last_line;
-    std::vector<std::string> compared_prefixes;  // to tell the pieces that matter
     std::size_t card = 1;  // numbered by their ends, as in the list of cards left out
     std::size_t line = 0;
     bool quoted_printable = false;  // the current line's head says so, or it goes on with such a line

@@ -50,10 +50,6 @@ constexpr FaultText kLineTexts[] = {
      "card lines in lower or mixed case (\"begin:vcard\", \"End:VCARD\"), which the run does not see as card "
      "lines: a card keeps the values of the card before it, or is not written on its own",
      "DECODE=1 takes them in any case"},
-    {Fault::PieceStarts,
-     "pieces of lines longer than 1999 bytes that begin with a prefix or \"END:\": the run reads them as card lines "
-     "of their own, which feed a field or end the card",
-     "DECODE=1 reads long lines whole"},
     {Fault::CrLineEnds,
      "lines with a CR inside: lines that end in CR alone are read as one line, and no card of them is seen",
      nullptr},

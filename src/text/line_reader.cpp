@@ -57,8 +57,9 @@ LineReader make_line_reader(ByteSource source) {
 
 void prime_reader(LineReader& reader) { fill_to(reader, kLookahead); }
 
-bool read_line(LineReader& reader, std::string& line) {
-    fill_to(reader, kLookahead);
+bool read_line_view(LineReader& reader, std::string_view& text) {
+    // Most reads find a whole line's worth of bytes in the block already.
+    if (reader.end - reader.begin < kLookahead) fill_to(reader, kLookahead);
     const std::size_t available = reader.end - reader.begin;
     if (available == 0) return false;
 
@@ -78,16 +79,29 @@ bool read_line(LineReader& reader, std::string& line) {
             ends_in_lf = true;
         }
     }
+    reader.began_line = !reader.line_goes_on;
     reader.begin += consumed;
     if (ends_in_lf) ++reader.lines_ended;
     reader.line_goes_on = !ends_in_lf && consumed == kMaxLineBytes && reader.end > reader.begin;
+    reader.last_ended_in_lf = ends_in_lf;
+    text = std::string_view(p, text_length);
+    return true;
+}
 
-    if (const void* nul = std::memchr(p, '\0', text_length)) {
-        line.assign(p, static_cast<std::size_t>(static_cast<const char*>(nul) - p));
-    } else {
-        line.assign(p, text_length);
-        if (ends_in_lf) line.push_back('\n');
+std::string_view text_before_nul(std::string_view bytes) {
+    if (const void* nul = std::memchr(bytes.data(), '\0', bytes.size())) {
+        return bytes.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.data()));
     }
+    return bytes;
+}
+
+bool read_line(LineReader& reader, std::string& line) {
+    std::string_view bytes;
+    if (!read_line_view(reader, bytes)) return false;
+    const std::string_view text = text_before_nul(bytes);
+    line.assign(text);
+    // A NUL ends the text of the read, its line end included.
+    if (reader.last_ended_in_lf && text.size() == bytes.size()) line.push_back('\n');
     return true;
 }
 

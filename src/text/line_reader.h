@@ -37,6 +37,10 @@ struct LineReader {
     // goes on with that line. (A NUL cuts the text of a read but not its bytes, so the
     // text alone can't tell.)
     bool line_goes_on = false;
+    // The last read began a physical line: false for the second and later pieces of a
+    // line longer than one read.
+    bool began_line = true;
+    bool last_ended_in_lf = false;  // the last read ended with its line's LF
     // Line ends consumed so far: the next read starts on line `lines_ended + 1`.
     std::size_t lines_ended = 0;
 };
@@ -46,6 +50,15 @@ LineReader make_line_reader(ByteSource source);
 // Reads the next line into `line`, LF included when the line had one.
 // Returns false at the end of the data or after a read error (see `LineReader::error`).
 bool read_line(LineReader& reader, std::string& line);
+
+// Reads the next line as a view into the reader's block, valid until the next read: the
+// bytes of the read without its LF (or CR LF), NUL bytes and what follows them included,
+// so that a caller looks for a NUL only in the lines it keeps (`text_before_nul`).
+// Returns false at the end of the data or after a read error.
+bool read_line_view(LineReader& reader, std::string_view& text);
+
+// The text of a read: its bytes up to the first NUL.
+std::string_view text_before_nul(std::string_view bytes);
 
 // Skips a UTF-8 byte-order mark if the data not yet read begins with one; true when it did.
 bool skip_utf8_bom(LineReader& reader);

@@ -19,12 +19,6 @@ std::string mid_text(std::string_view text, std::size_t start, std::size_t n) {
     return std::string(text.substr(start, n));
 }
 
-void trim_line_end(std::string& text) {
-    std::size_t n = text.size();
-    while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ')) --n;
-    text.resize(n);
-}
-
 void remove_char(std::string& text, char c) {
     text.erase(std::remove(text.begin(), text.end(), c), text.end());
 }
