@@ -103,20 +103,28 @@ void census_line(Census& census, std::size_t number, std::string_view raw, LineJ
     census.current = found->second;
 }
 
+namespace {
+
+// The current line is one that `mapping` took, whether it kept its value or not.
+void note_line_taken(Census& census, MappingTakes& takes, std::size_t mapping) {
+    ++takes.lines;
+    if (census.current == SIZE_MAX) return;
+    HeadCount& head = census.heads[census.current];
+    head.mappings |= std::uint64_t{1} << mapping;
+    // A line counts once however many mappings take it.
+    if (!census.line_taken) ++head.taken;
+    census.line_taken = true;
+}
+
+}  // namespace
+
 void census_value(Census& census, std::size_t mapping, std::string_view value, bool continuation) {
     MappingTakes& takes = census.takes[mapping];
     if (continuation) {
         ++takes.continuations;
         ++census.continuation_lines;
     } else {
-        ++takes.lines;
-        if (census.current != SIZE_MAX) {
-            HeadCount& head = census.heads[census.current];
-            head.mappings |= std::uint64_t{1} << mapping;
-            // A line counts once however many mappings take it.
-            if (!census.line_taken) ++head.taken;
-            census.line_taken = true;
-        }
+        note_line_taken(census, takes, mapping);
     }
     if (value.empty()) return;
     if (takes.filled_now == 0) {
@@ -130,13 +138,7 @@ void census_value(Census& census, std::size_t mapping, std::string_view value, b
 
 void census_value_dropped(Census& census, std::size_t mapping, std::string_view value) {
     MappingTakes& takes = census.takes[mapping];
-    ++takes.lines;
-    if (census.current != SIZE_MAX) {
-        HeadCount& head = census.heads[census.current];
-        head.mappings |= std::uint64_t{1} << mapping;
-        if (!census.line_taken) ++head.taken;
-        census.line_taken = true;
-    }
+    note_line_taken(census, takes, mapping);
     // An empty value is no value that lost to the first one.
     if (value.empty() || takes.dropped_now++ != 0) return;
     takes.dropped = takes.now;
