@@ -80,13 +80,10 @@ void assign_clean(std::string& value, std::string_view raw) {
 // most values hold none, and the test runs on every value taken.
 bool holds_continuation_mark(std::string_view rest) {
     if (rest.size() < 3) return false;
-    const char* p = rest.data() + 1;
-    const char* const last = rest.data() + rest.size() - 1;  // a ";" needs a byte after it
-    while (p < last) {
-        p = static_cast<const char*>(std::memchr(p, ';', static_cast<std::size_t>(last - p)));
-        if (p == nullptr) return false;
-        if (p[1] == '=') return true;
-        ++p;
+    // A ";" needs a byte after it.
+    for (std::size_t p = 1; p < rest.size() - 1; ++p) {
+        p += find_byte(rest.substr(p, rest.size() - 1 - p), ';');
+        if (p < rest.size() - 1 && rest[p + 1] == '=') return true;
     }
     return false;
 }
@@ -100,9 +97,9 @@ namespace {
 // The raw value in the rest after a prefix: what follows its second colon when it has
 // two or more, else what follows its first colon, else the whole rest.
 std::string_view raw_value(std::string_view rest) {
-    std::size_t colon = rest.find(':');
-    if (colon == std::string_view::npos) return rest;
-    if (const std::size_t second = rest.find(':', colon + 1); second != std::string_view::npos) {
+    std::size_t colon = find_byte(rest, ':');
+    if (colon == rest.size()) return rest;
+    if (const std::size_t second = colon + 1 + find_byte(rest.substr(colon + 1), ':'); second != rest.size()) {
         colon = second;
     }
     return rest.substr(colon + 1, kMaxValueBytes);

@@ -1,5 +1,7 @@
 #include "text/line_reader.h"
 
+#include "text/text_ops.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -89,10 +91,7 @@ bool read_line_view(LineReader& reader, std::string_view& text) {
 }
 
 std::string_view text_before_nul(std::string_view bytes) {
-    if (const void* nul = std::memchr(bytes.data(), '\0', bytes.size())) {
-        return bytes.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.data()));
-    }
-    return bytes;
+    return bytes.substr(0, find_byte(bytes, '\0'));
 }
 
 bool read_line(LineReader& reader, std::string& line) {
