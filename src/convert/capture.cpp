@@ -120,10 +120,17 @@ void take_continuation(std::string& line, LineReader& input, std::string& value)
 
 void capture_values(std::string& line, LineReader& input, const Settings& settings,
                     const PrefixIndex& index, CardState& card, const CardObserver* observer) {
-    if (line.empty() || !index.first_byte[static_cast<unsigned char>(line[0])]) return;
+    capture_values(std::string_view(line), line, input, settings, index, card, observer);
+}
 
-    // The working copy is a view of the line until a continuation is about to replace
-    // the line buffer; from then on it views this copy of its own.
+std::string_view capture_values(std::string_view line, std::string& buffer, LineReader& input,
+                                const Settings& settings, const PrefixIndex& index, CardState& card,
+                                const CardObserver* observer) {
+    if (line.empty() || !index.first_byte[static_cast<unsigned char>(line[0])]) return line;
+
+    // The working copy is a view of the line until a continuation is about to be read,
+    // which replaces the buffer and may move the reader's block; from then on it views
+    // this copy of its own.
     std::string_view working = line;
     std::string detached;
     bool is_detached = false;
@@ -146,12 +153,17 @@ void capture_values(std::string& line, LineReader& input, const Settings& settin
                 working = detached;
                 is_detached = true;
             }
-            take_continuation(line, input, value);
+            // At the end of the input the line itself is the continuation: it must be in
+            // the buffer then.
+            if (line.data() != buffer.data()) buffer.assign(line);
+            take_continuation(buffer, input, value);
+            line = buffer;
             if (observer != nullptr && observer->value_taken != nullptr) {
                 observer->value_taken(observer->context, j, value, true);
             }
         }
     }
+    return line;
 }
 
 PrefixHeads make_prefix_heads(const Settings& settings) {
