@@ -39,33 +39,42 @@ namespace {
 // to `out` (which may be the same bytes): trimming last gives what trimming before
 // collapsing gives, as collapsing keeps the last byte that is not line-end debris and
 // every byte before it in their order. Returns the length of the clean value.
-std::size_t clean_into(const char* raw, std::size_t size, char* out) {
-    std::size_t kept = 0;
-    bool after_space = false;
-    std::size_t i = 0;
-    // Eight bytes at a time, ";" turned into spaces, while they hold no second space in a
-    // row, as most words of names, numbers and addresses don't. (The word is loaded before
-    // it is stored, so cleaning in place is safe.)
-    for (; i + 8 <= size; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, raw + i, sizeof word);
-        word ^= (bytes_equal(word, ';') >> 7) * static_cast<std::uint64_t>(';' ^ ' ');
-        const std::uint64_t spaces = bytes_equal(word, ' ');
-        const std::uint64_t doubled = (spaces & (spaces << 8)) | (after_space ? spaces & 0x80 : 0);
-        if (doubled != 0) break;
-        std::memcpy(out + kept, &word, sizeof word);
-        kept += 8;
-        after_space = (spaces >> 63) != 0;
-    }
-    // Without branches on the bytes, which names and numbers mix unpredictably: every byte
-    // is written, and the next one overwrites it when it was a second space in a row.
-    for (; i < size; ++i) {
+// Cleans `size` bytes from `raw` onto `out + kept`; returns the new `kept`. Without branches
+// on the bytes, which names and numbers mix unpredictably: every byte is written, and the
+// next one overwrites it when it was a second space in a row.
+std::size_t clean_bytes(const char* raw, std::size_t size, char* out, std::size_t kept, bool& after_space) {
+    for (std::size_t i = 0; i < size; ++i) {
         const char c = raw[i] == ';' ? ' ' : raw[i];
         const bool space = c == ' ';
         out[kept] = c;
         kept += static_cast<std::size_t>(!(space && after_space));
         after_space = space;
     }
+    return kept;
+}
+
+std::size_t clean_into(const char* raw, std::size_t size, char* out) {
+    std::size_t kept = 0;
+    bool after_space = false;
+    std::size_t i = 0;
+    // Eight bytes at a time, ";" turned into spaces; a word with a second space in a row
+    // (the ";;;" that ends most names) byte by byte. (The word is loaded before it is
+    // stored, so cleaning in place is safe.)
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, raw + i, sizeof word);
+        word ^= (bytes_equal(word, ';') >> 7) * static_cast<std::uint64_t>(';' ^ ' ');
+        const std::uint64_t spaces = bytes_equal(word, ' ');
+        const std::uint64_t doubled = (spaces & (spaces << 8)) | (after_space ? spaces & 0x80 : 0);
+        if (doubled != 0) {
+            kept = clean_bytes(raw + i, 8, out, kept, after_space);
+            continue;
+        }
+        std::memcpy(out + kept, &word, sizeof word);
+        kept += 8;
+        after_space = (spaces >> 63) != 0;
+    }
+    kept = clean_bytes(raw + i, size - i, out, kept, after_space);
     while (kept > 0 && is_line_end_debris(out[kept - 1])) --kept;
     return kept;
 }
