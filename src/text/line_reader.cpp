@@ -1,7 +1,5 @@
 #include "text/line_reader.h"
 
-#include "text/text_ops.h"
-
 #include <algorithm>
 #include <cstring>
 
@@ -91,7 +89,11 @@ bool read_line_view(LineReader& reader, std::string_view& text) {
 }
 
 std::string_view text_before_nul(std::string_view bytes) {
-    return bytes.substr(0, find_byte(bytes, '\0'));
+    // The library's search: this is the whole of a long line's pieces, such as a photo.
+    if (const void* nul = std::memchr(bytes.data(), '\0', bytes.size())) {
+        return bytes.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.data()));
+    }
+    return bytes;
 }
 
 bool read_line(LineReader& reader, std::string& line) {
