@@ -75,6 +75,8 @@ TEST(CaptureValues, TakesAndCleansValues) {
         {"end as a prefix", "A=END\n", "END:VCARD\n", {"VCARD"}},
         {"runs of spaces and semicolons mixed", "A=N\n", "N: ;; a ; ;b  \n", {" a b"}},
         {"a semicolon ending eight bytes, another after it", "A=N\n", "N:abcdefg;;hij\n", {"abcdefg hij"}},
+        {"words on after runs of spaces", "A=N\n", "N:ab  cdefghijklmnop;qr  stuvwxyz;;;ABCDEFGH  I\n",
+         {"ab cdefghijklmnop qr stuvwxyz ABCDEFGH I"}},
         {"a ;= mark deep in the rest", "A=X\n", "X" + a14 + ";=b\nnext\n", {"next"}},
         {"a ;= mark at the end of a long rest", "A=X\n", "X:" + a30 + ";=\nnext\n", {"next"}},
         {"=; is no mark", "A=X\n", "X:" + a16 + "=;a;b=;\nnext\n", {a16 + "= a b="}},

@@ -43,6 +43,21 @@ TEST(FindText, NoTextBeginsWithTheEmptyPattern) {
     EXPECT_FALSE(begins_with("EN", "END:"));
 }
 
+// Word-wise search: every length around the eight-byte words, the byte at every place
+// (also in the overlapping last word), a byte that differs only in its high bit before
+// it, and a second match after it.
+TEST(FindByte, FindsTheFirstAtEveryPlaceAndLength) {
+    for (std::size_t size = 0; size <= 20; ++size) {
+        for (std::size_t at = 0; at <= size; ++at) {
+            std::string text(size, '\xBA');  // ':' with its high bit set
+            if (at < size) text[at] = ':';
+            if (at + 1 < size) text[size - 1] = ':';
+            EXPECT_EQ(find_byte(text, ':'), at) << "size " << size << ", ':' at " << at;
+            EXPECT_EQ(find_byte(text, '\0'), size);
+        }
+    }
+}
+
 TEST(Extraction, LeftAndMidStopAtTheEnd) {
     EXPECT_EQ(left_text("abc", 0), "");
     EXPECT_EQ(left_text("abc", 2), "ab");

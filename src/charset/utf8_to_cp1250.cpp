@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "text/text_ops.h"
+
 namespace quorlan {
 
 namespace {
@@ -46,15 +48,7 @@ constexpr std::uint8_t range_start(std::uint8_t lead) { return lead == 0xC2 ? 0x
 std::size_t ascii_prefix_length(std::string_view text) {
     // Eight bytes at a time: most card lines, and every piece of a base64 photo, are
     // plain ASCII, and a byte-by-byte scan of them was a large share of a run.
-    constexpr std::uint64_t kHighBits = 0x8080808080808080;
-    std::size_t i = 0;
-    for (; i + 8 <= text.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + i, sizeof word);
-        if ((word & kHighBits) != 0) break;
-    }
-    while (i < text.size() && static_cast<std::uint8_t>(text[i]) < 0x80) ++i;
-    return i;
+    return first_marked(text, [](std::uint64_t word) { return word & 0x8080808080808080; });
 }
 
 bool is_decoded_pair(std::uint8_t lead, std::uint8_t second) {

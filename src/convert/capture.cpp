@@ -39,33 +39,42 @@ namespace {
 // to `out` (which may be the same bytes): trimming last gives what trimming before
 // collapsing gives, as collapsing keeps the last byte that is not line-end debris and
 // every byte before it in their order. Returns the length of the clean value.
-std::size_t clean_into(const char* raw, std::size_t size, char* out) {
-    std::size_t kept = 0;
-    bool after_space = false;
-    std::size_t i = 0;
-    // Eight bytes at a time, ";" turned into spaces, while they hold no second space in a
-    // row, as most words of names, numbers and addresses don't. (The word is loaded before
-    // it is stored, so cleaning in place is safe.)
-    for (; i + 8 <= size; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, raw + i, sizeof word);
-        word ^= (bytes_equal(word, ';') >> 7) * static_cast<std::uint64_t>(';' ^ ' ');
-        const std::uint64_t spaces = bytes_equal(word, ' ');
-        const std::uint64_t doubled = (spaces & (spaces << 8)) | (after_space ? spaces & 0x80 : 0);
-        if (doubled != 0) break;
-        std::memcpy(out + kept, &word, sizeof word);
-        kept += 8;
-        after_space = (spaces >> 63) != 0;
-    }
-    // Without branches on the bytes, which names and numbers mix unpredictably: every byte
-    // is written, and the next one overwrites it when it was a second space in a row.
-    for (; i < size; ++i) {
+// Cleans `size` bytes from `raw` onto `out + kept`; returns the new `kept`. Without branches
+// on the bytes, which names and numbers mix unpredictably: every byte is written, and the
+// next one overwrites it when it was a second space in a row.
+std::size_t clean_bytes(const char* raw, std::size_t size, char* out, std::size_t kept, bool& after_space) {
+    for (std::size_t i = 0; i < size; ++i) {
         const char c = raw[i] == ';' ? ' ' : raw[i];
         const bool space = c == ' ';
         out[kept] = c;
         kept += static_cast<std::size_t>(!(space && after_space));
         after_space = space;
     }
+    return kept;
+}
+
+std::size_t clean_into(const char* raw, std::size_t size, char* out) {
+    std::size_t kept = 0;
+    bool after_space = false;
+    std::size_t i = 0;
+    // Eight bytes at a time, ";" turned into spaces; a word with a second space in a row
+    // (the ";;;" that ends most names) byte by byte. (The word is loaded before it is
+    // stored, so cleaning in place is safe.)
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, raw + i, sizeof word);
+        word ^= (bytes_equal(word, ';') >> 7) * static_cast<std::uint64_t>(';' ^ ' ');
+        const std::uint64_t spaces = bytes_equal(word, ' ');
+        const std::uint64_t doubled = (spaces & (spaces << 8)) | (after_space ? spaces & 0x80 : 0);
+        if (doubled != 0) {
+            kept = clean_bytes(raw + i, 8, out, kept, after_space);
+            continue;
+        }
+        std::memcpy(out + kept, &word, sizeof word);
+        kept += 8;
+        after_space = (spaces >> 63) != 0;
+    }
+    kept = clean_bytes(raw + i, size - i, out, kept, after_space);
     while (kept > 0 && is_line_end_debris(out[kept - 1])) --kept;
     return kept;
 }
@@ -80,13 +89,10 @@ void assign_clean(std::string& value, std::string_view raw) {
 // most values hold none, and the test runs on every value taken.
 bool holds_continuation_mark(std::string_view rest) {
     if (rest.size() < 3) return false;
-    const char* p = rest.data() + 1;
-    const char* const last = rest.data() + rest.size() - 1;  // a ";" needs a byte after it
-    while (p < last) {
-        p = static_cast<const char*>(std::memchr(p, ';', static_cast<std::size_t>(last - p)));
-        if (p == nullptr) return false;
-        if (p[1] == '=') return true;
-        ++p;
+    // A ";" needs a byte after it.
+    for (std::size_t p = 1; p < rest.size() - 1; ++p) {
+        p += find_byte(rest.substr(p, rest.size() - 1 - p), ';');
+        if (p < rest.size() - 1 && rest[p + 1] == '=') return true;
     }
     return false;
 }
@@ -100,9 +106,9 @@ namespace {
 // The raw value in the rest after a prefix: what follows its second colon when it has
 // two or more, else what follows its first colon, else the whole rest.
 std::string_view raw_value(std::string_view rest) {
-    std::size_t colon = rest.find(':');
-    if (colon == std::string_view::npos) return rest;
-    if (const std::size_t second = rest.find(':', colon + 1); second != std::string_view::npos) {
+    std::size_t colon = find_byte(rest, ':');
+    if (colon == rest.size()) return rest;
+    if (const std::size_t second = colon + 1 + find_byte(rest.substr(colon + 1), ':'); second != rest.size()) {
         colon = second;
     }
     return rest.substr(colon + 1, kMaxValueBytes);
@@ -123,10 +129,17 @@ void take_continuation(std::string& line, LineReader& input, std::string& value)
 
 void capture_values(std::string& line, LineReader& input, const Settings& settings,
                     const PrefixIndex& index, CardState& card, const CardObserver* observer) {
-    if (line.empty() || !index.first_byte[static_cast<unsigned char>(line[0])]) return;
+    capture_values(std::string_view(line), line, input, settings, index, card, observer);
+}
 
-    // The working copy is a view of the line until a continuation is about to replace
-    // the line buffer; from then on it views this copy of its own.
+std::string_view capture_values(std::string_view line, std::string& buffer, LineReader& input,
+                                const Settings& settings, const PrefixIndex& index, CardState& card,
+                                const CardObserver* observer) {
+    if (line.empty() || !index.first_byte[static_cast<unsigned char>(line[0])]) return line;
+
+    // The working copy is a view of the line until a continuation is about to be read,
+    // which replaces the buffer and may move the reader's block; from then on it views
+    // this copy of its own.
     std::string_view working = line;
     std::string detached;
     bool is_detached = false;
@@ -149,12 +162,17 @@ void capture_values(std::string& line, LineReader& input, const Settings& settin
                 working = detached;
                 is_detached = true;
             }
-            take_continuation(line, input, value);
+            // At the end of the input the line itself is the continuation: it must be in
+            // the buffer then.
+            if (line.data() != buffer.data()) buffer.assign(line);
+            take_continuation(buffer, input, value);
+            line = buffer;
             if (observer != nullptr && observer->value_taken != nullptr) {
                 observer->value_taken(observer->context, j, value, true);
             }
         }
     }
+    return line;
 }
 
 PrefixHeads make_prefix_heads(const Settings& settings) {

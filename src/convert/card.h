@@ -81,6 +81,12 @@ void reset_card(CardState& card);
 // Tells `observer` (when given) about every value taken.
 void capture_values(std::string& line, LineReader& input, const Settings& settings,
                     const PrefixIndex& index, CardState& card, const CardObserver* observer = nullptr);
+// The same for a line that may be a view into the reader's block: a continuation line is
+// read into `buffer`. Returns the line as it stands after capture: `line`, or `buffer`
+// when it holds a continuation line.
+std::string_view capture_values(std::string_view line, std::string& buffer, LineReader& input,
+                                const Settings& settings, const PrefixIndex& index, CardState& card,
+                                const CardObserver* observer = nullptr);
 
 // The prefixes read as property heads, once per run, for capture when decoding.
 // What capture learnt of a head it has read: the lines of a file share a few heads, and

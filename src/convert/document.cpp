@@ -89,7 +89,24 @@ struct ExactLines {
     }
     // The line as it is read: up to a NUL, trimmed after that.
     static std::string_view as_read(std::string_view raw) { return trimmed_line_end(text_before_nul(raw)); }
-    static void take(std::string_view raw, std::string& line) { line.assign(as_read(raw)); }
+    // Where the first byte from 0x80 up stands in the line that `take` gave, or npos when
+    // it has none.
+    std::size_t plain = std::string_view::npos;
+    // The line as it is read, as a view into the block while no byte of it is to change:
+    // most card lines are plain ASCII, which neither decoding nor folding touch. One pass
+    // finds the NUL that ends the text and the first byte that decoding may change.
+    std::string_view take(std::string_view raw, std::string& line) {
+        const std::size_t stop = first_marked(raw, [](std::uint64_t word) {
+            return bytes_equal(word, '\0') | (word & 0x8080808080808080);
+        });
+        if (stop == raw.size() || raw[stop] == '\0') {
+            plain = std::string_view::npos;
+            return trimmed_line_end(raw.substr(0, stop));
+        }
+        plain = stop;
+        line.assign(trimmed_line_end(raw.substr(0, stop + find_byte(raw.substr(stop), '\0'))));
+        return line;
+    }
     static bool begins_card(std::string_view line) { return begins_with(line, "BEGIN:VCARD"); }
     // The line may be a continuation that capture read in its place; when that read went
     // on with a longer line, its text is not where the file's lines begin, and a card
@@ -101,16 +118,15 @@ struct ExactLines {
     // the plain start of the line is looked for once, and a line of plain ASCII passes both
     // by. Folding turns letters into letters and leaves alone the bytes that trimming
     // removes, so it is done in the decoding pass, ahead of the trimming between them.
-    static void convert(std::string& line, bool fold) {
-        const std::size_t plain = ascii_prefix_length(line);
-        if (plain != line.size()) {
-            if (fold) {
-                utf8_to_cp1250_folded_after(line, plain);
-            } else {
-                utf8_to_cp1250_after(line, plain);
-            }
+    std::string_view convert(std::string_view taken, std::string& line, bool fold) const {
+        if (plain == std::string_view::npos) return taken;
+        if (fold) {
+            utf8_to_cp1250_folded_after(line, plain);
+        } else {
+            utf8_to_cp1250_after(line, plain);
         }
         trim_line_end(line);
+        return line;
     }
 };
 
@@ -129,14 +145,20 @@ struct DecodedLines {
         return true;
     }
     static std::string_view as_read(std::string_view raw) { return raw; }
-    void take(std::string_view, std::string& line) { line.swap(joined); }
+    std::string_view take(std::string_view, std::string& line) {
+        line.swap(joined);
+        return line;
+    }
     static bool begins_card(std::string_view line) { return begins_with_any_case(line, "BEGIN:VCARD"); }
     static bool ends_card(std::string_view line) { return begins_with_any_case(line, "END:"); }
     static void decode(std::string& line) {
         if (is_quoted_printable_line(line)) decode_quoted_printable(line);
     }
     // Values are decoded into text, and folded as text, once captured.
-    static void convert(std::string& line, bool) { trim_line_end(line); }
+    static std::string_view convert(std::string_view, std::string& line, bool) {
+        trim_line_end(line);
+        return line;
+    }
 };
 
 // The document element's name: in a UTF-8 document as text, in windows-1250 as it stands.
@@ -193,18 +215,19 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
         } else {
             if (raw.empty() || !leading[first_byte_decoded(raw, fold)]) continue;
         }
-        lines.take(raw, line);
-        if (line.empty()) continue;  // a NUL after a leading space left nothing of it
+        // The line is a view, of the line buffer once it is copied there to be changed.
+        std::string_view current = lines.take(raw, line);
+        if (current.empty()) continue;  // a NUL after a leading space left nothing of it
         Lines::decode(line);
-        Lines::convert(line, fold);
+        current = lines.convert(current, line, fold);
         if constexpr (Lines::kDecoding) {
-            if (capture_decoded_values(line, settings, prefixes, card, watcher)) card_open = true;
+            if (capture_decoded_values(current, settings, prefixes, card, watcher)) card_open = true;
         } else {
-            capture_values(line, input, settings, index, card, watcher);
+            current = capture_values(current, line, input, settings, index, card, watcher);
         }
         // Capture may have replaced the line with a continuation line: the card ends
-        // when what is in the buffer now begins with "END:".
-        if (lines.ends_card(line) && (!Lines::kDecoding || card_open)) {
+        // when what it holds now begins with "END:".
+        if (lines.ends_card(current) && (!Lines::kDecoding || card_open)) {
             ++result.cards_ended;
             bool written = false;
             if constexpr (Lines::kDecoding) {

@@ -33,19 +33,13 @@ constexpr std::array<ByteClass, 256> make_byte_classes() {
 constexpr std::array<ByteClass, 256> kByteClasses = make_byte_classes();
 
 std::size_t plain_length(std::string_view value) {
-    std::size_t i = 0;
-    // Eight ASCII bytes at a time, while none is a control byte or markup; a word with a
-    // byte from 0x80 up is left to the table.
+    // Eight ASCII bytes at a time, up to a control byte or markup; a byte from 0x80 up is
+    // left to the table, with the rest of the value.
     constexpr std::uint64_t kHighBits = 0x8080808080808080;
-    for (; i + 8 <= value.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, value.data() + i, sizeof word);
+    std::size_t i = first_marked(value, [](std::uint64_t word) {
         const std::uint64_t control = (word - 0x2020202020202020) & ~word & kHighBits;
-        if (((word & kHighBits) | control | bytes_equal(word, '&') | bytes_equal(word, '<') |
-             bytes_equal(word, '>')) != 0) {
-            break;
-        }
-    }
+        return (word & kHighBits) | control | bytes_equal(word, '&') | bytes_equal(word, '<') | bytes_equal(word, '>');
+    });
     while (i < value.size() && kByteClasses[static_cast<unsigned char>(value[i])] == ByteClass::Plain) ++i;
     return i;
 }

@@ -89,6 +89,8 @@ bool read_line_view(LineReader& reader, std::string_view& text) {
 }
 
 std::string_view text_before_nul(std::string_view bytes) {
+    // The library's search: the reads copied include every piece of a long line, such as
+    // a photo, where it is faster than a word scan.
     if (const void* nul = std::memchr(bytes.data(), '\0', bytes.size())) {
         return bytes.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.data()));
     }

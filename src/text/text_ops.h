@@ -4,6 +4,7 @@
 // included, has a defined result and nothing past the end of a text is ever read.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -41,6 +42,49 @@ inline std::uint64_t bytes_equal(std::uint64_t word, unsigned char byte) {
     constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
     const std::uint64_t x = word ^ (0x0101010101010101 * byte);
     return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+
+// The word scans below take the first byte of a word as its lowest, as the processors the
+// tool is built for store it.
+static_assert(std::endian::native == std::endian::little);
+
+// The eight bytes from `at`, the first in the lowest bits.
+inline std::uint64_t load_word(const char* at) {
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
+// The position of the first byte of `text` that `marks` marks, or text.size(). `marks`
+// takes eight bytes and returns the high bits of the bytes it marks; it must be exact for
+// the lowest one, and may mark more after it. The values and lines searched are short:
+// whole words and one overlapping last word cost less than the library's search and its
+// call.
+template <typename Marks>
+inline std::size_t first_marked(std::string_view text, Marks marks) {
+    const std::size_t size = text.size();
+    const char* const p = text.data();
+    if (size < 8) {
+        std::uint64_t word = 0;
+        for (std::size_t i = 0; i < size; ++i) word |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+        const std::uint64_t found = marks(word) & ((std::uint64_t{1} << (8 * size)) - 1);
+        return found == 0 ? size : static_cast<std::size_t>(std::countr_zero(found)) / 8;
+    }
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        if (const std::uint64_t found = marks(load_word(p + i)); found != 0) {
+            return i + static_cast<std::size_t>(std::countr_zero(found)) / 8;
+        }
+    }
+    if (i == size) return size;
+    // The last word overlaps bytes already passed, which marks nothing among them.
+    const std::uint64_t found = marks(load_word(p + size - 8));
+    return found == 0 ? size : size - 8 + static_cast<std::size_t>(std::countr_zero(found)) / 8;
+}
+
+// The position of the first `byte` in `text`, or text.size().
+inline std::size_t find_byte(std::string_view text, unsigned char byte) {
+    return first_marked(text, [byte](std::uint64_t word) { return bytes_equal(word, byte); });
 }
 
 inline bool is_line_end_debris(char c) { return c == '\r' || c == '\n' || c == ' '; }
