@@ -174,14 +174,18 @@ const char* latin_fold(char32_t c) {
 }
 
 std::string text_from_bytes(std::string_view bytes) {
-    std::string text;
-    if (is_valid_utf8(bytes)) {
-        text.assign(bytes);
-    } else {
-        append_cp1250_text(text, bytes);
-    }
-    compose_nfc(text);
+    std::string text(bytes);
+    make_text(text);
     return text;
+}
+
+void make_text(std::string& bytes) {
+    if (!is_valid_utf8(bytes)) {
+        std::string text;
+        append_cp1250_text(text, bytes);
+        bytes.swap(text);
+    }
+    compose_nfc(bytes);
 }
 
 void keep_characters(std::string& text, std::size_t count) {

@@ -165,19 +165,35 @@ PrefixHeads make_prefix_heads(const Settings& settings) {
         if (head.valid && std::find(prefixes.names.begin(), prefixes.names.end(), head.head.name) ==
                               prefixes.names.end()) {
             prefixes.names.push_back(head.head.name);
+            const char first = head.head.name[0];
+            prefixes.name_first[static_cast<unsigned char>(first)] = true;
+            if (first >= 'A' && first <= 'Z') prefixes.name_first[static_cast<unsigned char>(first - 'A' + 'a')] = true;
         }
     }
     return prefixes;
 }
 
 bool may_feed(const PrefixHeads& prefixes, std::string_view line) {
-    std::string_view name = property_name_of(line);
+    // The property name, as property_name_of gives it, in one walk: it ends at the first
+    // ";" or ":", and a group before its last "." is no part of it.
+    std::size_t start = 0;
+    std::size_t end = 0;
+    bool high = false;
+    for (; end < line.size(); ++end) {
+        const auto c = static_cast<unsigned char>(line[end]);
+        if (c == ';' || c == ':') break;
+        if (c == '.') {
+            start = end + 1;
+            high = false;
+        }
+        high = high || c >= 0x80;
+    }
+    // Decoding and folding may turn other bytes into the letters of a name.
+    if (high) return true;
+    std::string_view name = line.substr(start, end - start);
     while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
     while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-    // Decoding and folding may turn other bytes into the letters of a name.
-    if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
-        return true;
-    }
+    if (name.empty() || !prefixes.name_first[static_cast<unsigned char>(name[0])]) return false;
     return std::any_of(prefixes.names.begin(), prefixes.names.end(),
                        [&](const std::string& wanted) { return equal_any_case(name, wanted); });
 }

@@ -114,6 +114,28 @@ void append_character(std::string& out, std::string_view bytes, char32_t c, cons
     }
 }
 
+// The length of the run of ASCII at the start of `text` that element content takes as it
+// stands: text beyond ASCII is written character by character.
+std::size_t plain_ascii_length(std::string_view text) {
+    std::size_t i = 0;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        const std::uint64_t control = (word - 0x2020202020202020) & ~word & kHighBits;
+        if (((word & kHighBits) | control | bytes_equal(word, '&') | bytes_equal(word, '<') |
+             bytes_equal(word, '>')) != 0) {
+            break;
+        }
+    }
+    while (i < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b >= 0x80 || kByteClasses[b] != ByteClass::Plain) break;
+        ++i;
+    }
+    return i;
+}
+
 template <typename Constant, typename AppendElement>
 bool write_record_with(const Settings& settings, CardState& card, std::string& out, Constant constant_of,
                        AppendElement append) {
@@ -138,11 +160,9 @@ bool write_record_with(const Settings& settings, CardState& card, std::string& o
 void append_escaped_text(std::string& out, std::string_view text, const TextWriting& writing) {
     std::size_t plain_from = 0;
     for (std::size_t i = 0; i < text.size();) {
+        i += plain_ascii_length(text.substr(i));
+        if (i == text.size()) break;
         const auto b = static_cast<unsigned char>(text[i]);
-        if (b < 0x80 && kByteClasses[b] == ByteClass::Plain) {
-            ++i;
-            continue;
-        }
         out.append(text, plain_from, i - plain_from);
         if (b < 0x80) {
             append_escaped(out, text.substr(i, 1));
@@ -174,6 +194,11 @@ bool write_text_record(const Settings& settings, const TextWriting& writing, Car
         settings, card, out, [&](std::size_t j) -> const std::string& { return writing.constants[j]; },
         [&](std::size_t j, const std::string& value) {
             const std::string& element = writing.elements[j];
+            // Plain ASCII, most values, is written as the byte path writes it.
+            if (plain_ascii_length(value) == value.size()) {
+                append_element(out, element, value);
+                return;
+            }
             out += '<';
             out += element;
             out += '>';

@@ -41,19 +41,14 @@ void decode_quoted_printable(std::string& line) {
     line.resize(out);
 }
 
-bool begins_with_any_case(std::string_view text, std::string_view pattern) {
-    if (text.size() < pattern.size()) return false;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        char c = text[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != pattern[i]) return false;
-    }
-    return true;
-}
-
 void clean_decoded_value(std::string& value) {
+    // One pass: the escapes, ";" to space, spaces at the start dropped and runs of spaces
+    // collapsed as the bytes are written, the line end trimmed last. That gives what
+    // trimming first gives: the trimmed end is all line-end debris either way, and a space
+    // is dropped only after a space or at the start, which depends on no byte after it.
     std::size_t out = 0;
     const std::size_t end = value.size();
+    bool after_space = true;  // at the start, a space is dropped as after one
     for (std::size_t in = 0; in < end; ++in) {
         char c = value[in];
         if (c == ';') {
@@ -68,13 +63,13 @@ void clean_decoded_value(std::string& value) {
                 ++in;
             }
         }
+        const bool space = c == ' ';
+        if (space && after_space) continue;
+        after_space = space;
         value[out++] = c;
     }
+    while (out > 0 && is_line_end_debris(value[out - 1])) --out;
     value.resize(out);
-    trim_line_end(value);
-    const std::size_t first = value.find_first_not_of(' ');
-    value.erase(0, first == std::string::npos ? value.size() : first);
-    collapse_spaces(value);
 }
 
 }  // namespace quorlan
