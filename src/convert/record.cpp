@@ -136,6 +136,30 @@ std::size_t plain_ascii_length(std::string_view text) {
     return i;
 }
 
+// append_escaped_text for text whose first `plain` bytes are plain ASCII. Past them, byte by
+// byte: the runs of ASCII between the accented letters of a name are short.
+void append_text_from(std::string& out, std::string_view text, std::size_t plain, const TextWriting& writing) {
+    std::size_t plain_from = 0;
+    for (std::size_t i = plain; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x80 && kByteClasses[b] == ByteClass::Plain) {
+            ++i;
+            continue;
+        }
+        out.append(text, plain_from, i - plain_from);
+        if (b < 0x80) {
+            append_escaped(out, text.substr(i, 1));
+            ++i;
+        } else {
+            const std::size_t start = i;
+            const char32_t c = next_character(text, i);
+            append_character(out, text.substr(start, i - start), c, writing);
+        }
+        plain_from = i;
+    }
+    out.append(text, plain_from, text.size() - plain_from);
+}
+
 template <typename Constant, typename AppendElement>
 bool write_record_with(const Settings& settings, CardState& card, std::string& out, Constant constant_of,
                        AppendElement append) {
@@ -158,23 +182,7 @@ bool write_record_with(const Settings& settings, CardState& card, std::string& o
 }  // namespace
 
 void append_escaped_text(std::string& out, std::string_view text, const TextWriting& writing) {
-    std::size_t plain_from = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        i += plain_ascii_length(text.substr(i));
-        if (i == text.size()) break;
-        const auto b = static_cast<unsigned char>(text[i]);
-        out.append(text, plain_from, i - plain_from);
-        if (b < 0x80) {
-            append_escaped(out, text.substr(i, 1));
-            ++i;
-        } else {
-            const std::size_t start = i;
-            const char32_t c = next_character(text, i);
-            append_character(out, text.substr(start, i - start), c, writing);
-        }
-        plain_from = i;
-    }
-    out.append(text, plain_from, text.size() - plain_from);
+    append_text_from(out, text, plain_ascii_length(text), writing);
 }
 
 TextWriting make_text_writing(const Settings& settings) {
@@ -195,14 +203,15 @@ bool write_text_record(const Settings& settings, const TextWriting& writing, Car
         [&](std::size_t j, const std::string& value) {
             const std::string& element = writing.elements[j];
             // Plain ASCII, most values, is written as the byte path writes it.
-            if (plain_ascii_length(value) == value.size()) {
+            const std::size_t plain = plain_ascii_length(value);
+            if (plain == value.size()) {
                 append_element(out, element, value);
                 return;
             }
             out += '<';
             out += element;
             out += '>';
-            append_escaped_text(out, value, writing);
+            append_text_from(out, value, plain, writing);
             out += "</";
             out += element;
             out += ">\r\n";

@@ -51,17 +51,17 @@ void join_pieces(LogicalLineReader& reader) {
     // ends the text of the whole physical line.
     bool cut = text.size() < kMaxLineBytes;
     bool ends_in_lf = false;
-    while (input.line_goes_on) {
-        read_line(input, reader.piece);
+    std::string_view bytes;
+    // The pieces are looked at where the reader holds them: most long lines are inline
+    // photos, of which only the first 8 KiB are kept.
+    while (input.line_goes_on && read_line_view(input, bytes)) {
         if (cut) continue;
-        cut = input.line_goes_on && reader.piece.size() < kMaxLineBytes;
-        if (!input.line_goes_on && !reader.piece.empty() && reader.piece.back() == '\n') {
-            reader.piece.pop_back();
-            ends_in_lf = true;
-        }
-        follow_tail(tail, reader.piece);
-        length += reader.piece.size();
-        append_capped(text, reader.piece);
+        const std::string_view piece = text_before_nul(bytes);
+        cut = input.line_goes_on && piece.size() < kMaxLineBytes;
+        ends_in_lf = !input.line_goes_on && input.last_ended_in_lf && piece.size() == bytes.size();
+        follow_tail(tail, piece);
+        length += piece.size();
+        append_capped(text, piece);
     }
     if (ends_in_lf) {
         // The line end is the LF and the CRs right before it, wherever the cap fell.
@@ -79,18 +79,21 @@ void join_pieces(LogicalLineReader& reader) {
 bool read_ahead(LogicalLineReader& reader) {
     LineReader& input = *reader.input;
     reader.ahead_number = input.lines_ended + 1;
-    std::string& text = reader.ahead;
-    if (!read_line(input, text)) return false;
+    std::string_view bytes;
+    if (!read_line_view(input, bytes)) return false;
     reader.has_ahead = true;
+    std::string_view text = text_before_nul(bytes);
     if (input.line_goes_on) {
+        reader.ahead.assign(text);
         join_pieces(reader);
         return true;
     }
-    // The usual case: the whole line in one read, shorter than the cap.
-    if (!text.empty() && text.back() == '\n') {
-        text.pop_back();
-        while (!text.empty() && text.back() == '\r') text.pop_back();
+    // The usual case: the whole line in one read, shorter than the cap. The line end is
+    // the LF and the CRs right before it; a NUL ends the text before any of them.
+    if (input.last_ended_in_lf && text.size() == bytes.size()) {
+        while (!text.empty() && text.back() == '\r') text.remove_suffix(1);
     }
+    reader.ahead.assign(text);
     reader.ahead_length = text.size();
     reader.ahead_equals = count_trailing(text, '=');
     return true;

@@ -22,7 +22,6 @@ struct LogicalLineReader {
     std::size_t ahead_equals = 0;  // the "="s its whole text ends in
     bool has_ahead = false;
     bool at_start = true;  // nothing read yet: a first line beginning with a space starts a line
-    std::string piece;     // a further read of a physical line longer than one read
 };
 
 LogicalLineReader make_logical_line_reader(LineReader& input);
