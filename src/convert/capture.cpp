@@ -208,9 +208,14 @@ namespace {
 std::size_t slot_of(std::string_view head) {
     std::uint64_t first = 0;
     std::uint64_t last = 0;
-    const std::size_t n = std::min(head.size(), sizeof first);
-    std::memcpy(&first, head.data(), n);
-    std::memcpy(&last, head.data() + head.size() - n, n);
+    // Loads of a fixed size: a copy of a varying length is a call of its own.
+    if (head.size() >= sizeof first) {
+        std::memcpy(&first, head.data(), sizeof first);
+        std::memcpy(&last, head.data() + head.size() - sizeof last, sizeof last);
+    } else {
+        for (const char c : head) first = first << 8 | static_cast<unsigned char>(c);
+        last = first;
+    }
     const std::uint64_t hash = (first * 0x9E3779B97F4A7C15U) ^ (last * 0xC2B2AE3D27D4EB4FU) ^ head.size();
     static_assert(kKnownHeads == 64, "the top six bits of the hash choose the slot");
     return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15U) >> 58);
@@ -219,7 +224,8 @@ std::size_t slot_of(std::string_view head) {
 const KnownHead& known_head(PrefixHeads& prefixes, std::string_view head) {
     const bool keep = head.size() <= kKnownHeadBytes && !head.empty();
     KnownHead& facts = keep ? prefixes.known[slot_of(head)] : prefixes.long_head;
-    if (keep && facts.head == head) return facts;
+    // Compared inline: heads are short, and nearly every line finds its own.
+    if (keep && facts.head.size() == head.size() && begins_with(facts.head, head)) return facts;
     read_head(head, prefixes.line);
     facts.head.assign(head.substr(0, keep ? head.size() : 0));
     facts.named = 0;
