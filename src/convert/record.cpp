@@ -150,6 +150,13 @@ void append_text_from(std::string& out, std::string_view text, std::size_t plain
         if (b < 0x80) {
             append_escaped(out, text.substr(i, 1));
             ++i;
+        } else if (const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0U;
+                   b >= 0xC2 && b <= 0xDF && (next & 0xC0U) == 0x80) {
+            // The letters of Latin, Greek and Cyrillic names take two bytes: read here
+            // as next_character reads them, without its checks for longer sequences.
+            const auto c = static_cast<char32_t>((b & 0x1FU) << 6 | (next & 0x3FU));
+            append_character(out, text.substr(i, 2), c, writing);
+            i += 2;
         } else {
             const std::size_t start = i;
             const char32_t c = next_character(text, i);
