@@ -258,7 +258,10 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     // Values are text here: the limit of 100 counts characters once decoded, before the
     // clean-up as it always has. No charset takes more than 4 bytes for a character, so
     // the bytes beyond 400 can't reach the value.
-    std::string& value = prefixes.value;
+    // The card's first value is decoded where it is kept; an empty value leaves it empty.
+    std::string& kept = card.values[j];
+    const bool first = kept.empty();
+    std::string& value = first ? kept : prefixes.value;
     value.assign(value_part.substr(0, 4 * kMaxValueBytes));
     decode_value_text(value, head.charset, card.charsets, kMaxValueBytes);
     // A vCard 4.0 number is written as a URI: "TEL;VALUE=uri:tel:+420603123456".
@@ -271,9 +274,8 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     }
 
     // Address books show the first number or address of a card, or the preferred one.
-    std::string& kept = card.values[j];
-    if (kept.empty() || (head.preferred && card.preferred[j] == 0)) {
-        kept.assign(value);
+    if (first || (head.preferred && card.preferred[j] == 0)) {
+        if (!first) kept.assign(value);
         card.preferred[j] = head.preferred ? 1 : 0;
         if (observer != nullptr && observer->value_taken != nullptr) {
             observer->value_taken(observer->context, j, kept, false);
