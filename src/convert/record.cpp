@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
+#include "charset/cp1250.h"
 #include "charset/unicode_text.h"
 #include "text/text_ops.h"
 
@@ -167,9 +169,39 @@ void append_text_from(std::string& out, std::string_view text, std::size_t plain
     out.append(text, plain_from, text.size() - plain_from);
 }
 
-template <typename Constant, typename AppendElement>
+// group_phone for text: the groups count characters, so that no space falls inside the
+// bytes of one. The grouping is made on one byte for each character (those beyond ASCII
+// stand in as a byte that is no digit, "+" or space) and the characters are put back.
+void group_text_phone(std::string& number) {
+    if (ascii_prefix_length(number) == number.size()) {
+        group_phone(number);
+        return;
+    }
+    std::string stand_ins;
+    std::vector<std::string_view> characters;
+    for (std::size_t i = 0; i < number.size();) {
+        const std::size_t start = i;
+        next_character(number, i);
+        if (number[start] == ' ') continue;
+        characters.push_back(std::string_view(number).substr(start, i - start));
+        stand_ins += i - start == 1 ? number[start] : '\x80';
+    }
+    group_phone(stand_ins);
+    std::string grouped;
+    std::size_t next = 0;
+    for (const char c : stand_ins) {
+        if (c == ' ') {
+            grouped += ' ';
+        } else {
+            grouped += characters[next++];
+        }
+    }
+    number = std::move(grouped);
+}
+
+template <typename Constant, typename AppendElement, typename GroupPhone>
 bool write_record_with(const Settings& settings, CardState& card, std::string& out, Constant constant_of,
-                       AppendElement append) {
+                       AppendElement append, GroupPhone group) {
     if (!passes_filter(settings, card)) return false;
     out += "<vcf>\r\n";
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
@@ -179,7 +211,7 @@ bool write_record_with(const Settings& settings, CardState& card, std::string& o
         std::string& value = card.values[j];
         if (mapping.constant) value = constant_of(j);
         trim_line_end(value);
-        if (mapping.phone && !value.empty() && value[0] == '+') group_phone(value);
+        if (mapping.phone && !value.empty() && value[0] == '+') group(value);
         append(j, value);
     }
     out += "</vcf>\r\n";
@@ -222,7 +254,8 @@ bool write_text_record(const Settings& settings, const TextWriting& writing, Car
             out += "</";
             out += element;
             out += ">\r\n";
-        });
+        },
+        group_text_phone);
 }
 
 void append_escaped(std::string& out, std::string_view value) {
@@ -257,7 +290,8 @@ bool passes_filter(const Settings& settings, const CardState& card) {
 bool write_record(const Settings& settings, CardState& card, std::string& out) {
     return write_record_with(
         settings, card, out, [&](std::size_t j) -> const std::string& { return settings.mappings[j].prefix; },
-        [&](std::size_t j, const std::string& value) { append_element(out, settings.mappings[j].element, value); });
+        [&](std::size_t j, const std::string& value) { append_element(out, settings.mappings[j].element, value); },
+        group_phone);
 }
 
 }  // namespace quorlan
