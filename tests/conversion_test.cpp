@@ -267,6 +267,9 @@ TEST(ConvertDocument, Utf8Switch) {
          utf8_prolog + "<kn\xC3\xADha>\r\n<vcf>\r\n<N>N&#1081; &lt;x&gt;</N>\r\n</vcf>\r\n</kn\xC3\xADha>\r\n"},
         {"without decoding: ignored", "UTF8=1\nN=N:\n", card,
          kProlog + "<kn\xEDha>\r\n<vcf>\r\n<N>_\xD0\xB9 &lt;x&gt;</N>\r\n</vcf>\r\n</kn\xEDha>\r\n"},
+        {"a number grouped by characters", "DECODE=1\nUTF8=1\nT#=TEL\n",
+         "BEGIN:VCARD\nTEL:+49\xC2\xB0\xC2\xB0 \xC2\xB0" "1234567\nEND:VCARD\n",
+         utf8_prolog + "<kn\xC3\xADha>\r\n<vcf>\r\n<T>+49 \xC2\xB0\xC2\xB0\xC2\xB0 123 4567</T>\r\n</vcf>\r\n</kn\xC3\xADha>\r\n"},
     };
     for (const DecodeCase& c : cases) EXPECT_EQ(convert(c.config, c.cards, "kn\xEDha"), c.body) << c.name;
 }

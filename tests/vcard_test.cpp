@@ -139,6 +139,11 @@ TEST(DecodedValue, ResolvesEscapesAndTrims) {
         {";Broken;;;", "Broken"},
         {"  a   b \r", "a b"},
         {"", ""},
+        // Across and within the eight-byte words that are cleaned at once.
+        {"Jan Nov  Praha 4;;CZ", "Jan Nov Praha 4 CZ"},
+        {"Ulice 12\\,Brno\\;Morava", "Ulice 12,Brno;Morava"},
+        {"abcdefg\\nhijklmnop \r", "abcdefg hijklmnop"},
+        {"          ;abcdefghij", "abcdefghij"},
     };
     for (const TextCase& c : cases) {
         std::string value = c.input;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "charset/unicode_tables.h"
 #include "charset/xml_name.h"
@@ -174,14 +175,43 @@ const char* latin_fold(char32_t c) {
 }
 
 std::string text_from_bytes(std::string_view bytes) {
-    std::string text;
-    if (is_valid_utf8(bytes)) {
-        text.assign(bytes);
-    } else {
-        append_cp1250_text(text, bytes);
-    }
-    compose_nfc(text);
+    std::string text(bytes);
+    make_text(text);
     return text;
+}
+
+namespace {
+
+// True when `bytes` are ASCII and two-byte UTF-8 sequences below U+0300 only: well-formed
+// text that composition leaves as it is, as the accented letters of Latin scripts are.
+bool is_composed_latin(std::string_view bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    while (p < end) {
+        if (*p < 0x80) {
+            ++p;
+            // The ASCII between accented letters, eight bytes at a time.
+            std::uint64_t word = 0;
+            while (end - p >= 8 && (std::memcpy(&word, p, sizeof word), (word & 0x8080808080808080U) == 0)) p += 8;
+        } else if (*p >= 0xC2 && *p < 0xCC && p + 1 < end && (p[1] & 0xC0) == 0x80) {
+            p += 2;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void make_text(std::string& bytes) {
+    if (is_composed_latin(bytes)) return;
+    if (!is_valid_utf8(bytes)) {
+        std::string text;
+        append_cp1250_text(text, bytes);
+        bytes.swap(text);
+    }
+    compose_nfc(bytes);
 }
 
 void keep_characters(std::string& text, std::size_t count) {

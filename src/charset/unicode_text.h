@@ -43,6 +43,8 @@ const char* latin_fold(char32_t c);
 // Bytes that hold no charset of their own as text: UTF-8 when they are well-formed UTF-8,
 // else windows-1250; composed (NFC) either way.
 std::string text_from_bytes(std::string_view bytes);
+// The same in place: well-formed UTF-8 is only composed where it has to be.
+void make_text(std::string& bytes);
 
 // Cuts well-formed UTF-8 `text` after its first `count` characters.
 void keep_characters(std::string& text, std::size_t count);

@@ -106,6 +106,7 @@ static_assert(kMaxMappings <= 64);
 struct PrefixHeads {
     std::vector<PrefixHead> heads;  // one per mapping, in mapping order
     std::vector<std::string> names;  // the property names they give, each once
+    std::array<bool, 256> name_first{};  // their first bytes, in either letter case
     std::vector<KnownHead> known;    // kKnownHeads slots, chosen by a hash of the head
     KnownHead long_head;             // the facts of the last head too long to keep
     // Reused for every line, so that reading a head and a value allocates nothing once

@@ -132,21 +132,20 @@ struct ExactLines {
 
 // The card lines as vCard readers read them: logical lines, quoted-printable decoded, the
 // lines that begin and end a card in any letter case.
+// A line is a view where the logical line reader holds it, copied only when it can matter.
 struct DecodedLines {
     LogicalLineReader reader;
-    std::string joined;
     static constexpr bool kDecoding = true;
 
     bool next(std::string_view& raw, std::size_t& number, LineJoin& join) {
         join = LineJoin::Own;
-        if (!read_logical_line(reader, joined, number)) return false;
-        trim_line_end(joined);
-        raw = joined;
+        if (!read_logical_line_view(reader, raw, number)) return false;
+        raw = trimmed_line_end(raw);
         return true;
     }
     static std::string_view as_read(std::string_view raw) { return raw; }
-    std::string_view take(std::string_view, std::string& line) {
-        line.swap(joined);
+    static std::string_view take(std::string_view raw, std::string& line) {
+        line.assign(raw);
         return line;
     }
     static bool begins_card(std::string_view line) { return begins_with_any_case(line, "BEGIN:VCARD"); }
@@ -276,7 +275,7 @@ ByteSink memory_sink(std::string& buffer) { return ByteSink{append_to_buffer, &b
 ConversionResult convert_document(const Settings& settings, std::string_view element,
                                   LineReader& input, ByteSink sink, const CardObserver& observer) {
     if (settings.decode != 0) {
-        DecodedLines lines{make_logical_line_reader(input), {}};
+        DecodedLines lines{make_logical_line_reader(input)};
         return convert_lines(settings, element, lines, input, sink, observer);
     }
     ExactLines lines{input, observer.card_line != nullptr};

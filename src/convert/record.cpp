@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
+#include "charset/cp1250.h"
 #include "charset/unicode_text.h"
 #include "text/text_ops.h"
 
@@ -108,30 +110,33 @@ void append_character(std::string& out, std::string_view bytes, char32_t c, cons
     }
 }
 
-template <typename Constant, typename AppendElement>
-bool write_record_with(const Settings& settings, CardState& card, std::string& out, Constant constant_of,
-                       AppendElement append) {
-    if (!passes_filter(settings, card)) return false;
-    out += "<vcf>\r\n";
-    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
-        const FieldMapping& mapping = settings.mappings[j];
-        // The changes below are made on the stored value: a second "END:" line of the
-        // same card sees the constant and the grouped number, not what was captured.
-        std::string& value = card.values[j];
-        if (mapping.constant) value = constant_of(j);
-        trim_line_end(value);
-        if (mapping.phone && !value.empty() && value[0] == '+') group_phone(value);
-        append(j, value);
+// The length of the run of ASCII at the start of `text` that element content takes as it
+// stands: text beyond ASCII is written character by character.
+std::size_t plain_ascii_length(std::string_view text) {
+    std::size_t i = 0;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        const std::uint64_t control = (word - 0x2020202020202020) & ~word & kHighBits;
+        if (((word & kHighBits) | control | bytes_equal(word, '&') | bytes_equal(word, '<') |
+             bytes_equal(word, '>')) != 0) {
+            break;
+        }
     }
-    out += "</vcf>\r\n";
-    return true;
+    while (i < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b >= 0x80 || kByteClasses[b] != ByteClass::Plain) break;
+        ++i;
+    }
+    return i;
 }
 
-}  // namespace
-
-void append_escaped_text(std::string& out, std::string_view text, const TextWriting& writing) {
+// append_escaped_text for text whose first `plain` bytes are plain ASCII. Past them, byte by
+// byte: the runs of ASCII between the accented letters of a name are short.
+void append_text_from(std::string& out, std::string_view text, std::size_t plain, const TextWriting& writing) {
     std::size_t plain_from = 0;
-    for (std::size_t i = 0; i < text.size();) {
+    for (std::size_t i = plain; i < text.size();) {
         const auto b = static_cast<unsigned char>(text[i]);
         if (b < 0x80 && kByteClasses[b] == ByteClass::Plain) {
             ++i;
@@ -141,6 +146,13 @@ void append_escaped_text(std::string& out, std::string_view text, const TextWrit
         if (b < 0x80) {
             append_escaped(out, text.substr(i, 1));
             ++i;
+        } else if (const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0U;
+                   b >= 0xC2 && b <= 0xDF && (next & 0xC0U) == 0x80) {
+            // The letters of Latin, Greek and Cyrillic names take two bytes: read here
+            // as next_character reads them, without its checks for longer sequences.
+            const auto c = static_cast<char32_t>((b & 0x1FU) << 6 | (next & 0x3FU));
+            append_character(out, text.substr(i, 2), c, writing);
+            i += 2;
         } else {
             const std::size_t start = i;
             const char32_t c = next_character(text, i);
@@ -149,6 +161,61 @@ void append_escaped_text(std::string& out, std::string_view text, const TextWrit
         plain_from = i;
     }
     out.append(text, plain_from, text.size() - plain_from);
+}
+
+// group_phone for text: the groups count characters, so that no space falls inside the
+// bytes of one. The grouping is made on one byte for each character (those beyond ASCII
+// stand in as a byte that is no digit, "+" or space) and the characters are put back.
+void group_text_phone(std::string& number) {
+    if (ascii_prefix_length(number) == number.size()) {
+        group_phone(number);
+        return;
+    }
+    std::string stand_ins;
+    std::vector<std::string_view> characters;
+    for (std::size_t i = 0; i < number.size();) {
+        const std::size_t start = i;
+        next_character(number, i);
+        if (number[start] == ' ') continue;
+        characters.push_back(std::string_view(number).substr(start, i - start));
+        stand_ins += i - start == 1 ? number[start] : '\x80';
+    }
+    group_phone(stand_ins);
+    std::string grouped;
+    std::size_t next = 0;
+    for (const char c : stand_ins) {
+        if (c == ' ') {
+            grouped += ' ';
+        } else {
+            grouped += characters[next++];
+        }
+    }
+    number = std::move(grouped);
+}
+
+template <typename Constant, typename AppendElement, typename GroupPhone>
+bool write_record_with(const Settings& settings, CardState& card, std::string& out, Constant constant_of,
+                       AppendElement append, GroupPhone group) {
+    if (!passes_filter(settings, card)) return false;
+    out += "<vcf>\r\n";
+    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        const FieldMapping& mapping = settings.mappings[j];
+        // The changes below are made on the stored value: a second "END:" line of the
+        // same card sees the constant and the grouped number, not what was captured.
+        std::string& value = card.values[j];
+        if (mapping.constant) value = constant_of(j);
+        trim_line_end(value);
+        if (mapping.phone && !value.empty() && value[0] == '+') group(value);
+        append(j, value);
+    }
+    out += "</vcf>\r\n";
+    return true;
+}
+
+}  // namespace
+
+void append_escaped_text(std::string& out, std::string_view text, const TextWriting& writing) {
+    append_text_from(out, text, plain_ascii_length(text), writing);
 }
 
 TextWriting make_text_writing(const Settings& settings) {
@@ -168,14 +235,21 @@ bool write_text_record(const Settings& settings, const TextWriting& writing, Car
         settings, card, out, [&](std::size_t j) -> const std::string& { return writing.constants[j]; },
         [&](std::size_t j, const std::string& value) {
             const std::string& element = writing.elements[j];
+            // Plain ASCII, most values, is written as the byte path writes it.
+            const std::size_t plain = plain_ascii_length(value);
+            if (plain == value.size()) {
+                append_element(out, element, value);
+                return;
+            }
             out += '<';
             out += element;
             out += '>';
-            append_escaped_text(out, value, writing);
+            append_text_from(out, value, plain, writing);
             out += "</";
             out += element;
             out += ">\r\n";
-        });
+        },
+        group_text_phone);
 }
 
 void append_escaped(std::string& out, std::string_view value) {
@@ -210,7 +284,8 @@ bool passes_filter(const Settings& settings, const CardState& card) {
 bool write_record(const Settings& settings, CardState& card, std::string& out) {
     return write_record_with(
         settings, card, out, [&](std::size_t j) -> const std::string& { return settings.mappings[j].prefix; },
-        [&](std::size_t j, const std::string& value) { append_element(out, settings.mappings[j].element, value); });
+        [&](std::size_t j, const std::string& value) { append_element(out, settings.mappings[j].element, value); },
+        group_phone);
 }
 
 }  // namespace quorlan

@@ -1,6 +1,9 @@
 #include "vcard/decode.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 #include "text/text_ops.h"
 
@@ -41,40 +44,58 @@ void decode_quoted_printable(std::string& line) {
     line.resize(out);
 }
 
-bool begins_with_any_case(std::string_view text, std::string_view pattern) {
-    if (text.size() < pattern.size()) return false;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        char c = text[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != pattern[i]) return false;
-    }
-    return true;
-}
-
 void clean_decoded_value(std::string& value) {
+    // One pass: the escapes, ";" to space, spaces at the start dropped and runs of spaces
+    // collapsed as the bytes are written, the line end trimmed last. That gives what
+    // trimming first gives: the trimmed end is all line-end debris either way, and a space
+    // is dropped only after a space or at the start, which depends on no byte after it.
     std::size_t out = 0;
     const std::size_t end = value.size();
-    for (std::size_t in = 0; in < end; ++in) {
-        char c = value[in];
-        if (c == ';') {
-            c = ' ';
-        } else if (c == '\\' && in + 1 < end) {
-            const char next = value[in + 1];
-            if (next == '\\' || next == ',' || next == ';') {
-                c = next;
-                ++in;
-            } else if (next == 'n' || next == 'N') {
-                c = ' ';
-                ++in;
+    bool after_space = true;  // at the start, a space is dropped as after one
+    std::size_t in = 0;
+    while (in < end) {
+        // Eight bytes at a time while they hold no escape and no space that is dropped, as
+        // most words of names, numbers and notes don't. (Each word is loaded before it is
+        // stored, and never behind where it is stored, so cleaning in place is safe.)
+        if (in + 8 <= end) {
+            std::uint64_t word;
+            std::memcpy(&word, value.data() + in, sizeof word);
+            word ^= (bytes_equal(word, ';') >> 7) * static_cast<std::uint64_t>(';' ^ ' ');
+            const std::uint64_t spaces = bytes_equal(word, ' ');
+            const std::uint64_t dropped = (spaces & (spaces << 8)) | (after_space ? spaces & 0x80 : 0);
+            if ((dropped | bytes_equal(word, '\\')) == 0) {
+                std::memcpy(value.data() + out, &word, sizeof word);
+                out += 8;
+                in += 8;
+                after_space = (spaces >> 63) != 0;
+                continue;
             }
         }
-        value[out++] = c;
+        // Else the next eight bytes one at a time (an escape may take one more).
+        const std::size_t stop = std::min(end, in + 8);
+        for (; in < stop; ++in) {
+            char c = value[in];
+            if (c == ';') {
+                c = ' ';
+            } else if (c == '\\' && in + 1 < end) {
+                const char next = value[in + 1];
+                if (next == '\\' || next == ',' || next == ';') {
+                    c = next;
+                    ++in;
+                } else if (next == 'n' || next == 'N') {
+                    c = ' ';
+                    ++in;
+                }
+            }
+            // Every byte is written; a dropped space is overwritten by the next one.
+            const bool space = c == ' ';
+            value[out] = c;
+            out += static_cast<std::size_t>(!(space && after_space));
+            after_space = space;
+        }
     }
+    while (out > 0 && is_line_end_debris(value[out - 1])) --out;
     value.resize(out);
-    trim_line_end(value);
-    const std::size_t first = value.find_first_not_of(' ');
-    value.erase(0, first == std::string::npos ? value.size() : first);
-    collapse_spaces(value);
 }
 
 }  // namespace quorlan

@@ -13,8 +13,17 @@ namespace quorlan {
 // NUL ends the line, as a NUL in the file does. The line never grows.
 void decode_quoted_printable(std::string& line);
 
-// True when `text` begins with `pattern` (upper-case letters) in any letter case.
-bool begins_with_any_case(std::string_view text, std::string_view pattern);
+// True when `text` begins with `pattern` (upper-case letters) in any letter case. Inline:
+// every line is tested for the card's start and end, and most differ in the first byte.
+inline bool begins_with_any_case(std::string_view text, std::string_view pattern) {
+    if (text.size() < pattern.size()) return false;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        char c = text[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != pattern[i]) return false;
+    }
+    return true;
+}
 
 // The clean-up of a value taken from a decoded line: in one pass from the left, "\\" gives
 // "\", "\," gives ",", "\;" a literal ";", "\n" and "\N" a space, any other backslash stays

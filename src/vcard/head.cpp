@@ -90,14 +90,6 @@ bool value_begins_with(std::string_view value, std::string_view prefix) {
 
 }  // namespace
 
-bool equal_any_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (upper_ascii(a[i]) != upper_ascii(b[i])) return false;
-    }
-    return true;
-}
-
 std::size_t head_end(std::string_view line) {
     bool quoted = false;
     for (std::size_t i = 0; i < line.size(); ++i) {

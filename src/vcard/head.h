@@ -67,8 +67,19 @@ bool prefix_covers(const PrefixHead& earlier, const PrefixHead& later);
 // trimmed): a quick look, without reading the parameters, at whether a line may matter.
 std::string_view property_name_of(std::string_view line);
 
-// True when the two texts are equal in any ASCII letter case.
-bool equal_any_case(std::string_view a, std::string_view b);
+// True when the two texts are equal in any ASCII letter case. Inline, as every card line's
+// name is compared with the names the prefixes give.
+inline bool equal_any_case(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i];
+        char y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
 
 // The kind of line a head stands for, as "NAME;TYPE1;TYPE2": the name without its group
 // and its TYPE values sorted, PREF left out. "TEL;CELL;VOICE", "TEL;type=VOICE;type=cell"

@@ -51,17 +51,17 @@ void join_pieces(LogicalLineReader& reader) {
     // ends the text of the whole physical line.
     bool cut = text.size() < kMaxLineBytes;
     bool ends_in_lf = false;
-    while (input.line_goes_on) {
-        read_line(input, reader.piece);
+    std::string_view bytes;
+    // The pieces are looked at where the reader holds them: most long lines are inline
+    // photos, of which only the first 8 KiB are kept.
+    while (input.line_goes_on && read_line_view(input, bytes)) {
         if (cut) continue;
-        cut = input.line_goes_on && reader.piece.size() < kMaxLineBytes;
-        if (!input.line_goes_on && !reader.piece.empty() && reader.piece.back() == '\n') {
-            reader.piece.pop_back();
-            ends_in_lf = true;
-        }
-        follow_tail(tail, reader.piece);
-        length += reader.piece.size();
-        append_capped(text, reader.piece);
+        const std::string_view piece = text_before_nul(bytes);
+        cut = input.line_goes_on && piece.size() < kMaxLineBytes;
+        ends_in_lf = !input.line_goes_on && input.last_ended_in_lf && piece.size() == bytes.size();
+        follow_tail(tail, piece);
+        length += piece.size();
+        append_capped(text, piece);
     }
     if (ends_in_lf) {
         // The line end is the LF and the CRs right before it, wherever the cap fell.
@@ -79,18 +79,21 @@ void join_pieces(LogicalLineReader& reader) {
 bool read_ahead(LogicalLineReader& reader) {
     LineReader& input = *reader.input;
     reader.ahead_number = input.lines_ended + 1;
-    std::string& text = reader.ahead;
-    if (!read_line(input, text)) return false;
+    std::string_view bytes;
+    if (!read_line_view(input, bytes)) return false;
     reader.has_ahead = true;
+    std::string_view text = text_before_nul(bytes);
     if (input.line_goes_on) {
+        reader.ahead.assign(text);
         join_pieces(reader);
         return true;
     }
-    // The usual case: the whole line in one read, shorter than the cap.
-    if (!text.empty() && text.back() == '\n') {
-        text.pop_back();
-        while (!text.empty() && text.back() == '\r') text.pop_back();
+    // The usual case: the whole line in one read, shorter than the cap. The line end is
+    // the LF and the CRs right before it; a NUL ends the text before any of them.
+    if (input.last_ended_in_lf && text.size() == bytes.size()) {
+        while (!text.empty() && text.back() == '\r') text.remove_suffix(1);
     }
+    reader.ahead.assign(text);
     reader.ahead_length = text.size();
     reader.ahead_equals = count_trailing(text, '=');
     return true;
@@ -174,11 +177,11 @@ bool follow_soft_breaks(SoftBreakFollower& follower, std::string_view read, bool
     return joined;
 }
 
-bool read_logical_line(LogicalLineReader& reader, std::string& line, std::size_t& number) {
-    if (!reader.has_ahead && (!reader.at_start || !read_ahead(reader))) return false;
-    reader.at_start = false;
-    line.swap(reader.ahead);
-    number = reader.ahead_number;
+namespace {
+
+// Joins to `line`, which begins a logical line, the physical lines that go on with it,
+// reading one line ahead of the logical line's end.
+void join_following(LogicalLineReader& reader, std::string& line) {
     // The whole line as joined, of which `line` keeps the first 8 KiB: its length and the
     // "="s it ends in, which decide the lines it takes however long it grows.
     std::size_t length = reader.ahead_length;
@@ -190,7 +193,7 @@ bool read_logical_line(LogicalLineReader& reader, std::string& line, std::size_t
         // (The property part is looked for in the bytes kept.)
         const bool soft_break = equals > 0 && is_quoted_printable_line(line);
         const bool blank = begins_with_blank(reader.ahead);
-        if (!soft_break && !blank) return true;
+        if (!soft_break && !blank) return;
         if (soft_break) {
             if (length <= kMaxLogicalLineBytes) line.pop_back();
             --length;
@@ -202,6 +205,74 @@ bool read_logical_line(LogicalLineReader& reader, std::string& line, std::size_t
         equals = reader.ahead_equals == more_length ? equals + more_length : reader.ahead_equals;
         reader.has_ahead = false;
     }
+}
+
+// Whether the line just read, whose text ends in `equals` "="s, is known to end its logical
+// line without reading the next: it is no quoted-printable line ending in "=", and the
+// reader holds the next line's first byte, no space or tab, or has no more data.
+bool ends_logical_line(const LineReader& input, std::string_view text, std::size_t equals) {
+    if (equals > 0 && is_quoted_printable_line(text)) return false;
+    if (input.begin < input.end) return !begins_with_blank(std::string_view(input.block.get() + input.begin, 1));
+    return input.exhausted;
+}
+
+// The next physical line, when it is a logical line of its own, as a view into the line
+// reader's block: a line that fits in one read, is no quoted-printable line ending in "=",
+// and is followed by a line whose first byte the block holds already and that begins with
+// no space or tab (or by the end of the data). Else the line is kept in `reader.ahead`
+// for joining, and the view is left empty.
+bool read_own_line(LogicalLineReader& reader, std::string_view& line, std::size_t& number) {
+    LineReader& input = *reader.input;
+    reader.ahead_number = input.lines_ended + 1;
+    number = reader.ahead_number;
+    std::string_view bytes;
+    if (!read_line_view(input, bytes)) return false;
+    std::string_view text = text_before_nul(bytes);
+    if (!input.line_goes_on) {
+        if (input.last_ended_in_lf && text.size() == bytes.size()) {
+            while (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+        }
+        const std::size_t equals = count_trailing(text, '=');
+        if (ends_logical_line(input, text, equals)) {
+            line = text;
+            return true;
+        }
+        reader.ahead.assign(text);
+        reader.ahead_length = text.size();
+        reader.ahead_equals = equals;
+    } else {
+        reader.ahead.assign(text);
+        join_pieces(reader);
+    }
+    reader.has_ahead = true;
+    line = {};
+    return true;
+}
+
+}  // namespace
+
+bool read_logical_line_view(LogicalLineReader& reader, std::string_view& line, std::size_t& number) {
+    // Most lines are logical lines of their own: they are handed out where they lie.
+    if (!reader.has_ahead) {
+        if (!read_own_line(reader, line, number)) return false;
+        if (!reader.has_ahead) return true;
+    }
+    std::string& joined = reader.joined;
+    joined.swap(reader.ahead);
+    number = reader.ahead_number;
+    if (ends_logical_line(*reader.input, joined, reader.ahead_equals)) {
+        reader.has_ahead = false;  // the next line is read where it lies
+    } else {
+        join_following(reader, joined);
+    }
+    line = joined;
+    return true;
+}
+
+bool read_logical_line(LogicalLineReader& reader, std::string& line, std::size_t& number) {
+    std::string_view view;
+    if (!read_logical_line_view(reader, view, number)) return false;
+    line.assign(view);
     return true;
 }
 

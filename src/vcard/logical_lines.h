@@ -21,8 +21,7 @@ struct LogicalLineReader {
     std::size_t ahead_length = 0;  // the length of its whole text, of which `ahead` keeps 8 KiB
     std::size_t ahead_equals = 0;  // the "="s its whole text ends in
     bool has_ahead = false;
-    bool at_start = true;  // nothing read yet: a first line beginning with a space starts a line
-    std::string piece;     // a further read of a physical line longer than one read
+    std::string joined;  // the logical line last joined from several physical lines
 };
 
 LogicalLineReader make_logical_line_reader(LineReader& input);
@@ -31,6 +30,9 @@ LogicalLineReader make_logical_line_reader(LineReader& input);
 // file line it starts on into `number`. Returns false at the end of the data (or after a
 // read error, left in the line reader).
 bool read_logical_line(LogicalLineReader& reader, std::string& line, std::size_t& number);
+// The same without a copy: `line` views the line where it lies (the line reader's block or
+// the logical line reader), valid until the next read.
+bool read_logical_line_view(LogicalLineReader& reader, std::string_view& line, std::size_t& number);
 
 // Follows the reads of a file that is read without joining, one at a time, to tell which
 // physical lines a vCard reader joins to the line before at a quoted-printable soft line

@@ -28,7 +28,7 @@ bool decode_value_text(std::string& value, std::string_view declared, CharsetCon
     }
     // Plain ASCII, most values by far, is its own text.
     if (declared.empty() || !known) {
-        if (ascii_prefix_length(value) != value.size()) value = text_from_bytes(value);
+        if (ascii_prefix_length(value) != value.size()) make_text(value);
     }
     // The limit counts characters: a name in CJK is not cut inside one.
     keep_characters(value, max_characters);
