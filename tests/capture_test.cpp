@@ -57,6 +57,7 @@ TEST(CaptureValues, TakesAndCleansValues) {
         {"prefix of an earlier mapping wins", "A=TEL\nB=TEL;CELL\n", "TEL;CELL:123\n", {"123", ""}},
         {"the other order", "B=TEL;CELL\nA=TEL\n", "TEL;CELL:123\n", {"123", ""}},
         {"chained prefixes", "A=A\nB=B\n", "AB:x\n", {"x", "x"}},
+        {"a chained prefix is not taken by an earlier mapping", "A=B\nB=A\n", "AB:x\n", {"", "x"}},
         {"same prefix twice", "A=N\nB=N\n", "N:x\n", {"x", ""}},
         {"same prefix standing twice", "A=N\nB=N\n", "NN:x\n", {"x", "x"}},
         {"plain beginning", "A=N\n", "NOTE:hello\n", {"hello"}},

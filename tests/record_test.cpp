@@ -121,6 +121,23 @@ TEST(WriteRecord, WritesEveryMappingInOrder) {
               "</vcf>\r\n");
 }
 
+TEST(WriteRecord, ElementsAndValuesOfEveryShortLengthAreWrittenWhole) {
+    // Distinct bytes, so that a part copied from or to the wrong place shows.
+    const std::string names = "ABCDEFGHIJKLMNOPQRST";
+    const std::string texts = "0123456789abcdefghij";
+    for (std::size_t e = 1; e <= names.size(); ++e) {
+        const std::string element = names.substr(0, e);
+        const Settings s = settings_from(element + "=x\n");
+        for (std::size_t v = 0; v <= texts.size(); ++v) {
+            CardState card{{texts.substr(0, v)}};
+            std::string out;
+            ASSERT_TRUE(write_record(s, card, out));
+            EXPECT_EQ(out, "<vcf>\r\n<" + element + ">" + texts.substr(0, v) + "</" + element + ">\r\n</vcf>\r\n")
+                << e << " " << v;
+        }
+    }
+}
+
 TEST(WriteRecord, NoMappingsGiveEmptyRecords) {
     const Settings s;
     CardState card;

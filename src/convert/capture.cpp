@@ -1,6 +1,7 @@
 #include "convert/card.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -12,11 +13,11 @@ namespace quorlan {
 
 PrefixIndex make_prefix_index(const Settings& settings) {
     PrefixIndex index;
-    for (const FieldMapping& mapping : settings.mappings) {
-        index.firsts.push_back(mapping.prefix.empty() ? '\0' : mapping.prefix[0]);
-        if (!mapping.prefix.empty()) {
-            index.first_byte[static_cast<unsigned char>(mapping.prefix[0])] = true;
-        }
+    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        const std::string& prefix = settings.mappings[j].prefix;
+        if (prefix.empty()) continue;  // an empty prefix begins nothing
+        index.first_byte[static_cast<unsigned char>(prefix[0])] = true;
+        index.by_first[static_cast<unsigned char>(prefix[0])] |= std::uint64_t{1} << j;
     }
     return index;
 }
@@ -145,7 +146,12 @@ std::string_view capture_values(std::string_view line, std::string& buffer, Line
     bool is_detached = false;
     const std::size_t mappings = settings.mappings.size();
     for (std::size_t j = 0; j < mappings; ++j) {
-        if (working.empty() || working[0] != index.firsts[j]) continue;
+        // On to the next mapping whose prefix begins with the line's first byte; a match
+        // moves the line on past its prefix, so the set is looked up afresh each time.
+        if (working.empty()) break;
+        const std::uint64_t later = index.by_first[static_cast<unsigned char>(working[0])] >> j;
+        if (later == 0) break;
+        j += static_cast<std::size_t>(std::countr_zero(later));
         const std::string& prefix = settings.mappings[j].prefix;
         if (!begins_with(working, prefix)) continue;
         working = working.substr(prefix.size(), kMaxValueBytes);

@@ -31,9 +31,10 @@ struct CardState {
 // can't feed any mapping, so capture can pass it by at once.
 struct PrefixIndex {
     std::array<bool, 256> first_byte{};
-    // The first byte of each mapping's prefix, in mapping order, NUL for an empty prefix
-    // (a line holds no NUL): capture tests it before the whole prefix.
-    std::vector<char> firsts;
+    // For each first byte, the mappings whose prefix begins with it, one bit each in
+    // mapping order: a line visits only the mappings it may feed, not all of them.
+    std::array<std::uint64_t, 256> by_first{};
+    static_assert(kMaxMappings <= 64, "one bit for each mapping");
 };
 
 PrefixIndex make_prefix_index(const Settings& settings);

@@ -46,9 +46,31 @@ std::size_t plain_length(std::string_view value) {
     return i;
 }
 
+// Element names and most values are a few bytes long: copied inline by two words that may
+// overlap, where a call of the library's copy cost more than the copying.
 char* put(char* at, std::string_view text) {
-    std::memcpy(at, text.data(), text.size());
-    return at + text.size();
+    const std::size_t n = text.size();
+    const char* const from = text.data();
+    if (n >= 8 && n <= 16) {
+        std::uint64_t first;
+        std::uint64_t last;
+        std::memcpy(&first, from, sizeof first);
+        std::memcpy(&last, from + n - 8, sizeof last);
+        std::memcpy(at, &first, sizeof first);
+        std::memcpy(at + n - 8, &last, sizeof last);
+    } else if (n >= 4 && n < 8) {
+        std::uint32_t first;
+        std::uint32_t last;
+        std::memcpy(&first, from, sizeof first);
+        std::memcpy(&last, from + n - 4, sizeof last);
+        std::memcpy(at, &first, sizeof first);
+        std::memcpy(at + n - 4, &last, sizeof last);
+    } else if (n < 4) {
+        for (std::size_t i = 0; i < n; ++i) at[i] = from[i];
+    } else {
+        std::memcpy(at, from, n);
+    }
+    return at + n;
 }
 
 void append_element(std::string& out, std::string_view element, std::string_view value) {
