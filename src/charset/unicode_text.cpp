@@ -197,7 +197,13 @@ bool is_composed_latin(std::string_view bytes) {
     while (left > 0) {
         std::uint64_t word = 0;
         const std::size_t n = left < 8 ? left : 8;
-        std::memcpy(&word, p, n);  // the missing bytes of a short last word are ASCII zeros
+        if (n == 8) {
+            std::memcpy(&word, p, sizeof word);
+        } else {
+            // The missing bytes of a short last word are ASCII zeros. Gathered in a
+            // register: bytes stored apart and loaded as one word stall the load.
+            for (std::size_t i = 0; i < n; ++i) word |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+        }
         const std::uint64_t high = word & kHigh;
         const std::uint64_t bit6 = (word << 1) & kHigh;
         const std::uint64_t low = word & kLow6;
