@@ -29,6 +29,9 @@ TEST(ValueText, DecodesFromTheDeclaredCharsetElseUtf8ElseWindows1250) {
     const std::vector<DecodeCase> cases = {
         {"UTF-8", "N:\xC3\x91u\xC3\xB1" "ez", "\xC3\x91u\xC3\xB1" "ez"},
         {"not UTF-8: windows-1250", "N:\xC8" "ern\xFD \x81", "\xC4\x8C" "ern\xC3\xBD \xEF\xBF\xBD"},
+        {"a letter across eight bytes", "N:abcdefg\xC3\xA9z", "abcdefg\xC3\xA9z"},
+        {"windows-1250: a lead byte ends eight bytes", "N:abcdefg\xC8" "ern", "abcdefg\xC4\x8C" "ern"},
+        {"windows-1250: a lead byte ends the value", "N:ab\xC8", "ab\xC4\x8C"},
         {"windows-1252", "N;CHARSET=Windows-1252:\x80 Caf\xE9", "\xE2\x82\xAC Caf\xC3\xA9"},
         {"windows-1251", "LABEL;charset=windows-1251;QUOTED-PRINTABLE:\xCA\xE8\xBF\xE2",
          "\xD0\x9A\xD0\xB8\xD1\x97\xD0\xB2"},

@@ -144,17 +144,23 @@ struct DecodedLines {
         return true;
     }
     static std::string_view as_read(std::string_view raw) { return raw; }
-    static std::string_view take(std::string_view raw, std::string& line) {
+    // Only a quoted-printable line changes before capture: any other stays a view into the
+    // reader, which holds it until the next read, and capture copies just its value.
+    bool copied = false;
+    std::string_view take(std::string_view raw, std::string& line) {
+        copied = is_quoted_printable_line(raw);
+        if (!copied) return raw;
         line.assign(raw);
         return line;
     }
     static bool begins_card(std::string_view line) { return begins_with_any_case(line, "BEGIN:VCARD"); }
     static bool ends_card(std::string_view line) { return begins_with_any_case(line, "END:"); }
-    static void decode(std::string& line) {
-        if (is_quoted_printable_line(line)) decode_quoted_printable(line);
+    void decode(std::string& line) const {
+        if (copied) decode_quoted_printable(line);
     }
     // Values are decoded into text, and folded as text, once captured.
-    static std::string_view convert(std::string_view, std::string& line, bool) {
+    std::string_view convert(std::string_view taken, std::string& line, bool) const {
+        if (!copied) return taken;
         trim_line_end(line);
         return line;
     }
@@ -217,7 +223,7 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
         // The line is a view, of the line buffer once it is copied there to be changed.
         std::string_view current = lines.take(raw, line);
         if (current.empty()) continue;  // a NUL after a leading space left nothing of it
-        Lines::decode(line);
+        lines.decode(line);
         current = lines.convert(current, line, fold);
         if constexpr (Lines::kDecoding) {
             if (capture_decoded_values(current, settings, prefixes, card, watcher)) card_open = true;
