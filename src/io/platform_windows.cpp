@@ -231,15 +231,28 @@ bool write_output(void* context, const char* data, std::size_t size, int& error)
     return true;
 }
 
+// Moves the temporary file over the target. Another program may hold the target for a
+// moment (a second run replacing it at the same time, a virus scanner, an indexer), which
+// Windows reports as access denied or a sharing violation: the move is tried again for
+// about a second before it counts as failed.
+bool move_into_place(const OutputFile& output) {
+    const DWORD flags = (output.keep_existing ? 0 : MOVEFILE_REPLACE_EXISTING) | MOVEFILE_WRITE_THROUGH;
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExA(output.temporary.c_str(), output.target.c_str(), flags) != 0) return true;
+        const DWORD error = GetLastError();
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt == 20) {
+            SetLastError(error);
+            return false;
+        }
+        Sleep(50);
+    }
+}
+
 int commit_output(OutputFile& output) {
     int error = 0;
     if (replaces_atomically(output) && FlushFileBuffers(handle_of(output)) == 0) error = errno_of(GetLastError());
     close_output(output);
-    if (error == 0 && replaces_atomically(output) &&
-        MoveFileExA(output.temporary.c_str(), output.target.c_str(),
-                    (output.keep_existing ? 0 : MOVEFILE_REPLACE_EXISTING) | MOVEFILE_WRITE_THROUGH) == 0) {
-        error = errno_of(GetLastError());
-    }
+    if (error == 0 && replaces_atomically(output) && !move_into_place(output)) error = errno_of(GetLastError());
     if (error != 0) {
         abandon_output(output);
         return error;
