@@ -208,6 +208,8 @@ TEST(ConvertDocument, DecodeSwitch) {
          "<vcf>\r\n<N>&#23433;&#34276;</N>\r\n</vcf>\r\n"},
         {"folding works on the text", "DECODE=1\nASCII=1\nN=N:\n", "BEGIN:VCARD\nN:\xC3\x85se;\xC3\x86rl\xC3\xB8\nEND:VCARD\n",
          "<vcf>\r\n<N>Ase AErlo</N>\r\n</vcf>\r\n"},
+        {"a NUL decoded from a charset is no byte of the document", "DECODE=1\nN=N\n",
+         "BEGIN:VCARD\nN;CHARSET=UTF-7:a+AAA-b\nEND:VCARD\n", "<vcf>\r\n<N>a_b</N>\r\n</vcf>\r\n"},
         {"constants are text", "DECODE=1\nSOURCE_IDENT=Firma \xC5\xBD\xC4\x8F\xC3\xA1r\n", "BEGIN:VCARD\nEND:VCARD\n",
          "<vcf>\r\n<SOURCE_IDENT>Firma \x8E\xEF\xE1r</SOURCE_IDENT>\r\n</vcf>\r\n"},
     };

@@ -21,7 +21,9 @@ enum class ByteClass : unsigned char { Plain, Amp, Lt, Gt, Cr, Replaced };
 
 constexpr std::array<ByteClass, 256> make_byte_classes() {
     std::array<ByteClass, 256> classes{};
-    for (int b = 0x01; b <= 0x1F; ++b) {
+    // NUL too: no line read from a file holds one, but a value decoded from a declared
+    // charset may hold U+0000.
+    for (int b = 0x00; b <= 0x1F; ++b) {
         if (b != 0x09 && b != 0x0A && b != 0x0D) classes[static_cast<std::size_t>(b)] = ByteClass::Replaced;
     }
     for (int b : {0x81, 0x83, 0x88, 0x90, 0x98}) classes[static_cast<std::size_t>(b)] = ByteClass::Replaced;
