@@ -50,23 +50,24 @@ std::size_t plain_length(std::string_view value) {
 
 // Element names and most values are a few bytes long: copied inline by two words that may
 // overlap, where a call of the library's copy cost more than the copying.
+// Copies 1 to 2 words' worth of bytes as a first and a last word, which may overlap.
+template <typename Word>
+void copy_two_words(char* at, const char* from, std::size_t n) {
+    Word first;
+    Word last;
+    std::memcpy(&first, from, sizeof first);
+    std::memcpy(&last, from + n - sizeof last, sizeof last);
+    std::memcpy(at, &first, sizeof first);
+    std::memcpy(at + n - sizeof last, &last, sizeof last);
+}
+
 char* put(char* at, std::string_view text) {
     const std::size_t n = text.size();
     const char* const from = text.data();
     if (n >= 8 && n <= 16) {
-        std::uint64_t first;
-        std::uint64_t last;
-        std::memcpy(&first, from, sizeof first);
-        std::memcpy(&last, from + n - 8, sizeof last);
-        std::memcpy(at, &first, sizeof first);
-        std::memcpy(at + n - 8, &last, sizeof last);
+        copy_two_words<std::uint64_t>(at, from, n);
     } else if (n >= 4 && n < 8) {
-        std::uint32_t first;
-        std::uint32_t last;
-        std::memcpy(&first, from, sizeof first);
-        std::memcpy(&last, from + n - 4, sizeof last);
-        std::memcpy(at, &first, sizeof first);
-        std::memcpy(at + n - 4, &last, sizeof last);
+        copy_two_words<std::uint32_t>(at, from, n);
     } else if (n < 4) {
         for (std::size_t i = 0; i < n; ++i) at[i] = from[i];
     } else {
