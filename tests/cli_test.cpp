@@ -81,7 +81,7 @@ TEST(Options, UnknownOptionsAreRefused) {
     };
     const std::vector<Case> cases = {
         {"--explian", "--explian"}, {"--HELP", "--HELP"}, {"-help", "-help"}, {"--help=1", "--help=1"},
-        {"-H", "-H"}, {"-v", "-v"}, {"--versions", "--versions"}, {"--", "--"}, {"-", "-"},
+        {"-H", "-H"}, {"-v", "-v"}, {"--versions", "--versions"}, {"-x -- y", "-x"}, {"-", "-"},
         {"--help -x", "-x"}, {"-x --version", "-x"}, {"contacts.vcf --verbose", "--verbose"},
         // Bytes that would rewrite the terminal are shown, not sent to it.
         {"\"$(printf '%s\\033[2J\\\\' -)\"", "-\\x1B[2J\\\\"},
@@ -95,7 +95,7 @@ TEST(Options, UnknownOptionsAreRefused) {
 }
 
 TEST(Options, OtherArgumentsAreIgnored) {
-    for (const char* argument : {"help", "contacts.vcf", "'some thing'", "+x"}) {
+    for (const char* argument : {"help", "contacts.vcf", "'some thing'", "+x", "-- -x"}) {
         ConvertibleFolder f;
         const RunResult r = f.run(argument);
         EXPECT_EQ(r.status, 0) << argument;
@@ -234,6 +234,21 @@ TEST(Init, WritesAFirstConfigurationOnlyWhenItIsClear) {
         {"two", {{"a.vcf", card}, {"b.vcf", card}}, "", 2, "2 .vcf files in this folder: 'a.vcf' 'b.vcf'"},
         {"no card", {{"a.vcf", "N:x\r\n"}}, "", 1, "holds no card"},
         {"existing quorlan.ini", {{"a.vcf", card}, {"quorlan.ini", "x"}}, "", 1, "already exists"},
+        {"beside names shorter than \".vcf\"", {{"abc", ""}, {"contacts.vcf", card}}, "", 0, ""},
+        // Names quorlan.ini can't hold as they are, shown as every message shows names.
+        {"a second .vcf", {{"contacts.vcf.vcf", card}}, "", 1,
+         "'contacts.vcf.vcf' can't be named in quorlan.ini: it holds \".vcf\" before its end, so quorlan.ini would "
+         "name 'contacts.vcf' instead; rename the card file"},
+        {"a line break", {{"c\nN-=N\n.vcf", card}}, shell_quote("c\nN-=N\n.vcf"), 1,
+         "'c\\x0AN-=N\\x0A.vcf' can't be named in quorlan.ini: it holds a line break or another control character"},
+        {"a terminal's escape", {{"\x1B]0;x\a.vcf", card}}, "", 1, "'\\x1B]0;x\\x07.vcf' can't be named"},
+        {"a space first", {{" a.vcf", card}}, "", 1, "begins or ends with a space"},
+        {"\".xml\" reads back as it is", {{"a.xml.vcf", card}}, "", 0, ""},
+        {"right-to-left override", {{"a\xE2\x80\xAE" "fcv.vcf", card}}, "", 0, ""},
+        {"-- ends the options", {{"-x.vcf", card}}, "-- -x.vcf", 0, ""},
+        {"an empty name", {{"a.vcf", card}}, "''", 2, "quorlan: --init was given an empty name"},
+        {"two names", {{"a.vcf", card}, {"b.vcf", card}}, "a.vcf b.vcf", 2,
+         "quorlan: --init takes one card file, not 2: 'a.vcf' 'b.vcf'"},
     };
     for (const InitCase& c : cases) {
         Folder f;
@@ -241,6 +256,9 @@ TEST(Init, WritesAFirstConfigurationOnlyWhenItIsClear) {
         const RunResult r = f.run("--init " + c.arguments);
         EXPECT_EQ(r.status, c.status) << c.name;
         EXPECT_NE(console_text(r.err).find(c.message), std::string::npos) << c.name << ": " << r.err;
+        for (const std::string_view raw : {"\x1B", "\xE2\x80\xAE"}) {
+            EXPECT_EQ((r.out + r.err).find(raw), std::string::npos) << c.name << ": a name reached the terminal raw";
+        }
         if (c.status != 0) {
             EXPECT_EQ(f.exists("quorlan.ini"), c.name == std::string("existing quorlan.ini")) << c.name;
             if (f.exists("quorlan.ini")) {
@@ -257,6 +275,23 @@ TEST(Init, WritesAFirstConfigurationOnlyWhenItIsClear) {
                   std::string::npos)
             << c.name;
     }
+}
+
+// A link planted as quorlan.ini while --init reads the card file (a FIFO here, so that
+// the test knows the moment) is neither followed nor replaced.
+TEST(Init, NeverWritesThroughALinkPlantedAfterItsCheck) {
+    if (windows_build()) GTEST_SKIP() << "a FIFO as the card file";
+    Folder f;
+    const fs::path planted = f.dir().parent_path() / "planted.txt";
+    FedRun run(f, "c.vcf", " --init c.vcf");
+    fs::create_symlink(planted, f.dir() / "quorlan.ini");
+    run.feed(kCard);
+    const RunResult r = run.finish();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("'quorlan.ini' already exists"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(planted));
+    EXPECT_TRUE(fs::is_symlink(f.dir() / "quorlan.ini"));
+    EXPECT_EQ(f.names(), (std::vector<std::string>{"c.vcf", "quorlan.ini"}));
 }
 
 }  // namespace

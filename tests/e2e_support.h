@@ -175,12 +175,13 @@ inline int wait_for_program(pid_t pid) {
 // knows when the run is in the middle of its work.
 class FedRun {
 public:
-    explicit FedRun(const Folder& f, const std::string& cards = "import.vcf") : top_(f.dir().parent_path()) {
+    explicit FedRun(const Folder& f, const std::string& cards = "import.vcf", const std::string& arguments = "")
+        : top_(f.dir().parent_path()) {
         std::signal(SIGPIPE, SIG_IGN);  // the program may end before it has read everything
         const fs::path fifo = f.dir() / cards;
         if (mkfifo(fifo.c_str(), 0644) != 0) throw std::runtime_error("mkfifo failed");
         const int out = open((top_ / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid_ = start_program(f.dir(), "", out, top_ / "stderr");
+        pid_ = start_program(f.dir(), arguments, out, top_ / "stderr");
         close(out);
         // The open succeeds once the program has opened the card file, which it does only
         // after reading quorlan.ini; a program that stopped before never does.

@@ -12,6 +12,7 @@
 #include "explain/show.h"
 #include "io/files.h"
 #include "io/platform.h"
+#include "text/line_reader.h"
 #include "text/text_ops.h"
 
 namespace quorlan {
@@ -95,6 +96,49 @@ bool count_cards(const Settings& settings, const std::string& card_file, InitCou
     return true;
 }
 
+// Why quorlan.ini can't name `name` so that a run reads that very file, or nothing when
+// it can. Control characters are refused although most would read back: a line break
+// would end the line, and the others would be as hard to see in the file as to type.
+std::string why_quorlan_ini_cannot_name(const std::string& name) {
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto b = static_cast<unsigned char>(name[i]);
+        const auto next = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
+        // C0, DEL, and the C1 controls (NEL among them) and line separators in UTF-8.
+        if (b < 0x20 || b == 0x7F || (b == 0xC2 && next >= 0x80 && next <= 0x9F) ||
+            name.compare(i, 3, "\xE2\x80\xA8") == 0 || name.compare(i, 3, "\xE2\x80\xA9") == 0) {
+            return "it holds a line break or another control character";
+        }
+    }
+    if (!name.empty() && (name.front() == ' ' || name.back() == ' ')) return "it begins or ends with a space";
+    if (!ends_in_vcf(name)) return {};
+    const std::string line = name + "\r\n";
+    std::string_view rest = line;
+    LineReader reader = make_line_reader(memory_source(rest));
+    const std::string read_back = read_settings(reader).input_base + ".vcf";
+    if (read_back == name) return {};
+    std::string upper = name.substr(0, name.size() - 4);
+    to_upper_ascii(upper);
+    return (upper.find(".VCF") != std::string::npos ? "it holds \".vcf\" before its end, so " : "") +
+           std::string("quorlan.ini would name ") + quoted_name(read_back) + " instead";
+}
+
+// Shows the text written as a terminal may show it, with LF line ends.
+std::string shown_lines(const std::string& text) {
+    std::string shown;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        shown += terminal_name(std::string_view(text).substr(start, end - start)) + "\n";
+        start = end + 2;
+    }
+    return shown;
+}
+
+int usage_error(const std::string& what) {
+    std::fprintf(stderr, "quorlan: --init %s (quorlan --init [--] [CARDFILE])\n", what.c_str());
+    return 2;
+}
+
 // Writes the text the way a run writes its phonebook: whole, or not at all.
 int refuse_to_replace() {
     std::fprintf(stderr, "quorlan: %s already exists and is left as it is: remove or rename it first\n",
@@ -159,18 +203,29 @@ std::string init_text(const std::string& card_file, const Settings& settings, co
     return text;
 }
 
-int run_init(const std::vector<std::string>& arguments) {
-    std::string card_file;
-    for (const std::string& argument : arguments) {
-        if (!argument.starts_with("-")) {
-            card_file = argument;
-            break;
+int run_init(const std::vector<std::string>& card_files) {
+    if (card_files.size() > 1) {
+        std::string names;
+        for (const std::string& name : card_files) {
+            names += ' ';
+            names += quoted_name(name);
         }
+        return usage_error("takes one card file, not " + std::to_string(card_files.size()) + ":" + names);
     }
-    if (card_file.empty()) {
+    std::string card_file;
+    if (!card_files.empty()) {
+        card_file = card_files[0];
+        if (card_file.empty()) return usage_error("was given an empty name: name the card file, or name none");
+    } else {
         card_file = the_card_file();
         if (card_file.empty()) return 2;
-    } else if (!ends_in_vcf(card_file)) {
+    }
+    if (const std::string why = why_quorlan_ini_cannot_name(card_file); !why.empty()) {
+        std::fprintf(stderr, "quorlan: %s can't be named in quorlan.ini: %s; rename the card file\n",
+                     quoted_name(card_file).c_str(), why.c_str());
+        return 1;
+    }
+    if (!ends_in_vcf(card_file)) {
         std::fprintf(stderr, "quorlan: %s: quorlan.ini can only name a card file whose name ends in .vcf\n",
                      quoted_name(card_file).c_str());
         return 2;
@@ -195,9 +250,7 @@ int run_init(const std::vector<std::string>& arguments) {
     }
     const std::string text = init_text(card_file, settings, counts);
     if (!write_config(text)) return 1;
-    std::string shown = text;
-    std::erase(shown, '\r');
-    return print("Wrote quorlan.ini:\n\n" + shown + "\nNext: run quorlan to write " + std::string(kOutput) +
+    return print("Wrote quorlan.ini:\n\n" + shown_lines(text) + "\nNext: run quorlan to write " + std::string(kOutput) +
                  " (quorlan --explain shows what each line takes)\n") == ReportOutput::Failed
                ? 1
                : 0;

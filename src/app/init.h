@@ -22,10 +22,11 @@ Settings init_settings(const std::string& card_file);
 // cards it fills; a field that no card fills is left as a comment.
 std::string init_text(const std::string& card_file, const Settings& settings, const InitCounts& counts);
 
-// Runs --init with the arguments after the option: writes quorlan.ini in the current
-// folder for the card file named (or the folder's one .vcf file) and prints it. Returns
-// the exit status: 0, 1 when a file can't be read or written or quorlan.ini exists, 2
-// when the card file is not clear.
-int run_init(const std::vector<std::string>& arguments);
+// Runs --init for the card files named on the command line (init_arguments): writes
+// quorlan.ini in the current folder for the one named (or the folder's one .vcf file)
+// and prints it. Returns the exit status: 0, 1 when a file can't be read or written,
+// quorlan.ini exists or can't name the card file, 2 when the card file is not clear
+// (none, several, an empty name).
+int run_init(const std::vector<std::string>& card_files);
 
 }  // namespace quorlan

@@ -10,7 +10,7 @@ namespace quorlan {
 namespace {
 
 constexpr const char* kHelp =
-    "Usage: quorlan [--init [CARDFILE] | --explain | --help | --version]\n"
+    "Usage: quorlan [--init [--] [CARDFILE] | --explain | --help | --version]\n"
     "\n"
     "Converts a file of electronic business cards (vCard, .vcf) into an XML\n"
     "phonebook. Run it in the folder that holds quorlan.ini: it reads the card file\n"
@@ -46,13 +46,16 @@ constexpr const char* kHelp =
     "                     the folder's one .vcf file): DECODE=1 and the fields\n"
     "                     NAME, MOBILE, FAX, WORK, HOME, EMAIL and COMPANY, each\n"
     "                     with the number of cards that fill it; never replaces\n"
-    "                     an existing quorlan.ini\n"
+    "                     an existing quorlan.ini, nor names a card file that\n"
+    "                     quorlan.ini can't hold (control characters, spaces at\n"
+    "                     either end, .vcf before the end)\n"
     "  --explain          show how quorlan.ini is read, which card lines the file\n"
     "                     holds and which field takes them, suggest prefixes, warn\n"
     "                     about values that would come out wrong, and count the\n"
     "                     cards a run would write or leave out; writes no file\n"
     "  -h, --help, /?     print this help and exit\n"
     "  --version          print the version and exit\n"
+    "  --                 ends the options: a name after it may begin with \"-\"\n"
     "\n"
     "Exit status:\n"
     "  0  the XML file was written completely, or the help, the version or the\n"
@@ -60,8 +63,9 @@ constexpr const char* kHelp =
     "  1  a file could not be opened, read or written, or the XML file would have\n"
     "     replaced the card file or quorlan.ini: one line on standard error names\n"
     "     it, and the XML file is left as it was\n"
-    "  2  an unknown option, or --init without a clear card file: nothing was\n"
-    "     read or written\n"
+    "  2  an unknown option, or --init without one clear card file (none or\n"
+    "     several in the folder, an empty name, two names): nothing was read or\n"
+    "     written\n"
     "  130, 143, 129  stopped by SIGINT (Ctrl-C), SIGTERM or SIGHUP: 128 and the\n"
     "     signal's number\n"
     "\n"
@@ -91,11 +95,14 @@ Kind kind_of(std::string_view argument, Action& action) {
 
 int print_text(const char* text) { return write_report(text) == ReportOutput::Failed ? 1 : 0; }
 
+// "--" ends the options: the arguments after it are names, whatever they begin with.
+bool ends_options(std::string_view argument) { return argument == "--"; }
+
 }  // namespace
 
 Action choose_action(int argc, const char* const* argv) {
     Action chosen = Action::Convert;
-    for (int i = 1; i < argc; ++i) {
+    for (int i = 1; i < argc && !ends_options(argv[i]); ++i) {
         Action action = Action::Convert;
         const Kind kind = kind_of(argv[i], action);
         // A mistyped option must not run a conversion the user did not ask for.
@@ -106,7 +113,7 @@ Action choose_action(int argc, const char* const* argv) {
 }
 
 int refuse_unknown_option(int argc, const char* const* argv) {
-    for (int i = 1; i < argc; ++i) {
+    for (int i = 1; i < argc && !ends_options(argv[i]); ++i) {
         Action ignored = Action::Convert;
         if (kind_of(argv[i], ignored) == Kind::Unknown) {
             std::fprintf(stderr, "quorlan: unknown option %s (see quorlan --help)\n", quoted_name(argv[i]).c_str());
@@ -117,13 +124,17 @@ int refuse_unknown_option(int argc, const char* const* argv) {
 }
 
 std::vector<std::string> init_arguments(int argc, const char* const* argv) {
-    std::vector<std::string> arguments;
-    bool after = false;
+    std::vector<std::string> names;
+    bool options_ended = false;
     for (int i = 1; i < argc; ++i) {
-        if (after) arguments.emplace_back(argv[i]);
-        after = after || std::string_view(argv[i]) == "--init";
+        const std::string_view argument = argv[i];
+        if (!options_ended && ends_options(argument)) {
+            options_ended = true;
+        } else if (options_ended || !argument.starts_with("-")) {
+            names.emplace_back(argument);
+        }
     }
-    return arguments;
+    return names;
 }
 
 int print_help() { return print_text(kHelp); }

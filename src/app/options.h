@@ -10,11 +10,12 @@ namespace quorlan {
 
 enum class Action { Convert, Help, Version, Explain, Init, Unknown };
 
-// Unknown when any argument begins with "-" and is no option; otherwise the action of
-// the first option ("/?" is --help, as Windows users type it), or Convert.
+// Unknown when any argument before "--" begins with "-" and is no option; otherwise the
+// action of the first option ("/?" is --help, as Windows users type it), or Convert.
 Action choose_action(int argc, const char* const* argv);
 
-// The arguments after "--init": the card file it is for, if one is named.
+// The names on the command line, for --init: the arguments that are no options, and
+// every argument after "--", which ends the options.
 std::vector<std::string> init_arguments(int argc, const char* const* argv);
 
 // Says which argument is not an option; returns the exit status 2.

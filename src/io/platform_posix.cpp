@@ -1,6 +1,7 @@
 // The file calls on POSIX systems: reading a file, the output through mkstemp beside the
 // target, fsync and rename, signal handlers that remove the temporary file, file identity.
 #include <fcntl.h>
+#include <stdio.h>
 #include <limits.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -228,14 +229,16 @@ void ignore_write_signals() {
 bool open_output(OutputFile& output, const std::string& name, int& error) {
     output.name = name;
     struct stat old {};
-    const bool exists = stat(name.c_str(), &old) == 0;
+    // A new file is never created through a link: a link of any kind, one pointing
+    // nowhere included, holds the name.
+    const bool exists = (output.keep_existing ? lstat(name.c_str(), &old) : stat(name.c_str(), &old)) == 0;
     if (exists && output.keep_existing) {
         error = EEXIST;
         return false;
     }
     // Devices such as /dev/stdout, FIFOs and hard-linked files are written where they are.
     if (exists && (!S_ISREG(old.st_mode) || old.st_nlink > 1)) return open_in_place(output, error);
-    output.target = resolve_links(name);
+    output.target = output.keep_existing ? name : resolve_links(name);
     if (exists) {
         // A file the user may not write is refused as it always was, not replaced.
         const int probe = open(output.target.c_str(), O_WRONLY | O_CLOEXEC);
@@ -286,21 +289,36 @@ bool write_output(void* context, const char* data, std::size_t size, int& error)
     return true;
 }
 
-// Renames the temporary file over the target; or, for a file that must not replace
-// another, links it under the target's name, which fails when that name exists.
-bool move_into_place(const OutputFile& output) {
-    if (!output.keep_existing) return rename(output.temporary.c_str(), output.target.c_str()) == 0;
-    if (link(output.temporary.c_str(), output.target.c_str()) == 0) {
-        unlink(output.temporary.c_str());
+// Takes the name for the temporary file with a call that fails when anything, a link
+// included, stands there at that moment, and never follows a link.
+bool move_to_a_free_name(const OutputFile& output) {
+    const char* from = output.temporary.c_str();
+    const char* to = output.target.c_str();
+    if (link(from, to) == 0) {
+        unlink(from);
         return true;
     }
     if (errno == EEXIST) return false;
-    // A file system without hard links (FAT): a rename after a last look.
-    struct stat taken {};
-    if (lstat(output.target.c_str(), &taken) == 0) {
-        errno = EEXIST;
-        return false;
-    }
+#ifdef RENAME_NOREPLACE
+    // A file system without hard links (FAT).
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+#endif
+    // Neither: the name is taken by a new empty file, which the rename then replaces.
+    const int placeholder = open(to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (placeholder < 0) return false;
+    close(placeholder);
+    if (rename(from, to) == 0) return true;
+    const int error = errno;
+    unlink(to);
+    errno = error;
+    return false;
+}
+
+// Renames the temporary file over the target; or, for a file that must not replace
+// another, gives it the target's name only while that name is free.
+bool move_into_place(const OutputFile& output) {
+    if (output.keep_existing) return move_to_a_free_name(output);
     return rename(output.temporary.c_str(), output.target.c_str()) == 0;
 }
 

@@ -189,6 +189,8 @@ bool open_output(OutputFile& output, const std::string& name, int& error) {
     output.target = name;
     bool exists = false;
     const bool in_place = must_write_in_place(name, exists);
+    // A link holds the name too, one pointing nowhere included: its own attributes are read.
+    if (output.keep_existing && GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES) exists = true;
     if (exists && output.keep_existing) {
         error = EEXIST;
         return false;
@@ -231,7 +233,9 @@ bool write_output(void* context, const char* data, std::size_t size, int& error)
     return true;
 }
 
-// Moves the temporary file over the target. Another program may hold the target for a
+// Moves the temporary file over the target; a file that must not replace another is
+// moved without MOVEFILE_REPLACE_EXISTING, which fails on any name that stands there, a
+// link included, and never follows one. Another program may hold the target for a
 // moment (a second run replacing it at the same time, a virus scanner, an indexer), which
 // Windows reports as access denied or a sharing violation: the move is tried again for
 // about a second before it counts as failed.
