@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "charset/cp1250.h"
+#include "charset/xml_name.h"
 
 namespace quorlan {
 namespace {
@@ -60,6 +61,18 @@ TEST(Utf8ToCp1250, EveryTableEntryFollowsTheCodePage) {
         ++entries;
     }
     EXPECT_EQ(entries, 224);
+}
+
+// The table by which windows-1250 text is read and written, against the C library's.
+TEST(Cp1250Character, EveryDefinedByteIsTheCodePages) {
+    int defined = 0;
+    for (unsigned b = 0x80; b <= 0xFF; ++b) {
+        const std::uint32_t c = cp1250_character(static_cast<std::uint8_t>(b));
+        if (c == 0) continue;
+        EXPECT_EQ(iconv_cp1250(c), static_cast<int>(b)) << std::hex << b;
+        ++defined;
+    }
+    EXPECT_EQ(defined, 123);
 }
 
 struct DecodeCase {

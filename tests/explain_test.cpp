@@ -156,6 +156,20 @@ const std::vector<ExplainCase>& configuration_cases() {
           "  line 7: the element <9X> is not a valid XML name (it begins with a digit): an XML reader will refuse "
           "the output; a name such as <_9X> is taken" + kRule},
          {"line 6: the element"}},
+        {"XML names by the character", "\xF7X=X\nA\xB7" "B=Y\nTEL:CELL PHONE=Z\n", kCards,
+         {"  line 1: the element <\\xF7X> is not a valid XML name (\"\\xF7\" is not allowed in a name): an XML reader "
+          "will refuse the output" + kRule,
+          "  line 3: the element <TEL:CELL PHONE> is not a valid XML name (it holds a space): an XML reader will refuse "
+          "the output; a name such as <TEL_CELL_PHONE> is taken" + kRule},
+         {"line 2: the element"}},
+        {"names of XML's fifth edition in a UTF-8 document", "DECODE=1\nUTF8=1\n\xE2\x80\x8CX=X\n\xE2\x80\x8DY=Y\n\xE2\x81\xB0Z=Z\n",
+         kCards, {}, {"not a valid XML name"}},
+        {"switches with a number, without one, twice, with spaces", "ASCII= 1\nDECODE=1\nUTF8=+1\nascii=\nDECODE=\nUTF8=x\n",
+         kCards,
+         {"  line 4: no number after \"ASCII=\": it counts as 0, folding off",
+          "  line 5: no number after \"DECODE=\": it counts as 0, vCard decoding off",
+          "  line 6: no number after \"UTF8=\": it counts as 0, a windows-1250 document"},
+         {"line 1: no number", "line 2: no number", "line 3: no number"}},
         {"the document element is checked too", "2024 book.xml\n", kCards,
          {"  document element: <2024 book>",
           "  the document element <2024 book> is not a valid XML name (it holds a space): an XML reader will "

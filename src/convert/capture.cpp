@@ -203,6 +203,7 @@ bool may_feed(const PrefixHeads& prefixes, std::string_view line) {
     std::size_t start = 0;
     std::size_t end = 0;
     bool high = false;
+    bool quote = false;
     for (; end < line.size(); ++end) {
         const auto c = static_cast<unsigned char>(line[end]);
         if (c == ';' || c == ':') break;
@@ -211,9 +212,11 @@ bool may_feed(const PrefixHeads& prefixes, std::string_view line) {
             high = false;
         }
         high = high || c >= 0x80;
+        quote = quote || c == '"';
     }
-    // Decoding and folding may turn other bytes into the letters of a name.
-    if (high) return true;
+    // Decoding and folding may turn other bytes into the letters of a name; and the head's
+    // reader drops quotes and reads past a ";", "." or ":" between them: left to it.
+    if (high || quote) return true;
     std::string_view name = line.substr(start, end - start);
     while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
     while (!name.empty() && name.back() == ' ') name.remove_suffix(1);

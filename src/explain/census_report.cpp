@@ -73,7 +73,8 @@ void describe_heads(std::string& out, const Settings& settings, const Census& ce
     }
     if (heads.size() > kHeadRows || census.lines_not_kept != 0) {
         const std::size_t more = heads.size() > kHeadRows ? heads.size() - kHeadRows : 0;
-        out += "  and " + std::to_string(more) + (census.lines_not_kept != 0 ? "+" : "") + " more heads in " +
+        out += "  and " + std::to_string(more) + (census.lines_not_kept != 0 ? "+" : "") +
+               (more == 1 && census.lines_not_kept == 0 ? " more head in " : " more heads in ") +
                count_of(rest_lines, "line", "lines") + "\n";
     }
     if (heads.empty()) out += "  none\n";
@@ -238,8 +239,12 @@ void suggest(std::string& out, const Settings& settings, const Census& census, s
     for (const std::string& prefix : prefixes) {
         out += "    suggestion: " + shown(written) + "=" + shown(prefix) +
                promised(settings, promise_of(census, j, prefix)) + "\n";
-        claim(census, prefix, claimed);
     }
+    // The heads of these suggestions are claimed once the shorter prefix that takes them
+    // all at once has been tried: it may take them, being an alternative to them.
+    const auto claim_suggested = [&] {
+        for (const std::string& prefix : prefixes) claim(census, prefix, claimed);
+    };
     const std::size_t not_taken =
         static_cast<std::size_t>(std::count_if(missed.begin(), missed.end(), [&](const HeadCount* head) {
             return std::none_of(prefixes.begin(), prefixes.end(),
@@ -248,14 +253,15 @@ void suggest(std::string& out, const Settings& settings, const Census& census, s
     if (not_taken != 0) {
         out += "    and " + count_of(not_taken, "more head", "more heads") + " of " + in_quotes(name) + "\n";
     }
-    if (census.decode || missed.size() < 2) return;
+    if (census.decode || missed.size() < 2) return claim_suggested();
     std::vector<std::string> all_heads = prefixes;
     for (const HeadCount* head : missed) all_heads.push_back(head->compared.substr(0, kMaxPrefixBytes));
     const std::string shorter = common_prefix(all_heads);
     if (parse_head(shorter).name != name || std::find(prefixes.begin(), prefixes.end(), shorter) != prefixes.end() ||
         !of_the_kind(head_kind(shorter), wanted) || !fits(census, shorter, wanted, claimed)) {
-        return;
+        return claim_suggested();
     }
+    claim_suggested();
     const Promise all = promise_of(census, j, shorter);
     out += "    suggestion, all at once: " + shown(written) + "=" + shown(shorter) + promised(settings, all) +
            " of " + count_of(all.heads, "head", "heads") +

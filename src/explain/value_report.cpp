@@ -45,17 +45,25 @@ constexpr FaultText kFaultTexts[] = {
      nullptr},
 };
 
-constexpr FaultText kLineTexts[] = {
-    {Fault::CardLineCase,
-     "card lines in lower or mixed case (\"begin:vcard\", \"End:VCARD\"), which the run does not see as card "
+// Warnings that count lines: the noun in the singular and the plural, then the rest.
+struct LineText {
+    Fault fault;
+    const char* one;
+    const char* many;
+    const char* what;
+    const char* decoded;
+};
+
+constexpr LineText kLineTexts[] = {
+    {Fault::CardLineCase, "card line", "card lines",
+     " in lower or mixed case (\"begin:vcard\", \"End:VCARD\"), which the run does not see as card "
      "lines: a card keeps the values of the card before it, or is not written on its own",
      "DECODE=1 takes them in any case"},
-    {Fault::CrLineEnds,
-     "lines with a CR inside: lines that end in CR alone are read as one line, and no card of them is seen",
-     nullptr},
-    {Fault::ByteOrderMark,
-     "a UTF-8 byte-order mark before the first line: its \"BEGIN:VCARD\" is not seen, which only matters if that "
-     "card's values do not start empty",
+    {Fault::CrLineEnds, "line", "lines",
+     " with a CR inside: lines that end in CR alone are read as one line, and no card of them is seen", nullptr},
+    {Fault::ByteOrderMark, "first line", "first lines",
+     " after a UTF-8 byte-order mark: its \"BEGIN:VCARD\" is not seen, which only matters if that card's values "
+     "do not start empty",
      nullptr},
 };
 
@@ -143,9 +151,11 @@ void describe_value_warnings(std::string& out, const ValueChecks& checks, const 
                in_quotes(charset.name) + ", which is not known here (first at " + line_label(charset.first_line) +
                "): their values are read as UTF-8 when they are, else as windows-1250\n";
     }
-    for (const FaultText& text : kLineTexts) {
+    for (const LineText& text : kLineTexts) {
         const Tally& tally = checks.tallies[static_cast<std::size_t>(text.fault)];
-        if (tally.count != 0) describe_tally(out, tally, text.what, text.decoded, decode_on);
+        if (tally.count == 0) continue;
+        describe_tally(out, tally, std::string(tally.count == 1 ? text.one : text.many) + text.what, text.decoded,
+                       decode_on);
     }
     if (cards_ended == 0 && checks.card_lines != 0) {
         out += "  " + count_of(checks.card_lines, "line", "lines") +
