@@ -192,6 +192,7 @@ TEST(Warnings, NamesInMessagesAreShownSafely) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"a\x1B]0;owned\x07.vcf", "a\\x1B]0;owned\\x07.vcf"},
         {"Nov\xC3\xA1\xC4\x8D" "ek.vcf", "Nov\xC3\xA1\xC4\x8D" "ek.vcf"},
+        {"\xC4\x8C\xC3\xAD\xC5\xBE" "ek.vcf", "\xC4\x8C\xC3\xAD\xC5\xBE" "ek.vcf"},
         {"C:\\cards\xC3.vcf", "C:\\\\cards\\xC3.vcf"},
         {"\xE2\x80\xAEgnp.vcf", "\\xE2\\x80\\xAEgnp.vcf"},  // a right-to-left override
         // Letters of every length of UTF-8 sequence, at the edges of their lead bytes.

@@ -212,6 +212,15 @@ TEST(ConvertDocument, DecodeSwitch) {
          "BEGIN:VCARD\nN;CHARSET=UTF-7:a+AAA-b\nEND:VCARD\n", "<vcf>\r\n<N>a_b</N>\r\n</vcf>\r\n"},
         {"constants are text", "DECODE=1\nSOURCE_IDENT=Firma \xC5\xBD\xC4\x8F\xC3\xA1r\n", "BEGIN:VCARD\nEND:VCARD\n",
          "<vcf>\r\n<SOURCE_IDENT>Firma \x8E\xEF\xE1r</SOURCE_IDENT>\r\n</vcf>\r\n"},
+        // Beyond U+FFFF, two marks composed, the cut after the 100th character, which is one of four bytes.
+        {"characters as readers count them", "DECODE=1\nN=N\n",
+         "BEGIN:VCARD\nN:Jan \xF0\x9F\x98\x80;Nov\xC3\xA1k\nEND:VCARD\nBEGIN:VCARD\nN:e\xCC\xA3\xCC\x82\nEND:VCARD\n"
+         "BEGIN:VCARD\nN:" + std::string(99, 'a') + "\xF0\x9F\x98\x80" "b\nEND:VCARD\n",
+         "<vcf>\r\n<N>Jan &#128512; Nov\xE1k</N>\r\n</vcf>\r\n<vcf>\r\n<N>&#7879;</N>\r\n</vcf>\r\n<vcf>\r\n<N>" +
+             std::string(99, 'a') + "&#128512;</N>\r\n</vcf>\r\n"},
+        {"a value prefix is compared in any case", "DECODE=1\nN=N\nTRAINEE-=TITLE:trainee\n",
+         "BEGIN:VCARD\nN:A\nTITLE:Trainee\nEND:VCARD\nBEGIN:VCARD\nN:B\nTITLE:Boss\nEND:VCARD\n",
+         "<vcf>\r\n<N>B</N>\r\n<TRAINEE></TRAINEE>\r\n</vcf>\r\n"},
     };
     for (const DecodeCase& c : cases) {
         EXPECT_EQ(convert(c.config, c.cards), document(c.body)) << c.name;
@@ -272,6 +281,8 @@ TEST(ConvertDocument, Utf8Switch) {
         {"a number grouped by characters", "DECODE=1\nUTF8=1\nT#=TEL\n",
          "BEGIN:VCARD\nTEL:+49\xC2\xB0\xC2\xB0 \xC2\xB0" "1234567\nEND:VCARD\n",
          utf8_prolog + "<kn\xC3\xADha>\r\n<vcf>\r\n<T>+49 \xC2\xB0\xC2\xB0\xC2\xB0 123 4567</T>\r\n</vcf>\r\n</kn\xC3\xADha>\r\n"},
+        {"beyond U+FFFF", "DECODE=1\nUTF8=1\nN=N\n", "BEGIN:VCARD\nN:Jan \xF0\x9F\x98\x80;Nov\xC3\xA1k\nEND:VCARD\n",
+         utf8_prolog + "<kn\xC3\xADha>\r\n<vcf>\r\n<N>Jan \xF0\x9F\x98\x80 Nov\xC3\xA1k</N>\r\n</vcf>\r\n</kn\xC3\xADha>\r\n"},
     };
     for (const DecodeCase& c : cases) EXPECT_EQ(convert(c.config, c.cards, "kn\xEDha"), c.body) << c.name;
 }

@@ -331,6 +331,27 @@ TEST(Unwritable, FoldersThatRefuseANewFileGetTheFileWrittenInPlace) {
     }
 }
 
+// A file of the user in a folder of another user is replaced by a rename like any other:
+// a run stopped half way leaves the old phonebook.
+TEST(Unwritable, TheUsersOwnFileInAnotherUsersFolderIsReplacedByRename) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to hand the file to another user";
+    for (const fs::perms folder : {fs::perms::all | fs::perms::sticky_bit, fs::perms::all}) {
+        Folder f;
+        f.write("import.vcf", "BEGIN:VCARD\r\nEND:VCARD\r\n");
+        f.write("import.xml", "old phonebook");
+        ASSERT_EQ(chown((f.dir() / "import.xml").c_str(), 65534, 65534), 0);
+        struct stat before {};
+        ASSERT_EQ(stat((f.dir() / "import.xml").c_str(), &before), 0);
+        RunResult r;
+        if (!run_unprivileged(f, r, folder)) GTEST_SKIP() << "no setpriv here";
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(f.read("import.xml"), document("import", "<vcf>\r\n</vcf>\r\n"));
+        struct stat after {};
+        ASSERT_EQ(stat((f.dir() / "import.xml").c_str(), &after), 0);
+        EXPECT_NE(after.st_ino, before.st_ino) << "written in place";
+    }
+}
+
 TEST(FullDisk, FailsInTheMiddleOfALargeInput) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
     Folder f;
@@ -416,6 +437,21 @@ TEST(Atomic, AnyFailureLeavesTheOldFileAsItWas) {
         }
     }
     EXPECT_GE(failed_runs, 12);
+}
+
+// quorlan --init writes quorlan.ini whole or not at all, as a run writes its phonebook.
+TEST(Atomic, InitThatCannotWriteLeavesNoConfiguration) {
+    if (!posix_build_here() || std::system("command -v fiu-run >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "needs libfiu's fiu-run and the POSIX build";
+    }
+    for (const char* fault : {"enable name=posix/io/rw/write,failinfo=28", "enable name=posix/io/sync/fsync,failinfo=5"}) {
+        Folder f;
+        f.write("import.vcf", "BEGIN:VCARD\r\nN:Novak;Jan\r\nEND:VCARD\r\n");
+        const RunResult r = f.run_command("ASAN_OPTIONS=detect_leaks=0:symbolize=0 fiu-run -x -f '' -c " +
+                                          shell_quote(fault) + " " + program_command() + " --init");
+        expect_one_error_line(r, "cannot write 'quorlan.ini'", "");
+        EXPECT_EQ(f.names(), std::vector<std::string>{"import.vcf"}) << fault;
+    }
 }
 
 // A card file read from a FIFO: the run is stopped while it waits for more cards.
