@@ -223,6 +223,7 @@ struct InitCase {
     std::string arguments;
     int status;
     std::string message;  // a part of standard error
+    bool posix_names = false;  // names that Windows does not allow, or shows otherwise
 };
 
 // quorlan --init writes quorlan.ini only for one clear card file and never over another.
@@ -241,17 +242,19 @@ TEST(Init, WritesAFirstConfigurationOnlyWhenItIsClear) {
          "'contacts.vcf.vcf' can't be named in quorlan.ini: it holds \".vcf\" before its end, so quorlan.ini would "
          "name 'contacts.vcf' instead; rename the card file"},
         {"a line break", {{"c\nN-=N\n.vcf", card}}, shell_quote("c\nN-=N\n.vcf"), 1,
-         "'c\\x0AN-=N\\x0A.vcf' can't be named in quorlan.ini: it holds a line break or another control character"},
-        {"a terminal's escape", {{"\x1B]0;x\a.vcf", card}}, "", 1, "'\\x1B]0;x\\x07.vcf' can't be named"},
+         "'c\\x0AN-=N\\x0A.vcf' can't be named in quorlan.ini: it holds a line break or another control character",
+         true},
+        {"a terminal's escape", {{"\x1B]0;x\a.vcf", card}}, "", 1, "'\\x1B]0;x\\x07.vcf' can't be named", true},
         {"a space first", {{" a.vcf", card}}, "", 1, "begins or ends with a space"},
         {"\".xml\" reads back as it is", {{"a.xml.vcf", card}}, "", 0, ""},
-        {"right-to-left override", {{"a\xE2\x80\xAE" "fcv.vcf", card}}, "", 0, ""},
+        {"right-to-left override", {{"a\xE2\x80\xAE" "fcv.vcf", card}}, "", 0, "", true},
         {"-- ends the options", {{"-x.vcf", card}}, "-- -x.vcf", 0, ""},
         {"an empty name", {{"a.vcf", card}}, "''", 2, "quorlan: --init was given an empty name"},
         {"two names", {{"a.vcf", card}, {"b.vcf", card}}, "a.vcf b.vcf", 2,
          "quorlan: --init takes one card file, not 2: 'a.vcf' 'b.vcf'"},
     };
     for (const InitCase& c : cases) {
+        if (c.posix_names && windows_build()) continue;
         Folder f;
         for (const auto& [name, content] : c.files) f.write(name, content);
         const RunResult r = f.run("--init " + c.arguments);
