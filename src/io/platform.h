@@ -30,7 +30,8 @@ struct OutputFile {
     std::uint64_t written = 0;  // bytes written so far
     std::uint64_t sent = 0;     // bytes already handed to the disk ahead of the final flush
     // Set before opening: the file is new or nothing. Opening fails with EEXIST when the
-    // target exists, and so does the commit when another program created it meanwhile.
+    // target exists, and so does the commit when another program created it meanwhile;
+    // a link at the name counts as there, and is never followed.
     bool keep_existing = false;
 };
 

@@ -1,9 +1,9 @@
 // The file calls on POSIX systems: reading a file, the output through mkstemp beside the
 // target, fsync and rename, signal handlers that remove the temporary file, file identity.
 #include <fcntl.h>
-#include <stdio.h>
 #include <limits.h>
 #include <signal.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
