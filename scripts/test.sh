@@ -1,38 +1,55 @@
 #!/usr/bin/env bash
 # Builds quorlan and runs the whole test suite, stage by stage. Exits non-zero when any
 # test fails.
+#
+#   scripts/test.sh              every stage, in the order of the list below
+#   scripts/test.sh unit fuzz    only the stages named, in the order given
+#   scripts/test.sh --list       the stages and what each does
+#
+# A stage builds whatever tree it needs, so any one of them can be run again alone.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-run_stage() {
-    local title=$1
-    shift
-    echo "== $title"
-    local started=$SECONDS
-    "$@"
-    echo "== $title: done in $((SECONDS - started)) s"
-}
+asan_dir=${QUORLAN_ASAN_DIR:-$repo_root/build-asan}
 
 # fiu-utils: the end-to-end tests make system calls fail with libfiu's fiu-run.
-stage_main_build() {
-    need_packages "${build_packages[@]}" libxml2-utils fiu-utils
+test_packages=("${build_packages[@]}" libxml2-utils fiu-utils)
+
+build_main() {
+    need_packages "${test_packages[@]}"
     build_tree "$build_dir" -DCMAKE_BUILD_TYPE=Release -DQUORLAN_TESTS=ON
-    ctest --test-dir "$build_dir" --output-on-failure -j2
 }
 
 # A second tree built by clang with AddressSanitizer and UndefinedBehaviorSanitizer (and
-# warnings as errors): the whole suite again, and the fuzz targets as libFuzzer programs.
-asan_dir=${QUORLAN_ASAN_DIR:-$repo_root/build-asan}
-stage_sanitizers() {
-    need_packages "${build_packages[@]}" clang libclang-rt-14-dev libxml2-utils fiu-utils
+# warnings as errors), with the fuzz targets as libFuzzer programs.
+build_sanitized() {
+    need_packages "${test_packages[@]}" clang libclang-rt-14-dev
     CC=clang CXX=clang++ build_tree "$asan_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DQUORLAN_SANITIZE=ON -DQUORLAN_FUZZ=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+}
+
+stage_unit() {
+    build_main
+    ctest --test-dir "$build_dir" --output-on-failure -j2
+}
+
+# The benchmark tools must keep building and the benchmark's output must stay as recorded;
+# nothing is timed here (shared machines are too noisy for that).
+stage_bench() {
+    need_packages "${test_packages[@]}" libbenchmark-dev time
+    build_tree "$build_dir" -DCMAKE_BUILD_TYPE=Release -DQUORLAN_TESTS=ON -DQUORLAN_BENCH=ON
+    "$repo_root/bench/compare" --check
+}
+
+stage_sanitize() {
+    build_sanitized
     ctest --test-dir "$asan_dir" --output-on-failure -j2
 }
 
 # Runs each fuzz target for a bounded time (seconds in QUORLAN_FUZZ_SECONDS, split 2:1);
 # any crash, sanitizer report or failed property fails the stage.
-stage_fuzzing() {
+stage_fuzz() {
+    build_sanitized
     local total=${QUORLAN_FUZZ_SECONDS:-90}
     local work
     work=$(mktemp -d)
@@ -63,25 +80,10 @@ stage_fuzzing() {
 
 # A generated 3 GiB card file through the release build, read as it is and decoded
 # (DECODE=1), each in constant memory.
-stage_large_input() {
+stage_large() {
+    build_main
     "$repo_root/bench/large_input.sh" "$build_dir/quorlan"
 }
-
-run_stage "build, unit and end-to-end tests" stage_main_build
-
-# The benchmark tools must keep building and the benchmark's output must stay as recorded;
-# nothing is timed here (shared machines are too noisy for that).
-stage_bench() {
-    need_packages libbenchmark-dev time
-    build_tree "$build_dir" -DQUORLAN_BENCH=ON
-    "$repo_root/bench/compare" --check
-}
-
-run_stage "benchmark tools build, benchmark output checksums" stage_bench
-
-run_stage "sanitizer build (ASan, UBSan) and tests" stage_sanitizers
-run_stage "fuzzing" stage_fuzzing
-run_stage "3 GiB input" stage_large_input
 
 # The manual page must format without a single warning, in groff and in man.
 check_manual() {
@@ -95,6 +97,11 @@ check_manual() {
     fi
 }
 
+# Says what a package check found wrong; the caller counts the failure.
+package_problem() {
+    echo "package: $*" >&2
+}
+
 # The Debian package, built by CPack from the main build, checked without touching the
 # system: its metadata and contents, then an install into a scratch root of its own (as
 # root; otherwise an unpacked tree), the program used from there on the example folder as
@@ -102,52 +109,60 @@ check_manual() {
 # quorlan in /usr/local that the user installed stays as it was.
 stage_package() {
     need_packages dpkg-dev file man-db groff-base
+    build_main
     check_manual
     local version package_dir=$build_dir/package
     version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")
     rm -rf "$package_dir"
-    cmake --build "$build_dir" >/dev/null  # cpack packs what is built; it builds nothing
     (cd "$build_dir" && cpack -G DEB -B "$package_dir" >/dev/null)
     local deb=$package_dir/quorlan_${version}_$(dpkg --print-architecture).deb
     local system_before status=0 root
     system_before=$(system_quorlan)
     dpkg-deb --field "$deb" Package Version Depends Description
-    [ "$(dpkg-deb --field "$deb" Package)" = quorlan ] || package_check_failed "the package is not called quorlan"
-    [ "$(dpkg-deb --field "$deb" Version)" = "$version" ] || package_check_failed "the package is not version $version"
+    [ "$(dpkg-deb --field "$deb" Package)" = quorlan ] || { package_problem "the package is not called quorlan"; status=1; }
+    [ "$(dpkg-deb --field "$deb" Version)" = "$version" ] || { package_problem "the package is not version $version"; status=1; }
     local path contents
     contents=$(dpkg-deb --contents "$deb" | awk '{print $NF}')
     for path in ./usr/bin/quorlan ./usr/share/man/man1/quorlan.1.gz ./usr/share/doc/quorlan/copyright; do
-        grep -qx "$path" <<<"$contents" || package_check_failed "no $path in the package"
+        grep -qx "$path" <<<"$contents" || { package_problem "no $path in the package"; status=1; }
     done
     root=$(mktemp -d)
     if [ "$(id -u)" -eq 0 ]; then
-        # A root of its own, with an empty package database: its dependencies are not
-        # there, and its maintainer scripts (it has none) would run inside it.
-        mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
-        touch "$root/var/lib/dpkg/status"
-        # Some images leave manual pages out of every package; this one's page must be there.
-        local scratch=(--root="$root" --force-depends --force-script-chrootless --path-include='/usr/share/man/man1/quorlan.1.gz')
-        # The missing dependencies are expected there: dpkg's complaint is shown only on failure.
-        dpkg "${scratch[@]}" -i "$deb" >"$root.log" 2>&1 || { cat "$root.log" >&2; package_check_failed "dpkg --root could not install it"; }
-        rm -f "$root.log"
-        check_package_tree "$root" "$version" || status=1
-        dpkg --root="$root" --force-script-chrootless -r quorlan >/dev/null || package_check_failed "dpkg --root could not remove it"
-        if [ -n "$(find "$root/usr" -type f 2>/dev/null)" ]; then
-            package_check_failed "dpkg -r quorlan left files behind: $(find "$root/usr" -type f | tr '\n' ' ')"
-        fi
+        install_into_scratch_root "$deb" "$root" "$version" || status=1
     else
         echo "not root: the package is checked unpacked, not installed"
         dpkg-deb -x "$deb" "$root"
         check_package_tree "$root" "$version" || status=1
     fi
     rm -rf "$root"
-    [ "$(system_quorlan)" = "$system_before" ] || package_check_failed "the system's quorlan changed: $system_before"
+    [ "$(system_quorlan)" = "$system_before" ] || { package_problem "the system's quorlan changed: $system_before"; status=1; }
     return $status
 }
 
-package_check_failed() {
-    echo "package: $*" >&2
-    status=1
+# Installs the package into ROOT, a root of its own with an empty package database (its
+# dependencies are not there, and its maintainer scripts, which it has none of, would run
+# inside it), uses it there and removes it again.
+install_into_scratch_root() {
+    local deb=$1 root=$2 version=$3 status=0
+    mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
+    touch "$root/var/lib/dpkg/status"
+    # Some images leave manual pages out of every package; this one's page must be there.
+    local scratch=(--root="$root" --force-depends --force-script-chrootless --path-include='/usr/share/man/man1/quorlan.1.gz')
+    # The missing dependencies are expected there: dpkg's complaint is shown only on failure.
+    if ! dpkg "${scratch[@]}" -i "$deb" >"$root.log" 2>&1; then
+        cat "$root.log" >&2
+        rm -f "$root.log"
+        package_problem "dpkg --root could not install it"
+        return 1
+    fi
+    rm -f "$root.log"
+    check_package_tree "$root" "$version" || status=1
+    dpkg --root="$root" --force-script-chrootless -r quorlan >/dev/null || { package_problem "dpkg --root could not remove it"; status=1; }
+    if [ -n "$(find "$root/usr" -type f 2>/dev/null)" ]; then
+        package_problem "dpkg -r quorlan left files behind: $(find "$root/usr" -type f | tr '\n' ' ')"
+        status=1
+    fi
+    return $status
 }
 
 # What this system has of quorlan: the package's state and the programs on the usual paths.
@@ -162,18 +177,18 @@ system_quorlan() {
 }
 
 # The installed files in ROOT, used as a user would. Called in a condition, where set -e
-# does not hold: every check returns on its own.
+# does not hold: every check counts its own failure.
 check_package_tree() {
     local root=$1 version=$2 work status=0
     local exe=$root/usr/bin/quorlan page=$root/usr/share/man/man1/quorlan.1.gz
-    [ -x "$exe" ] || package_check_failed "no program at /usr/bin/quorlan"
-    [ "$("$exe" --version | head -n 1)" = "quorlan $version" ] || package_check_failed "--version does not say $version"
-    [ -f "$page" ] || package_check_failed "no manual page at /usr/share/man/man1/quorlan.1.gz"
-    grep -q 'quorlan' <<<"$(MANWIDTH=80 man -l "$page" 2>/dev/null)" || package_check_failed "man -l can't show the page"
+    [ -x "$exe" ] || { package_problem "no program at /usr/bin/quorlan"; status=1; }
+    [ "$("$exe" --version | head -n 1)" = "quorlan $version" ] || { package_problem "--version does not say $version"; status=1; }
+    [ -f "$page" ] || { package_problem "no manual page at /usr/share/man/man1/quorlan.1.gz"; status=1; }
+    grep -q 'quorlan' <<<"$(MANWIDTH=80 man -l "$page" 2>/dev/null)" || { package_problem "man -l can't show the page"; status=1; }
     work=$(mktemp -d)
     cp "$repo_root"/examples/quorlan.ini "$repo_root"/examples/contacts.vcf "$work"
-    (cd "$work" && "$exe") || package_check_failed "quorlan failed on the example folder"
-    cmp "$work/phonebook.xml" "$repo_root/tests/data/example_phonebook.xml" || package_check_failed "wrong phonebook.xml"
+    (cd "$work" && "$exe") || { package_problem "quorlan failed on the example folder"; status=1; }
+    cmp "$work/phonebook.xml" "$repo_root/tests/data/example_phonebook.xml" || { package_problem "wrong phonebook.xml"; status=1; }
     rm -rf "$work"
     [ $status -eq 0 ] && echo "packaged quorlan $version converted the example folder"
     return $status
@@ -183,6 +198,7 @@ check_package_tree() {
 # pass the same end-to-end tests under Wine as the Linux one.
 stage_windows() {
     need_packages g++-mingw-w64-x86-64-posix wine wine64
+    build_main
     local windows_dir=${QUORLAN_WINDOWS_BUILD_DIR:-$repo_root/build-windows}
     build_target=quorlan build_tree "$windows_dir" -DCMAKE_BUILD_TYPE=Release -DQUORLAN_TESTS=OFF \
         -DCMAKE_TOOLCHAIN_FILE="$repo_root/cmake/mingw-w64.cmake"
@@ -211,5 +227,52 @@ stage_windows() {
     return $status
 }
 
-run_stage "Debian package: build, install into a scratch root, use, remove" stage_package
-run_stage "Windows build, end-to-end tests under Wine" stage_windows
+# The stages, in the order a whole run takes them: a name and what it does.
+stages=(
+    "unit:build, unit and end-to-end tests"
+    "bench:benchmark tools build, benchmark output checksums"
+    "sanitize:sanitizer build (ASan, UBSan) and tests"
+    "fuzz:fuzzing"
+    "large:3 GiB input"
+    "package:Debian package: build, install into a scratch root, use, remove"
+    "windows:Windows build, end-to-end tests under Wine"
+)
+
+stage_title() {
+    local entry
+    for entry in "${stages[@]}"; do
+        [ "${entry%%:*}" = "$1" ] && { echo "${entry#*:}"; return 0; }
+    done
+    return 1
+}
+
+run_stage() {
+    local name=$1 title
+    title=$(stage_title "$name")
+    echo "== $title"
+    local started=$SECONDS
+    "stage_$name"
+    echo "== $title: done in $((SECONDS - started)) s"
+}
+
+main() {
+    local entry name chosen=()
+    if [ "${1:-}" = --list ]; then
+        for entry in "${stages[@]}"; do printf '%-10s %s\n' "${entry%%:*}" "${entry#*:}"; done
+        return 0
+    fi
+    if [ $# -eq 0 ]; then
+        for entry in "${stages[@]}"; do chosen+=("${entry%%:*}"); done
+    else
+        for name in "$@"; do
+            if ! stage_title "$name" >/dev/null; then
+                echo "unknown stage '$name'; the stages are: $(for entry in "${stages[@]}"; do printf '%s ' "${entry%%:*}"; done)" >&2
+                return 2
+            fi
+            chosen+=("$name")
+        done
+    fi
+    for name in "${chosen[@]}"; do run_stage "$name"; done
+}
+
+main "$@"
