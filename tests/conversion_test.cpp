@@ -210,6 +210,10 @@ TEST(ConvertDocument, DecodeSwitch) {
          "<vcf>\r\n<N>Ase AErlo</N>\r\n</vcf>\r\n"},
         {"a NUL decoded from a charset is no byte of the document", "DECODE=1\nN=N\n",
          "BEGIN:VCARD\nN;CHARSET=UTF-7:a+AAA-b\nEND:VCARD\n", "<vcf>\r\n<N>a_b</N>\r\n</vcf>\r\n"},
+        {"and so is a NUL of quoted-printable", "DECODE=1\nN=N\n",
+         "BEGIN:VCARD\nN;QUOTED-PRINTABLE:a=00b\nEND:VCARD\n", "<vcf>\r\n<N>a_b</N>\r\n</vcf>\r\n"},
+        {"a decoded LF ends no line of the document", "DECODE=1\nN=N\n",
+         "BEGIN:VCARD\nN;CHARSET=UTF-7:a+AAo-b\nEND:VCARD\n", "<vcf>\r\n<N>a&#10;b</N>\r\n</vcf>\r\n"},
         {"constants are text", "DECODE=1\nSOURCE_IDENT=Firma \xC5\xBD\xC4\x8F\xC3\xA1r\n", "BEGIN:VCARD\nEND:VCARD\n",
          "<vcf>\r\n<SOURCE_IDENT>Firma \x8E\xEF\xE1r</SOURCE_IDENT>\r\n</vcf>\r\n"},
     };

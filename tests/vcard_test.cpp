@@ -121,7 +121,7 @@ TEST(QuotedPrintable, DecodesTheValuePartOnly) {
         {"N:=4G=", "N:=4G="},
         {"N:=c3=a1", "N:\xC3\xA1"},
         {"N:a=0D=0Ab", "N:a  b"},
-        {"N:a=00b", "N:a"},
+        {"N:a=00b", std::string("N:a\0b", 5)},
         {"N:=3D41", "N:=41"},
         {"N", "N"},
     };
