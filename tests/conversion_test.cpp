@@ -222,6 +222,31 @@ TEST(ConvertDocument, DecodeSwitch) {
     }
 }
 
+std::string times(std::string_view text, std::size_t n) {
+    std::string all;
+    for (std::size_t i = 0; i < n; ++i) all += text;
+    return all;
+}
+
+// A long value is cut at 100 characters once decoded and composed: never inside a letter,
+// and never to fewer, whatever bytes its letters take.
+TEST(ConvertDocument, LongValuesAreCutAfterDecoding) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"a" + times("\xC5\x99", 600), "a" + times("\xC5\x99", 99)},      // Czech
+        {"a" + times("\xD0\xB6", 600), "a" + times("\xD0\xB6", 99)},      // Russian
+        {"ab" + times("\xE5\x8D\x81", 300), "ab" + times("\xE5\x8D\x81", 98)},  // Chinese
+        {times("e\xCC\xA3\xCC\x82", 150), times("\xE1\xBB\x87", 100)},  // Vietnamese, decomposed
+        // Marks that don't compose count as characters of their own.
+        {"Z" + times("a\xCC\x81\xCC\x81\xCC\x81", 200), "Z" + times("\xC3\xA1\xCC\x81\xCC\x81", 33)},
+    };
+    for (const auto& [value, kept] : cases) {
+        EXPECT_EQ(convert("DECODE=1\nUTF8=1\nN=NOTE\n", "BEGIN:VCARD\nNOTE:" + value + "\nEND:VCARD\n"),
+                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<book>\r\n<vcf>\r\n<N>" + kept +
+                      "</N>\r\n</vcf>\r\n</book>\r\n")
+            << kept;
+    }
+}
+
 // A physical line whose later pieces (one read of 1999 bytes each) begin with the given
 // texts: each text is padded to a whole read but the last, which ends the line.
 std::string long_line(std::string first, const std::vector<std::string>& later) {

@@ -36,6 +36,12 @@ int cp1250_byte_for(char32_t c);
 // Composes `text` (well-formed UTF-8) to Unicode's normalization form C in place.
 void compose_nfc(std::string& text);
 
+// How many characters at the start of composed text `text` stay as they are, whatever text
+// followed it: those before its last two starters (characters of combining class 0). The
+// last starter may take marks, or compose with a starter, from what follows, and the one
+// before it with a character that a cut split.
+std::size_t settled_characters(std::string_view text);
+
 // What ASCII folding makes of `c`: its ASCII letters (empty for a combining mark that is
 // dropped), or nullptr when `c` has no fold and stays as it is.
 const char* latin_fold(char32_t c);

@@ -194,6 +194,7 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
     const bool fold = settings.fold_ascii != 0;
     const CardObserver* watcher = observer.value_taken != nullptr ? &observer : nullptr;
     CardState card = make_card_state(settings);
+    card.charsets.text_is_unicode = input.from_utf16;
     std::string line;
     line.reserve(kLineBufferSize);
     std::size_t number = 0;
