@@ -210,6 +210,13 @@ TEST(ConvertDocument, DecodeSwitch) {
          "<vcf>\r\n<N>Ase AErlo</N>\r\n</vcf>\r\n"},
         {"a NUL decoded from a charset is no byte of the document", "DECODE=1\nN=N\n",
          "BEGIN:VCARD\nN;CHARSET=UTF-7:a+AAA-b\nEND:VCARD\n", "<vcf>\r\n<N>a_b</N>\r\n</vcf>\r\n"},
+        {"a card embedded in an AGENT line is part of the outer card", "DECODE=1\nN=N\nT=TEL\n",
+         "BEGIN:VCARD\nN:Outer;Olga\nagent:\nBEGIN:VCARD\nN:Agent;Adam\nTEL:1\nAGENT: \nBEGIN:VCARD\nEND:VCARD\n"
+         "END:VCARD\nTEL:2\nEND:VCARD\n",
+         "<vcf>\r\n<N>Outer Olga</N>\r\n<T>2</T>\r\n</vcf>\r\n"},
+        {"any other BEGIN:VCARD starts a new card", "DECODE=1\nN=N\n",
+         "BEGIN:VCARD\nN:A\nAGENT:x\nBEGIN:VCARD\nN:B\nEND:VCARD\nAGENT:\nBEGIN:VCARD\nN:C\nEND:VCARD\n",
+         "<vcf>\r\n<N>B</N>\r\n</vcf>\r\n<vcf>\r\n<N>C</N>\r\n</vcf>\r\n"},
         {"and so is a NUL of quoted-printable", "DECODE=1\nN=N\n",
          "BEGIN:VCARD\nN;QUOTED-PRINTABLE:a=00b\nEND:VCARD\n", "<vcf>\r\n<N>a_b</N>\r\n</vcf>\r\n"},
         {"a decoded LF ends no line of the document", "DECODE=1\nN=N\n",

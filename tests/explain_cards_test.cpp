@@ -105,6 +105,12 @@ const std::vector<ExplainCase>& card_file_cases() {
          std::string("\xFF\xFE" "N\0;\0C\0H\0A\0R\0S\0E\0T\0=\0X\0:\0A\0\n\0E\0N\0D\0:\0\n\0", 38),
          {"  1 line declares a charset, which is not applied: the card file is UTF-16, so its text is Unicode already"},
          {"not known here"}},
+        {"a card embedded in an AGENT line", "DECODE=1\nN=N\n",
+         "BEGIN:VCARD\nN:Olga\nAGENT:\nBEGIN:VCARD\nN:Adam\nEND:VCARD\nEND:VCARD\n",
+         {"  cards embedded in an AGENT line of another card: 1 (part of that card's value: they feed no field and "
+          "end no card)",
+          "  records a run would write: 1"},
+         {}},
         {"at most 20 charsets are listed", "DECODE=1\nN=N\n", many_charsets(25),
          {"  \"X-20\": 1 line, not known here, read as if not declared",
           "  and 5 more lines with other charsets, not listed"},

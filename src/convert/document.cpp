@@ -8,6 +8,7 @@
 #include "convert/card.h"
 #include "text/text_ops.h"
 #include "vcard/decode.h"
+#include "vcard/embedded_cards.h"
 #include "vcard/logical_lines.h"
 
 namespace quorlan {
@@ -191,6 +192,7 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
     // When decoding, an "END:" line ends a card only when a card has begun or a line fed a
     // field since the last end: "END:VCALENDAR" or a second "END:VCARD" make no empty record.
     bool card_open = false;
+    EmbeddedCards embedded;
     const bool fold = settings.fold_ascii != 0;
     const CardObserver* watcher = observer.value_taken != nullptr ? &observer : nullptr;
     CardState card = make_card_state(settings);
@@ -206,6 +208,8 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
         // value, such as a note or a photo: taken as lines of their own, a long note from
         // anyone could start cards and give them names and numbers.
         if (join == LineJoin::Piece) continue;
+        // When decoding, the lines of a card embedded in an AGENT line are that line's value.
+        if (Lines::kDecoding && in_embedded_card(embedded, raw, card_open)) continue;
         // The card start is recognised on the line as read, before any decoding.
         if (Lines::begins_card(raw)) {
             reset_card(card);
@@ -258,6 +262,7 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
         out += document_element;
         out += ">\r\n";
     }
+    result.embedded_cards = embedded.count;
     flush(sink, out, result);
     return result;
 }
