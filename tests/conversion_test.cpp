@@ -217,6 +217,8 @@ TEST(ConvertDocument, DecodeSwitch) {
         {"any other BEGIN:VCARD starts a new card", "DECODE=1\nN=N\n",
          "BEGIN:VCARD\nN:A\nAGENT:x\nBEGIN:VCARD\nN:B\nEND:VCARD\nAGENT:\nBEGIN:VCARD\nN:C\nEND:VCARD\n",
          "<vcf>\r\n<N>B</N>\r\n</vcf>\r\n<vcf>\r\n<N>C</N>\r\n</vcf>\r\n"},
+        {"element names are text too", "DECODE=1\nN\xC3\x81ZEV=N\n\xE5\x90\x8D=N\n", "BEGIN:VCARD\nN:x\nEND:VCARD\n",
+         "<vcf>\r\n<N\xC1ZEV>x</N\xC1ZEV>\r\n<_></_>\r\n</vcf>\r\n"},
         {"and so is a NUL of quoted-printable", "DECODE=1\nN=N\n",
          "BEGIN:VCARD\nN;QUOTED-PRINTABLE:a=00b\nEND:VCARD\n", "<vcf>\r\n<N>a_b</N>\r\n</vcf>\r\n"},
         {"a decoded LF ends no line of the document", "DECODE=1\nN=N\n",

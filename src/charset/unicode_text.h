@@ -52,6 +52,14 @@ std::string text_from_bytes(std::string_view bytes);
 // The same in place: well-formed UTF-8 is only composed where it has to be.
 void make_text(std::string& bytes);
 
+// An element name of the configuration as the document holds it: its bytes as they stand
+// when values are bytes (`as_text` false); as text when they are text: UTF-8 in a UTF-8
+// document, else the windows-1250 bytes of the text, "_" for a character the code page
+// lacks (a character reference can't stand in a name).
+std::string name_for_document(std::string_view name, bool as_text, bool utf8);
+// True when text `text` holds a character that windows-1250 lacks.
+bool lacks_cp1250_character(std::string_view text);
+
 // Cuts well-formed UTF-8 `text` after its first `count` characters.
 void keep_characters(std::string& text, std::size_t count);
 

@@ -167,18 +167,13 @@ struct DecodedLines {
     }
 };
 
-// The document element's name: in a UTF-8 document as text, in windows-1250 as it stands.
-std::string element_as_written(std::string_view element, bool utf8) {
-    return utf8 ? text_from_bytes(element) : std::string(element);
-}
-
 template <typename Lines>
 ConversionResult convert_lines(const Settings& settings, std::string_view element, Lines& lines,
                                LineReader& input, ByteSink sink, const CardObserver& observer) {
     ConversionResult result;
     TextWriting writing;
     if constexpr (Lines::kDecoding) writing = make_text_writing(settings);
-    const std::string document_element = element_as_written(element, writing.utf8);
+    const std::string document_element = name_for_document(element, Lines::kDecoding, writing.utf8);
     std::string out;
     out.reserve(kFlushBytes + kFlushBytes / 8);
     out += writing.utf8 ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<"

@@ -252,7 +252,7 @@ TextWriting make_text_writing(const Settings& settings) {
     writing.utf8 = settings.utf8 != 0 && settings.decode != 0;
     writing.fold = settings.fold_ascii != 0;
     for (const FieldMapping& mapping : settings.mappings) {
-        writing.elements.push_back(writing.utf8 ? text_from_bytes(mapping.element) : mapping.element);
+        writing.elements.push_back(name_for_document(mapping.element, true, writing.utf8));
         writing.constants.push_back(mapping.constant ? text_from_bytes(mapping.prefix) : std::string());
     }
     return writing;
