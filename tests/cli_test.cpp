@@ -175,7 +175,7 @@ TEST(Warnings, OneLineForEachThingThatSpoilsThePhonebook) {
         {"CJK names in a UTF-8 document", "UTF8=1\nDECODE=1\n\xE5\x90\x8D\xE5\x89\x8D=N:\n", kCard, {}},
         {"UTF-8 names are converted for a windows-1250 document", "DECODE=1\nN\xC3\x81ZEV=N:\n", kCard, {}},
         {"a letter windows-1250 lacks", "DECODE=1\n\xE5\x90\x8D=N:\n", kCard,
-         {"the element <\xE5\x90\x8D> holds letters that windows-1250 lacks, written as \"_\" in 'import.xml': write "
+         {"the element <\xE5\x90\x8D> holds characters that windows-1250 lacks, written as \"_\" in 'import.xml': write "
           "UTF8=1 for a UTF-8 document, or rename it"}},
     };
     for (const WarningCase& c : cases) {

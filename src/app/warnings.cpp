@@ -81,7 +81,7 @@ void warn_about_the_document(const Settings& settings, const DocumentNames& name
             warn("the element <" + terminal_name(mapping.element) + "> is not an XML name (" + problem + ")" +
                  refused + "rename it" + renaming_advice(mapping.element));
         } else if (as_text && !utf8 && lacks_cp1250_character(text_from_bytes(mapping.element))) {
-            warn("the element <" + terminal_name(mapping.element) + "> holds letters that windows-1250 lacks, "
+            warn("the element <" + terminal_name(mapping.element) + "> holds characters that windows-1250 lacks, "
                  "written as \"_\" in " + quoted_name(names.output_file) + ": write UTF8=1 for a UTF-8 document, "
                  "or rename it");
         }

@@ -43,7 +43,7 @@ std::string xml_name_warning(std::string_view what, std::string_view bytes, bool
         return warning + " (" + kXmlNameRule + ")";
     }
     if (as_text && !utf8 && lacks_cp1250_character(text_from_bytes(bytes))) {
-        return subject + " holds letters that windows-1250 lacks, which are written as \"_\": UTF8=1 writes a "
+        return subject + " holds characters that windows-1250 lacks, which are written as \"_\": UTF8=1 writes a "
                          "UTF-8 document that holds them";
     }
     if (core.size() != name.size()) {
