@@ -25,26 +25,29 @@ std::size_t utf8_cut(std::string_view bytes, std::size_t at) {
     return at;
 }
 
+// No charset takes more than four bytes for a character: a value of this many bytes or
+// fewer is decoded whole.
+std::size_t first_bound(std::size_t max_characters) { return 4 * (max_characters + 2); }
+
 // Turns `value` into the first `max_characters` characters of the composed text that
 // `decode` gives for its bytes. A long value is decoded by its first bytes where they
 // surely give those characters: no character a cut splits, nor marks cut off from their
 // letter, can change what comes before the last two starters of their text. Else by
 // four times as many, and at last whole: decomposed text may take many bytes a character.
-// No charset takes more than four bytes for a character: a value of this many bytes or
-// fewer is decoded whole.
-std::size_t first_bound(std::size_t max_characters) { return 4 * (max_characters + 2); }
-
 template <typename Decode>
 void decode_first_characters(std::string& value, std::size_t max_characters, bool utf8, Decode decode) {
     std::string text;
-    for (std::size_t bound = first_bound(max_characters); bound < value.size(); bound *= 4) {
+    bool enough = false;
+    for (std::size_t bound = first_bound(max_characters); !enough && bound < value.size(); bound *= 4) {
         text.clear();
         const std::string_view bytes(value);
         decode(bytes.substr(0, utf8 ? utf8_cut(bytes, bound) : bound), text);
-        if (settled_characters(text) > max_characters) break;
-        text.clear();
+        enough = settled_characters(text) > max_characters;
     }
-    if (text.empty()) decode(value, text);
+    if (!enough) {
+        text.clear();
+        decode(value, text);
+    }
     value = std::move(text);
     keep_characters(value, max_characters);
 }
@@ -56,11 +59,8 @@ bool decode_value_text(std::string& value, std::string_view declared, CharsetCon
     // A card file read from UTF-16 is Unicode already: a charset its lines declare named
     // its bytes before that.
     if (converters.text_is_unicode) declared = {};
-    bool known = declared.empty();
-    if (!known) {
-        std::string ignored;
-        known = convert_from_charset(converters, declared, {}, ignored);
-    }
+    std::string ignored;
+    const bool known = declared.empty() || convert_from_charset(converters, declared, {}, ignored);
     if (!declared.empty() && known) {
         decode_first_characters(value, max_characters, false, [&](std::string_view bytes, std::string& text) {
             convert_from_charset(converters, declared, bytes, text);
