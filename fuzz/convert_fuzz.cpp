@@ -150,9 +150,10 @@ void check_record(const Settings& settings, const std::vector<Tags>& tags, bool 
 }
 
 void check_document(const Settings& settings, std::string_view name, const Output& output) {
-    // Names and values are text in a UTF-8 document, which only decoding makes.
+    // Names and values are text when decoding, in a UTF-8 or a windows-1250 document.
     const bool utf8 = settings.decode != 0 && settings.utf8 != 0;
-    const std::string element = utf8 ? text_from_bytes(name) : std::string(name);
+    const bool as_text = settings.decode != 0;
+    const std::string element = name_for_document(name, as_text, utf8);
     const std::string head = std::string("<?xml version=\"1.0\" encoding=\"") + (utf8 ? "UTF-8" : "windows-1250") +
                              "\"?>\r\n<" + element + ">\r\n";
     const std::string tail = "</" + element + ">\r\n";
@@ -164,7 +165,7 @@ void check_document(const Settings& settings, std::string_view name, const Outpu
     std::string_view body = document.substr(head.size(), document.size() - head.size() - tail.size());
     std::vector<Tags> tags;
     for (const FieldMapping& mapping : settings.mappings) {
-        const std::string written = utf8 ? text_from_bytes(mapping.element) : mapping.element;
+        const std::string written = name_for_document(mapping.element, as_text, utf8);
         tags.push_back({"<" + written + ">", "</" + written + ">"});
     }
     std::size_t records = 0;

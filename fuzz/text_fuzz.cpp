@@ -250,7 +250,6 @@ void check_decoding(std::string_view text) {
             continue;
         }
         const char byte = static_cast<char>((high % 16) * 16 + low % 16);
-        if (byte == '\0') break;
         expected += byte == '\r' || byte == '\n' ? ' ' : byte;
         i += 2;
     }

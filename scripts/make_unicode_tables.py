@@ -9,7 +9,10 @@ The program itself carries the tables and uses no library. Three tables:
   composes again (NFC leaves out composition exclusions, singletons and non-starters);
 - the Latin folding to ASCII: the fold table of windows-1250 letters, then every other
   character whose canonical decomposition without its combining marks, after the letters
-  Unicode does not decompose (AE, OE, O, L, D, H, i, S), is ASCII; combining diacritical
+  Unicode does not decompose (AE, OE, O, L, D, H, i, S), is ASCII; then every letter and
+  digit, and every fullwidth or halfwidth form, whose compatibility decomposition is ASCII
+  in the same way (fullwidth T is T, the ligature ffi is ffi, IJ is IJ, long s is s), but
+  never to markup ("&", "<", ">"), which would have to be escaped; combining diacritical
   marks on their own fold to nothing.
 """
 import pathlib
@@ -61,16 +64,29 @@ def decompositions():
     return table
 
 
+def ascii_without_marks(ch, form):
+    bare = "".join(c for c in unicodedata.normalize(form, ch) if not unicodedata.category(c).startswith("M"))
+    folded = "".join(LETTERS.get(c, c) for c in bare)
+    return folded if folded and all(ord(c) < 0x80 for c in folded) else None
+
+
+def folds_by_compatibility(ch):
+    """Letters and digits, and the fullwidth and halfwidth forms of ASCII."""
+    tag = unicodedata.decomposition(ch).split(" ")[0]
+    return unicodedata.category(ch)[0] == "L" or unicodedata.category(ch) == "Nd" or tag in ("<wide>", "<narrow>")
+
+
 def fold_of(ch):
     if ch in OLD_FOLDS:
         return OLD_FOLDS[ch]
     if any(lo <= ord(ch) <= hi for lo, hi in MARK_BLOCKS):
         return ""
-    bare = "".join(c for c in unicodedata.normalize("NFD", ch) if not unicodedata.category(c).startswith("M"))
-    folded = "".join(LETTERS.get(c, c) for c in bare)
-    if folded and all(ord(c) < 0x80 for c in folded):
-        return folded
-    return None
+    folded = ascii_without_marks(ch, "NFD")
+    if folded is None and folds_by_compatibility(ch):
+        folded = ascii_without_marks(ch, "NFKD")
+        if folded is not None and any(c in "&<>" or ord(c) < 0x20 for c in folded):
+            folded = None
+    return folded
 
 
 def folds():
@@ -83,6 +99,10 @@ def folds():
             assert len(folded) <= 3, hex(code)
             table.append((code, folded))
     return table
+
+
+def c_text(text):
+    return text.replace("\\", "\\\\").replace('"', '\\"')
 
 
 def rows(items, per_line):
@@ -113,7 +133,7 @@ const Decomposition kDecompositions[] = {{
 const std::size_t kDecompositionCount = {len(decomposed)};
 
 const LatinFold kLatinFolds[] = {{
-{rows([f'{{0x{c:X},"{s}"}},' for c, s in folded], 12)}
+{rows([f'{{0x{c:X},"{c_text(s)}"}},' for c, s in folded], 12)}
 }};
 const std::size_t kLatinFoldCount = {len(folded)};
 // clang-format on

@@ -172,6 +172,11 @@ TEST(Warnings, OneLineForEachThingThatSpoilsThePhonebook) {
          {"UTF8=1 needs DECODE=1, so the document is written in windows-1250: without decoding, values are the "
           "card file's bytes, which a UTF-8 document would show garbled"}},
         {"UTF-8 names in a UTF-8 document", "UTF8=1\nDECODE=1\nN\xC3\x81ZEV=N:\n\xC3\x81=ORG\n", kCard, {}},
+        {"CJK names in a UTF-8 document", "UTF8=1\nDECODE=1\n\xE5\x90\x8D\xE5\x89\x8D=N:\n", kCard, {}},
+        {"UTF-8 names are converted for a windows-1250 document", "DECODE=1\nN\xC3\x81ZEV=N:\n", kCard, {}},
+        {"a letter windows-1250 lacks", "DECODE=1\n\xE5\x90\x8D=N:\n", kCard,
+         {"the element <\xE5\x90\x8D> holds characters that windows-1250 lacks, written as \"_\" in 'import.xml': write "
+          "UTF8=1 for a UTF-8 document, or rename it"}},
     };
     for (const WarningCase& c : cases) {
         SCOPED_TRACE(c.name);

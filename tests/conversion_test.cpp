@@ -210,6 +210,19 @@ TEST(ConvertDocument, DecodeSwitch) {
          "<vcf>\r\n<N>Ase AErlo</N>\r\n</vcf>\r\n"},
         {"a NUL decoded from a charset is no byte of the document", "DECODE=1\nN=N\n",
          "BEGIN:VCARD\nN;CHARSET=UTF-7:a+AAA-b\nEND:VCARD\n", "<vcf>\r\n<N>a_b</N>\r\n</vcf>\r\n"},
+        {"a card embedded in an AGENT line is part of the outer card", "DECODE=1\nN=N\nT=TEL\n",
+         "BEGIN:VCARD\nN:Outer;Olga\nagent:\nBEGIN:VCARD\nN:Agent;Adam\nTEL:1\nAGENT: \nBEGIN:VCARD\nEND:VCARD\n"
+         "END:VCARD\nTEL:2\nEND:VCARD\n",
+         "<vcf>\r\n<N>Outer Olga</N>\r\n<T>2</T>\r\n</vcf>\r\n"},
+        {"any other BEGIN:VCARD starts a new card", "DECODE=1\nN=N\n",
+         "BEGIN:VCARD\nN:A\nAGENT:x\nBEGIN:VCARD\nN:B\nEND:VCARD\nAGENT:\nBEGIN:VCARD\nN:C\nEND:VCARD\n",
+         "<vcf>\r\n<N>B</N>\r\n</vcf>\r\n<vcf>\r\n<N>C</N>\r\n</vcf>\r\n"},
+        {"element names are text too", "DECODE=1\nN\xC3\x81ZEV=N\n\xE5\x90\x8D=N\n", "BEGIN:VCARD\nN:x\nEND:VCARD\n",
+         "<vcf>\r\n<N\xC1ZEV>x</N\xC1ZEV>\r\n<_></_>\r\n</vcf>\r\n"},
+        {"and so is a NUL of quoted-printable", "DECODE=1\nN=N\n",
+         "BEGIN:VCARD\nN;QUOTED-PRINTABLE:a=00b\nEND:VCARD\n", "<vcf>\r\n<N>a_b</N>\r\n</vcf>\r\n"},
+        {"a decoded LF ends no line of the document", "DECODE=1\nN=N\n",
+         "BEGIN:VCARD\nN;CHARSET=UTF-7:a+AAo-b\nEND:VCARD\n", "<vcf>\r\n<N>a&#10;b</N>\r\n</vcf>\r\n"},
         {"constants are text", "DECODE=1\nSOURCE_IDENT=Firma \xC5\xBD\xC4\x8F\xC3\xA1r\n", "BEGIN:VCARD\nEND:VCARD\n",
          "<vcf>\r\n<SOURCE_IDENT>Firma \x8E\xEF\xE1r</SOURCE_IDENT>\r\n</vcf>\r\n"},
         // Beyond U+FFFF, two marks composed, the cut after the 100th character, which is one of four bytes.
@@ -224,6 +237,31 @@ TEST(ConvertDocument, DecodeSwitch) {
     };
     for (const DecodeCase& c : cases) {
         EXPECT_EQ(convert(c.config, c.cards), document(c.body)) << c.name;
+    }
+}
+
+std::string times(std::string_view text, std::size_t n) {
+    std::string all;
+    for (std::size_t i = 0; i < n; ++i) all += text;
+    return all;
+}
+
+// A long value is cut at 100 characters once decoded and composed: never inside a letter,
+// and never to fewer, whatever bytes its letters take.
+TEST(ConvertDocument, LongValuesAreCutAfterDecoding) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"a" + times("\xC5\x99", 600), "a" + times("\xC5\x99", 99)},      // Czech
+        {"a" + times("\xD0\xB6", 600), "a" + times("\xD0\xB6", 99)},      // Russian
+        {"ab" + times("\xE5\x8D\x81", 300), "ab" + times("\xE5\x8D\x81", 98)},  // Chinese
+        {times("e\xCC\xA3\xCC\x82", 150), times("\xE1\xBB\x87", 100)},  // Vietnamese, decomposed
+        // Marks that don't compose count as characters of their own.
+        {"Z" + times("a\xCC\x81\xCC\x81\xCC\x81", 200), "Z" + times("\xC3\xA1\xCC\x81\xCC\x81", 33)},
+    };
+    for (const auto& [value, kept] : cases) {
+        EXPECT_EQ(convert("DECODE=1\nUTF8=1\nN=NOTE\n", "BEGIN:VCARD\nNOTE:" + value + "\nEND:VCARD\n"),
+                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<book>\r\n<vcf>\r\n<N>" + kept +
+                      "</N>\r\n</vcf>\r\n</book>\r\n")
+            << kept;
     }
 }
 

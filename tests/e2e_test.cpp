@@ -198,6 +198,21 @@ TEST(Charset, NamesOfFiveLanguagesWithAndWithoutFolding) {
     }
 }
 
+// Text read from UTF-16 is Unicode already: a charset its lines declare is not applied again.
+TEST(Charset, AUtf16FileIsNotDecodedTwice) {
+    Folder f;
+    f.write("quorlan.ini", "DECODE=1\nUTF8=1\nN=N\n");
+    std::string cards = "\xFF\xFE";
+    for (const char16_t c : std::u16string_view(u"BEGIN:VCARD\nN;CHARSET=WINDOWS-1250:\u017D\u00E1k\nEND:VCARD\n")) {
+        cards += static_cast<char>(c & 0xFF);
+        cards += static_cast<char>(c >> 8);
+    }
+    f.write("import.vcf", cards);
+    ASSERT_EQ(f.run().status, 0);
+    EXPECT_EQ(f.read("import.xml"), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<import>\r\n<vcf>\r\n"
+                                     "<N>\xC5\xBD\xC3\xA1k</N>\r\n</vcf>\r\n</import>\r\n");
+}
+
 TEST(Charset, TheNamesComeBackFromWindows1250) {
     Folder f;
     f.write("quorlan.ini", data("names.ini"));

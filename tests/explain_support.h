@@ -97,6 +97,13 @@ inline std::string many_cards(int count) {
 }
 
 // A card with `count` lines of distinct heads.
+// Cards whose N lines declare the charsets ...
+inline std::string many_charsets(int count) {
+    std::string cards;
+    for (int i = 1; i <= count; ++i) cards += "BEGIN:VCARD\nN;CHARSET=X-" + std::to_string(i) + ":a\nEND:VCARD\n";
+    return cards;
+}
+
 inline std::string many_heads(int count) {
     std::string lines;
     for (int i = 0; i < count; ++i) lines.append("X-H").append(std::to_string(i)).append(":x\n");

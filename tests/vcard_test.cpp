@@ -93,6 +93,9 @@ TEST(LogicalLines, JoinsFoldedLinesSoftBreaksAndPieces) {
          "N;QUOTED-PRI\r" + std::string(1, '\0') + long_text + "\n NTABLE:a=\nb", {"1:N;QUOTED-PRI\rNTABLE:a=", "3:b"}},
         {"kept to 8 KiB", "A:" + very_long + "\n " + very_long + "\nB:c",
          {"1:" + ("A:" + very_long).substr(0, kMaxLogicalLineBytes), "3:B:c"}},
+        // A folded line loses its blank when joined, and still fills the whole 8 KiB.
+        {"an empty line, folded with a line longer than the cap", "A:b\n\n " + very_long + "\n c",
+         {"1:A:b", "2:" + very_long.substr(0, kMaxLogicalLineBytes)}},
         {"a long QP line ending in = beyond the cap", qp + very_long + "=\nb\nC",
          {"1:" + (qp + very_long).substr(0, kMaxLogicalLineBytes), "3:C"}},
         // Each soft break takes one "=": the second one, and the one on line 3, join too.
@@ -118,7 +121,7 @@ TEST(QuotedPrintable, DecodesTheValuePartOnly) {
         {"N:=4G=", "N:=4G="},
         {"N:=c3=a1", "N:\xC3\xA1"},
         {"N:a=0D=0Ab", "N:a  b"},
-        {"N:a=00b", "N:a"},
+        {"N:a=00b", std::string("N:a\0b", 5)},
         {"N:=3D41", "N:=41"},
         {"N", "N"},
     };

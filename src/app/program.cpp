@@ -68,6 +68,7 @@ int run_program() {
         return report("cannot read", names.input_file, input.error);
     }
     const bool input_held_bytes = holds_text(input);
+    input.from_utf16 = input_file.utf16.guess.encoding != TextEncoding::Bytes;
 
     OutputFile output;
     if (!open_output(output, names.output_file, error)) {

@@ -16,12 +16,12 @@ namespace quorlan {
 
 namespace {
 
-// Why a reader refuses `name` as an element name; empty when it takes it. White space
-// after the name stands inside the tag, where XML allows it, and a ":" is well-formed.
-// A UTF-8 document holds the name as text, a windows-1250 one as its bytes.
-std::string xml_name_problem(std::string_view name, bool utf8) {
-    const std::string text = utf8 ? text_from_bytes(name) : std::string();
-    const std::string_view core = name_in_tag(utf8 ? std::string_view(text) : name);
+// Why a reader refuses `written` (an element name as the document holds it) as an element
+// name; empty when it takes it. White space after the name stands inside the tag, where
+// XML allows it, and a ":" is well-formed. A UTF-8 document holds the name as text, a
+// windows-1250 one as bytes.
+std::string xml_name_problem(std::string_view written, bool utf8) {
+    const std::string_view core = name_in_tag(written);
     const std::size_t i = utf8 ? xml_text_name_fault_at(core) : xml_name_fault_at(core);
     if (i == std::string_view::npos) return {};
     if (core.empty()) return "it is empty";
@@ -68,15 +68,22 @@ void warn_about_the_document(const Settings& settings, const DocumentNames& name
              "the card file's bytes, which a UTF-8 document would show garbled");
     }
     const bool utf8 = settings.utf8 != 0 && settings.decode != 0;
+    const bool as_text = settings.decode != 0;
     const std::string refused = ", so XML readers will refuse " + quoted_name(names.output_file) + ": ";
-    if (const std::string problem = xml_name_problem(names.element, utf8); !problem.empty()) {
+    if (const std::string problem = xml_name_problem(name_for_document(names.element, as_text, utf8), utf8);
+        !problem.empty()) {
         warn("the document element <" + terminal_name(names.element) + "> is not an XML name (" + problem + ")" +
              refused + "rename the XML file" + renaming_advice(names.element));
     }
     for (const FieldMapping& mapping : settings.mappings) {
-        if (const std::string problem = xml_name_problem(mapping.element, utf8); !problem.empty()) {
+        const std::string written = name_for_document(mapping.element, as_text, utf8);
+        if (const std::string problem = xml_name_problem(written, utf8); !problem.empty()) {
             warn("the element <" + terminal_name(mapping.element) + "> is not an XML name (" + problem + ")" +
                  refused + "rename it" + renaming_advice(mapping.element));
+        } else if (as_text && !utf8 && lacks_cp1250_character(text_from_bytes(mapping.element))) {
+            warn("the element <" + terminal_name(mapping.element) + "> holds characters that windows-1250 lacks, "
+                 "written as \"_\" in " + quoted_name(names.output_file) + ": write UTF8=1 for a UTF-8 document, "
+                 "or rename it");
         }
         if (const std::string typo = switch_typo_warning(mapping); !typo.empty()) warn("quorlan.ini: " + typo);
     }

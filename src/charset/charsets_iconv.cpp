@@ -2,6 +2,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <string>
 
 #include "charset/charsets.h"
 #include "charset/unicode_text.h"
@@ -14,9 +15,8 @@ const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
 }  // namespace
 
-std::shared_ptr<void> open_platform_charset(const std::string& name) {
-    // A "/" would ask iconv for its own handling of what it can't convert.
-    if (name.empty() || name.find('/') != std::string::npos) return nullptr;
+std::shared_ptr<void> open_platform_charset(const Charset& charset) {
+    const std::string name(charset.iconv_name);
     iconv_t converter = iconv_open("UTF-8", name.c_str());
     if (converter == kNoConverter) return nullptr;
     return std::shared_ptr<void>(converter, [](void* handle) { iconv_close(static_cast<iconv_t>(handle)); });

@@ -81,16 +81,25 @@ char32_t composed(char32_t first, char32_t second) {
     return found != pairs.end() && found->first == key ? found->second : 0;
 }
 
-// Sorts each run of combining marks by class, keeping the order of marks of one class.
+// Sorts each run of combining marks by class, keeping the order of marks of one class. A
+// sort per run, not an insertion: a hostile value may hold thousands of marks in a row.
 void order_marks(std::u32string& text) {
-    for (std::size_t i = 1; i < text.size(); ++i) {
-        const std::uint8_t cc = combining_class(text[i]);
-        if (cc == 0) continue;
-        for (std::size_t k = i; k > 0; --k) {
-            const std::uint8_t before = combining_class(text[k - 1]);
-            if (before <= cc) break;
-            std::swap(text[k - 1], text[k]);
+    std::vector<std::pair<std::uint8_t, char32_t>> run;
+    for (std::size_t i = 0; i < text.size();) {
+        if (combining_class(text[i]) == 0) {
+            ++i;
+            continue;
         }
+        const std::size_t start = i;
+        run.clear();
+        for (; i < text.size(); ++i) {
+            const std::uint8_t cc = combining_class(text[i]);
+            if (cc == 0) break;
+            run.emplace_back(cc, text[i]);
+        }
+        if (run.size() < 2) continue;
+        std::stable_sort(run.begin(), run.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (std::size_t k = 0; k < run.size(); ++k) text[start + k] = run[k].second;
     }
 }
 
@@ -140,6 +149,18 @@ void compose_nfc(std::string& text) {
     compose_in_place(characters);
     text.clear();
     for (const char32_t c : characters) append_utf8(text, c);
+}
+
+std::size_t settled_characters(std::string_view text) {
+    std::size_t count = 0;
+    std::size_t last_starter = 0;
+    std::size_t starter_before = 0;
+    for (std::size_t i = 0; i < text.size(); ++count) {
+        if (combining_class(next_character(text, i)) != 0) continue;
+        starter_before = last_starter;
+        last_starter = count;
+    }
+    return starter_before;
 }
 
 }  // namespace quorlan

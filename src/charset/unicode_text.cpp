@@ -231,6 +231,25 @@ void make_text(std::string& bytes) {
     compose_nfc(bytes);
 }
 
+std::string name_for_document(std::string_view name, bool as_text, bool utf8) {
+    if (!as_text) return std::string(name);
+    std::string text = text_from_bytes(name);
+    if (utf8) return text;
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size();) {
+        const int byte = cp1250_byte_for(next_character(text, i));
+        bytes += byte < 0 ? '_' : static_cast<char>(byte);
+    }
+    return bytes;
+}
+
+bool lacks_cp1250_character(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        if (cp1250_byte_for(next_character(text, i)) < 0) return true;
+    }
+    return false;
+}
+
 void keep_characters(std::string& text, std::size_t count) {
     if (text.size() <= count) return;  // no more characters than bytes
     std::size_t i = 0;

@@ -36,6 +36,12 @@ int cp1250_byte_for(char32_t c);
 // Composes `text` (well-formed UTF-8) to Unicode's normalization form C in place.
 void compose_nfc(std::string& text);
 
+// How many characters at the start of composed text `text` stay as they are, whatever text
+// followed it: those before its last two starters (characters of combining class 0). The
+// last starter may take marks, or compose with a starter, from what follows, and the one
+// before it with a character that a cut split.
+std::size_t settled_characters(std::string_view text);
+
 // What ASCII folding makes of `c`: its ASCII letters (empty for a combining mark that is
 // dropped), or nullptr when `c` has no fold and stays as it is.
 const char* latin_fold(char32_t c);
@@ -45,6 +51,14 @@ const char* latin_fold(char32_t c);
 std::string text_from_bytes(std::string_view bytes);
 // The same in place: well-formed UTF-8 is only composed where it has to be.
 void make_text(std::string& bytes);
+
+// An element name of the configuration as the document holds it: its bytes as they stand
+// when values are bytes (`as_text` false); as text when they are text: UTF-8 in a UTF-8
+// document, else the windows-1250 bytes of the text, "_" for a character the code page
+// lacks (a character reference can't stand in a name).
+std::string name_for_document(std::string_view name, bool as_text, bool utf8);
+// True when text `text` holds a character that windows-1250 lacks.
+bool lacks_cp1250_character(std::string_view text);
 
 // Cuts well-formed UTF-8 `text` after its first `count` characters.
 void keep_characters(std::string& text, std::size_t count);

@@ -282,14 +282,14 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     }
     if (j == settings.mappings.size()) return false;
 
-    // Values are text here: the limit of 100 counts characters once decoded, before the
-    // clean-up as it always has. No charset takes more than 4 bytes for a character, so
-    // the bytes beyond 400 can't reach the value.
+    // Values are text here: the limit of 100 counts characters once decoded and composed,
+    // before the clean-up as it always has. The value is decoded whole, or from as many of
+    // its first bytes as surely give those characters.
     // The card's first value is decoded where it is kept; an empty value leaves it empty.
     std::string& kept = card.values[j];
     const bool first = kept.empty();
     std::string& value = first ? kept : prefixes.value;
-    value.assign(value_part.substr(0, 4 * kMaxValueBytes));
+    value.assign(value_part);
     decode_value_text(value, head.charset, card.charsets, kMaxValueBytes);
     // A vCard 4.0 number is written as a URI: "TEL;VALUE=uri:tel:+420603123456".
     if (head.tel && begins_with_any_case(value, "TEL:")) value.erase(0, 4);

@@ -145,7 +145,7 @@ bool write_record(const Settings& settings, CardState& card, std::string& out);
 struct TextWriting {
     bool utf8 = false;
     bool fold = false;
-    std::vector<std::string> elements;   // as written: UTF-8 text in a UTF-8 document, else bytes
+    std::vector<std::string> elements;   // as written (name_for_document)
     std::vector<std::string> constants;  // the constant of each constant field, as text
 };
 

@@ -8,6 +8,7 @@
 #include "convert/card.h"
 #include "text/text_ops.h"
 #include "vcard/decode.h"
+#include "vcard/embedded_cards.h"
 #include "vcard/logical_lines.h"
 
 namespace quorlan {
@@ -166,18 +167,13 @@ struct DecodedLines {
     }
 };
 
-// The document element's name: in a UTF-8 document as text, in windows-1250 as it stands.
-std::string element_as_written(std::string_view element, bool utf8) {
-    return utf8 ? text_from_bytes(element) : std::string(element);
-}
-
 template <typename Lines>
 ConversionResult convert_lines(const Settings& settings, std::string_view element, Lines& lines,
                                LineReader& input, ByteSink sink, const CardObserver& observer) {
     ConversionResult result;
     TextWriting writing;
     if constexpr (Lines::kDecoding) writing = make_text_writing(settings);
-    const std::string document_element = element_as_written(element, writing.utf8);
+    const std::string document_element = name_for_document(element, Lines::kDecoding, writing.utf8);
     std::string out;
     out.reserve(kFlushBytes + kFlushBytes / 8);
     out += writing.utf8 ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<"
@@ -191,9 +187,11 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
     // When decoding, an "END:" line ends a card only when a card has begun or a line fed a
     // field since the last end: "END:VCALENDAR" or a second "END:VCARD" make no empty record.
     bool card_open = false;
+    EmbeddedCards embedded;
     const bool fold = settings.fold_ascii != 0;
     const CardObserver* watcher = observer.value_taken != nullptr ? &observer : nullptr;
     CardState card = make_card_state(settings);
+    card.charsets.text_is_unicode = input.from_utf16;
     std::string line;
     line.reserve(kLineBufferSize);
     std::size_t number = 0;
@@ -205,6 +203,8 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
         // value, such as a note or a photo: taken as lines of their own, a long note from
         // anyone could start cards and give them names and numbers.
         if (join == LineJoin::Piece) continue;
+        // When decoding, the lines of a card embedded in an AGENT line are that line's value.
+        if (Lines::kDecoding && in_embedded_card(embedded, raw, card_open)) continue;
         // The card start is recognised on the line as read, before any decoding.
         if (Lines::begins_card(raw)) {
             reset_card(card);
@@ -257,6 +257,7 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
         out += document_element;
         out += ">\r\n";
     }
+    result.embedded_cards = embedded.count;
     flush(sink, out, result);
     return result;
 }

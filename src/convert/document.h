@@ -35,6 +35,7 @@ struct ConversionResult {
     // Counts for whoever wants to know what the run did.
     std::size_t cards_ended = 0;
     std::size_t records_written = 0;
+    std::size_t embedded_cards = 0;  // when decoding: cards inside an AGENT line of a card
 };
 
 // Writes the whole document for the card lines of `input` to `sink`: the declaration, the

@@ -16,8 +16,10 @@ namespace {
 // windows-1250 leaves 0x81, 0x83, 0x88, 0x90 and 0x98 undefined; either makes a parser
 // refuse the whole document, so they are written as "_". A CR that is left inside a value
 // (capture only trims line ends) is written as a character reference: as a plain byte it
-// would end the line for line-oriented tools and reach XML readers as LF.
-enum class ByteClass : unsigned char { Plain, Amp, Lt, Gt, Cr, Replaced };
+// would end the line for line-oriented tools and reach XML readers as LF. An LF, which a
+// declared charset may decode to (UTF-7 "+AAo-"), is a reference too, so that every line
+// of the document ends in CR LF.
+enum class ByteClass : unsigned char { Plain, Amp, Lt, Gt, Cr, Lf, Replaced };
 
 constexpr std::array<ByteClass, 256> make_byte_classes() {
     std::array<ByteClass, 256> classes{};
@@ -28,6 +30,7 @@ constexpr std::array<ByteClass, 256> make_byte_classes() {
     }
     for (int b : {0x81, 0x83, 0x88, 0x90, 0x98}) classes[static_cast<std::size_t>(b)] = ByteClass::Replaced;
     classes['\r'] = ByteClass::Cr;
+    classes['\n'] = ByteClass::Lf;
     classes['&'] = ByteClass::Amp;
     classes['<'] = ByteClass::Lt;
     classes['>'] = ByteClass::Gt;
@@ -249,7 +252,7 @@ TextWriting make_text_writing(const Settings& settings) {
     writing.utf8 = settings.utf8 != 0 && settings.decode != 0;
     writing.fold = settings.fold_ascii != 0;
     for (const FieldMapping& mapping : settings.mappings) {
-        writing.elements.push_back(writing.utf8 ? text_from_bytes(mapping.element) : mapping.element);
+        writing.elements.push_back(name_for_document(mapping.element, true, writing.utf8));
         writing.constants.push_back(mapping.constant ? text_from_bytes(mapping.prefix) : std::string());
     }
     return writing;
@@ -289,6 +292,7 @@ void append_escaped(std::string& out, std::string_view value) {
             case ByteClass::Lt: out += "&lt;"; break;
             case ByteClass::Gt: out += "&gt;"; break;
             case ByteClass::Cr: out += "&#13;"; break;
+            case ByteClass::Lf: out += "&#10;"; break;
             default: out += '_'; break;
         }
     }

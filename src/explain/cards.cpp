@@ -95,6 +95,10 @@ void describe_cards(std::string& out, const Settings& settings, const DocumentNa
     }
     out += "  cards seen (lines beginning with \"END:\"): " + std::to_string(result.cards_ended) + "\n";
     out += "  lines beginning with \"BEGIN:VCARD\": " + std::to_string(watch.begun) + "\n";
+    if (result.embedded_cards != 0) {
+        out += "  cards embedded in an AGENT line of another card: " + std::to_string(result.embedded_cards) +
+               " (part of that card's value: they feed no field and end no card)\n";
+    }
     if (watch.ended_without_begin != 0) {
         out += "  cards without a \"BEGIN:VCARD\" line of their own: " +
                std::to_string(watch.ended_without_begin) + " (they keep the values that were current)\n";

@@ -205,9 +205,10 @@ void warn_about_mapping(Warnings& warnings, const Settings& settings,
     const std::string_view written = written_element(line);
     if (std::string warning = switch_typo_warning(mapping); !warning.empty()) add(warnings, line, std::move(warning));
     const bool utf8_document = settings.utf8 != 0 && settings.decode != 0;
-    if (std::string warning = xml_name_warning("the element", mapping.element, utf8_document); !warning.empty()) {
+    if (std::string warning = xml_name_warning("the element", mapping.element, settings.decode != 0, utf8_document);
+        !warning.empty()) {
         add(warnings, line, std::move(warning));
-    } else if (!utf8_document && holds_utf8_letters(mapping.element)) {
+    } else if (settings.decode == 0 && holds_utf8_letters(mapping.element)) {
         add(warnings, line,
             "the element " + tag(mapping.element) +
                 " holds UTF-8 letters, but the document is declared windows-1250: readers will "
@@ -295,7 +296,7 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
         warn_about_mapping(warnings, settings, lines, j);
     }
 
-    if (std::string warning = xml_name_warning("the document element", names.element,
+    if (std::string warning = xml_name_warning("the document element", names.element, settings.decode != 0,
                                                        settings.utf8 != 0 && settings.decode != 0); !warning.empty()) {
         add(warnings, std::move(warning));
     }

@@ -70,6 +70,8 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
         return report_unopened_input(names.input_file, open_error, facts.present);
     }
     LineReader input = make_line_reader(text_bytes(file));
+    prime_reader(input);  // which reads enough to tell UTF-16
+    input.from_utf16 = file.utf16.guess.encoding != TextEncoding::Bytes;
 
     CardFileWatch watch{make_card_watch(settings), make_census(settings), make_value_checks(settings)};
     const ConversionResult result =
@@ -78,6 +80,7 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
                                       on_value_dropped});
     close_text_file(file);
     watch.cards.encoding = encoding_name(file.utf16.guess.encoding);
+    watch.values.text_is_unicode = input.from_utf16;
     if (input.error != 0) return report("cannot read", names.input_file, input.error);
 
     std::string out;

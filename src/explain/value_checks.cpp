@@ -91,15 +91,23 @@ LineBytes line_bytes(std::string_view raw) {
 bool note_charset(ValueChecks& checks, std::size_t number, std::string_view raw) {
     const std::string declared = declared_charset(raw);
     if (declared.empty()) return false;
-    const std::string lookup = charset_lookup_name(declared);
-    for (DeclaredCharset& charset : checks.charsets) {
-        if (charset.lookup_name != lookup) continue;
-        ++charset.lines;
-        return charset.known;
-    }
+    ++checks.charset_lines;
+    // The head parser gives the name in upper case; a long one is shown, and told apart,
+    // by its first bytes.
+    const std::string_view name = std::string_view(declared).substr(0, kCharsetNameShown);
     std::string ignored;
     const bool known = convert_from_charset(checks.converters, declared, {}, ignored);
-    checks.charsets.push_back(DeclaredCharset{std::string(declared), lookup, 1, number, known});
+    for (DeclaredCharset& charset : checks.charsets) {
+        if (charset.name != name) continue;
+        ++charset.lines;
+        return known;
+    }
+    if (checks.charsets.size() == kCharsetsListed) {
+        ++checks.other_charset_lines;
+    } else {
+        checks.charsets.push_back(DeclaredCharset{std::string(name), name.size() < declared.size(),
+                                                  find_charset(declared), 1, number, known});
+    }
     return known;
 }
 

@@ -44,12 +44,17 @@ struct Tally {
 
 // A charset that card lines declare, as decoding sees them.
 struct DeclaredCharset {
-    std::string name;  // as first declared
-    std::string lookup_name;
+    std::string name;  // as declared (upper case), cut to kCharsetNameShown bytes
+    bool cut = false;
+    const Charset* charset = nullptr;  // null when this program accepts no such name
     std::size_t lines = 0;
     std::size_t first_line = 0;
     bool known = false;
 };
+// The report lists this many charsets, and counts the lines of the others: a file may
+// name a new charset on every line. Names are kept to their first bytes.
+inline constexpr std::size_t kCharsetsListed = 20;
+inline constexpr std::size_t kCharsetNameShown = 64;
 
 struct ValueChecks {
     const Settings* settings = nullptr;
@@ -65,7 +70,10 @@ struct ValueChecks {
     bool foreign = false;           // it is 8-bit text of another code page
     std::size_t card_lines = 0;
     std::vector<DeclaredCharset> charsets;
+    std::size_t other_charset_lines = 0;  // lines that declare a charset beyond those listed
+    std::size_t charset_lines = 0;        // lines that declare a charset at all
     CharsetConverters converters;  // to learn which declared charsets the platform knows
+    bool text_is_unicode = false;  // the card file was UTF-16: declared charsets don't apply
 };
 
 ValueChecks make_value_checks(const Settings& settings);

@@ -116,20 +116,34 @@ void describe_mixed_kinds(std::string& out, const Settings& settings, const Cens
     for (const std::string& example : examples) out += "    " + example + "\n";
 }
 
+// A declared charset's name in quotes, marked when only its first bytes were kept.
+std::string charset_shown(const DeclaredCharset& charset) {
+    return in_quotes(charset.name) + (charset.cut ? " (cut)" : "");
+}
+
 }  // namespace
 
 void describe_charsets(std::string& out, const ValueChecks& checks) {
     if (checks.charsets.empty()) return;
     out += "\nCharsets card lines declare\n";
+    if (checks.text_is_unicode) {
+        out += "  " + count_of(checks.charset_lines, "line declares", "lines declare") +
+               " a charset, which is not applied: the card file is UTF-16, so its text is Unicode already\n";
+        return;
+    }
     for (const DeclaredCharset& charset : checks.charsets) {
-        out += "  " + in_quotes(charset.name) + ": " + count_of(charset.lines, "line", "lines") + ", ";
+        out += "  " + charset_shown(charset) + ": " + count_of(charset.lines, "line", "lines") + ", ";
         if (!charset.known) {
             out += "not known here, read as if not declared\n";
-        } else if (charset.lookup_name == "CP932") {
+        } else if (is_cp932(charset.charset)) {
             out += "decoded as Windows code page 932 (Shift_JIS as phones write it)\n";
         } else {
             out += "decoded\n";
         }
+    }
+    if (checks.other_charset_lines != 0) {
+        out += "  and " + count_of(checks.other_charset_lines, "more line", "more lines") +
+               " with other charsets, not listed\n";
     }
 }
 
@@ -146,9 +160,9 @@ void describe_value_warnings(std::string& out, const ValueChecks& checks, const 
     }
     describe_mixed_kinds(out, *checks.settings, census);
     for (const DeclaredCharset& charset : checks.charsets) {
-        if (charset.known) continue;
+        if (charset.known || checks.text_is_unicode) continue;
         out += "  " + count_of(charset.lines, "line declares", "lines declare") + " the charset " +
-               in_quotes(charset.name) + ", which is not known here (first at " + line_label(charset.first_line) +
+               charset_shown(charset) + ", which is not known here (first at " + line_label(charset.first_line) +
                "): their values are read as UTF-8 when they are, else as windows-1250\n";
     }
     for (const LineText& text : kLineTexts) {

@@ -28,10 +28,10 @@ std::string xml_name_problem(std::string_view name, bool utf8) {
 
 }  // namespace
 
-std::string xml_name_warning(std::string_view what, std::string_view bytes, bool utf8) {
+std::string xml_name_warning(std::string_view what, std::string_view bytes, bool as_text, bool utf8) {
     const std::string subject = std::string(what) + " " + tag(bytes);
-    const std::string text = utf8 ? text_from_bytes(bytes) : std::string();
-    const std::string_view name = utf8 ? std::string_view(text) : bytes;
+    const std::string written = name_for_document(bytes, as_text, utf8);
+    const std::string_view name = written;
     // White space after the name stands inside the tag, where XML allows it: the document
     // is well-formed, but its element has a shorter name.
     const std::string_view core = name_in_tag(name);
@@ -41,6 +41,10 @@ std::string xml_name_warning(std::string_view what, std::string_view bytes, bool
             warning += "; a name such as " + tag(better) + " is taken";
         }
         return warning + " (" + kXmlNameRule + ")";
+    }
+    if (as_text && !utf8 && lacks_cp1250_character(text_from_bytes(bytes))) {
+        return subject + " holds characters that windows-1250 lacks, which are written as \"_\": UTF8=1 writes a "
+                         "UTF-8 document that holds them";
     }
     if (core.size() != name.size()) {
         return subject + " ends in white space, which XML takes as part of the tag, not of the name: readers "

@@ -12,8 +12,9 @@ inline constexpr const char* kXmlNameRule =
     "letters, digits, \"_\" and \".\" only, beginning with a letter or \"_\"";
 
 // What is wrong with `name` as an element name, said of `what` (such as "the element");
-// empty when nothing is. A UTF-8 document (`utf8`) holds the name as text, read from its
-// bytes as UTF-8 when valid, else windows-1250; a windows-1250 one holds the bytes.
-std::string xml_name_warning(std::string_view what, std::string_view name, bool utf8 = false);
+// empty when nothing is. The document holds the name as name_for_document gives it:
+// with decoding (`as_text`) as text, read from its bytes as UTF-8 when valid, else
+// windows-1250, in UTF-8 (`utf8`) or windows-1250; without, as its bytes.
+std::string xml_name_warning(std::string_view what, std::string_view name, bool as_text = false, bool utf8 = false);
 
 }  // namespace quorlan

@@ -33,7 +33,6 @@ void decode_quoted_printable(std::string& line) {
         const int low = high >= 0 ? hex_value(line[in + 2]) : -1;
         if (low >= 0) {
             c = static_cast<char>(high * 16 + low);
-            if (c == '\0') break;
             if (c == '\r' || c == '\n') c = ' ';
             in += 3;
         } else {

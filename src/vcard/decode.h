@@ -10,7 +10,7 @@ namespace quorlan {
 // Decodes the value part (after the first ":") of a quoted-printable line in place: "="
 // and two hexadecimal digits of either case become the byte they give, any other "="
 // stays. A decoded CR or LF becomes a space, so that the value stays on one line; a decoded
-// NUL ends the line, as a NUL in the file does. The line never grows.
+// NUL stays, to be written as every other control character is. The line never grows.
 void decode_quoted_printable(std::string& line);
 
 // True when `text` begins with `pattern` (upper-case letters) in any letter case. Inline:

@@ -8,9 +8,13 @@ namespace quorlan {
 
 namespace {
 
-void append_capped(std::string& line, std::string_view more) {
-    if (line.size() < kMaxLogicalLineBytes) line.append(more.substr(0, kMaxLogicalLineBytes - line.size()));
+void append_capped(std::string& line, std::string_view more, std::size_t cap = kMaxLogicalLineBytes) {
+    if (line.size() < cap) line.append(more.substr(0, cap - line.size()));
 }
+
+// A physical line is kept to one byte more than a logical line: a folded line loses its
+// leading blank when it is joined, and still gives the logical line all it can hold.
+constexpr std::size_t kMaxPhysicalLineBytes = kMaxLogicalLineBytes + 1;
 
 std::size_t count_trailing(std::string_view text, char c) {
     std::size_t n = 0;
@@ -61,7 +65,7 @@ void join_pieces(LogicalLineReader& reader) {
         ends_in_lf = !input.line_goes_on && input.last_ended_in_lf && piece.size() == bytes.size();
         follow_tail(tail, piece);
         length += piece.size();
-        append_capped(text, piece);
+        append_capped(text, piece, kMaxPhysicalLineBytes);
     }
     if (ends_in_lf) {
         // The line end is the LF and the CRs right before it, wherever the cap fell.
@@ -259,6 +263,7 @@ bool read_logical_line_view(LogicalLineReader& reader, std::string_view& line, s
     }
     std::string& joined = reader.joined;
     joined.swap(reader.ahead);
+    if (joined.size() > kMaxLogicalLineBytes) joined.resize(kMaxLogicalLineBytes);
     number = reader.ahead_number;
     if (ends_logical_line(*reader.input, joined, reader.ahead_equals)) {
         reader.has_ahead = false;  // the next line is read where it lies

@@ -18,7 +18,7 @@ struct LogicalLineReader {
     LineReader* input = nullptr;
     std::string ahead;             // the physical line read ahead, without its line end
     std::size_t ahead_number = 0;  // the file line it starts on
-    std::size_t ahead_length = 0;  // the length of its whole text, of which `ahead` keeps 8 KiB
+    std::size_t ahead_length = 0;  // the length of its whole text, of which `ahead` keeps 8 KiB and a byte
     std::size_t ahead_equals = 0;  // the "="s its whole text ends in
     bool has_ahead = false;
     std::string joined;  // the logical line last joined from several physical lines

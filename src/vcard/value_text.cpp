@@ -15,23 +15,75 @@ std::string declared_charset(std::string_view line) {
     return {};
 }
 
+namespace {
+
+// Where a cut at `at` or before it falls between the characters of UTF-8 `bytes`.
+std::size_t utf8_cut(std::string_view bytes, std::size_t at) {
+    for (std::size_t back = 0; back < 3 && at > 0; ++back, --at) {
+        if ((static_cast<unsigned char>(bytes[at]) & 0xC0U) != 0x80) break;
+    }
+    return at;
+}
+
+// No charset takes more than four bytes for a character: a value of this many bytes or
+// fewer is decoded whole.
+std::size_t first_bound(std::size_t max_characters) { return 4 * (max_characters + 2); }
+
+// Turns `value` into the first `max_characters` characters of the composed text that
+// `decode` gives for its bytes. A long value is decoded by its first bytes where they
+// surely give those characters: no character a cut splits, nor marks cut off from their
+// letter, can change what comes before the last two starters of their text. Else by
+// four times as many, and at last whole: decomposed text may take many bytes a character.
+template <typename Decode>
+void decode_first_characters(std::string& value, std::size_t max_characters, bool utf8, Decode decode) {
+    std::string text;
+    bool enough = false;
+    for (std::size_t bound = first_bound(max_characters); !enough && bound < value.size(); bound *= 4) {
+        text.clear();
+        const std::string_view bytes(value);
+        decode(bytes.substr(0, utf8 ? utf8_cut(bytes, bound) : bound), text);
+        enough = settled_characters(text) > max_characters;
+    }
+    if (!enough) {
+        text.clear();
+        decode(value, text);
+    }
+    value = std::move(text);
+    keep_characters(value, max_characters);
+}
+
+}  // namespace
+
 bool decode_value_text(std::string& value, std::string_view declared, CharsetConverters& converters,
                        std::size_t max_characters) {
-    bool known = true;
-    if (!declared.empty()) {
-        std::string text;
-        known = convert_from_charset(converters, declared, value, text);
-        if (known) {
+    // A card file read from UTF-16 is Unicode already: a charset its lines declare named
+    // its bytes before that.
+    if (converters.text_is_unicode) declared = {};
+    std::string ignored;
+    const bool known = declared.empty() || convert_from_charset(converters, declared, {}, ignored);
+    if (!declared.empty() && known) {
+        decode_first_characters(value, max_characters, false, [&](std::string_view bytes, std::string& text) {
+            convert_from_charset(converters, declared, bytes, text);
             compose_nfc(text);
-            value = std::move(text);
-        }
+        });
+    } else if (ascii_prefix_length(value) == value.size()) {
+        // Plain ASCII, most values by far, is its own text, a character a byte.
+        keep_characters(value, max_characters);
+    } else if (value.size() <= first_bound(max_characters)) {
+        make_text(value);
+        keep_characters(value, max_characters);
+    } else {
+        // Whether the bytes are UTF-8 is a question about all of them.
+        const bool utf8 = is_valid_utf8(value);
+        decode_first_characters(value, max_characters, utf8, [&](std::string_view bytes, std::string& text) {
+            if (utf8) {
+                text.assign(bytes);
+            } else {
+                append_cp1250_text(text, bytes);
+            }
+            compose_nfc(text);
+        });
     }
-    // Plain ASCII, most values by far, is its own text.
-    if (declared.empty() || !known) {
-        if (ascii_prefix_length(value) != value.size()) make_text(value);
-    }
-    // The limit counts characters: a name in CJK is not cut inside one.
-    keep_characters(value, max_characters);
     clean_decoded_value(value);
     return known;
 }

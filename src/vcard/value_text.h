@@ -15,9 +15,11 @@ namespace quorlan {
 std::string declared_charset(std::string_view line);
 
 // Turns the bytes of a value in place into its text (UTF-8, NFC): from `declared` when
-// the platform knows that charset, else from UTF-8 when the bytes are well-formed UTF-8,
-// else from windows-1250; then keeps its first `max_characters` characters and cleans it
-// (clean_decoded_value). Returns false when `declared` names a charset nobody knows.
+// this program accepts the name and the platform converts it, else from UTF-8 when all the
+// bytes are well-formed UTF-8, else from windows-1250; then keeps its first
+// `max_characters` characters and cleans it (clean_decoded_value). Returns false when
+// `declared` names a charset that can't be read. A declared charset is not applied to the
+// text of a file read from UTF-16 (`converters.text_is_unicode`).
 bool decode_value_text(std::string& value, std::string_view declared, CharsetConverters& converters,
                        std::size_t max_characters);
 

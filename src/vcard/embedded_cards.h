@@ -1,0 +1,26 @@
+// Cards embedded in a card: vCard 2.1 writes an agent's card inside the card it belongs to,
+// as the value of an AGENT line without a value of its own ("AGENT:", then "BEGIN:VCARD" ...
+// "END:VCARD").
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace quorlan {
+
+struct EmbeddedCards {
+    std::size_t depth = 0;     // embedded cards open
+    bool after_agent = false;  // the line before was an AGENT line without a value
+    std::size_t count = 0;     // embedded cards begun
+};
+
+// True when `line` (a logical line) is an AGENT line whose value is empty.
+bool is_empty_agent_line(std::string_view line);
+
+// Follows one logical line of the card file; true when it belongs to an embedded card: its
+// "BEGIN:VCARD" (right after an empty AGENT line of an open card, `card_open`), its lines
+// and its matching "END:" line. Any other "BEGIN:VCARD" closes every embedded card, so that
+// one that lost its end never swallows the cards after it.
+bool in_embedded_card(EmbeddedCards& cards, std::string_view line, bool card_open);
+
+}  // namespace quorlan
