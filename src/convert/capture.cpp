@@ -1,4 +1,4 @@
-#include "convert/card.h"
+#include "convert/capture.h"
 
 #include <algorithm>
 #include <bit>

@@ -5,7 +5,8 @@
 
 #include "charset/cp1250.h"
 #include "charset/unicode_text.h"
-#include "convert/card.h"
+#include "convert/capture.h"
+#include "convert/record.h"
 #include "text/text_ops.h"
 #include "vcard/decode.h"
 #include "vcard/logical_lines.h"

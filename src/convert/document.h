@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "config/settings.h"
-#include "convert/card.h"
+#include "convert/capture.h"
 #include "text/line_reader.h"
 
 namespace quorlan {

@@ -1,4 +1,4 @@
-#include "convert/card.h"
+#include "convert/record.h"
 
 #include <cstdint>
 #include <cstring>
@@ -6,6 +6,7 @@
 
 #include "charset/cp1250.h"
 #include "charset/unicode_text.h"
+#include "convert/phone.h"
 #include "text/text_ops.h"
 
 namespace quorlan {

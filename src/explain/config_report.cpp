@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "convert/card.h"
+#include "convert/record.h"
 #include "explain/show.h"
 #include "text/text_ops.h"
 

@@ -1,5 +1,5 @@
-// Card conversion: values captured from card lines, the record filter and the record
-// output, and the grouping of international phone numbers.
+// Capture: the values that card lines give the field mappings, byte for byte or, when
+// decoding, as vCard readers read the lines, and the card they are gathered in.
 #pragma once
 
 #include <array>
@@ -131,44 +131,5 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
 
 // The clean-up of every captured value: ";" to space, line end trimmed, runs of spaces collapsed.
 void clean_value(std::string& value);
-
-// Checks the Required and Forbidden conditions on the values as captured.
-bool passes_filter(const Settings& settings, const CardState& card);
-
-// Called for each line that begins with "END:". When the card passes the filter, applies
-// the constants, trimming and phone grouping to the stored values and appends the record
-// to `out`. Returns true when a record was written.
-bool write_record(const Settings& settings, CardState& card, std::string& out);
-
-// How decoded values, which are text, are written: in UTF-8 or windows-1250, folded to
-// ASCII or not. Chosen once per run, with the element names and constants as text.
-struct TextWriting {
-    bool utf8 = false;
-    bool fold = false;
-    std::vector<std::string> elements;   // as written: UTF-8 text in a UTF-8 document, else bytes
-    std::vector<std::string> constants;  // the constant of each constant field, as text
-};
-
-TextWriting make_text_writing(const Settings& settings);
-
-// write_record for values that are text (UTF-8, NFC): constants are text too, and values
-// are written as `writing` says.
-bool write_text_record(const Settings& settings, const TextWriting& writing, CardState& card, std::string& out);
-
-// Appends text (UTF-8) as element content, markup and control characters as append_escaped
-// does; a character that the document can't hold, or folding does not turn into ASCII, is
-// written as a decimal character reference ("&#1081;").
-void append_escaped_text(std::string& out, std::string_view text, const TextWriting& writing);
-
-// Appends `value` as element content: markup characters become entities, CR becomes "&#13;"
-// and bytes that an XML document can't hold become "_".
-void append_escaped(std::string& out, std::string_view value);
-
-// Groups an international number: country code, three, three, and the rest.
-std::string format_phone(std::string_view value);
-
-// Groups the number in place, as format_phone does; a string that has held a number before
-// has room for it, so no memory is allocated.
-void group_phone(std::string& number);
 
 }  // namespace quorlan
