@@ -118,22 +118,26 @@ std::string_view raw_value(std::string_view rest) {
 // The value of a ";=" rest is the next input line taken whole and cleaned; at the end of
 // the input it is the current line itself. Either way the line buffer ends up holding it,
 // and the end-of-card test looks at it there.
-void take_continuation(std::string& line, LineReader& input, std::string& value) {
-    read_line(input, line);
+void take_continuation(std::string& line, ContinuationSource more, std::string& value) {
+    more.read(more.context, line);
     trim_line_end(line);
     clean_value(line);
     // Taken whole: a continuation may be longer than the 100 bytes of other values.
     value = line;
 }
 
+void read_next_line(void* input, std::string& line) { read_line(*static_cast<LineReader*>(input), line); }
+
 }  // namespace
+
+ContinuationSource continuation_from(LineReader& input) { return ContinuationSource{read_next_line, &input}; }
 
 void capture_values(std::string& line, LineReader& input, const Settings& settings,
                     const PrefixIndex& index, CardState& card, const CardObserver* observer) {
-    capture_values(std::string_view(line), line, input, settings, index, card, observer);
+    capture_values(std::string_view(line), line, continuation_from(input), settings, index, card, observer);
 }
 
-std::string_view capture_values(std::string_view line, std::string& buffer, LineReader& input,
+std::string_view capture_values(std::string_view line, std::string& buffer, ContinuationSource more,
                                 const Settings& settings, const PrefixIndex& index, CardState& card,
                                 const CardObserver* observer) {
     if (line.empty() || !index.first_byte[static_cast<unsigned char>(line[0])]) return line;
@@ -171,7 +175,7 @@ std::string_view capture_values(std::string_view line, std::string& buffer, Line
             // At the end of the input the line itself is the continuation: it must be in
             // the buffer then.
             if (line.data() != buffer.data()) buffer.assign(line);
-            take_continuation(buffer, input, value);
+            take_continuation(buffer, more, value);
             line = buffer;
             if (observer != nullptr && observer->value_taken != nullptr) {
                 observer->value_taken(observer->context, j, value, true);

@@ -77,15 +77,25 @@ struct CardObserver {
 // Empties every value.
 void reset_card(CardState& card);
 
+// Where the exact reading finds the line that a value ending in ";=" goes on with: the
+// next line of its file, read into `line`, which stays as it is at the end of the input.
+struct ContinuationSource {
+    void (*read)(void* context, std::string& line);
+    void* context;
+};
+
+// A source that reads the next line of `input` as it stands.
+ContinuationSource continuation_from(LineReader& input);
+
 // Feeds the values of the mappings whose prefixes the line begins with, byte for byte. A
 // value whose rest holds ";=" is taken from the next input line, which replaces `line`.
 // Tells `observer` (when given) about every value taken.
 void capture_values(std::string& line, LineReader& input, const Settings& settings,
                     const PrefixIndex& index, CardState& card, const CardObserver* observer = nullptr);
 // The same for a line that may be a view into the reader's block: a continuation line is
-// read into `buffer`. Returns the line as it stands after capture: `line`, or `buffer`
-// when it holds a continuation line.
-std::string_view capture_values(std::string_view line, std::string& buffer, LineReader& input,
+// read from `more` into `buffer`. Returns the line as it stands after capture: `line`, or
+// `buffer` when it holds a continuation line.
+std::string_view capture_values(std::string_view line, std::string& buffer, ContinuationSource more,
                                 const Settings& settings, const PrefixIndex& index, CardState& card,
                                 const CardObserver* observer = nullptr);
 

@@ -314,4 +314,49 @@ bool write_record(const Settings& settings, CardState& card, std::string& out) {
         group_phone);
 }
 
+namespace {
+
+// The document element's name: in a UTF-8 document as text, in windows-1250 as it stands.
+std::string element_as_written(std::string_view element, bool utf8) {
+    return utf8 ? text_from_bytes(element) : std::string(element);
+}
+
+void open_records(const void* form, std::string& out) {
+    const auto& records = *static_cast<const RecordForm*>(form);
+    out += records.writing.utf8 ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<"
+                                : "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\r\n<";
+    out += records.element;
+    out += ">\r\n";
+}
+
+bool write_byte_record(const void* form, CardState& card, std::string& out) {
+    return write_record(*static_cast<const RecordForm*>(form)->settings, card, out);
+}
+
+bool write_value_record(const void* form, CardState& card, std::string& out) {
+    const auto& records = *static_cast<const RecordForm*>(form);
+    return write_text_record(*records.settings, records.writing, card, out);
+}
+
+void close_records(const void* form, std::string& out) {
+    out += "</";
+    out += static_cast<const RecordForm*>(form)->element;
+    out += ">\r\n";
+}
+
+}  // namespace
+
+RecordForm make_record_form(const Settings& settings, std::string_view element) {
+    RecordForm form;
+    form.settings = &settings;
+    form.text = settings.decode != 0;
+    if (form.text) form.writing = make_text_writing(settings);
+    form.element = element_as_written(element, form.writing.utf8);
+    return form;
+}
+
+DocumentForm record_form(const RecordForm& form) {
+    return DocumentForm{open_records, form.text ? write_value_record : write_byte_record, close_records, &form};
+}
+
 }  // namespace quorlan

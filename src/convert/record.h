@@ -1,5 +1,6 @@
 // The record form of the document: one <vcf> record per card that passes the filter, one
-// element per mapping, in windows-1250 or UTF-8.
+// element per mapping, in windows-1250 or UTF-8, framed by the declaration and the document
+// element.
 #pragma once
 
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "config/settings.h"
 #include "convert/capture.h"
+#include "convert/writer.h"
 
 namespace quorlan {
 
@@ -42,5 +44,18 @@ void append_escaped_text(std::string& out, std::string_view text, const TextWrit
 // Appends `value` as element content: markup characters become entities, CR becomes "&#13;"
 // and bytes that an XML document can't hold become "_".
 void append_escaped(std::string& out, std::string_view value);
+
+// The record form as a run writes it: the element names, constants and encoding chosen once.
+struct RecordForm {
+    const Settings* settings = nullptr;
+    std::string element;  // the document element, as written
+    bool text = false;    // values are text (decoding on), written as `writing` says
+    TextWriting writing;
+};
+
+RecordForm make_record_form(const Settings& settings, std::string_view element);
+
+// The form for a writer; `form` must outlive it.
+DocumentForm record_form(const RecordForm& form);
 
 }  // namespace quorlan
