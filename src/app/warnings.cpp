@@ -69,12 +69,15 @@ void warn_about_the_document(const Settings& settings, const DocumentNames& name
     }
     const bool utf8 = settings.utf8 != 0 && settings.decode != 0;
     const std::string refused = ", so XML readers will refuse " + quoted_name(names.output_file) + ": ";
-    if (const std::string problem = xml_name_problem(names.element, utf8); !problem.empty()) {
+    // With a template, the names are variables and the template writes the elements.
+    const bool records = settings.template_name.empty();
+    if (const std::string problem = records ? xml_name_problem(names.element, utf8) : std::string(); !problem.empty()) {
         warn("the document element <" + terminal_name(names.element) + "> is not an XML name (" + problem + ")" +
              refused + "rename the XML file" + renaming_advice(names.element));
     }
     for (const FieldMapping& mapping : settings.mappings) {
-        if (const std::string problem = xml_name_problem(mapping.element, utf8); !problem.empty()) {
+        if (const std::string problem = records ? xml_name_problem(mapping.element, utf8) : std::string();
+            !problem.empty()) {
             warn("the element <" + terminal_name(mapping.element) + "> is not an XML name (" + problem + ")" +
                  refused + "rename it" + renaming_advice(mapping.element));
         }

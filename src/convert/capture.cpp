@@ -31,6 +31,7 @@ CardState make_card_state(const Settings& settings) {
 
 void reset_card(CardState& card) {
     for (std::string& value : card.values) value.clear();
+    for (std::vector<std::string>& parts : card.components) parts.clear();
     std::fill(card.preferred.begin(), card.preferred.end(), 0);
 }
 
@@ -271,6 +272,28 @@ const KnownHead& known_head(PrefixHeads& prefixes, std::string_view head) {
 
 }  // namespace
 
+namespace {
+
+void keep_components(CardState& card, std::size_t j, std::string_view value_part, std::string_view charset) {
+    std::vector<std::string>& parts = card.components[j];
+    parts.clear();
+    const std::string_view raw = value_part.substr(0, 4 * kMaxValueBytes);
+    std::size_t start = 0;
+    for (std::size_t i = 0;; ++i) {
+        if (i < raw.size() && raw[i] == '\\') {
+            ++i;  // an escaped byte, ";" too, stays in the component
+            if (i < raw.size()) continue;
+        }
+        if (i < raw.size() && raw[i] != ';') continue;
+        std::string& part = parts.emplace_back(raw.substr(start, std::min(i, raw.size()) - start));
+        decode_value_text(part, charset, card.charsets, kMaxValueBytes);
+        if (i >= raw.size()) return;
+        start = i + 1;
+    }
+}
+
+}  // namespace
+
 bool capture_decoded_values(std::string_view line, const Settings& settings, PrefixHeads& prefixes,
                             CardState& card, const CardObserver* observer) {
     const std::size_t end = head_end(line);
@@ -305,6 +328,7 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     if (first || (head.preferred && card.preferred[j] == 0)) {
         if (!first) kept.assign(value);
         card.preferred[j] = head.preferred ? 1 : 0;
+        if (card.keep_components) keep_components(card, j, value_part, head.charset);
         if (observer != nullptr && observer->value_taken != nullptr) {
             observer->value_taken(observer->context, j, kept, false);
         }

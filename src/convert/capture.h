@@ -25,6 +25,11 @@ struct CardState {
     // The converters of the charsets that decoded values declared, kept for the whole run
     // so that each is opened once.
     CharsetConverters charsets = {};
+    // When decoding for a form that shows them (a template's {{N.1}}): each kept value's
+    // components, split at each ";" that no backslash escapes, decoded and cleaned as a
+    // value is. Empty otherwise.
+    bool keep_components = false;
+    std::vector<std::vector<std::string>> components{};
 };
 
 // The first bytes of all non-empty prefixes: a line whose first byte is not among them

@@ -196,6 +196,10 @@ ConversionResult convert_lines(Lines& lines, const Settings& settings, LineReade
                                const CardObserver& observer) {
     ConversionResult result;
     CardState card = make_card_state(settings);
+    if (writer.form.components) {
+        card.keep_components = true;
+        card.components.resize(settings.mappings.size());
+    }
     std::size_t number = 0;
     LineJoin join = LineJoin::Own;
     std::string_view raw;
@@ -261,7 +265,7 @@ ConversionResult convert_document(const Settings& settings, LineReader& input, D
 
 ConversionResult convert_document(const Settings& settings, std::string_view element, LineReader& input,
                                   ByteSink sink, const CardObserver& observer) {
-    const RecordForm form = make_record_form(settings, element);
+    RecordForm form = make_record_form(settings, element);
     return convert_document(settings, input, record_form(form), sink, observer);
 }
 

@@ -36,6 +36,10 @@ TextWriting make_text_writing(const Settings& settings);
 // are written as `writing` says.
 bool write_text_record(const Settings& settings, const TextWriting& writing, CardState& card, std::string& out);
 
+// For another form of the document: when the card passes the filter, its text values
+// become what write_text_record writes (constants, trimming, phone grouping), in place.
+bool finish_text_values(const Settings& settings, const TextWriting& writing, CardState& card);
+
 // Appends text (UTF-8) as element content, markup and control characters as append_escaped
 // does; a character that the document can't hold, or folding does not turn into ASCII, is
 // written as a decimal character reference ("&#1081;").
@@ -56,6 +60,6 @@ struct RecordForm {
 RecordForm make_record_form(const Settings& settings, std::string_view element);
 
 // The form for a writer; `form` must outlive it.
-DocumentForm record_form(const RecordForm& form);
+DocumentForm record_form(RecordForm& form);
 
 }  // namespace quorlan

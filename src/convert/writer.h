@@ -24,13 +24,16 @@ ByteSink memory_sink(std::string& buffer);
 // document's encoding, escaped as the form writes values.
 struct DocumentForm {
     // The start of the document, before the first card.
-    void (*open)(const void* form, std::string& out);
+    void (*open)(void* form, std::string& out);
     // A card that has ended: when it passes the filter, its values are finished (constants,
     // trimming, phone grouping) in `card`, what it becomes is appended, and true returned.
-    bool (*record)(const void* form, CardState& card, std::string& out);
+    bool (*record)(void* form, CardState& card, std::string& out);
     // The end of the document, written only when the input was read to its end.
-    void (*close)(const void* form, std::string& out);
-    const void* form;
+    void (*close)(void* form, std::string& out);
+    void* form;
+    // The form shows the components of structured values (a template's {{N.1}}): capture
+    // keeps them, which costs a little on every value taken.
+    bool components = false;
 };
 
 struct DocumentWriter {
