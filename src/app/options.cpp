@@ -10,7 +10,8 @@ namespace quorlan {
 namespace {
 
 constexpr const char* kHelp =
-    "Usage: quorlan [--init [CARDFILE] | --explain | --help | --version]\n"
+    "Usage: quorlan [--init [--for FAMILY] [CARDFILE] | --explain\n"
+    "               | --template [NAME] | --help | --version]\n"
     "\n"
     "Converts a file of electronic business cards (vCard, .vcf) into an XML\n"
     "phonebook. Run it in the folder that holds quorlan.ini: it reads the card file\n"
@@ -39,6 +40,11 @@ constexpr const char* kHelp =
     "                       - forbidden: cards with a value are left out\n"
     "                       # phone: +420603123456 is written +420 603 123 456\n"
     "  SOURCE_IDENT=book  a name holding IDENT: every record gets the text \"book\"\n"
+    "  TEMPLATE=yealink   with DECODE=1, the phonebook's form comes from a Mustache\n"
+    "                     template: a built-in one (yealink, cisco, grandstream,\n"
+    "                     snom, fritzbox, polycom) or a file (TEMPLATE=my.mustache),\n"
+    "                     field names are its variables, {{N.2}} a part of a value;\n"
+    "                     the line is read before the file names; UTF-8 output\n"
     "  anything else      is ignored, such as [Fields] or empty lines\n"
     "\n"
     "Options:\n"
@@ -47,6 +53,11 @@ constexpr const char* kHelp =
     "                     NAME, MOBILE, FAX, WORK, HOME, EMAIL and COMPANY, each\n"
     "                     with the number of cards that fill it; never replaces\n"
     "                     an existing quorlan.ini\n"
+    "  --init --for FAMILY [CARDFILE]\n"
+    "                     the same for a desk phone family's phonebook: the fields\n"
+    "                     and TEMPLATE= of the built-in template FAMILY\n"
+    "  --template [NAME]  print the built-in template NAME, to save and adapt it;\n"
+    "                     without NAME, list the built-in templates\n"
     "  --explain          show how quorlan.ini is read, which card lines the file\n"
     "                     holds and which field takes them, suggest prefixes, warn\n"
     "                     about values that would come out wrong, and count the\n"
@@ -83,6 +94,10 @@ Kind kind_of(std::string_view argument, Action& action) {
         action = Action::Explain;
     } else if (argument == "--init") {
         action = Action::Init;
+    } else if (argument == "--template") {
+        action = Action::Template;
+    } else if (argument == "--for") {
+        return Kind::Other;  // the phone family of --init, which reads it
     } else {
         return argument.starts_with("-") ? Kind::Unknown : Kind::Other;
     }
@@ -122,6 +137,16 @@ std::vector<std::string> init_arguments(int argc, const char* const* argv) {
     for (int i = 1; i < argc; ++i) {
         if (after) arguments.emplace_back(argv[i]);
         after = after || std::string_view(argv[i]) == "--init";
+    }
+    return arguments;
+}
+
+std::vector<std::string> arguments_after(int argc, const char* const* argv, std::string_view option) {
+    std::vector<std::string> arguments;
+    bool after = false;
+    for (int i = 1; i < argc; ++i) {
+        if (after) arguments.emplace_back(argv[i]);
+        after = after || std::string_view(argv[i]) == option;
     }
     return arguments;
 }
