@@ -162,9 +162,14 @@ TEST(Templates, InitForEachFamilyThenRunOnTheCorpus) {
         {"yealink", "yealink-phonebook.xml"}, {"cisco", "cisco-directory.xml"}, {"grandstream", "phonebook.xml"},
         {"snom", "tbook.xml"}, {"fritzbox", "fritzbox-phonebook.xml"}, {"polycom", "000000000000-directory.xml"},
     };
+    std::size_t next = 0;
     for (const auto& [family, output] : families) {
         std::size_t written = 0;
+        std::size_t tried = 0;
         for (const fs::path& file : exports) {
+            // Under Wine each run takes long: there, each export goes to one family in turn.
+            if (windows_build() && next++ % std::size(families) != 0) continue;
+            ++tried;
             Folder f;
             f.write("cards.vcf", read_file(file));
             const RunResult init = f.run(std::string("--init --for ") + family + " cards.vcf");
@@ -176,7 +181,7 @@ TEST(Templates, InitForEachFamilyThenRunOnTheCorpus) {
             EXPECT_TRUE(is_well_formed_xml(f.dir() / output)) << family << " " << file;
             ++written;
         }
-        EXPECT_GT(written, exports.size() / 2) << family;
+        EXPECT_GT(written, tried / 2) << family;
     }
 }
 
