@@ -147,7 +147,32 @@ TEST(Templates, TheOptionListsAndPrintsTheBuiltins) {
         EXPECT_EQ(printed.out.rfind("<?xml", 0), 0u) << printed.out;
     }
     EXPECT_EQ(f.run("--template yelink").status, 2);
+    // --for is for --init alone, and only with a family that has a built-in.
+    for (const char* arguments : {"--for yealink", "--explain --for yealink", "--init --for", "--init --for yelink"}) {
+        const RunResult r = f.run(arguments);
+        EXPECT_EQ(r.status, 2) << arguments;
+        EXPECT_NE(r.err.find("--for"), std::string::npos) << r.err;
+    }
     EXPECT_TRUE(f.names().empty());
+}
+
+TEST(Templates, ExplainShowsTheTemplateAndAFirstRecord) {
+    Folder f;
+    f.write("cards.vcf", kCards);
+    f.write("quorlan.ini", "cards.vcf\r\n1book.xml\r\nDECODE=1\r\nTEMPLATE=grandstream\r\nNAME=FN\r\nN=N\r\n"
+                           "MOBILE=TEL;CELL\r\nEMAIL=EMAIL\r\n");
+    const RunResult r = f.run("--explain");
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* shown : {"the built-in grandstream", "each record 21 lines",
+                              "{{N.1}} (line 10): component 1 of mapping 2 N (N)",
+                              "{{FAX}} (line 34): no mapping gives it: written empty",
+                              "mappings no variable uses: 4 EMAIL",
+                              "The first record, as the template writes it\n  <Contact>\n    <LastName>Nov\xC3\xA1k</LastName>"}) {
+        EXPECT_NE(r.out.find(shown), std::string::npos) << shown << "\n" << r.out;
+    }
+    // No XML-name warning for a document element the template doesn't write.
+    EXPECT_EQ(r.out.find("not a valid XML name"), std::string::npos) << r.out;
+    EXPECT_FALSE(f.exists("1book.xml"));
 }
 
 // quorlan --init --for FAMILY, then a run, on every export of the corpus: a well-formed

@@ -110,14 +110,17 @@ int print_text(const char* text) { return write_report(text) == ReportOutput::Fa
 
 Action choose_action(int argc, const char* const* argv) {
     Action chosen = Action::Convert;
+    bool family = false;
     for (int i = 1; i < argc; ++i) {
         Action action = Action::Convert;
         const Kind kind = kind_of(argv[i], action);
         // A mistyped option must not run a conversion the user did not ask for.
         if (kind == Kind::Unknown) return Action::Unknown;
         if (kind == Kind::Option && chosen == Action::Convert) chosen = action;
+        family = family || std::string_view(argv[i]) == "--for";
     }
-    return chosen;
+    // Nor must "--for" without "--init", which would convert instead of writing quorlan.ini.
+    return family && chosen != Action::Init ? Action::Unknown : chosen;
 }
 
 int refuse_unknown_option(int argc, const char* const* argv) {
@@ -125,9 +128,10 @@ int refuse_unknown_option(int argc, const char* const* argv) {
         Action ignored = Action::Convert;
         if (kind_of(argv[i], ignored) == Kind::Unknown) {
             std::fprintf(stderr, "quorlan: unknown option %s (see quorlan --help)\n", quoted_name(argv[i]).c_str());
-            break;
+            return 2;
         }
     }
+    std::fprintf(stderr, "quorlan: --for goes with --init: quorlan --init --for FAMILY [CARDFILE]\n");
     return 2;
 }
 

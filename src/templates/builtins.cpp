@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "vcard/head.h"
+
 namespace quorlan {
 
 namespace {
@@ -174,23 +176,13 @@ constexpr std::array kBuiltins = {
     BuiltinTemplate{"polycom", "Polycom local contact directory", "000000000000-directory.xml", kFields, kPolycom},
 };
 
-bool same_any_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char c = a[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != b[i]) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::span<const BuiltinTemplate> builtin_templates() { return kBuiltins; }
 
 const BuiltinTemplate* find_builtin(std::string_view name) {
     for (const BuiltinTemplate& builtin : kBuiltins) {
-        if (same_any_case(name, builtin.name)) return &builtin;
+        if (equal_any_case(name, builtin.name)) return &builtin;
     }
     return nullptr;
 }

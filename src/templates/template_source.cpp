@@ -129,6 +129,10 @@ std::vector<std::string> template_warnings(const Settings& settings, const Loade
     const std::string where = where_it_is(loaded);
     for (const TemplateName& name : loaded.text.names) {
         const std::size_t j = feeding_mapping(settings, name.name);
+        if (name.part != TemplatePart::Record && (j != std::string::npos || name.name == "record")) {
+            warnings.push_back(where + place(name.line, name.column) + ": {{" + terminal_name(name.name) +
+                               "}} stands outside {{#records}}, where no record gives it: it is written empty");
+        }
         if (j != std::string::npos) {
             used[j] = true;
             continue;
