@@ -274,6 +274,8 @@ const KnownHead& known_head(PrefixHeads& prefixes, std::string_view head) {
 
 namespace {
 
+// The parts of a structured value, for a form that shows them ({{N.1}} of a template): split
+// at each ";" that no backslash escapes, each decoded and cleaned as a whole value is.
 void keep_components(CardState& card, std::size_t j, std::string_view value_part, std::string_view charset) {
     std::vector<std::string>& parts = card.components[j];
     parts.clear();

@@ -16,12 +16,10 @@ namespace quorlan {
 namespace {
 
 // The bytes a card line may begin with, once decoded and folded, to matter at all: the
-// first bytes of the prefixes, and the "E" of "END:" (or its "e", where it counts in
-// any case).
-std::array<bool, 256> make_leading_bytes(const PrefixIndex& index, bool any_case) {
+// first bytes of the prefixes, and the "E" of "END:".
+std::array<bool, 256> make_leading_bytes(const PrefixIndex& index) {
     std::array<bool, 256> leading = index.first_byte;
     leading['E'] = true;
-    if (any_case) leading['e'] = true;
     return leading;
 }
 
@@ -45,7 +43,7 @@ struct ExactLines {
     const Settings& settings;
     const CardObserver* watcher;
     const PrefixIndex index = make_prefix_index(settings);
-    const std::array<bool, 256> leading = make_leading_bytes(index, false);
+    const std::array<bool, 256> leading = make_leading_bytes(index);
     const bool fold = settings.fold_ascii != 0;
     // Only a watcher learns which lines a vCard reader would join at soft line breaks;
     // the run itself takes each read as it is.
