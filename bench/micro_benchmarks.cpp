@@ -12,7 +12,8 @@
 
 #include "charset/cp1250.h"
 #include "config/settings.h"
-#include "convert/card.h"
+#include "convert/capture.h"
+#include "convert/record.h"
 #include "convert/document.h"
 #include "text/line_reader.h"
 #include "vcard/logical_lines.h"

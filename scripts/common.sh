@@ -32,7 +32,7 @@ need_packages() {
     return 1
 }
 
-build_packages=(cmake ninja-build g++ libgtest-dev)
+build_packages=(cmake ninja-build g++ libgtest-dev libkainjow-mustache-dev)
 
 # Configures and builds a tree: build_tree DIR [cmake options...]
 build_tree() {

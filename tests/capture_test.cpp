@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/card.h"
+#include "convert/capture.h"
 #include "text/text_ops.h"
 
 namespace quorlan {

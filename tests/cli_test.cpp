@@ -35,7 +35,7 @@ TEST(Options, HelpPrintsTheUsageAndConvertsNothing) {
     // exit statuses and where to read on.
     for (const char* topic : {"quorlan.ini", "import.vcf", "contacts.vcf", "phonebook.xml", "ASCII=",
                               "NAME*=N:", "required", "forbidden", "phone", "IDENT", "--version", "--explain",
-                              "Exit status", "130, 143, 129", "man quorlan"}) {
+                              "Exit status", "130, 143, 129", "man quorlan", "TEMPLATE=", "--template", "--for"}) {
         EXPECT_NE(r.out.find(topic), std::string::npos) << topic;
     }
     std::istringstream lines(r.out);

@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "convert/card.h"
+#include "convert/phone.h"
+#include "convert/record.h"
 #include "text/text_ops.h"
 
 namespace quorlan {

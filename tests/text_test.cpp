@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "charset/unicode_text.h"
-#include "convert/card.h"
+#include "convert/record.h"
 #include "vcard/value_text.h"
 
 namespace quorlan {

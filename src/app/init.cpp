@@ -7,6 +7,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "app/init_family.h"
 #include "convert/document.h"
 #include "explain/census.h"
 #include "explain/show.h"
@@ -27,6 +28,17 @@ constexpr std::string_view kFields[][2] = {
     {"NAME*", "N"},   {"MOBILE#", "TEL;CELL"}, {"FAX#", "TEL;FAX"},  {"WORK#", "TEL;WORK"},
     {"HOME#", "TEL;HOME"}, {"EMAIL", "EMAIL"}, {"COMPANY", "ORG"},
 };
+
+// The fields and the phonebook's name: the usual ones, or those of a phone family's
+// built-in template.
+std::vector<BuiltinField> offered_fields(const BuiltinTemplate* family) {
+    if (family != nullptr) return {family->fields.begin(), family->fields.end()};
+    std::vector<BuiltinField> fields;
+    for (const auto& [element, prefix] : kFields) fields.push_back(BuiltinField{element, prefix});
+    return fields;
+}
+
+std::string_view output_of(const BuiltinTemplate* family) { return family != nullptr ? family->output : kOutput; }
 
 bool ends_in_vcf(std::string_view name) {
     if (name.size() < 4) return false;
@@ -172,27 +184,32 @@ bool write_config(const std::string& text) {
 
 }  // namespace
 
-Settings init_settings(const std::string& card_file) {
+Settings init_settings(const std::string& card_file, const BuiltinTemplate* family) {
     Settings settings;
     settings.input_base = card_file.substr(0, card_file.size() - 4);
     settings.decode = 1;
-    for (const auto& [element, prefix] : kFields) {
-        std::string line = std::string(element) + "=" + std::string(prefix);
+    for (const BuiltinField& field : offered_fields(family)) {
+        std::string line = std::string(field.element) + "=" + std::string(field.prefix);
         settings.mappings.push_back(classify_config_line(line).mapping);
     }
+    if (family != nullptr) settings.template_name = family->name;
     return settings;
 }
 
-std::string init_text(const std::string& card_file, const Settings& settings, const InitCounts& counts) {
+std::string init_text(const std::string& card_file, const Settings& settings, const InitCounts& counts,
+                      const BuiltinTemplate* family) {
     // quorlan.ini has no comments: a line is ignored when it holds no "=" and names no
     // file, so these lines hold neither.
     std::string text = "# Written by quorlan --init for the card file on the next line, which holds " +
                        count_of(counts.cards, "card", "cards") + "\r\n";
-    text += card_file + "\r\n" + std::string(kOutput) + "\r\nDECODE=1\r\n";
+    text += card_file + "\r\n" + std::string(output_of(family)) + "\r\nDECODE=1\r\n";
+    if (family != nullptr) text += "TEMPLATE=" + std::string(family->name) + "\r\n";
+    const std::vector<BuiltinField> fields = offered_fields(family);
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
-        const std::string element(kFields[j][0]);
-        const std::string prefix(kFields[j][1]);
-        if (counts.filled[j] == 0) {
+        const std::string element(fields[j].element);
+        const std::string prefix(fields[j].prefix);
+        // A family's template uses every field: one left out would be a variable no mapping gives.
+        if (counts.filled[j] == 0 && family == nullptr) {
             text += "# " + element + "  " + prefix + "   (no card has one; put an equals sign between them to use it)\r\n";
             continue;
         }
@@ -203,7 +220,10 @@ std::string init_text(const std::string& card_file, const Settings& settings, co
     return text;
 }
 
-int run_init(const std::vector<std::string>& card_files) {
+int run_init(const std::vector<std::string>& arguments) {
+    const BuiltinTemplate* family = nullptr;
+    std::vector<std::string> card_files;
+    if (!read_family(arguments, family, card_files)) return 2;
     if (card_files.size() > 1) {
         std::string names;
         for (const std::string& name : card_files) {
@@ -232,7 +252,7 @@ int run_init(const std::vector<std::string>& card_files) {
     }
     std::error_code error;
     if (std::filesystem::exists(std::filesystem::symlink_status(kConfigFile, error))) return refuse_to_replace();
-    const Settings settings = init_settings(card_file);
+    const Settings settings = init_settings(card_file, family);
     // A run reads the name before ".vcf" with ".vcf" after it: where names differ in case,
     // "Contacts.VCF" is not the file it would read.
     const std::string read_by_a_run = document_names(settings).input_file;
@@ -248,9 +268,9 @@ int run_init(const std::vector<std::string>& card_files) {
                      quoted_name(card_file).c_str());
         return 1;
     }
-    const std::string text = init_text(card_file, settings, counts);
+    const std::string text = init_text(card_file, settings, counts, family);
     if (!write_config(text)) return 1;
-    return print("Wrote quorlan.ini:\n\n" + shown_lines(text) + "\nNext: run quorlan to write " + std::string(kOutput) +
+    return print("Wrote quorlan.ini:\n\n" + shown_lines(text) + "\nNext: run quorlan to write " + std::string(output_of(family)) +
                  " (quorlan --explain shows what each line takes)\n") == ReportOutput::Failed
                ? 1
                : 0;

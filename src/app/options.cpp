@@ -10,7 +10,8 @@ namespace quorlan {
 namespace {
 
 constexpr const char* kHelp =
-    "Usage: quorlan [--init [--] [CARDFILE] | --explain | --help | --version]\n"
+    "Usage: quorlan [--init [--for FAMILY] [--] [CARDFILE] | --explain\n"
+    "               | --template [NAME] | --help | --version]\n"
     "\n"
     "Converts a file of electronic business cards (vCard, .vcf) into an XML\n"
     "phonebook. Run it in the folder that holds quorlan.ini: it reads the card file\n"
@@ -39,6 +40,11 @@ constexpr const char* kHelp =
     "                       - forbidden: cards with a value are left out\n"
     "                       # phone: +420603123456 is written +420 603 123 456\n"
     "  SOURCE_IDENT=book  a name holding IDENT: every record gets the text \"book\"\n"
+    "  TEMPLATE=yealink   with DECODE=1, the phonebook's form comes from a Mustache\n"
+    "                     template: a built-in one (yealink, cisco, grandstream,\n"
+    "                     snom, fritzbox, polycom) or a file (TEMPLATE=my.mustache),\n"
+    "                     field names are its variables, {{N.2}} a part of a value;\n"
+    "                     the line is read before the file names; UTF-8 output\n"
     "  anything else      is ignored, such as [Fields] or empty lines\n"
     "\n"
     "Options:\n"
@@ -49,6 +55,11 @@ constexpr const char* kHelp =
     "                     an existing quorlan.ini, nor names a card file that\n"
     "                     quorlan.ini can't hold (control characters, spaces at\n"
     "                     either end, .vcf before the end)\n"
+    "  --init --for FAMILY [CARDFILE]\n"
+    "                     the same for a desk phone family's phonebook: the fields\n"
+    "                     and TEMPLATE= of the built-in template FAMILY\n"
+    "  --template [NAME]  print the built-in template NAME, to save and adapt it;\n"
+    "                     without NAME, list the built-in templates\n"
     "  --explain          show how quorlan.ini is read, which card lines the file\n"
     "                     holds and which field takes them, suggest prefixes, warn\n"
     "                     about values that would come out wrong, and count the\n"
@@ -87,6 +98,10 @@ Kind kind_of(std::string_view argument, Action& action) {
         action = Action::Explain;
     } else if (argument == "--init") {
         action = Action::Init;
+    } else if (argument == "--template") {
+        action = Action::Template;
+    } else if (argument == "--for") {
+        return Kind::Other;  // the phone family of --init, which reads it
     } else {
         return argument.starts_with("-") ? Kind::Unknown : Kind::Other;
     }
@@ -102,14 +117,17 @@ bool ends_options(std::string_view argument) { return argument == "--"; }
 
 Action choose_action(int argc, const char* const* argv) {
     Action chosen = Action::Convert;
+    bool family = false;
     for (int i = 1; i < argc && !ends_options(argv[i]); ++i) {
         Action action = Action::Convert;
         const Kind kind = kind_of(argv[i], action);
         // A mistyped option must not run a conversion the user did not ask for.
         if (kind == Kind::Unknown) return Action::Unknown;
         if (kind == Kind::Option && chosen == Action::Convert) chosen = action;
+        family = family || std::string_view(argv[i]) == "--for";
     }
-    return chosen;
+    // Nor must "--for" without "--init", which would convert instead of writing quorlan.ini.
+    return family && chosen != Action::Init ? Action::Unknown : chosen;
 }
 
 int refuse_unknown_option(int argc, const char* const* argv) {
@@ -117,24 +135,39 @@ int refuse_unknown_option(int argc, const char* const* argv) {
         Action ignored = Action::Convert;
         if (kind_of(argv[i], ignored) == Kind::Unknown) {
             std::fprintf(stderr, "quorlan: unknown option %s (see quorlan --help)\n", quoted_name(argv[i]).c_str());
-            break;
+            return 2;
         }
     }
+    std::fprintf(stderr, "quorlan: --for goes with --init: quorlan --init --for FAMILY [CARDFILE]\n");
     return 2;
 }
 
 std::vector<std::string> init_arguments(int argc, const char* const* argv) {
-    std::vector<std::string> names;
+    std::vector<std::string> arguments;
     bool options_ended = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         if (!options_ended && ends_options(argument)) {
             options_ended = true;
+        } else if (!options_ended && argument == "--for") {
+            // The family goes with it, whatever it begins with: --init says what it lacks.
+            arguments.emplace_back(argument);
+            if (i + 1 < argc) arguments.emplace_back(argv[++i]);
         } else if (options_ended || !argument.starts_with("-")) {
-            names.emplace_back(argument);
+            arguments.emplace_back(argument);
         }
     }
-    return names;
+    return arguments;
+}
+
+std::vector<std::string> arguments_after(int argc, const char* const* argv, std::string_view option) {
+    std::vector<std::string> arguments;
+    bool after = false;
+    for (int i = 1; i < argc; ++i) {
+        if (after) arguments.emplace_back(argv[i]);
+        after = after || std::string_view(argv[i]) == option;
+    }
+    return arguments;
 }
 
 int print_help() { return print_text(kHelp); }

@@ -4,19 +4,24 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorlan {
 
-enum class Action { Convert, Help, Version, Explain, Init, Unknown };
+enum class Action { Convert, Help, Version, Explain, Init, Template, Unknown };
 
 // Unknown when any argument before "--" begins with "-" and is no option; otherwise the
 // action of the first option ("/?" is --help, as Windows users type it), or Convert.
 Action choose_action(int argc, const char* const* argv);
 
-// The names on the command line, for --init: the arguments that are no options, and
-// every argument after "--", which ends the options.
+// The arguments of --init: the names on the command line (the arguments that are no
+// options, and every argument after "--", which ends the options), and "--for" with the
+// argument after it.
 std::vector<std::string> init_arguments(int argc, const char* const* argv);
+
+// The arguments after `option`.
+std::vector<std::string> arguments_after(int argc, const char* const* argv, std::string_view option);
 
 // Says which argument is not an option; returns the exit status 2.
 int refuse_unknown_option(int argc, const char* const* argv);

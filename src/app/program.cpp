@@ -8,6 +8,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "app/template_run.h"
 #include "app/warnings.h"
 #include "config/settings.h"
 #include "convert/document.h"
@@ -53,6 +54,10 @@ int run_program() {
     if (!load_settings(settings, ConfigObserver{}, facts)) return 1;
     const DocumentNames names = document_names(settings);
     if (output_is_an_input(names.output_file, names.input_file)) return 1;
+    LoadedTemplate loaded;
+    TemplateForm template_form_of_run;
+    const bool templated = !settings.template_name.empty();
+    if (templated && !prepare_template(settings, loaded, template_form_of_run)) return 1;
 
     // The input is opened, and its first block read, before the output is created, so
     // that a missing or unreadable input never touches an existing phonebook.
@@ -76,8 +81,10 @@ int run_program() {
         return report_uncreated_output(names.output_file, error);
     }
     LeftOutTally left_out = make_left_out_tally(settings);
-    const ConversionResult result = convert_document(settings, names.element, input,
-                                                     ByteSink{write_output, &output}, left_out_observer(left_out));
+    const ByteSink sink{write_output, &output};
+    const ConversionResult result =
+        templated ? convert_document(settings, input, template_form(template_form_of_run), sink, left_out_observer(left_out))
+                  : convert_document(settings, names.element, input, sink, left_out_observer(left_out));
     const int close_error = close_text_file(input_file);
 
     // Any failure leaves the old file as it was; only a complete document replaces it.

@@ -70,17 +70,21 @@ void warn_about_the_document(const Settings& settings, const DocumentNames& name
     const bool utf8 = settings.utf8 != 0 && settings.decode != 0;
     const bool as_text = settings.decode != 0;
     const std::string refused = ", so XML readers will refuse " + quoted_name(names.output_file) + ": ";
-    if (const std::string problem = xml_name_problem(name_for_document(names.element, as_text, utf8), utf8);
+    // With a template, the names are variables and the template writes the elements.
+    const bool records = settings.template_name.empty();
+    if (const std::string problem =
+            records ? xml_name_problem(name_for_document(names.element, as_text, utf8), utf8) : std::string();
         !problem.empty()) {
         warn("the document element <" + terminal_name(names.element) + "> is not an XML name (" + problem + ")" +
              refused + "rename the XML file" + renaming_advice(names.element));
     }
     for (const FieldMapping& mapping : settings.mappings) {
-        const std::string written = name_for_document(mapping.element, as_text, utf8);
-        if (const std::string problem = xml_name_problem(written, utf8); !problem.empty()) {
+        const std::string problem =
+            records ? xml_name_problem(name_for_document(mapping.element, as_text, utf8), utf8) : std::string();
+        if (!problem.empty()) {
             warn("the element <" + terminal_name(mapping.element) + "> is not an XML name (" + problem + ")" +
                  refused + "rename it" + renaming_advice(mapping.element));
-        } else if (as_text && !utf8 && lacks_cp1250_character(text_from_bytes(mapping.element))) {
+        } else if (records && as_text && !utf8 && lacks_cp1250_character(text_from_bytes(mapping.element))) {
             warn("the element <" + terminal_name(mapping.element) + "> holds characters that windows-1250 lacks, "
                  "written as \"_\" in " + quoted_name(names.output_file) + ": write UTF8=1 for a UTF-8 document, "
                  "or rename it");

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "config/settings.h"
-#include "convert/card.h"
+#include "convert/capture.h"
 #include "convert/document.h"
 #include "explain/cards.h"
 

@@ -82,6 +82,13 @@ ConfigLine classify_config_line(std::string_view line) {
     ConfigLine result;
     std::string upper(line);
     to_upper_ascii(upper);
+    // Before the file names: "TEMPLATE=phones/cisco.xml.mustache" names no output file.
+    if (constexpr std::string_view kTemplate = "TEMPLATE="; upper.starts_with(kTemplate)) {
+        result.kind = LineKind::TemplateName;
+        result.name = line.substr(kTemplate.size());
+        trim_line_end(result.name);
+        return result;
+    }
     if (const auto p = find_text(upper, ".VCF", 0); p >= 0) {
         result.kind = LineKind::InputName;
         result.name = left_text(line, static_cast<std::size_t>(p));
@@ -109,7 +116,9 @@ Settings read_settings(LineReader& reader, const ConfigObserver& observer) {
     Settings settings;
     std::string line;
     std::string as_read;
+    std::size_t number = 0;
     while (read_line(reader, line)) {
+        if (reader.began_line) ++number;
         if (observer.line_read != nullptr) as_read = line;
         trim_line_end(line);
         ConfigLine config = classify_config_line(line);
@@ -130,7 +139,11 @@ Settings read_settings(LineReader& reader, const ConfigObserver& observer) {
             case LineKind::FoldSwitch: settings.fold_ascii = config.fold; break;
             case LineKind::DecodeSwitch: settings.decode = config.decode; break;
             case LineKind::Utf8Switch: settings.utf8 = config.utf8; break;
-            case LineKind::Mapping: settings.mappings.push_back(std::move(config.mapping)); break;
+            case LineKind::Mapping:
+                config.mapping.line = number;
+                settings.mappings.push_back(std::move(config.mapping));
+                break;
+            case LineKind::TemplateName: settings.template_name = std::move(config.name); break;
             case LineKind::Ignored: break;
         }
     }

@@ -25,6 +25,7 @@ struct FieldMapping {
     Condition condition = Condition::None;
     bool phone = false;     // values beginning with "+" are grouped as phone numbers
     bool constant = false;  // "IDENT" in the element name, in any case: the prefix is the value
+    std::size_t line = 0;   // where quorlan.ini holds it, 1 for the first line
 };
 
 struct Settings {
@@ -36,15 +37,18 @@ struct Settings {
     std::int32_t decode = 0;
     // Non-zero, with decoding on, writes the document in UTF-8 instead of windows-1250.
     std::int32_t utf8 = 0;
+    // TEMPLATE=: the phonebook's form comes from this template, a built-in name or a file
+    // name; empty writes the record form.
+    std::string template_name;
     std::vector<FieldMapping> mappings;
 };
 
 // What one configuration line is, decided by its content in a fixed order.
-enum class LineKind { InputName, OutputName, FoldSwitch, DecodeSwitch, Utf8Switch, Mapping, Ignored };
+enum class LineKind { InputName, OutputName, FoldSwitch, DecodeSwitch, Utf8Switch, Mapping, Ignored, TemplateName };
 
 struct ConfigLine {
     LineKind kind = LineKind::Ignored;
-    std::string name;         // InputName, OutputName: the base name it sets
+    std::string name;         // InputName, OutputName: the base name it sets; TemplateName: the template
     std::int32_t fold = 0;    // FoldSwitch: the number read
     std::int32_t decode = 0;  // DecodeSwitch: the number read
     std::int32_t utf8 = 0;    // Utf8Switch: the number read

@@ -1,4 +1,4 @@
-#include "convert/card.h"
+#include "convert/capture.h"
 
 #include <algorithm>
 #include <bit>
@@ -31,6 +31,7 @@ CardState make_card_state(const Settings& settings) {
 
 void reset_card(CardState& card) {
     for (std::string& value : card.values) value.clear();
+    for (std::vector<std::string>& parts : card.components) parts.clear();
     std::fill(card.preferred.begin(), card.preferred.end(), 0);
 }
 
@@ -118,22 +119,26 @@ std::string_view raw_value(std::string_view rest) {
 // The value of a ";=" rest is the next input line taken whole and cleaned; at the end of
 // the input it is the current line itself. Either way the line buffer ends up holding it,
 // and the end-of-card test looks at it there.
-void take_continuation(std::string& line, LineReader& input, std::string& value) {
-    read_line(input, line);
+void take_continuation(std::string& line, ContinuationSource more, std::string& value) {
+    more.read(more.context, line);
     trim_line_end(line);
     clean_value(line);
     // Taken whole: a continuation may be longer than the 100 bytes of other values.
     value = line;
 }
 
+void read_next_line(void* input, std::string& line) { read_line(*static_cast<LineReader*>(input), line); }
+
 }  // namespace
+
+ContinuationSource continuation_from(LineReader& input) { return ContinuationSource{read_next_line, &input}; }
 
 void capture_values(std::string& line, LineReader& input, const Settings& settings,
                     const PrefixIndex& index, CardState& card, const CardObserver* observer) {
-    capture_values(std::string_view(line), line, input, settings, index, card, observer);
+    capture_values(std::string_view(line), line, continuation_from(input), settings, index, card, observer);
 }
 
-std::string_view capture_values(std::string_view line, std::string& buffer, LineReader& input,
+std::string_view capture_values(std::string_view line, std::string& buffer, ContinuationSource more,
                                 const Settings& settings, const PrefixIndex& index, CardState& card,
                                 const CardObserver* observer) {
     if (line.empty() || !index.first_byte[static_cast<unsigned char>(line[0])]) return line;
@@ -171,7 +176,7 @@ std::string_view capture_values(std::string_view line, std::string& buffer, Line
             // At the end of the input the line itself is the continuation: it must be in
             // the buffer then.
             if (line.data() != buffer.data()) buffer.assign(line);
-            take_continuation(buffer, input, value);
+            take_continuation(buffer, more, value);
             line = buffer;
             if (observer != nullptr && observer->value_taken != nullptr) {
                 observer->value_taken(observer->context, j, value, true);
@@ -270,6 +275,30 @@ const KnownHead& known_head(PrefixHeads& prefixes, std::string_view head) {
 
 }  // namespace
 
+namespace {
+
+// The parts of a structured value, for a form that shows them ({{N.1}} of a template): split
+// at each ";" that no backslash escapes, each decoded and cleaned as a whole value is.
+void keep_components(CardState& card, std::size_t j, std::string_view value_part, std::string_view charset) {
+    std::vector<std::string>& parts = card.components[j];
+    parts.clear();
+    const std::string_view raw = value_part.substr(0, 4 * kMaxValueBytes);
+    std::size_t start = 0;
+    for (std::size_t i = 0;; ++i) {
+        if (i < raw.size() && raw[i] == '\\') {
+            ++i;  // an escaped byte, ";" too, stays in the component
+            if (i < raw.size()) continue;
+        }
+        if (i < raw.size() && raw[i] != ';') continue;
+        std::string& part = parts.emplace_back(raw.substr(start, std::min(i, raw.size()) - start));
+        decode_value_text(part, charset, card.charsets, kMaxValueBytes);
+        if (i >= raw.size()) return;
+        start = i + 1;
+    }
+}
+
+}  // namespace
+
 bool capture_decoded_values(std::string_view line, const Settings& settings, PrefixHeads& prefixes,
                             CardState& card, const CardObserver* observer) {
     const std::size_t end = head_end(line);
@@ -304,6 +333,7 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     if (first || (head.preferred && card.preferred[j] == 0)) {
         if (!first) kept.assign(value);
         card.preferred[j] = head.preferred ? 1 : 0;
+        if (card.keep_components) keep_components(card, j, value_part, head.charset);
         if (observer != nullptr && observer->value_taken != nullptr) {
             observer->value_taken(observer->context, j, kept, false);
         }

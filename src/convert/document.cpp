@@ -5,7 +5,8 @@
 
 #include "charset/cp1250.h"
 #include "charset/unicode_text.h"
-#include "convert/card.h"
+#include "convert/capture.h"
+#include "convert/record.h"
 #include "text/text_ops.h"
 #include "vcard/decode.h"
 #include "vcard/embedded_cards.h"
@@ -15,31 +16,11 @@ namespace quorlan {
 
 namespace {
 
-// Output is gathered and handed to the sink in blocks of about this size.
-constexpr std::size_t kFlushBytes = std::size_t{64} * 1024;
-
-bool append_to_buffer(void* context, const char* data, std::size_t size, int&) {
-    static_cast<std::string*>(context)->append(data, size);
-    return true;
-}
-
-bool flush(ByteSink sink, std::string& out, ConversionResult& result) {
-    if (out.empty()) return true;
-    if (!sink.write(sink.context, out.data(), out.size(), result.write_error)) {
-        result.write_failed = true;
-        return false;
-    }
-    out.clear();
-    return true;
-}
-
 // The bytes a card line may begin with, once decoded and folded, to matter at all: the
-// first bytes of the prefixes, and the "E" of "END:" (or its "e", where it counts in
-// any case).
-std::array<bool, 256> make_leading_bytes(const PrefixIndex& index, bool any_case) {
+// first bytes of the prefixes, and the "E" of "END:".
+std::array<bool, 256> make_leading_bytes(const PrefixIndex& index) {
     std::array<bool, 256> leading = index.first_byte;
     leading['E'] = true;
-    if (any_case) leading['e'] = true;
     return leading;
 }
 
@@ -60,43 +41,71 @@ std::uint8_t first_byte_decoded(std::string_view line, bool fold) {
 // is a view into the reader's block, copied only when it can matter.
 struct ExactLines {
     LineReader& input;
+    const Settings& settings;
+    const CardObserver* watcher;
+    const PrefixIndex index = make_prefix_index(settings);
+    const std::array<bool, 256> leading = make_leading_bytes(index);
+    const bool fold = settings.fold_ascii != 0;
     // Only a watcher learns which lines a vCard reader would join at soft line breaks;
     // the run itself takes each read as it is.
     bool follow = false;
     SoftBreakFollower soft_breaks{};
-    std::size_t lines_ended = 0;  // where the reader stood after the last read of the loop
-    bool line_goes_on = false;
-    static constexpr bool kDecoding = false;
+    // Capture took a line by the ";=" rule that moved the reader on: the follower has not
+    // seen it, so the line after it starts afresh.
+    bool taken_between = false;
+    std::string line{};  // the line, once copied to be changed
 
     // `raw` gets the read with its line end trimmed, NUL bytes not yet looked for: they
     // can't make a line begin or end a card, nor give it another first byte that matters.
     bool next(std::string_view& raw, std::size_t& number, LineJoin& join) {
         number = input.lines_ended + 1;
         const bool piece = input.line_goes_on;
-        // A line that capture took by the ";=" rule is one the follower has not seen:
-        // the line after it starts afresh.
-        const bool taken_between = input.lines_ended != lines_ended || piece != line_goes_on;
         if (!read_line_view(input, raw)) return false;
         join = piece ? LineJoin::Piece : LineJoin::Own;
-        if (follow) follow_line(text_before_nul(raw), piece, taken_between, join);
+        if (follow) follow_line(text_before_nul(raw), piece, join);
         raw = trimmed_line_end(raw);
         return true;
     }
-    void follow_line(std::string_view read, bool piece, bool taken_between, LineJoin& join) {
+    void follow_line(std::string_view read, bool piece, LineJoin& join) {
         if (taken_between) soft_breaks = {};
+        taken_between = false;
         if (follow_soft_breaks(soft_breaks, read, !piece, input.line_goes_on)) join = LineJoin::SoftBreak;
-        lines_ended = input.lines_ended;
-        line_goes_on = input.line_goes_on;
     }
     // The line as it is read: up to a NUL, trimmed after that.
     static std::string_view as_read(std::string_view raw) { return trimmed_line_end(text_before_nul(raw)); }
+    // Cards are not nested in the file as it stands: an embedded card's lines are card lines.
+    static bool inside_embedded_card(std::string_view) { return false; }
+    static std::size_t embedded_cards() { return 0; }
+    static bool begins_card(std::string_view line) { return begins_with(line, "BEGIN:VCARD"); }
+    static void begin_card(CardState& card) { reset_card(card); }
+    // A line that can neither feed a value nor end the card changes nothing: most bytes of
+    // a large export are inline photos, so their lines skip the decoding.
+    bool matters(std::string_view raw) const { return !raw.empty() && leading[first_byte_decoded(raw, fold)]; }
+
+    // The line after capture: a view of the line buffer once it is copied there to be
+    // changed, or the continuation line that capture read in its place.
+    std::string_view capture(std::string_view raw, CardState& card) {
+        std::string_view current = take(raw, line);
+        if (current.empty()) return current;  // a NUL after a leading space left nothing of it
+        current = convert(current, line, fold);
+        return capture_values(current, line, ContinuationSource{read_continuation, this}, settings, index, card,
+                              watcher);
+    }
+    static void read_continuation(void* context, std::string& continuation) {
+        auto& lines = *static_cast<ExactLines*>(context);
+        const std::size_t lines_ended = lines.input.lines_ended;
+        const bool line_goes_on = lines.input.line_goes_on;
+        read_line(lines.input, continuation);
+        lines.taken_between = lines.taken_between || lines.input.lines_ended != lines_ended ||
+                              lines.input.line_goes_on != line_goes_on;
+    }
     // Where the first byte from 0x80 up stands in the line that `take` gave, or npos when
     // it has none.
     std::size_t plain = std::string_view::npos;
     // The line as it is read, as a view into the block while no byte of it is to change:
     // most card lines are plain ASCII, which neither decoding nor folding touch. One pass
     // finds the NUL that ends the text and the first byte that decoding may change.
-    std::string_view take(std::string_view raw, std::string& line) {
+    std::string_view take(std::string_view raw, std::string& copy) {
         const std::size_t stop = first_marked(raw, [](std::uint64_t word) {
             return bytes_equal(word, '\0') | (word & 0x8080808080808080);
         });
@@ -105,30 +114,31 @@ struct ExactLines {
             return trimmed_line_end(raw.substr(0, stop));
         }
         plain = stop;
-        line.assign(trimmed_line_end(raw.substr(0, stop + find_byte(raw.substr(stop), '\0'))));
-        return line;
+        copy.assign(trimmed_line_end(raw.substr(0, stop + find_byte(raw.substr(stop), '\0'))));
+        return copy;
     }
-    static bool begins_card(std::string_view line) { return begins_with(line, "BEGIN:VCARD"); }
-    // The line may be a continuation that capture read in its place; when that read went
-    // on with a longer line, its text is not where the file's lines begin, and a card
-    // ended there would be one that anyone could write into a long value.
-    bool ends_card(std::string_view line) const { return input.began_line && begins_with(line, "END:"); }
-    static void decode(std::string&) {}
     // The byte tables of windows-1250: UTF-8 letters of U+00A0 to U+017F become bytes,
     // and folded when `fold` is set. Decoding and folding change only bytes from 0x80 up:
     // the plain start of the line is looked for once, and a line of plain ASCII passes both
     // by. Folding turns letters into letters and leaves alone the bytes that trimming
     // removes, so it is done in the decoding pass, ahead of the trimming between them.
-    std::string_view convert(std::string_view taken, std::string& line, bool fold) const {
+    std::string_view convert(std::string_view taken, std::string& copy, bool folding) const {
         if (plain == std::string_view::npos) return taken;
-        if (fold) {
-            utf8_to_cp1250_folded_after(line, plain);
+        if (folding) {
+            utf8_to_cp1250_folded_after(copy, plain);
         } else {
-            utf8_to_cp1250_after(line, plain);
+            utf8_to_cp1250_after(copy, plain);
         }
-        trim_line_end(line);
-        return line;
+        trim_line_end(copy);
+        return copy;
     }
+
+    // Capture may have replaced the line with a continuation line: the card ends when what
+    // it holds now begins with "END:". When that read went on with a longer line, its text
+    // is not where the file's lines begin, and a card ended there would be one that anyone
+    // could write into a long value.
+    bool ends_card(std::string_view current) const { return input.began_line && begins_with(current, "END:"); }
+    static void end_card(CardState&) {}
 };
 
 // The card lines as vCard readers read them: logical lines, quoted-printable decoded, the
@@ -136,7 +146,14 @@ struct ExactLines {
 // A line is a view where the logical line reader holds it, copied only when it can matter.
 struct DecodedLines {
     LogicalLineReader reader;
-    static constexpr bool kDecoding = true;
+    const Settings& settings;
+    const CardObserver* watcher;
+    PrefixHeads prefixes = make_prefix_heads(settings);
+    // An "END:" line ends a card only when a card has begun or a line fed a field since the
+    // last end: "END:VCALENDAR" or a second "END:VCARD" make no empty record.
+    bool card_open = false;
+    EmbeddedCards embedded{};
+    std::string line{};  // a quoted-printable line, decoded
 
     bool next(std::string_view& raw, std::size_t& number, LineJoin& join) {
         join = LineJoin::Own;
@@ -145,55 +162,51 @@ struct DecodedLines {
         return true;
     }
     static std::string_view as_read(std::string_view raw) { return raw; }
+    // The lines of a card embedded in an AGENT line are that line's value.
+    bool inside_embedded_card(std::string_view raw) { return in_embedded_card(embedded, raw, card_open); }
+    std::size_t embedded_cards() const { return embedded.count; }
+    static bool begins_card(std::string_view line) { return begins_with_any_case(line, "BEGIN:VCARD"); }
+    void begin_card(CardState& card) {
+        reset_card(card);
+        card_open = true;
+    }
+    // Quoted-printable decoding starts after the first colon, so it can't change what
+    // decides whether a line matters.
+    bool matters(std::string_view raw) const {
+        return !raw.empty() && (begins_with_any_case(raw, "END:") || may_feed(prefixes, raw));
+    }
     // Only a quoted-printable line changes before capture: any other stays a view into the
     // reader, which holds it until the next read, and capture copies just its value.
-    bool copied = false;
-    std::string_view take(std::string_view raw, std::string& line) {
-        copied = is_quoted_printable_line(raw);
-        if (!copied) return raw;
-        line.assign(raw);
-        return line;
+    std::string_view capture(std::string_view raw, CardState& card) {
+        std::string_view current = raw;
+        if (is_quoted_printable_line(raw)) {
+            line.assign(raw);
+            decode_quoted_printable(line);
+            trim_line_end(line);
+            current = line;
+        }
+        if (capture_decoded_values(current, settings, prefixes, card, watcher)) card_open = true;
+        return current;
     }
-    static bool begins_card(std::string_view line) { return begins_with_any_case(line, "BEGIN:VCARD"); }
-    static bool ends_card(std::string_view line) { return begins_with_any_case(line, "END:"); }
-    void decode(std::string& line) const {
-        if (copied) decode_quoted_printable(line);
-    }
-    // Values are decoded into text, and folded as text, once captured.
-    std::string_view convert(std::string_view taken, std::string& line, bool) const {
-        if (!copied) return taken;
-        trim_line_end(line);
-        return line;
+    bool ends_card(std::string_view current) const { return card_open && begins_with_any_case(current, "END:"); }
+    // Each card starts empty, even one whose "BEGIN:VCARD" is missing.
+    void end_card(CardState& card) {
+        reset_card(card);
+        card_open = false;
     }
 };
 
+// The one loop of both readings: `Lines` knows how its lines are read and captured.
 template <typename Lines>
-ConversionResult convert_lines(const Settings& settings, std::string_view element, Lines& lines,
-                               LineReader& input, ByteSink sink, const CardObserver& observer) {
+ConversionResult convert_lines(Lines& lines, const Settings& settings, LineReader& input, DocumentWriter& writer,
+                               const CardObserver& observer) {
     ConversionResult result;
-    TextWriting writing;
-    if constexpr (Lines::kDecoding) writing = make_text_writing(settings);
-    const std::string document_element = name_for_document(element, Lines::kDecoding, writing.utf8);
-    std::string out;
-    out.reserve(kFlushBytes + kFlushBytes / 8);
-    out += writing.utf8 ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<"
-                        : "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\r\n<";
-    out += document_element;
-    out += ">\r\n";
-
-    const PrefixIndex index = make_prefix_index(settings);
-    const std::array<bool, 256> leading = make_leading_bytes(index, Lines::kDecoding);
-    PrefixHeads prefixes = Lines::kDecoding ? make_prefix_heads(settings) : PrefixHeads{};
-    // When decoding, an "END:" line ends a card only when a card has begun or a line fed a
-    // field since the last end: "END:VCALENDAR" or a second "END:VCARD" make no empty record.
-    bool card_open = false;
-    EmbeddedCards embedded;
-    const bool fold = settings.fold_ascii != 0;
-    const CardObserver* watcher = observer.value_taken != nullptr ? &observer : nullptr;
     CardState card = make_card_state(settings);
     card.charsets.text_is_unicode = input.from_utf16;
-    std::string line;
-    line.reserve(kLineBufferSize);
+    if (writer.form.components) {
+        card.keep_components = true;
+        card.components.resize(settings.mappings.size());
+    }
     std::size_t number = 0;
     LineJoin join = LineJoin::Own;
     std::string_view raw;
@@ -203,62 +216,29 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
         // value, such as a note or a photo: taken as lines of their own, a long note from
         // anyone could start cards and give them names and numbers.
         if (join == LineJoin::Piece) continue;
-        // When decoding, the lines of a card embedded in an AGENT line are that line's value.
-        if (Lines::kDecoding && in_embedded_card(embedded, raw, card_open)) continue;
+        if (lines.inside_embedded_card(raw)) continue;
         // The card start is recognised on the line as read, before any decoding.
         if (Lines::begins_card(raw)) {
-            reset_card(card);
-            card_open = true;
+            lines.begin_card(card);
             if (observer.card_begun != nullptr) observer.card_begun(observer.context);
         }
-        // A line that can neither feed a value nor end the card changes nothing: most
-        // bytes of a large export are inline photos, so their lines skip the decoding.
-        // (Quoted-printable decoding starts after the first colon, so it can't change
-        // the first byte.)
-        if constexpr (Lines::kDecoding) {
-            if (raw.empty() || (!Lines::ends_card(raw) && !may_feed(prefixes, raw))) continue;
-        } else {
-            if (raw.empty() || !leading[first_byte_decoded(raw, fold)]) continue;
-        }
-        // The line is a view, of the line buffer once it is copied there to be changed.
-        std::string_view current = lines.take(raw, line);
-        if (current.empty()) continue;  // a NUL after a leading space left nothing of it
-        lines.decode(line);
-        current = lines.convert(current, line, fold);
-        if constexpr (Lines::kDecoding) {
-            if (capture_decoded_values(current, settings, prefixes, card, watcher)) card_open = true;
-        } else {
-            current = capture_values(current, line, input, settings, index, card, watcher);
-        }
-        // Capture may have replaced the line with a continuation line: the card ends
-        // when what it holds now begins with "END:".
-        if (lines.ends_card(current) && (!Lines::kDecoding || card_open)) {
+        if (!lines.matters(raw)) continue;
+        const std::string_view current = lines.capture(raw, card);
+        if (lines.ends_card(current)) {
             ++result.cards_ended;
-            bool written = false;
-            if constexpr (Lines::kDecoding) {
-                written = write_text_record(settings, writing, card, out);
-            } else {
-                written = write_record(settings, card, out);
-            }
+            const bool written = write_card(writer, card);
             if (written) ++result.records_written;
             if (observer.card_ended != nullptr) observer.card_ended(observer.context, card, written);
-            // When decoding, each card starts empty, even one whose "BEGIN:VCARD" is missing.
-            if (Lines::kDecoding) {
-                reset_card(card);
-                card_open = false;
-            }
+            lines.end_card(card);
         }
-        if (out.size() >= kFlushBytes && !flush(sink, out, result)) return result;
+        if (!flush_when_full(writer)) break;
     }
-    // Input that could not be read to its end leaves the document without its end tag,
-    // so that no XML reader takes the part written for the whole phonebook.
-    if (input.error == 0) {
-        out += "</";
-        out += document_element;
-        out += ">\r\n";
-    }
-    result.embedded_cards = embedded.count;
-    flush(sink, out, result);
+    // Input that could not be read to its end leaves the document without its end, so
+    // that no XML reader takes the part written for the whole phonebook.
+    if (!writer.failed) close_document(writer, input.error == 0);
+    result.write_failed = writer.failed;
+    result.write_error = writer.error;
+    result.embedded_cards = lines.embedded_cards();
     return result;
 }
 
@@ -277,16 +257,25 @@ DocumentNames document_names(const Settings& settings) {
     return names;
 }
 
-ByteSink memory_sink(std::string& buffer) { return ByteSink{append_to_buffer, &buffer}; }
-
-ConversionResult convert_document(const Settings& settings, std::string_view element,
-                                  LineReader& input, ByteSink sink, const CardObserver& observer) {
+ConversionResult convert_document(const Settings& settings, LineReader& input, DocumentForm form, ByteSink sink,
+                                  const CardObserver& observer) {
+    DocumentWriter writer = open_document(form, sink);
+    const CardObserver* watcher = observer.value_taken != nullptr ? &observer : nullptr;
     if (settings.decode != 0) {
-        DecodedLines lines{make_logical_line_reader(input)};
-        return convert_lines(settings, element, lines, input, sink, observer);
+        DecodedLines lines{make_logical_line_reader(input), settings, watcher};
+        lines.line.reserve(kLineBufferSize);
+        return convert_lines(lines, settings, input, writer, observer);
     }
-    ExactLines lines{input, observer.card_line != nullptr};
-    return convert_lines(settings, element, lines, input, sink, observer);
+    ExactLines lines{input, settings, watcher};
+    lines.follow = observer.card_line != nullptr;
+    lines.line.reserve(kLineBufferSize);
+    return convert_lines(lines, settings, input, writer, observer);
+}
+
+ConversionResult convert_document(const Settings& settings, std::string_view element, LineReader& input,
+                                  ByteSink sink, const CardObserver& observer) {
+    RecordForm form = make_record_form(settings, element);
+    return convert_document(settings, input, record_form(form), sink, observer);
 }
 
 }  // namespace quorlan

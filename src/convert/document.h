@@ -1,4 +1,5 @@
-// The document: the file names, the document frame and the loop over the card lines.
+// The document: the file names and the loop over the card lines, which the writer turns
+// into the document.
 #pragma once
 
 #include <cstddef>
@@ -6,7 +7,8 @@
 #include <string_view>
 
 #include "config/settings.h"
-#include "convert/card.h"
+#include "convert/capture.h"
+#include "convert/writer.h"
 #include "text/line_reader.h"
 
 namespace quorlan {
@@ -18,16 +20,6 @@ struct DocumentNames {
 };
 
 DocumentNames document_names(const Settings& settings);
-
-// Where the document goes: a file at the program's edge, a buffer in tests.
-struct ByteSink {
-    // Writes all `size` bytes; returns false and sets `error` to an errno value on failure.
-    bool (*write)(void* context, const char* data, std::size_t size, int& error);
-    void* context;
-};
-
-// A sink that appends to `buffer`.
-ByteSink memory_sink(std::string& buffer);
 
 struct ConversionResult {
     bool write_failed = false;
@@ -44,5 +36,9 @@ struct ConversionResult {
 // the input, leave the end tag out and are left in `input.error`.
 ConversionResult convert_document(const Settings& settings, std::string_view element,
                                   LineReader& input, ByteSink sink, const CardObserver& observer = {});
+
+// The same in another form of the document: the form frames it and writes the records.
+ConversionResult convert_document(const Settings& settings, LineReader& input, DocumentForm form, ByteSink sink,
+                                  const CardObserver& observer = {});
 
 }  // namespace quorlan

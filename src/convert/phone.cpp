@@ -1,4 +1,4 @@
-#include "convert/card.h"
+#include "convert/phone.h"
 
 #include <algorithm>
 #include <array>

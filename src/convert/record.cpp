@@ -1,4 +1,4 @@
-#include "convert/card.h"
+#include "convert/record.h"
 
 #include <cstdint>
 #include <cstring>
@@ -6,6 +6,7 @@
 
 #include "charset/cp1250.h"
 #include "charset/unicode_text.h"
+#include "convert/phone.h"
 #include "text/text_ops.h"
 
 namespace quorlan {
@@ -221,19 +222,25 @@ void group_text_phone(std::string& number) {
     number = std::move(grouped);
 }
 
+// The value as the record writes it. The changes are made on the stored value: a second
+// "END:" line of the same card sees the constant and the grouped number, not what was
+// captured.
+template <typename Constant, typename GroupPhone>
+void finish_value(const FieldMapping& mapping, std::string& value, Constant constant_of, std::size_t j,
+                  GroupPhone group) {
+    if (mapping.constant) value = constant_of(j);
+    trim_line_end(value);
+    if (mapping.phone && !value.empty() && value[0] == '+') group(value);
+}
+
 template <typename Constant, typename AppendElement, typename GroupPhone>
 bool write_record_with(const Settings& settings, CardState& card, std::string& out, Constant constant_of,
                        AppendElement append, GroupPhone group) {
     if (!passes_filter(settings, card)) return false;
     out += "<vcf>\r\n";
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
-        const FieldMapping& mapping = settings.mappings[j];
-        // The changes below are made on the stored value: a second "END:" line of the
-        // same card sees the constant and the grouped number, not what was captured.
         std::string& value = card.values[j];
-        if (mapping.constant) value = constant_of(j);
-        trim_line_end(value);
-        if (mapping.phone && !value.empty() && value[0] == '+') group(value);
+        finish_value(settings.mappings[j], value, constant_of, j, group);
         append(j, value);
     }
     out += "</vcf>\r\n";
@@ -280,6 +287,15 @@ bool write_text_record(const Settings& settings, const TextWriting& writing, Car
         group_text_phone);
 }
 
+bool finish_text_values(const Settings& settings, const TextWriting& writing, CardState& card) {
+    if (!passes_filter(settings, card)) return false;
+    const auto constant_of = [&](std::size_t j) -> const std::string& { return writing.constants[j]; };
+    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        finish_value(settings.mappings[j], card.values[j], constant_of, j, group_text_phone);
+    }
+    return true;
+}
+
 void append_escaped(std::string& out, std::string_view value) {
     std::size_t plain_from = 0;
     for (std::size_t i = 0; i < value.size(); ++i) {
@@ -315,6 +331,46 @@ bool write_record(const Settings& settings, CardState& card, std::string& out) {
         settings, card, out, [&](std::size_t j) -> const std::string& { return settings.mappings[j].prefix; },
         [&](std::size_t j, const std::string& value) { append_element(out, settings.mappings[j].element, value); },
         group_phone);
+}
+
+namespace {
+
+void open_records(void* form, std::string& out) {
+    const auto& records = *static_cast<const RecordForm*>(form);
+    out += records.writing.utf8 ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<"
+                                : "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\r\n<";
+    out += records.element;
+    out += ">\r\n";
+}
+
+bool write_byte_record(void* form, CardState& card, std::string& out) {
+    return write_record(*static_cast<const RecordForm*>(form)->settings, card, out);
+}
+
+bool write_value_record(void* form, CardState& card, std::string& out) {
+    const auto& records = *static_cast<const RecordForm*>(form);
+    return write_text_record(*records.settings, records.writing, card, out);
+}
+
+void close_records(void* form, std::string& out) {
+    out += "</";
+    out += static_cast<const RecordForm*>(form)->element;
+    out += ">\r\n";
+}
+
+}  // namespace
+
+RecordForm make_record_form(const Settings& settings, std::string_view element) {
+    RecordForm form;
+    form.settings = &settings;
+    form.text = settings.decode != 0;
+    if (form.text) form.writing = make_text_writing(settings);
+    form.element = name_for_document(element, form.text, form.writing.utf8);
+    return form;
+}
+
+DocumentForm record_form(RecordForm& form) {
+    return DocumentForm{open_records, form.text ? write_value_record : write_byte_record, close_records, &form};
 }
 
 }  // namespace quorlan

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "config/settings.h"
-#include "convert/card.h"
+#include "convert/capture.h"
 #include "convert/document.h"
 
 namespace quorlan {

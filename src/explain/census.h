@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "config/settings.h"
-#include "convert/card.h"
+#include "convert/capture.h"
 
 namespace quorlan {
 

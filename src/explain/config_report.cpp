@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "convert/card.h"
+#include "convert/record.h"
 #include "explain/show.h"
 #include "text/text_ops.h"
 
@@ -118,6 +118,9 @@ std::string describe_line(const ConfigWatch& watch, const SeenLine& line, std::s
             return "mapping " + std::to_string(mapping_number) + ": " +
                    describe_mapping(config.mapping, line, decoding(watch));
         case LineKind::Ignored: return line.text.empty() ? "ignored: empty" : "ignored: no \"=\" in it";
+        case LineKind::TemplateName:
+            text = "begins with \"TEMPLATE=\": the phonebook's form comes from the template " + in_quotes(config.name);
+            break;
     }
     if (const SeenLine* later = overridden_by(watch, line)) {
         text += "; " + where(*later) + " sets it again, so this line has no effect";

@@ -205,8 +205,11 @@ void warn_about_mapping(Warnings& warnings, const Settings& settings,
     const std::string_view written = written_element(line);
     if (std::string warning = switch_typo_warning(mapping); !warning.empty()) add(warnings, line, std::move(warning));
     const bool utf8_document = settings.utf8 != 0 && settings.decode != 0;
-    if (std::string warning = xml_name_warning("the element", mapping.element, settings.decode != 0, utf8_document);
-        !warning.empty()) {
+    if (!settings.template_name.empty()) {
+        // The name is a template variable, which the run checks itself.
+    } else if (std::string warning =
+                   xml_name_warning("the element", mapping.element, settings.decode != 0, utf8_document);
+               !warning.empty()) {
         add(warnings, line, std::move(warning));
     } else if (settings.decode == 0 && holds_utf8_letters(mapping.element)) {
         add(warnings, line,
@@ -287,6 +290,7 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
                 }
                 break;
             }
+            case LineKind::TemplateName:
             case LineKind::Mapping:
             case LineKind::Ignored: break;
         }
@@ -296,8 +300,12 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
         warn_about_mapping(warnings, settings, lines, j);
     }
 
-    if (std::string warning = xml_name_warning("the document element", names.element, settings.decode != 0,
-                                                       settings.utf8 != 0 && settings.decode != 0); !warning.empty()) {
+    // A template writes its own elements; the names of quorlan.ini are its variables.
+    if (std::string warning = settings.template_name.empty()
+                                  ? xml_name_warning("the document element", names.element, settings.decode != 0,
+                                                     settings.utf8 != 0 && settings.decode != 0)
+                                  : std::string();
+        !warning.empty()) {
         add(warnings, std::move(warning));
     }
     const std::filesystem::path folder = std::filesystem::path(names.output_file).parent_path();

@@ -13,6 +13,7 @@
 #include "explain/config_warnings.h"
 #include "explain/config_watch.h"
 #include "explain/show.h"
+#include "explain/template_report.h"
 #include "explain/value_checks.h"
 #include "io/files.h"
 #include "text/line_reader.h"
@@ -63,7 +64,7 @@ bool discard(void*, const char*, std::size_t, int&) { return true; }
 // Runs the conversion loop over the vCard file with a sink that keeps nothing, watching
 // every line, value and card. Returns the exit status.
 int explain_cards(const Settings& settings, const DocumentNames& names, const ConfigWatch& config,
-                  const ConfigFileFacts& facts) {
+                  const ConfigFileFacts& facts, TemplateReport* templated) {
     TextFile file;
     int open_error = 0;
     if (!open_text_file(file, names.input_file, open_error)) {
@@ -74,10 +75,12 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     input.from_utf16 = file.utf16.guess.encoding != TextEncoding::Bytes;
 
     CardFileWatch watch{make_card_watch(settings), make_census(settings), make_value_checks(settings)};
+    const CardObserver observer{on_card_begun, on_card_ended, on_card_line, on_value_taken, &watch, on_value_dropped};
+    // With a usable template, the cards go through its form, which keeps the first record.
     const ConversionResult result =
-        convert_document(settings, names.element, input, ByteSink{discard, nullptr},
-                         CardObserver{on_card_begun, on_card_ended, on_card_line, on_value_taken, &watch,
-                                      on_value_dropped});
+        templated != nullptr && templated->usable
+            ? convert_document(settings, input, template_form(templated->form), ByteSink{discard, nullptr}, observer)
+            : convert_document(settings, names.element, input, ByteSink{discard, nullptr}, observer);
     close_text_file(file);
     watch.cards.encoding = encoding_name(file.utf16.guess.encoding);
     watch.values.text_is_unicode = input.from_utf16;
@@ -90,6 +93,7 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     describe_census(out, settings, watch.census, written, result.cards_ended);
     describe_charsets(out, watch.values);
     describe_value_warnings(out, watch.values, watch.census, result.cards_ended);
+    if (templated != nullptr) describe_template_sample(out, *templated);
     return print(out) == ReportOutput::Failed ? 1 : 0;
 }
 
@@ -107,11 +111,16 @@ int run_explain() {
     describe_settings(out, settings, names, facts, watch);
     describe_lines(out, watch);
     describe_config_warnings(out, settings, names, watch);
+    TemplateReport templated;
+    if (!settings.template_name.empty()) {
+        templated = load_template_report(settings);
+        describe_template(out, settings, templated);
+    }
     // A reader that has seen enough (`| head`) ends the report here, quietly.
     if (const ReportOutput printed = print(out); printed != ReportOutput::Written) {
         return printed == ReportOutput::Failed ? 1 : 0;
     }
-    return explain_cards(settings, names, watch, facts);
+    return explain_cards(settings, names, watch, facts, settings.template_name.empty() ? nullptr : &templated);
 }
 
 }  // namespace quorlan

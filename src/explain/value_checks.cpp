@@ -2,6 +2,7 @@
 
 #include "charset/cp1250.h"
 #include "charset/unicode_text.h"
+#include "convert/record.h"
 #include "explain/show.h"
 #include "text/text_ops.h"
 #include "vcard/decode.h"

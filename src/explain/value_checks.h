@@ -12,7 +12,7 @@
 
 #include "charset/charsets.h"
 #include "config/settings.h"
-#include "convert/card.h"
+#include "convert/capture.h"
 #include "explain/census.h"
 
 namespace quorlan {

@@ -1,5 +1,5 @@
-// Card conversion: values captured from card lines, the record filter and the record
-// output, and the grouping of international phone numbers.
+// Capture: the values that card lines give the field mappings, byte for byte or, when
+// decoding, as vCard readers read the lines, and the card they are gathered in.
 #pragma once
 
 #include <array>
@@ -25,6 +25,11 @@ struct CardState {
     // The converters of the charsets that decoded values declared, kept for the whole run
     // so that each is opened once.
     CharsetConverters charsets = {};
+    // When decoding for a form that shows them (a template's {{N.1}}): each kept value's
+    // components, split at each ";" that no backslash escapes, decoded and cleaned as a
+    // value is. Empty otherwise.
+    bool keep_components = false;
+    std::vector<std::vector<std::string>> components{};
 };
 
 // The first bytes of all non-empty prefixes: a line whose first byte is not among them
@@ -77,15 +82,25 @@ struct CardObserver {
 // Empties every value.
 void reset_card(CardState& card);
 
+// Where the exact reading finds the line that a value ending in ";=" goes on with: the
+// next line of its file, read into `line`, which stays as it is at the end of the input.
+struct ContinuationSource {
+    void (*read)(void* context, std::string& line);
+    void* context;
+};
+
+// A source that reads the next line of `input` as it stands.
+ContinuationSource continuation_from(LineReader& input);
+
 // Feeds the values of the mappings whose prefixes the line begins with, byte for byte. A
 // value whose rest holds ";=" is taken from the next input line, which replaces `line`.
 // Tells `observer` (when given) about every value taken.
 void capture_values(std::string& line, LineReader& input, const Settings& settings,
                     const PrefixIndex& index, CardState& card, const CardObserver* observer = nullptr);
 // The same for a line that may be a view into the reader's block: a continuation line is
-// read into `buffer`. Returns the line as it stands after capture: `line`, or `buffer`
-// when it holds a continuation line.
-std::string_view capture_values(std::string_view line, std::string& buffer, LineReader& input,
+// read from `more` into `buffer`. Returns the line as it stands after capture: `line`, or
+// `buffer` when it holds a continuation line.
+std::string_view capture_values(std::string_view line, std::string& buffer, ContinuationSource more,
                                 const Settings& settings, const PrefixIndex& index, CardState& card,
                                 const CardObserver* observer = nullptr);
 
@@ -131,44 +146,5 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
 
 // The clean-up of every captured value: ";" to space, line end trimmed, runs of spaces collapsed.
 void clean_value(std::string& value);
-
-// Checks the Required and Forbidden conditions on the values as captured.
-bool passes_filter(const Settings& settings, const CardState& card);
-
-// Called for each line that begins with "END:". When the card passes the filter, applies
-// the constants, trimming and phone grouping to the stored values and appends the record
-// to `out`. Returns true when a record was written.
-bool write_record(const Settings& settings, CardState& card, std::string& out);
-
-// How decoded values, which are text, are written: in UTF-8 or windows-1250, folded to
-// ASCII or not. Chosen once per run, with the element names and constants as text.
-struct TextWriting {
-    bool utf8 = false;
-    bool fold = false;
-    std::vector<std::string> elements;   // as written (name_for_document)
-    std::vector<std::string> constants;  // the constant of each constant field, as text
-};
-
-TextWriting make_text_writing(const Settings& settings);
-
-// write_record for values that are text (UTF-8, NFC): constants are text too, and values
-// are written as `writing` says.
-bool write_text_record(const Settings& settings, const TextWriting& writing, CardState& card, std::string& out);
-
-// Appends text (UTF-8) as element content, markup and control characters as append_escaped
-// does; a character that the document can't hold, or folding does not turn into ASCII, is
-// written as a decimal character reference ("&#1081;").
-void append_escaped_text(std::string& out, std::string_view text, const TextWriting& writing);
-
-// Appends `value` as element content: markup characters become entities, CR becomes "&#13;"
-// and bytes that an XML document can't hold become "_".
-void append_escaped(std::string& out, std::string_view value);
-
-// Groups an international number: country code, three, three, and the rest.
-std::string format_phone(std::string_view value);
-
-// Groups the number in place, as format_phone does; a string that has held a number before
-// has room for it, so no memory is allocated.
-void group_phone(std::string& number);
 
 }  // namespace quorlan

@@ -1,0 +1,62 @@
+// The document writer: the buffer the document is gathered in, its flush to the sink, and
+// the form that frames the document and turns each card that ends into what it writes.
+// The record form is quorlan's own; a template gives another.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "convert/capture.h"
+
+namespace quorlan {
+
+// Where the document goes: a file at the program's edge, a buffer in tests.
+struct ByteSink {
+    // Writes all `size` bytes; returns false and sets `error` to an errno value on failure.
+    bool (*write)(void* context, const char* data, std::size_t size, int& error);
+    void* context;
+};
+
+// A sink that appends to `buffer`.
+ByteSink memory_sink(std::string& buffer);
+
+// What the document looks like, chosen once per run. Each function appends to `out` in the
+// document's encoding, escaped as the form writes values.
+struct DocumentForm {
+    // The start of the document, before the first card.
+    void (*open)(void* form, std::string& out);
+    // A card that has ended: when it passes the filter, its values are finished (constants,
+    // trimming, phone grouping) in `card`, what it becomes is appended, and true returned.
+    bool (*record)(void* form, CardState& card, std::string& out);
+    // The end of the document, written only when the input was read to its end.
+    void (*close)(void* form, std::string& out);
+    void* form;
+    // The form shows the components of structured values (a template's {{N.1}}): capture
+    // keeps them, which costs a little on every value taken.
+    bool components = false;
+};
+
+struct DocumentWriter {
+    DocumentForm form;
+    ByteSink sink;
+    std::string out;  // written, not yet handed to the sink
+    bool failed = false;
+    int error = 0;  // the errno value of the failed write
+};
+
+// A writer whose document starts at once: the form's opening is in its buffer.
+DocumentWriter open_document(DocumentForm form, ByteSink sink);
+
+// Offers an ended card to the form; true when it wrote a record.
+inline bool write_card(DocumentWriter& writer, CardState& card) {
+    return writer.form.record(writer.form.form, card, writer.out);
+}
+
+// Hands the buffer to the sink once it holds a block's worth. False once a write failed.
+bool flush_when_full(DocumentWriter& writer);
+
+// Ends the document (with the form's closing when `complete`) and hands the rest to the
+// sink. False when a write failed.
+bool close_document(DocumentWriter& writer, bool complete);
+
+}  // namespace quorlan

@@ -1,0 +1,98 @@
+#include "explain/template_report.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "io/files.h"
+
+namespace quorlan {
+
+namespace {
+
+std::size_t line_count(const std::string& part) {
+    if (part.empty()) return 0;
+    return static_cast<std::size_t>(std::count(part.begin(), part.end(), '\n')) + (part.back() == '\n' ? 0 : 1);
+}
+
+std::string lines_of(const std::string& part) {
+    const std::size_t n = line_count(part);
+    return std::to_string(n) + (n == 1 ? " line" : " lines");
+}
+
+std::string what_feeds(const Settings& settings, const TemplateName& name) {
+    const std::size_t j = feeding_mapping(settings, name.name);
+    if (j == std::string::npos) return name.name == "record" ? "the record's number, 1 for the first" : "";
+    std::size_t component = 0;
+    base_name(name.name, component);
+    const FieldMapping& mapping = settings.mappings[j];
+    std::string text = component == 0 ? std::string("the value of mapping ")
+                                      : "component " + std::to_string(component) + " of mapping ";
+    text += std::to_string(j + 1) + " " + terminal_name(mapping.element) + " (" + terminal_name(mapping.prefix) + ")";
+    return text;
+}
+
+}  // namespace
+
+TemplateReport load_template_report(const Settings& settings) {
+    TemplateReport report;
+    report.usable = load_template(settings, report.loaded, report.error) &&
+                    make_template_form(settings, report.loaded.text, report.form, report.error);
+    return report;
+}
+
+void describe_template(std::string& out, const Settings& settings, const TemplateReport& report) {
+    out += "Template\n";
+    out += "  template:         ";
+    out += report.loaded.builtin ? "the built-in " + report.loaded.name + " (quorlan --template " +
+                                       report.loaded.name + " prints it)"
+                                 : quoted_name(settings.template_name);
+    out += '\n';
+    if (!report.usable) {
+        out += "  a run stops here: " + report.error + "\n\n";
+        return;
+    }
+    const TemplateText& text = report.loaded.text;
+    out += "  parts:            before the records " + lines_of(text.before) + ", each record " +
+           lines_of(text.record) + ", after the records " + lines_of(text.after) + "\n";
+    out += "  variables:\n";
+    std::vector<std::string> shown;
+    std::vector<std::string> unfed;
+    for (const TemplateName& name : text.names) {
+        if (std::find(shown.begin(), shown.end(), name.name) != shown.end()) continue;
+        shown.push_back(name.name);
+        const std::string feeds = what_feeds(settings, name);
+        if (feeds.empty()) unfed.push_back(name.name);
+        out += "    {{" + terminal_name(name.name) + "}} (line " + std::to_string(name.line) + "): " +
+               (feeds.empty() ? "no mapping gives it: written empty" : feeds) + "\n";
+    }
+    std::string unused;
+    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        const bool used = std::any_of(text.names.begin(), text.names.end(), [&](const TemplateName& name) {
+            return feeding_mapping(settings, name.name) == j;
+        });
+        if (used) continue;
+        unused += ' ';
+        unused += std::to_string(j + 1);
+        unused += ' ';
+        unused += terminal_name(settings.mappings[j].element);
+    }
+    if (!unused.empty()) out += "  mappings no variable uses:" + unused + "\n";
+    out += '\n';
+}
+
+void describe_template_sample(std::string& out, const TemplateReport& report) {
+    if (!report.usable) return;
+    const std::string& sample = first_rendered_record(report.form);
+    out += "\nThe first record, as the template writes it\n";
+    if (sample.empty()) {
+        out += "  (no card passed the filter)\n\n";
+        return;
+    }
+    std::string shown = sample;
+    std::erase(shown, '\r');
+    out += shown;
+    if (shown.back() != '\n') out += '\n';
+    out += '\n';
+}
+
+}  // namespace quorlan

@@ -1,0 +1,34 @@
+// The template a run uses: TEMPLATE= read as a built-in name or a file, checked against the
+// mappings that feed its variables.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/settings.h"
+#include "templates/template.h"
+
+namespace quorlan {
+
+struct LoadedTemplate {
+    std::string name;  // the built-in's name, or the file name
+    bool builtin = false;
+    TemplateText text;
+};
+
+// Loads and checks the template of `settings`. False with one line in `error` (without
+// "quorlan: ") when the run can't use it: DECODE=1 is off, no built-in has the name, the
+// file can't be read, its tags are wrong, or two mappings share a name or a name can't be
+// a variable.
+bool load_template(const Settings& settings, LoadedTemplate& loaded, std::string& error);
+
+// The mapping whose element is the variable's name (the part before ".1"), or npos.
+std::size_t feeding_mapping(const Settings& settings, std::string_view variable);
+
+// The warnings a run gives about a usable template: each variable that no mapping gives
+// (rendered empty) and each mapping that no variable uses.
+std::vector<std::string> template_warnings(const Settings& settings, const LoadedTemplate& loaded);
+
+}  // namespace quorlan

@@ -1,0 +1,213 @@
+// Phonebooks from templates: every built-in on a few cards, parsed and compared in shape with
+// its vendor's documented form; the refusals, each leaving the old phonebook; a template
+// of one's own; --template; --init --for each family on the corpus.
+#include "e2e_support.h"
+
+namespace {
+
+using namespace e2e;
+
+// All numbers; one number and a name that must be escaped; no number; a name from FN only.
+const std::string kCards =
+    "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Nov\xC3\xA1k;Jan;;Ing.;\r\nFN:Jan Nov\xC3\xA1k\r\n"
+    "TEL;TYPE=CELL:+420603123456\r\nTEL;TYPE=WORK:+420212345678\r\nTEL;TYPE=HOME:+420311111111\r\n"
+    "TEL;TYPE=FAX:+420222222222\r\nEMAIL:jan@example.cz\r\nEND:VCARD\r\n"
+    "BEGIN:VCARD\r\nVERSION:3.0\r\nN:\xC4\x8C\x61pek;Tom;;;\r\nFN:Tom & \"Jerry\" <x> 'q' \xC4\x8C\x61pek\r\n"
+    "TEL;TYPE=CELL:777\r\nEND:VCARD\r\n"
+    "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Nobody\r\nEND:VCARD\r\n"
+    "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Solo\r\nTEL;TYPE=WORK:123\r\nEND:VCARD\r\n";
+
+const std::string kEscapedName = "Tom & \"Jerry\" <x> 'q' \xC4\x8C\x61pek";
+
+std::string family_config(const std::string& family) {
+    return "cards.vcf\r\nbook.xml\r\nDECODE=1\r\nTEMPLATE=" + family +
+           "\r\nNAME=FN\r\nN=N\r\nMOBILE=TEL;CELL\r\nFAX=TEL;FAX\r\nWORK=TEL;WORK\r\nHOME=TEL;HOME\r\nEMAIL=EMAIL\r\n";
+}
+
+// What xmllint gives for an XPath expression on the file.
+std::string xpath(const Folder& f, const std::string& file, const std::string& expression) {
+    const RunResult r = f.run_command("xmllint --xpath " + shell_quote(expression) + " " + shell_quote(file));
+    return r.out.empty() || r.out.back() != '\n' ? r.out : r.out.substr(0, r.out.size() - 1);
+}
+
+struct ShapeCase {
+    const char* family;
+    const char* expression;  // an XPath on the document
+    std::string expected;
+};
+
+TEST(Templates, EveryBuiltinWritesItsFamilysForm) {
+    const ShapeCase cases[] = {
+        {"yealink", "count(/YealinkIPPhoneDirectory/DirectoryEntry[Name])", "4"},
+        {"yealink", "count(/YealinkIPPhoneDirectory/DirectoryEntry/Telephone)", "6"},
+        {"yealink", "string(/YealinkIPPhoneDirectory/DirectoryEntry[2]/Name)", kEscapedName},
+        {"cisco", "count(/CiscoIPPhoneDirectory/DirectoryEntry[Name and count(Telephone)=1])", "6"},
+        {"cisco", "count(/CiscoIPPhoneDirectory/Title) + count(/CiscoIPPhoneDirectory/Prompt)", "2"},
+        {"cisco", "string(/CiscoIPPhoneDirectory/DirectoryEntry[6]/Name)", "Solo"},
+        {"grandstream", "count(/AddressBook/Contact[FirstName or LastName])", "4"},
+        {"grandstream", "count(/AddressBook/Contact/Phone[phonenumber and accountindex='0'])", "6"},
+        {"grandstream", "string(/AddressBook/Contact[1]/Phone[@type='Fax']/phonenumber)", "+420222222222"},
+        {"grandstream", "concat(/AddressBook/Contact[1]/FirstName, '|', /AddressBook/Contact[1]/LastName)",
+         "Jan|Nov\xC3\xA1k"},
+        {"snom", "count(/tbook/item[@context and @type and name and number])", "6"},
+        {"snom", "count(/tbook/item[@index = preceding-sibling::item/@index])", "0"},
+        {"fritzbox", "count(/phonebooks/phonebook/contact[category]/person/realName)", "4"},
+        {"fritzbox", "count(/phonebooks/phonebook/contact/telephony/number[@type='fax_work'])", "1"},
+        {"fritzbox", "string(//contact[1]/services/email)", "jan@example.cz"},
+        {"polycom", "count(/directory/item_list/item[fn and ln and ct])", "6"},
+        {"polycom", "string(/directory/item_list/item[6]/fn)", "Solo"},
+    };
+    for (const char* family : {"yealink", "cisco", "grandstream", "snom", "fritzbox", "polycom"}) {
+        Folder f;
+        f.write("cards.vcf", kCards);
+        f.write("quorlan.ini", family_config(family));
+        const RunResult r = f.run();
+        ASSERT_EQ(r.status, 0) << family << ": " << r.err;
+        ASSERT_TRUE(is_well_formed_xml(f.dir() / "book.xml")) << family << ":\n" << f.read("book.xml");
+        const std::string book = f.read("book.xml");
+        EXPECT_EQ(book.find('\n'), book.find("\r\n") + 1) << family;  // CR LF line ends
+        for (const ShapeCase& c : cases) {
+            if (std::string_view(c.family) != family) continue;
+            EXPECT_EQ(xpath(f, "book.xml", c.expression), c.expected) << family << ": " << c.expression << "\n" << book;
+        }
+    }
+}
+
+struct RefusalCase {
+    const char* config_tail;  // after the file names
+    const char* template_text;
+    const char* message;
+};
+
+TEST(Templates, RefusalsKeepTheOldPhonebook) {
+    const RefusalCase cases[] = {
+        {"TEMPLATE=yealink\r\nNAME=FN\r\n", nullptr, "TEMPLATE= needs DECODE=1"},
+        {"DECODE=1\r\nTEMPLATE=yelink\r\nNAME=FN\r\n", nullptr, "the built-in ones are yealink, cisco"},
+        {"DECODE=1\r\nTEMPLATE=none.mustache\r\nNAME=FN\r\n", nullptr, "cannot open the template 'none.mustache'"},
+        {"DECODE=1\r\nTEMPLATE=t.mustache\r\nNAME=FN\r\n", "<a>\n{{#records}}\n  {{#NAME}}\n{{/records}}</a>",
+         "t.mustache:4:1: {{/records}} where {{/NAME}} was due"},
+        {"DECODE=1\r\nTEMPLATE=t.mustache\r\nNAME=FN\r\n", "<a></a>", "t.mustache: no {{#records}}"},
+        {"DECODE=1\r\nTEMPLATE=cisco\r\nNAME=FN\r\nNAME=N\r\n", nullptr,
+         "quorlan.ini, line 6: a second mapping named 'NAME' (the first is on line 5)"},
+        {"DECODE=1\r\nTEMPLATE=cisco\r\nNAME=FN\r\nFIRST NAME=N\r\n", nullptr,
+         "quorlan.ini, line 6: the name 'FIRST NAME' can't be a template variable (it holds a space)"},
+    };
+    for (const RefusalCase& c : cases) {
+        Folder f;
+        f.write("cards.vcf", kCards);
+        f.write("book.xml", "old");
+        f.write("quorlan.ini", std::string("cards.vcf\r\nbook.xml\r\n") + c.config_tail);
+        if (c.template_text != nullptr) f.write("t.mustache", c.template_text);
+        const RunResult r = f.run();
+        EXPECT_EQ(r.status, 1) << c.config_tail;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(f.read("book.xml"), "old") << c.config_tail;
+        EXPECT_EQ(f.names().size(), c.template_text != nullptr ? 4u : 3u) << c.config_tail;  // no temporary left
+    }
+}
+
+TEST(Templates, ATemplateOfOnesOwn) {
+    Folder f;
+    f.write("cards.vcf", kCards + "BEGIN:VCARD\r\nFN:{{x}} \\; {{{y}}}\r\nN:A\\;B;C\r\nEND:VCARD\r\n");
+    f.write("quorlan.ini",
+            "cards.vcf\r\nbook.xml\r\nDECODE=1\r\nASCII=1\r\nTEMPLATE=my.mustache\r\nNAME=FN\r\nN=N\r\n"
+            "MOBILE#=TEL;CELL\r\nEMAIL=EMAIL\r\n");
+    // LF line ends in the file; the document gets CR LF.
+    f.write("my.mustache",
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<book>\n{{#records}}\n"
+            "<p n=\"{{record}}\" last=\"{{N.1}}\" first=\"{{N.2}}\">{{NAME}}{{^MOBILE}} (no mobile){{/MOBILE}}"
+            "{{#MOBILE}} {{MOBILE}}{{/MOBILE}}{{! a comment }}{{UNKNOWN}}</p>\n{{/records}}\n</book>\n");
+    const RunResult r = f.run();
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(f.read("book.xml"),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<book>\r\n"
+              "<p n=\"1\" last=\"Novak\" first=\"Jan\">Jan Novak +420 603 123 456</p>\r\n"
+              "<p n=\"2\" last=\"Capek\" first=\"Tom\">Tom &amp; &quot;Jerry&quot; &lt;x&gt; &#39;q&#39; Capek 777</p>\r\n"
+              "<p n=\"3\" last=\"\" first=\"\">Nobody (no mobile)</p>\r\n"
+              "<p n=\"4\" last=\"\" first=\"\">Solo (no mobile)</p>\r\n"
+              "<p n=\"5\" last=\"A;B\" first=\"C\">{{x}} ; {{{y}}} (no mobile)</p>\r\n"
+              "</book>\r\n");
+    // The variable no mapping gives, and the mapping no variable uses.
+    EXPECT_NE(r.err.find("my.mustache:4:"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("no mapping gives {{UNKNOWN}}"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("quorlan.ini, line 9: the mapping 'EMAIL' is used by no variable"), std::string::npos)
+        << r.err;
+}
+
+TEST(Templates, TheOptionListsAndPrintsTheBuiltins) {
+    Folder f;
+    const RunResult list = f.run("--template");
+    EXPECT_EQ(list.status, 0);
+    for (const char* name : {"yealink", "cisco", "grandstream", "snom", "fritzbox", "polycom"}) {
+        EXPECT_NE(list.out.find(std::string("  ") + name + " "), std::string::npos) << name;
+        // What it prints is what TEMPLATE= of a file with that text writes.
+        const RunResult printed = f.run(std::string("--template ") + name);
+        EXPECT_EQ(printed.status, 0);
+        EXPECT_EQ(printed.out.rfind("<?xml", 0), 0u) << printed.out;
+    }
+    EXPECT_EQ(f.run("--template yelink").status, 2);
+    // --for is for --init alone, and only with a family that has a built-in.
+    for (const char* arguments : {"--for yealink", "--explain --for yealink", "--init --for", "--init --for yelink"}) {
+        const RunResult r = f.run(arguments);
+        EXPECT_EQ(r.status, 2) << arguments;
+        EXPECT_NE(r.err.find("--for"), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(f.names().empty());
+}
+
+TEST(Templates, ExplainShowsTheTemplateAndAFirstRecord) {
+    Folder f;
+    f.write("cards.vcf", kCards);
+    f.write("quorlan.ini", "cards.vcf\r\n1book.xml\r\nDECODE=1\r\nTEMPLATE=grandstream\r\nNAME=FN\r\nN=N\r\n"
+                           "MOBILE=TEL;CELL\r\nEMAIL=EMAIL\r\n");
+    const RunResult r = f.run("--explain");
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* shown : {"the built-in grandstream", "each record 21 lines",
+                              "{{N.1}} (line 10): component 1 of mapping 2 N (N)",
+                              "{{FAX}} (line 34): no mapping gives it: written empty",
+                              "mappings no variable uses: 4 EMAIL",
+                              "The first record, as the template writes it\n  <Contact>\n    <LastName>Nov\xC3\xA1k</LastName>"}) {
+        EXPECT_NE(r.out.find(shown), std::string::npos) << shown << "\n" << r.out;
+    }
+    // No XML-name warning for a document element the template doesn't write.
+    EXPECT_EQ(r.out.find("not a valid XML name"), std::string::npos) << r.out;
+    EXPECT_FALSE(f.exists("1book.xml"));
+}
+
+// quorlan --init --for FAMILY, then a run, on every export of the corpus: a well-formed
+// phonebook of that family's form.
+TEST(Templates, InitForEachFamilyThenRunOnTheCorpus) {
+    std::vector<fs::path> exports;
+    for (const auto& entry : fs::recursive_directory_iterator(QUORLAN_VCARDS)) {
+        if (entry.path().extension() == ".vcf") exports.push_back(entry.path());
+    }
+    ASSERT_FALSE(exports.empty());
+    const std::pair<const char*, const char*> families[] = {
+        {"yealink", "yealink-phonebook.xml"}, {"cisco", "cisco-directory.xml"}, {"grandstream", "phonebook.xml"},
+        {"snom", "tbook.xml"}, {"fritzbox", "fritzbox-phonebook.xml"}, {"polycom", "000000000000-directory.xml"},
+    };
+    std::size_t next = 0;
+    for (const auto& [family, output] : families) {
+        std::size_t written = 0;
+        std::size_t tried = 0;
+        for (const fs::path& file : exports) {
+            // Under Wine each run takes long: there, each export goes to one family in turn.
+            if (windows_build() && next++ % std::size(families) != 0) continue;
+            ++tried;
+            Folder f;
+            f.write("cards.vcf", read_file(file));
+            const RunResult init = f.run(std::string("--init --for ") + family + " cards.vcf");
+            if (init.status != 0) continue;  // an export without a card
+            EXPECT_NE(f.read("quorlan.ini").find(std::string("TEMPLATE=") + family + "\r\n"), std::string::npos);
+            const RunResult run = f.run();
+            EXPECT_EQ(run.status, 0) << family << " " << file << ": " << run.err;
+            EXPECT_EQ(run.err.find("no mapping gives"), std::string::npos) << run.err;
+            EXPECT_TRUE(is_well_formed_xml(f.dir() / output)) << family << " " << file;
+            ++written;
+        }
+        EXPECT_GT(written, tried / 2) << family;
+    }
+}
+
+}  // namespace
