@@ -67,6 +67,9 @@ void warn_about_the_document(const Settings& settings, const DocumentNames& name
         warn("UTF8=1 needs DECODE=1, so the document is written in windows-1250: without decoding, values are "
              "the card file's bytes, which a UTF-8 document would show garbled");
     }
+    if (settings.codepage != 0 && settings.decode == 0) {
+        warn("CODEPAGE= needs DECODE=1, so it is ignored: without decoding, values are the card file's bytes");
+    }
     const bool utf8 = settings.utf8 != 0 && settings.decode != 0;
     const std::string refused = ", so XML readers will refuse " + quoted_name(names.output_file) + ": ";
     if (const std::string problem = xml_name_problem(names.element, utf8); !problem.empty()) {

@@ -36,11 +36,14 @@ struct Settings {
     std::int32_t decode = 0;
     // Non-zero, with decoding on, writes the document in UTF-8 instead of windows-1250.
     std::int32_t utf8 = 0;
+    // With decoding on, the Windows code page of text that declares no charset and is not
+    // UTF-8 (1253 for Greek); 0 keeps windows-1250.
+    std::int32_t codepage = 0;
     std::vector<FieldMapping> mappings;
 };
 
 // What one configuration line is, decided by its content in a fixed order.
-enum class LineKind { InputName, OutputName, FoldSwitch, DecodeSwitch, Utf8Switch, Mapping, Ignored };
+enum class LineKind { InputName, OutputName, FoldSwitch, DecodeSwitch, Utf8Switch, CodepageSwitch, Mapping, Ignored };
 
 struct ConfigLine {
     LineKind kind = LineKind::Ignored;
@@ -48,13 +51,14 @@ struct ConfigLine {
     std::int32_t fold = 0;    // FoldSwitch: the number read
     std::int32_t decode = 0;  // DecodeSwitch: the number read
     std::int32_t utf8 = 0;    // Utf8Switch: the number read
+    std::int32_t codepage = 0;  // CodepageSwitch: the number read
     FieldMapping mapping;     // Mapping
 };
 
 // Classifies one configuration line, given without its line end.
 ConfigLine classify_config_line(std::string_view line);
 
-// The number after "ASCII=", "DECODE=" or "UTF8=": leading white space, an optional sign and decimal digits;
+// The number after "ASCII=", "DECODE=", "UTF8=" or "CODEPAGE=": leading white space, an optional sign and decimal digits;
 // no digits give 0 and a number beyond 32 bits saturates, so any non-zero digit counts as on.
 std::int32_t parse_fold_number(std::string_view text);
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "charset/unicode_text.h"
 #include "text/text_ops.h"
 #include "vcard/decode.h"
 #include "vcard/value_text.h"
@@ -32,6 +33,14 @@ CardState make_card_state(const Settings& settings) {
 void reset_card(CardState& card) {
     for (std::string& value : card.values) value.clear();
     std::fill(card.preferred.begin(), card.preferred.end(), 0);
+    CardLines& waiting = card.waiting;
+    if (waiting.waiting || !waiting.labels.empty() || !waiting.charset.empty() || waiting.charsets_differ) {
+        waiting.waiting = false;
+        waiting.count = 0;
+        waiting.labels.clear();
+        waiting.charset.clear();
+        waiting.charsets_differ = false;
+    }
 }
 
 namespace {
@@ -185,17 +194,42 @@ PrefixHeads make_prefix_heads(const Settings& settings) {
     PrefixHeads prefixes;
     prefixes.known.resize(kKnownHeads);
     for (const FieldMapping& mapping : settings.mappings) {
-        PrefixHead& head = prefixes.heads.emplace_back(parse_prefix_head(mapping.prefix));
-        if (head.valid && std::find(prefixes.names.begin(), prefixes.names.end(), head.head.name) ==
-                              prefixes.names.end()) {
+        std::vector<PrefixHead>& alternatives = prefixes.alternatives.emplace_back();
+        for (const std::string_view alternative : prefix_alternatives(mapping.prefix)) {
+            alternatives.push_back(parse_prefix_head(alternative));
+        }
+        // A rank per alternative is kept in a byte.
+        if (alternatives.size() > 255) alternatives.resize(255);
+        prefixes.any_alternatives = prefixes.any_alternatives || alternatives.size() > 1;
+        prefixes.heads.push_back(alternatives.front());
+        for (const PrefixHead& head : alternatives) {
+            if (!head.valid || std::find(prefixes.names.begin(), prefixes.names.end(), head.head.name) !=
+                                   prefixes.names.end()) {
+                continue;
+            }
             prefixes.names.push_back(head.head.name);
             const char first = head.head.name[0];
             prefixes.name_first[static_cast<unsigned char>(first)] = true;
             if (first >= 'A' && first <= 'Z') prefixes.name_first[static_cast<unsigned char>(first - 'A' + 'a')] = true;
         }
     }
+    prefixes.codepage = codepage_charset(settings.codepage);
     return prefixes;
 }
+
+namespace {
+
+// Whether the parameters of a head may give a CHARSET: the word in any case anywhere
+// before the value (capture reads the head properly).
+bool declares_charset(std::string_view params) {
+    const std::string_view head = params.substr(0, head_end(params));
+    for (std::size_t i = 0; i + 7 <= head.size(); ++i) {
+        if ((head[i] == 'C' || head[i] == 'c') && equal_any_case(head.substr(i, 7), "CHARSET")) return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 bool may_feed(const PrefixHeads& prefixes, std::string_view line) {
     // The property name, as property_name_of gives it, in one walk: it ends at the first
@@ -217,6 +251,9 @@ bool may_feed(const PrefixHeads& prefixes, std::string_view line) {
     std::string_view name = line.substr(start, end - start);
     while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
     while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+    // The card's charset and the labels of its groups are learnt from lines that feed nothing.
+    if (end < line.size() && line[end] == ';' && declares_charset(line.substr(end))) return true;
+    if (start != 0 && equal_any_case(name, "X-ABLABEL")) return true;
     if (name.empty() || !prefixes.name_first[static_cast<unsigned char>(name[0])]) return false;
     return std::any_of(prefixes.names.begin(), prefixes.names.end(),
                        [&](const std::string& wanted) {
@@ -253,25 +290,81 @@ const KnownHead& known_head(PrefixHeads& prefixes, std::string_view head) {
     read_head(head, prefixes.line);
     facts.head.assign(head.substr(0, keep ? head.size() : 0));
     facts.named = 0;
-    for (std::size_t j = 0; j < prefixes.heads.size(); ++j) {
-        if (prefix_names_head(prefixes.heads[j], prefixes.line)) facts.named |= std::uint64_t{1} << j;
+    for (std::size_t j = 0; j < prefixes.alternatives.size(); ++j) {
+        for (const PrefixHead& alternative : prefixes.alternatives[j]) {
+            if (prefix_names_head(alternative, prefixes.line)) facts.named |= std::uint64_t{1} << j;
+        }
     }
-    facts.preferred = prefixes.line.preferred;
-    facts.tel = std::string_view(prefixes.line.name) == "TEL";
+    const Head& line = prefixes.line;
+    facts.preferred = line.preferred;
+    facts.tel = std::string_view(line.name) == "TEL";
     facts.charset.clear();
-    for (const auto& [key, value] : prefixes.line.params) {
+    for (const auto& [key, value] : line.params) {
         if (key == "CHARSET") facts.charset = value;
     }
+    facts.group = line.group;
+    facts.grouped = !line.group.empty();
+    facts.label = facts.grouped && std::string_view(line.name) == "X-ABLABEL";
+    facts.wanted = std::find(prefixes.names.begin(), prefixes.names.end(), line.name) != prefixes.names.end();
     return facts;
+}
+
+// The card declares `charset` on one of its lines.
+void note_card_charset(CardLines& card, const std::string& charset) {
+    if (card.charsets_differ || charset == card.charset) return;
+    if (card.charset.empty()) {
+        card.charset = charset;
+    } else {
+        card.charsets_differ = true;
+    }
+}
+
+void note_label(CardLines& card, const std::string& group, std::string_view label) {
+    for (auto& [known, text] : card.labels) {
+        if (known == group) {
+            text = label;
+            return;
+        }
+    }
+    card.labels.emplace_back(group, label);
+}
+
+// Whether the line must wait for the card's end: what it feeds may depend on a later line.
+bool must_wait(const PrefixHeads& prefixes, const KnownHead& head, std::string_view value_part) {
+    if (prefixes.any_alternatives) return true;
+    // An Apple label may give the line a type, before it or after it.
+    if (head.grouped && head.wanted) return true;
+    // Its charset may be the one the card declares on a later line.
+    return head.named != 0 && head.charset.empty() && !is_valid_utf8(value_part.substr(0, 4 * kMaxValueBytes));
+}
+
+void keep_waiting(CardLines& card, std::string_view head, std::string_view value_part, std::size_t number) {
+    card.waiting = true;
+    if (card.count == card.lines.size()) card.lines.emplace_back();
+    WaitingLine& line = card.lines[card.count++];
+    line.head.assign(head);
+    line.value.assign(value_part.substr(0, 4 * kMaxValueBytes));
+    line.number = number;
+    line.used = false;
 }
 
 }  // namespace
 
 bool capture_decoded_values(std::string_view line, const Settings& settings, PrefixHeads& prefixes,
-                            CardState& card, const CardObserver* observer) {
+                            CardState& card, const CardObserver* observer, std::size_t number) {
     const std::size_t end = head_end(line);
     const std::string_view value_part = end < line.size() ? line.substr(end + 1) : std::string_view();
     const KnownHead& head = known_head(prefixes, line.substr(0, end));
+    if (!head.charset.empty()) note_card_charset(card.waiting, head.charset);
+    if (head.label) {
+        note_label(card.waiting, head.group, value_part);
+        return false;
+    }
+    if (head.named == 0 && !(head.grouped && head.wanted)) return false;
+    if (card.waiting.waiting || must_wait(prefixes, head, value_part)) {
+        keep_waiting(card.waiting, line.substr(0, end), value_part, number);
+        return true;
+    }
     std::size_t j = 0;
     while (j < settings.mappings.size() &&
            ((head.named >> j & 1U) == 0 || !prefix_takes_value(prefixes.heads[j], value_part))) {

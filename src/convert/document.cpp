@@ -226,7 +226,7 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
         lines.decode(line);
         current = lines.convert(current, line, fold);
         if constexpr (Lines::kDecoding) {
-            if (capture_decoded_values(current, settings, prefixes, card, watcher)) card_open = true;
+            if (capture_decoded_values(current, settings, prefixes, card, watcher, number)) card_open = true;
         } else {
             current = capture_values(current, line, input, settings, index, card, watcher);
         }
@@ -236,6 +236,7 @@ ConversionResult convert_lines(const Settings& settings, std::string_view elemen
             ++result.cards_ended;
             bool written = false;
             if constexpr (Lines::kDecoding) {
+                settle_card(settings, prefixes, card, watcher);
                 written = write_text_record(settings, writing, card, out);
             } else {
                 written = write_record(settings, card, out);

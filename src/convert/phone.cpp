@@ -67,6 +67,87 @@ void group_phone(std::string& number) {
     data[a] = ' ';
 }
 
+namespace {
+
+// The country codes of the ITU's list: 1 and 7 have one digit, the codes below two, and
+// every other code three (the three-digit codes share their first two digits with no
+// two-digit one, so the list decides by them alone).
+constexpr std::string_view kItuTwoDigitCodes =
+    "20 27 30 31 32 33 34 36 39 40 41 43 44 45 46 47 48 49 51 52 53 54 55 56 57 58 "
+    "60 61 62 63 64 65 66 81 82 84 86 90 91 92 93 94 95 98";
+
+constexpr std::array<bool, 100> make_itu_table() {
+    std::array<bool, 100> table{};
+    for (std::size_t at = 0; at + 2 <= kItuTwoDigitCodes.size(); at += 3) {
+        table[static_cast<std::size_t>((kItuTwoDigitCodes[at] - '0') * 10 + (kItuTwoDigitCodes[at + 1] - '0'))] = true;
+    }
+    return table;
+}
+constexpr std::array<bool, 100> kItuTwoDigitTable = make_itu_table();
+
+std::size_t country_code_length(std::string_view digits) {
+    if (digits.empty()) return 0;
+    if (digits[0] == '1' || digits[0] == '7') return 1;
+    if (digits.size() < 2) return digits.size();
+    const auto two = static_cast<std::size_t>((digits[0] - '0') * 10 + (digits[1] - '0'));
+    return kItuTwoDigitTable[two] ? 2 : std::min<std::size_t>(3, digits.size());
+}
+
+bool is_separator(char c) { return c == ' ' || c == '-' || c == '.' || c == '/' || c == '(' || c == ')'; }
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The length of an extension's mark at the start of `text` ("ext", "ext.", "ext=", "x",
+// any case, spaces after it), or 0 when `text` is no extension: digits must follow it
+// to the end.
+std::size_t extension_mark(std::string_view text) {
+    std::size_t i = 0;
+    if (text.size() >= 3 && lower(text[0]) == 'e' && lower(text[1]) == 'x' && lower(text[2]) == 't') {
+        i = 3;
+    } else if (!text.empty() && lower(text[0]) == 'x') {
+        i = 1;
+    } else {
+        return 0;
+    }
+    if (i < text.size() && (text[i] == '.' || text[i] == '=' || text[i] == ':')) ++i;
+    while (i < text.size() && text[i] == ' ') ++i;
+    if (i == text.size()) return 0;
+    for (std::size_t k = i; k < text.size(); ++k) {
+        if (!is_digit(text[k])) return 0;
+    }
+    return i;
+}
+
+}  // namespace
+
+bool group_decoded_phone(std::string& number) {
+    if (number.empty() || number[0] != '+') return false;
+    std::string digits;
+    std::size_t i = 1;
+    for (; i < number.size() && (is_digit(number[i]) || is_separator(number[i])); ++i) {
+        if (is_digit(number[i])) digits += number[i];
+    }
+    std::string_view extension = std::string_view(number).substr(i);
+    if (!extension.empty() && extension_mark(extension) == 0) return false;
+    if (digits.empty()) return false;
+    const std::size_t code = country_code_length(digits);
+    std::string grouped = "+";
+    grouped.append(digits, 0, code);
+    // Two groups of three after the code, then every digit left: none is dropped.
+    for (std::size_t at = code, group = 0; at < digits.size(); ++group) {
+        const std::size_t size = group < 2 ? 3 : std::string::npos;
+        grouped += ' ';
+        grouped.append(digits, at, size);
+        at = size == std::string::npos ? digits.size() : at + size;
+    }
+    if (!extension.empty()) {
+        grouped += ' ';
+        grouped += extension;
+    }
+    number = std::move(grouped);
+    return true;
+}
+
 std::string format_phone(std::string_view value) {
     std::string number(value);
     group_phone(number);

@@ -58,6 +58,7 @@ void census_line(Census& census, std::size_t number, std::string_view raw, LineJ
     census.line = number;
     census.current = SIZE_MAX;
     census.line_taken = false;
+    census.alternative = 0;
     // The lines that make and end cards are counted with the cards, not as heads. A later
     // piece of a long line makes and ends no card, whatever it begins with.
     std::string start(raw.substr(0, 11));
@@ -101,6 +102,19 @@ void census_line(Census& census, std::size_t number, std::string_view raw, LineJ
         count.last_card = census.card_serial;
     }
     census.current = found->second;
+    if (census.decode && census.card_lines.size() < kCardLinesRemembered) {
+        census.card_lines.emplace_back(number, census.current);
+    }
+}
+
+void census_value_line(Census& census, std::size_t number, std::size_t alternative) {
+    census.line = number;
+    census.current = SIZE_MAX;
+    census.line_taken = false;
+    census.alternative = alternative;
+    for (const auto& [line, head] : census.card_lines) {
+        if (line == number) census.current = head;
+    }
 }
 
 namespace {
@@ -127,6 +141,7 @@ void census_value(Census& census, std::size_t mapping, std::string_view value, b
         note_line_taken(census, takes, mapping);
     }
     if (value.empty()) return;
+    takes.alternative_now = census.alternative;
     if (takes.filled_now == 0) {
         takes.now.first_line = census.line;
         takes.now.first_value = kept_value(value);
@@ -148,6 +163,7 @@ void census_value_dropped(Census& census, std::size_t mapping, std::string_view 
 
 void census_card_begun(Census& census) {
     ++census.card_serial;
+    census.card_lines.clear();
     for (MappingTakes& takes : census.takes) {
         takes.filled_now = 0;
         takes.dropped_now = 0;
@@ -157,7 +173,11 @@ void census_card_begun(Census& census) {
 void census_card_ended(Census& census, const CardState& card) {
     for (std::size_t j = 0; j < census.takes.size(); ++j) {
         MappingTakes& takes = census.takes[j];
-        if (!card.values[j].empty()) ++takes.cards_filled;
+        if (!card.values[j].empty()) {
+            ++takes.cards_filled;
+            if (takes.by_alternative.size() <= takes.alternative_now) takes.by_alternative.resize(takes.alternative_now + 1);
+            ++takes.by_alternative[takes.alternative_now];
+        }
         if (takes.dropped_now != 0 && takes.cards_dropped++ == 0) {
             takes.dropped_example = takes.dropped;
             takes.dropped_example.card = census.card;
@@ -172,6 +192,7 @@ void census_card_ended(Census& census, const CardState& card) {
             takes.dropped_now = 0;
         }
     }
+    census.card_lines.clear();
     ++census.card;
     ++census.card_serial;
 }

@@ -13,6 +13,7 @@
 #include "io/files.h"
 #include "text/text_ops.h"
 #include "vcard/head.h"
+#include "vcard/value_text.h"
 
 namespace quorlan {
 
@@ -283,6 +284,15 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
                     add(warnings, line,
                         "UTF8=1 needs DECODE=1: without it the document stays windows-1250 (values are bytes, "
                         "not text, and UTF-8 would show them garbled)");
+                }
+                break;
+            }
+            case LineKind::CodepageSwitch: {
+                if (settings.decode == 0) {
+                    add(warnings, line, "CODEPAGE= needs DECODE=1: without it it is ignored (values are bytes, not text)");
+                } else if (codepage_charset(line.config.codepage).empty() && line.config.codepage != 0) {
+                    add(warnings, line, "CODEPAGE=" + std::to_string(line.config.codepage) +
+                                            " names no code page: undeclared text stays windows-1250");
                 }
                 break;
             }

@@ -58,6 +58,12 @@ void on_value_dropped(void* context, std::size_t mapping, std::string_view value
     census_value_dropped(static_cast<CardFileWatch*>(context)->census, mapping, value);
 }
 
+void on_value_line(void* context, std::size_t number, std::size_t alternative) {
+    auto& watch = *static_cast<CardFileWatch*>(context);
+    census_value_line(watch.census, number, alternative);
+    check_value_line(watch.values, number);
+}
+
 bool discard(void*, const char*, std::size_t, int&) { return true; }
 
 // Runs the conversion loop over the vCard file with a sink that keeps nothing, watching
@@ -75,7 +81,7 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     const ConversionResult result =
         convert_document(settings, names.element, input, ByteSink{discard, nullptr},
                          CardObserver{on_card_begun, on_card_ended, on_card_line, on_value_taken, &watch,
-                                      on_value_dropped});
+                                      on_value_dropped, on_value_line});
     close_text_file(file);
     watch.cards.encoding = encoding_name(file.utf16.guess.encoding);
     if (input.error != 0) return report("cannot read", names.input_file, input.error);

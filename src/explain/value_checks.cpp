@@ -5,6 +5,7 @@
 #include "explain/show.h"
 #include "text/text_ops.h"
 #include "vcard/decode.h"
+#include "vcard/head.h"
 #include "vcard/value_text.h"
 
 namespace quorlan {
@@ -91,6 +92,11 @@ LineBytes line_bytes(std::string_view raw) {
 bool note_charset(ValueChecks& checks, std::size_t number, std::string_view raw) {
     const std::string declared = declared_charset(raw);
     if (declared.empty()) return false;
+    if (checks.card_charset.empty()) {
+        checks.card_charset = declared;
+    } else if (checks.card_charset != declared) {
+        checks.card_charsets_differ = true;
+    }
     const std::string lookup = charset_lookup_name(declared);
     for (DeclaredCharset& charset : checks.charsets) {
         if (charset.lookup_name != lookup) continue;
@@ -163,7 +169,50 @@ bool begins_in_other_case(std::string_view raw, std::string_view pattern) {
     return begins_with_any_case(raw, pattern) && !begins_with(raw, pattern);
 }
 
+constexpr std::size_t kSampleBytes = 16 * 1024;
+
+// Keeps what a value that waits for the card's end needs of its line, and a sample of
+// undeclared 8-bit text.
+void remember_line(ValueChecks& checks, std::size_t number, std::string_view raw, const LineBytes& bytes,
+                   bool quoted_printable) {
+    const std::size_t end = head_end(raw);
+    const std::string_view value = end < raw.size() ? raw.substr(end + 1) : std::string_view();
+    const bool undeclared_8bit = declared_charset(raw).empty() && (bytes.foreign || !is_valid_utf8(value));
+    if (undeclared_8bit) {
+        ++checks.undeclared_lines;
+        if (checks.undeclared_sample.size() < kSampleBytes) {
+            checks.undeclared_sample.append(quoted_printable ? quoted_printable_bytes(value) : std::string(value));
+            checks.undeclared_sample += ' ';
+        }
+    }
+    if (checks.card_facts.size() >= kCardLinesKept) return;
+    checks.card_facts.push_back(
+        LineFacts{number, checks.quoted_printable, bytes.beyond_cp1250, bytes.underscored, undeclared_8bit && bytes.foreign});
+}
+
+void forget_card_lines(ValueChecks& checks) {
+    checks.card_facts.clear();
+    checks.card_charset.clear();
+    checks.card_charsets_differ = false;
+}
+
 }  // namespace
+
+void check_value_line(ValueChecks& checks, std::size_t number) {
+    checks.taken_on_last_line.clear();
+    checks.line = number;
+    for (const LineFacts& facts : checks.card_facts) {
+        if (facts.number != number) continue;
+        checks.quoted_printable = facts.quoted_printable;
+        checks.beyond_cp1250 = facts.beyond_cp1250;
+        checks.underscored = facts.underscored;
+        // Text the card's one charset or CODEPAGE= reads is read right.
+        const bool card_charset = !checks.card_charset.empty() && !checks.card_charsets_differ;
+        checks.foreign = facts.undeclared_8bit && !card_charset && checks.settings->codepage == 0;
+        return;
+    }
+    checks.quoted_printable = checks.beyond_cp1250 = checks.underscored = checks.foreign = false;
+}
 
 ValueChecks make_value_checks(const Settings& settings) {
     ValueChecks checks;
@@ -194,6 +243,7 @@ void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, L
     // A line that declares its charset is read from it when decoding.
     const bool charset_known = checks.settings->decode != 0 && note_charset(checks, number, raw);
     checks.foreign = bytes.foreign && !charset_known;
+    if (checks.settings->decode != 0 && !piece) remember_line(checks, number, raw, bytes, decoded);
 
     if (begins_in_other_case(raw, "BEGIN:VCARD") || begins_in_other_case(raw, "END:")) {
         count(checks, Fault::CardLineCase, number, raw);
@@ -223,6 +273,7 @@ void check_value(ValueChecks& checks, std::size_t mapping, std::string_view valu
 
 void checks_card_begun(ValueChecks& checks) {
     for (std::uint32_t& faults : checks.faults) faults = 0;
+    forget_card_lines(checks);
 }
 
 void checks_card_ended(ValueChecks& checks, const CardState& card, bool written) {
@@ -238,6 +289,7 @@ void checks_card_ended(ValueChecks& checks, const CardState& card, bool written)
             count(checks, fault, checks.lines[j], fault == Fault::Referenced ? as_written(*checks.settings, value) : value);
         }
     }
+    forget_card_lines(checks);
     ++checks.card;
 }
 

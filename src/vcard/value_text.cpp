@@ -15,6 +15,11 @@ std::string declared_charset(std::string_view line) {
     return {};
 }
 
+std::string codepage_charset(std::int32_t code_page) {
+    if (code_page <= 0 || code_page > 65535) return {};
+    return (code_page >= 1250 && code_page <= 1258 ? "WINDOWS-" : "CP") + std::to_string(code_page);
+}
+
 bool decode_value_text(std::string& value, std::string_view declared, CharsetConverters& converters,
                        std::size_t max_characters) {
     bool known = true;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,10 @@ namespace quorlan {
 // The value of the CHARSET parameter of a card line's head, read as the head parser reads
 // it (any case, quotes removed, in upper case); empty when the head has none.
 std::string declared_charset(std::string_view line);
+
+// The charset name of a Windows code page number as CODEPAGE= gives it ("WINDOWS-1253" for
+// 1253, "CP866" for 866); empty for 0 or a number that names none.
+std::string codepage_charset(std::int32_t code_page);
 
 // Turns the bytes of a value in place into its text (UTF-8, NFC): from `declared` when
 // the platform knows that charset, else from UTF-8 when the bytes are well-formed UTF-8,

@@ -1,0 +1,124 @@
+// The end of a card whose lines waited for it: which field each line feeds once the whole
+// card is known (the alternatives of prefixes, Apple's labels, the card's own charset).
+#include <algorithm>
+
+#include "charset/unicode_text.h"
+#include "convert/card.h"
+#include "text/text_ops.h"
+#include "vcard/decode.h"
+#include "vcard/head.h"
+#include "vcard/value_text.h"
+
+namespace quorlan {
+
+namespace {
+
+constexpr std::uint8_t kNoRank = 255;
+
+std::string_view label_of(const CardLines& card, std::string_view group) {
+    for (const auto& [known, label] : card.labels) {
+        if (known == group) return label;
+    }
+    return {};
+}
+
+// The charset the line is read in: its own, else, for bytes that are not UTF-8, the one
+// the card declares elsewhere, else the code page of CODEPAGE= (else windows-1250).
+std::string_view charset_of(const PrefixHeads& prefixes, const CardLines& card, const Head& head,
+                            std::string_view value) {
+    for (const auto& [key, charset] : head.params) {
+        if (key == "CHARSET") return charset;
+    }
+    if (is_valid_utf8(value)) return {};
+    if (!card.charset.empty() && !card.charsets_differ) return card.charset;
+    return prefixes.codepage;
+}
+
+// Reads the line's head (with its group's label), decodes its value and ranks the
+// alternatives of every mapping that take it.
+void read_waiting_line(const Settings& settings, PrefixHeads& prefixes, CardState& card, WaitingLine& line) {
+    Head& head = prefixes.line;
+    read_head(line.head, head);
+    if (!head.group.empty()) {
+        if (const std::string_view label = label_of(card.waiting, head.group); !label.empty()) {
+            add_apple_label(head, label);
+        }
+    }
+    line.text = line.value;
+    decode_value_text(line.text, charset_of(prefixes, card.waiting, head, line.value), card.charsets, kMaxValueBytes);
+    // A vCard 4.0 number is written as a URI: "TEL;VALUE=uri:tel:+420603123456".
+    if (std::string_view(head.name) == "TEL" && begins_with_any_case(line.text, "TEL:")) line.text.erase(0, 4);
+    line.rank.assign(settings.mappings.size(), kNoRank);
+    for (std::size_t j = 0; j < prefixes.alternatives.size(); ++j) {
+        const std::vector<PrefixHead>& alternatives = prefixes.alternatives[j];
+        for (std::size_t k = 0; k < alternatives.size(); ++k) {
+            if (prefix_matches(alternatives[k], head, line.value)) {
+                line.rank[j] = static_cast<std::uint8_t>(k);
+                break;
+            }
+        }
+    }
+    line.preferred = head.preferred;
+    line.used = false;
+}
+
+// The alternative mapping `j` takes: the first that gives a value. When none does, the
+// first that names a line, whose lines are dropped with their empty values.
+std::uint8_t chosen_alternative(const CardLines& card, std::size_t j) {
+    std::uint8_t chosen = kNoRank;
+    std::uint8_t named = kNoRank;
+    for (std::size_t i = 0; i < card.count; ++i) {
+        const WaitingLine& line = card.lines[i];
+        if (line.used) continue;
+        named = std::min(named, line.rank[j]);
+        if (!line.text.empty()) chosen = std::min(chosen, line.rank[j]);
+    }
+    return chosen != kNoRank ? chosen : named;
+}
+
+void tell_line(const CardObserver* observer, const WaitingLine& line, std::uint8_t alternative) {
+    if (observer != nullptr && observer->value_line != nullptr) {
+        observer->value_line(observer->context, line.number, alternative);
+    }
+}
+
+void take_lines(CardState& card, std::size_t j, std::uint8_t alternative,
+                const CardObserver* observer) {
+    std::string& kept = card.values[j];
+    for (std::size_t i = 0; i < card.waiting.count; ++i) {
+        WaitingLine& line = card.waiting.lines[i];
+        if (line.used || line.rank[j] != alternative) continue;
+        line.used = true;
+        tell_line(observer, line, alternative);
+        const bool preferred = line.preferred;
+        // Address books show the first value of a card, or the preferred one.
+        if (!line.text.empty() && (kept.empty() || (preferred && card.preferred[j] == 0))) {
+            kept = line.text;
+            card.preferred[j] = preferred ? 1 : 0;
+            if (observer != nullptr && observer->value_taken != nullptr) {
+                observer->value_taken(observer->context, j, kept, false);
+            }
+        } else if (observer != nullptr && observer->value_dropped != nullptr) {
+            observer->value_dropped(observer->context, j, line.text);
+        }
+    }
+}
+
+}  // namespace
+
+void settle_card(const Settings& settings, PrefixHeads& prefixes, CardState& card, const CardObserver* observer) {
+    CardLines& waiting = card.waiting;
+    if (!waiting.waiting) return;
+    for (std::size_t i = 0; i < waiting.count; ++i) read_waiting_line(settings, prefixes, card, waiting.lines[i]);
+    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        // A value taken before the card began to wait came from the mapping's only
+        // alternative, from a line before all that waited.
+        const std::uint8_t alternative = card.values[j].empty() ? chosen_alternative(waiting, j) : 0;
+        if (alternative != kNoRank) take_lines(card, j, alternative, observer);
+    }
+    // Settled once: a second "END:" line of the card finds nothing waiting.
+    waiting.waiting = false;
+    waiting.count = 0;
+}
+
+}  // namespace quorlan
