@@ -46,6 +46,10 @@ std::string text_from_bytes(std::string_view bytes);
 // The same in place: well-formed UTF-8 is only composed where it has to be.
 void make_text(std::string& bytes);
 
+// True when `bytes` are ASCII and two-byte UTF-8 sequences below U+0300 only: well-formed
+// text that composition leaves as it is. A quick test, eight bytes at a time.
+bool is_composed_latin(std::string_view bytes);
+
 // Cuts well-formed UTF-8 `text` after its first `count` characters.
 void keep_characters(std::string& text, std::size_t count);
 

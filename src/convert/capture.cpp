@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "charset/cp1250.h"
 #include "charset/unicode_text.h"
 #include "text/text_ops.h"
 #include "vcard/decode.h"
@@ -219,12 +220,14 @@ PrefixHeads make_prefix_heads(const Settings& settings) {
 
 namespace {
 
-// Whether the parameters of a head may give a CHARSET: the word in any case anywhere
-// before the value (capture reads the head properly).
+// Whether the parameters of a head may give a CHARSET: "CHARSET=" in any case (capture
+// reads the head properly; one after a quoted ":", which no exporter writes, is missed).
+// From one "=" to the next, which most heads have one or two of.
 bool declares_charset(std::string_view params) {
-    const std::string_view head = params.substr(0, head_end(params));
-    for (std::size_t i = 0; i + 7 <= head.size(); ++i) {
-        if ((head[i] == 'C' || head[i] == 'c') && equal_any_case(head.substr(i, 7), "CHARSET")) return true;
+    // Not into the value: an inline photo is thousands of bytes without "=".
+    params = params.substr(0, find_byte(params, ':'));
+    for (std::size_t at = find_byte(params, '='); at < params.size(); at += 1 + find_byte(params.substr(at + 1), '=')) {
+        if (at >= 7 && (params[at - 7] | 0x20) == 'c' && equal_any_case(params.substr(at - 7, 7), "CHARSET")) return true;
     }
     return false;
 }
@@ -251,14 +254,15 @@ bool may_feed(const PrefixHeads& prefixes, std::string_view line) {
     std::string_view name = line.substr(start, end - start);
     while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
     while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+    if (!name.empty() && prefixes.name_first[static_cast<unsigned char>(name[0])] &&
+        std::any_of(prefixes.names.begin(), prefixes.names.end(), [&](const std::string& wanted) {
+            return wanted.size() == name.size() && equal_any_case(name, wanted);
+        })) {
+        return true;
+    }
     // The card's charset and the labels of its groups are learnt from lines that feed nothing.
     if (end < line.size() && line[end] == ';' && declares_charset(line.substr(end))) return true;
-    if (start != 0 && equal_any_case(name, "X-ABLABEL")) return true;
-    if (name.empty() || !prefixes.name_first[static_cast<unsigned char>(name[0])]) return false;
-    return std::any_of(prefixes.names.begin(), prefixes.names.end(),
-                       [&](const std::string& wanted) {
-                           return wanted.size() == name.size() && equal_any_case(name, wanted);
-                       });
+    return start != 0 && equal_any_case(name, "X-ABLABEL");
 }
 
 namespace {
@@ -330,12 +334,11 @@ void note_label(CardLines& card, const std::string& group, std::string_view labe
 }
 
 // Whether the line must wait for the card's end: what it feeds may depend on a later line.
-bool must_wait(const PrefixHeads& prefixes, const KnownHead& head, std::string_view value_part) {
+// (A line whose bytes are not UTF-8 waits too, once decoding has told.)
+bool must_wait(const PrefixHeads& prefixes, const KnownHead& head) {
     if (prefixes.any_alternatives) return true;
     // An Apple label may give the line a type, before it or after it.
-    if (head.grouped && head.wanted) return true;
-    // Its charset may be the one the card declares on a later line.
-    return head.named != 0 && head.charset.empty() && !is_valid_utf8(value_part.substr(0, 4 * kMaxValueBytes));
+    return head.grouped && head.wanted;
 }
 
 void keep_waiting(CardLines& card, std::string_view head, std::string_view value_part, std::size_t number) {
@@ -361,7 +364,7 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
         return false;
     }
     if (head.named == 0 && !(head.grouped && head.wanted)) return false;
-    if (card.waiting.waiting || must_wait(prefixes, head, value_part)) {
+    if (card.waiting.waiting || must_wait(prefixes, head)) {
         keep_waiting(card.waiting, line.substr(0, end), value_part, number);
         return true;
     }
@@ -380,7 +383,15 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     const bool first = kept.empty();
     std::string& value = first ? kept : prefixes.value;
     value.assign(value_part.substr(0, 4 * kMaxValueBytes));
-    decode_value_text(value, head.charset, card.charsets, kMaxValueBytes);
+    bool not_utf8 = false;
+    decode_value_text(value, head.charset, card.charsets, kMaxValueBytes, &not_utf8);
+    // Undeclared bytes that are not UTF-8 are read in the charset the card declares, which
+    // a later line may do: the line waits for the card's end.
+    if (not_utf8) {
+        if (first) kept.clear();
+        keep_waiting(card.waiting, line.substr(0, end), value_part, number);
+        return true;
+    }
     // A vCard 4.0 number is written as a URI: "TEL;VALUE=uri:tel:+420603123456".
     if (head.tel && begins_with_any_case(value, "TEL:")) value.erase(0, 4);
     if (value.empty()) {

@@ -122,29 +122,32 @@ std::size_t extension_mark(std::string_view text) {
 
 bool group_decoded_phone(std::string& number) {
     if (number.empty() || number[0] != '+') return false;
-    std::string digits;
+    // Values are at most a hundred characters: the digits fit, and the grouped number is
+    // made here and copied back, so that no memory is allocated on the way.
+    std::array<char, 128> digits;
+    std::size_t count = 0;
     std::size_t i = 1;
     for (; i < number.size() && (is_digit(number[i]) || is_separator(number[i])); ++i) {
-        if (is_digit(number[i])) digits += number[i];
+        if (is_digit(number[i]) && count < digits.size()) digits[count++] = number[i];
     }
-    std::string_view extension = std::string_view(number).substr(i);
-    if (!extension.empty() && extension_mark(extension) == 0) return false;
-    if (digits.empty()) return false;
-    const std::size_t code = country_code_length(digits);
-    std::string grouped = "+";
-    grouped.append(digits, 0, code);
-    // Two groups of three after the code, then every digit left: none is dropped.
-    for (std::size_t at = code, group = 0; at < digits.size(); ++group) {
-        const std::size_t size = group < 2 ? 3 : std::string::npos;
-        grouped += ' ';
-        grouped.append(digits, at, size);
-        at = size == std::string::npos ? digits.size() : at + size;
+    const std::string_view extension = std::string_view(number).substr(i);
+    if (count == 0 || i - 1 > digits.size() || (!extension.empty() && extension_mark(extension) == 0)) return false;
+    std::array<char, 512> grouped;
+    std::size_t n = 0;
+    grouped[n++] = '+';
+    const std::size_t code = country_code_length(std::string_view(digits.data(), count));
+    for (std::size_t d = 0; d < count; ++d) {
+        // A space after the code and after the next two groups of three; every digit left
+        // stays in the last group, so none is dropped.
+        if (d == code || d == code + 3 || d == code + 6) grouped[n++] = ' ';
+        grouped[n++] = digits[d];
     }
-    if (!extension.empty()) {
-        grouped += ' ';
-        grouped += extension;
+    if (!extension.empty() && n + 1 + extension.size() <= grouped.size()) {
+        grouped[n++] = ' ';
+        extension.copy(grouped.data() + n, extension.size());
+        n += extension.size();
     }
-    number = std::move(grouped);
+    number.assign(grouped.data(), n);
     return true;
 }
 

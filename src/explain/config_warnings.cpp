@@ -116,6 +116,12 @@ void warn_about_prefix(Warnings& warnings, const Settings& settings,
         warn_about_prefix_head(warnings, settings, lines, j);
         return;
     }
+    if (prefix.find('|') != std::string::npos) {
+        add(warnings, line,
+            "the prefix " + in_quotes(prefix) +
+                " lists alternatives separated by \"|\", which need DECODE=1: without it the prefix is the bytes "
+                "a card line begins with, \"|\" included, and matches hardly any line");
+    }
     if (prefix[0] == ' ') {
         add(warnings, line,
             "the prefix " + in_quotes(prefix) +

@@ -92,6 +92,7 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     for (const SeenLine* line : mapping_lines(config)) written.push_back(written_element(*line));
     describe_census(out, settings, watch.census, written, result.cards_ended);
     describe_charsets(out, watch.values);
+    describe_undeclared_text(out, watch.values);
     describe_value_warnings(out, watch.values, watch.census, result.cards_ended);
     return print(out) == ReportOutput::Failed ? 1 : 0;
 }

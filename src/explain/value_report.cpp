@@ -2,8 +2,10 @@
 #include <map>
 
 #include "explain/cards.h"
+#include "explain/codepage_guess.h"
 #include "explain/show.h"
 #include "explain/value_checks.h"
+#include "vcard/value_text.h"
 
 namespace quorlan {
 
@@ -122,6 +124,28 @@ void describe_charsets(std::string& out, const ValueChecks& checks) {
         } else {
             out += "decoded\n";
         }
+    }
+}
+
+void describe_undeclared_text(std::string& out, const ValueChecks& checks) {
+    if (checks.undeclared_lines == 0) return;
+    const Settings& settings = *checks.settings;
+    out += "\nText that declares no charset\n";
+    const std::string read_as = codepage_charset(settings.codepage);
+    out += "  " + count_of(checks.undeclared_lines, "line holds", "lines hold") +
+           " 8-bit text that is not UTF-8 and declares no charset: read in the one charset its card declares "
+           "on another line, else as " +
+           (read_as.empty() ? std::string("windows-1250") : read_as + " (CODEPAGE=" + std::to_string(settings.codepage) + ")") +
+           "\n";
+    CharsetConverters converters;
+    const std::int32_t best = best_codepage(checks.undeclared_sample, converters);
+    if (best == 0) return;
+    const std::string name = codepage_charset(best);
+    if (best == settings.codepage || (best == 1250 && settings.codepage == 0)) {
+        out += "  its letters fit " + name + " best, which is what it is read as\n";
+    } else {
+        out += "  its letters fit " + name + " best: add the line \"CODEPAGE=" + std::to_string(best) +
+               "\" to quorlan.ini\n";
     }
 }
 

@@ -21,7 +21,7 @@ std::string codepage_charset(std::int32_t code_page) {
 }
 
 bool decode_value_text(std::string& value, std::string_view declared, CharsetConverters& converters,
-                       std::size_t max_characters) {
+                       std::size_t max_characters, bool* not_utf8) {
     bool known = true;
     if (!declared.empty()) {
         std::string text;
@@ -33,7 +33,20 @@ bool decode_value_text(std::string& value, std::string_view declared, CharsetCon
     }
     // Plain ASCII, most values by far, is its own text.
     if (declared.empty() || !known) {
-        if (ascii_prefix_length(value) != value.size()) make_text(value);
+        if (ascii_prefix_length(value) == value.size()) {
+        } else if (not_utf8 == nullptr) {
+            make_text(value);
+        } else if (!is_composed_latin(value)) {
+            // make_text, telling bytes that are not UTF-8 apart on the way: a card's own
+            // charset or CODEPAGE= may read them instead.
+            *not_utf8 = !is_valid_utf8(value);
+            if (*not_utf8) {
+                std::string text;
+                append_cp1250_text(text, value);
+                value.swap(text);
+            }
+            compose_nfc(value);
+        }
     }
     // The limit counts characters: a name in CJK is not cut inside one.
     keep_characters(value, max_characters);

@@ -23,7 +23,8 @@ std::string codepage_charset(std::int32_t code_page);
 // the platform knows that charset, else from UTF-8 when the bytes are well-formed UTF-8,
 // else from windows-1250; then keeps its first `max_characters` characters and cleans it
 // (clean_decoded_value). Returns false when `declared` names a charset nobody knows.
+// `not_utf8`, when given, is set when bytes read without a charset were not UTF-8.
 bool decode_value_text(std::string& value, std::string_view declared, CharsetConverters& converters,
-                       std::size_t max_characters);
+                       std::size_t max_characters, bool* not_utf8 = nullptr);
 
 }  // namespace quorlan
