@@ -171,6 +171,11 @@ TEST(Warnings, OneLineForEachThingThatSpoilsThePhonebook) {
         {"UTF8=1 without DECODE=1", "UTF8=1\nN=N:\n", kCard,
          {"UTF8=1 needs DECODE=1, so the document is written in windows-1250: without decoding, values are the "
           "card file's bytes, which a UTF-8 document would show garbled"}},
+        {"CODEPAGE= without DECODE=1; mistyped", "CODEPAGE=1253\nCODEPAG=1253\nN=N:\n", kCard,
+         {"CODEPAGE= needs DECODE=1, so it is ignored: without decoding, values are the card file's bytes",
+          "quorlan.ini: <CODEPAG> is a field, not the switch \"CODEPAGE=\" (which names the code page of undeclared "
+          "text when \"DECODE=1\" is on), and the switch stays off: write \"CODEPAGE=1253\", spelled so, with nothing "
+          "between \"CODEPAGE\" and \"=\""}},
         {"UTF-8 names in a UTF-8 document", "UTF8=1\nDECODE=1\nN\xC3\x81ZEV=N:\n\xC3\x81=ORG\n", kCard, {}},
     };
     for (const WarningCase& c : cases) {

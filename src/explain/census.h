@@ -85,8 +85,17 @@ struct Census {
     bool line_taken = false;          // a mapping took the current line
     std::size_t alternative = 0;      // of the prefix, that named the current line
     // With decoding, the current card's lines and their heads, for values that wait for
-    // the card's end (at most kCardLinesRemembered).
-    std::vector<std::pair<std::size_t, std::size_t>> card_lines;
+    // the card's end (at most kCardLinesRemembered), and the Apple labels of its groups,
+    // which count a grouped line under the type its label gives.
+    struct CardLine {
+        std::size_t number = 0;
+        std::size_t head = 0;
+        std::string group;     // of a grouped line
+        std::string spelling;  // its head as written, when grouped
+    };
+    std::vector<CardLine> card_lines;
+    std::vector<std::pair<std::string, std::string>> card_labels;
+    bool relabelled = false;
 };
 inline constexpr std::size_t kCardLinesRemembered = 1000;
 

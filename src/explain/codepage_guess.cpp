@@ -21,7 +21,7 @@ constexpr Candidate kCandidates[] = {
     {1252, true, "àáâãäåçèéêëìíîïñòóôõöøùúûüýÿßæÀÁÂÄÅÇÈÉÊÍÑÓÔÖØÚÜÆ"},
     {1254, true, "çğıöşüâîÇĞİÖŞÜ"},
     {1257, true, "ąčęėįšųūžāēīķļņõäöüĄČĘĖĮŠŲŪŽĀĒĪĶĻŅÕÄÖÜ"},
-    {1251, false, "оеаинтсрвлкмдпуяыьгзбчйхжшюцщэфъёієїОЕАИНТСРВЛКМДПУЯГЗБЧЙХЖШЮЦЩЭФІЄЇ"},
+    {1251, false, "оеаинтсрвлкмдпуяыьгзбчйіОЕАИНТСРВЛКМДПУЯГЗБЧЖШЮЭФХЦІЄЇ"},
     {1253, false, "αοειτνσηυρκπμλςάέίόήώύγδΑΟΕΙΤΝΣΗΥΡΚΠΜΛΓΔ"},
     {1255, false, "יוהלמארבשתנדכעקפסצגזחטםןףץ"},
     {1256, false, "اليمنوهرتبعدسفقكحجشصطخذثزضظغةىئءأإآپچژگ"},
@@ -34,17 +34,39 @@ bool contains(std::string_view text, char32_t c) {
     return false;
 }
 
-// A word's score for a candidate: two for each common letter its 8-bit bytes give, and a
-// loss for each other character (undefined bytes, symbols, letters of the wrong script).
+enum class Case { None, Upper, Lower };
+
+// The letter case of Latin, Greek and Cyrillic letters; Hebrew and Arabic have none.
+Case case_of(char32_t c) {
+    if (c >= 0xC0 && c <= 0xFF && c != 0xD7 && c != 0xF7) return c <= 0xDE ? Case::Upper : Case::Lower;
+    if (c >= 0x100 && c <= 0x17F) return (c & 1U) == 0 ? Case::Upper : Case::Lower;  // mostly so
+    if ((c >= 0x386 && c <= 0x3AB) || c == 0x37F) return c == 0x390 ? Case::Lower : Case::Upper;
+    if (c >= 0x3AC && c <= 0x3CE) return Case::Lower;
+    if (c >= 0x400 && c <= 0x42F) return Case::Upper;
+    if (c >= 0x430 && c <= 0x45F) return Case::Lower;
+    return Case::None;
+}
+
+// A word's score for a candidate: two for each common letter its 8-bit bytes give, a loss
+// for each other character (undefined bytes, symbols, letters of the wrong script), and
+// for letter case that names don't have: a capital after a small letter, or a word of
+// 8-bit letters that begins small (what Hebrew in a Cyrillic code page looks like).
 long word_score(const Candidate& candidate, std::string_view word, std::size_t high, CharsetConverters& converters) {
     const std::size_t letters = word.size();
-    const bool mostly_high = high * 2 > letters;
+    const bool mostly_high = high * 4 > letters * 3;
     if (mostly_high == candidate.latin) return -static_cast<long>(high);
     std::string text;
     if (!convert_from_charset(converters, codepage_charset(candidate.code_page), word, text)) return 0;
     long score = 0;
+    Case before = Case::None;
+    bool first = true;
     for (std::size_t i = 0; i < text.size();) {
         const char32_t c = next_character(text, i);
+        Case now = c < 0x80 ? ((c | 0x20U) == c ? Case::Lower : Case::Upper) : case_of(c);
+        if (first && mostly_high && now == Case::Lower) score -= 2;
+        first = false;
+        if (before == Case::Lower && now == Case::Upper) score -= 3;
+        before = now;
         if (c < 0x80) continue;
         score += contains(candidate.common, c) ? 2 : -1;
     }

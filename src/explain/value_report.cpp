@@ -38,7 +38,8 @@ constexpr FaultText kFaultTexts[] = {
      "DECODE=1 writes them right, as character references (\"&#209;\"), or in UTF-8 with UTF8=1"},
     {Fault::Foreign,
      "with 8-bit text that is neither UTF-8 nor likely windows-1250 (another code page, such as windows-1251 "
-     "or Shift_JIS): readers show other letters; a CHARSET= parameter on the line would name it",
+     "or Shift_JIS): readers show other letters; a CHARSET= parameter on the line would name it, and with "
+     "DECODE=1 the line CODEPAGE= of quorlan.ini names it for the whole file",
      nullptr},
     {Fault::Referenced,
      "with characters written as character references (such as \"&#1081;\"): XML readers read them as the "
@@ -75,7 +76,11 @@ void describe_mixed_kinds(std::string& out, const Settings& settings, const Cens
     std::size_t lines = 0;
     std::vector<std::string> examples;
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
-        if (settings.mappings[j].constant) continue;
+        // Alternatives ("N|FN|ORG") take lines of several kinds on purpose (with DECODE=1).
+        if (settings.mappings[j].constant ||
+            (settings.decode != 0 && settings.mappings[j].prefix.find('|') != std::string::npos)) {
+            continue;
+        }
         std::map<std::vector<std::string>, std::size_t> kinds;
         std::string heads;
         for (const HeadCount* head : heads_by_lines(census)) {
@@ -140,7 +145,7 @@ void describe_undeclared_text(std::string& out, const ValueChecks& checks) {
     CharsetConverters converters;
     const std::int32_t best = best_codepage(checks.undeclared_sample, converters);
     if (best == 0) return;
-    const std::string name = codepage_charset(best);
+    const std::string name = "windows-" + std::to_string(best);  // the guess is one of 1250 to 1257
     if (best == settings.codepage || (best == 1250 && settings.codepage == 0)) {
         out += "  its letters fit " + name + " best, which is what it is read as\n";
     } else {
