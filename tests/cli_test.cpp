@@ -264,4 +264,24 @@ TEST(Init, WritesAFirstConfigurationOnlyWhenItIsClear) {
     }
 }
 
+// Every card with a name gets a record with it: its N, else its FN, else its ORG, and the
+// FN that NAME leaves is FULL.
+TEST(Init, NamesEveryCardThatHasOne) {
+    Folder f;
+    f.write("contacts.vcf", "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Only Fn\r\nEND:VCARD\r\n"
+                            "BEGIN:VCARD\r\nORG:Only Org\r\nEND:VCARD\r\n"
+                            "BEGIN:VCARD\r\nFN:Jan Novak\r\nN:Novak;Jan\r\nEND:VCARD\r\n");
+    ASSERT_EQ(f.run("--init").status, 0);
+    const std::string ini = f.read("quorlan.ini");
+    EXPECT_NE(ini.find("# NAME: 3 of 3 cards\r\nNAME*=N|FN|ORG\r\n# FULL: 1 of 3 cards\r\nFULL=FN|N\r\n"),
+              std::string::npos)
+        << ini;
+    ASSERT_EQ(f.run().status, 0);
+    const std::string xml = f.read("phonebook.xml");
+    for (const char* record : {"<NAME>Only Fn</NAME>\r\n<FULL></FULL>", "<NAME>Only Org</NAME>\r\n<FULL></FULL>",
+                               "<NAME>Novak Jan</NAME>\r\n<FULL>Jan Novak</FULL>"}) {
+        EXPECT_NE(xml.find(record), std::string::npos) << record << "\n" << xml;
+    }
+}
+
 }  // namespace
