@@ -165,6 +165,12 @@ struct DecodeCase {
     std::string config, cards, body;
 };
 
+std::string repeated(std::string_view text, std::size_t times) {
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i) out += text;
+    return out;
+}
+
 // DECODE=1 reads the card file as vCard readers do; without it every byte stays as it was.
 TEST(ConvertDocument, DecodeSwitch) {
     const std::string qp_name = "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Zden=C4=9Bk;=C5=BD=C3=A1k=\r\n=20Jr.\r\n";
@@ -220,6 +226,9 @@ TEST(ConvertDocument, DecodeSwitch) {
         {"alternatives keep the first or preferred value", "DECODE=1\nM=TEL;CELL|TEL\nP=TEL\n",
          "BEGIN:VCARD\nTEL:1\nTEL;CELL:2\nTEL:3\nTEL;CELL;PREF:4\nEND:VCARD\nBEGIN:VCARD\nTEL:5\nTEL;PREF:6\nEND:VCARD\n",
          "<vcf>\r\n<M>4</M>\r\n<P>1</P>\r\n</vcf>\r\n<vcf>\r\n<M>6</M>\r\n<P></P>\r\n</vcf>\r\n"},
+        {"a card keeps so many lines waiting, no more", "DECODE=1\nN=N|FN\n",
+         "BEGIN:VCARD\n" + repeated("FN:\n", kMaxWaitingLines) + "FN:late\nEND:VCARD\n",
+         "<vcf>\r\n<N></N>\r\n</vcf>\r\n"},
         {"alternatives need the switch", "N=N|FN\n", "BEGIN:VCARD\nFN:A\nN|FN:B\nEND:VCARD\n",
          "<vcf>\r\n<N>B</N>\r\n</vcf>\r\n"},
         // Apple's labels give their group's lines a type, before them or after them.

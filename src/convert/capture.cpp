@@ -343,6 +343,9 @@ bool must_wait(const PrefixHeads& prefixes, const KnownHead& head) {
 
 void keep_waiting(CardLines& card, std::string_view head, std::string_view value_part, std::size_t number) {
     card.waiting = true;
+    // Memory stays bounded whatever a card holds: lines beyond so many feed nothing, as no
+    // address book shows that many values of one card.
+    if (card.count == kMaxWaitingLines) return;
     if (card.count == card.lines.size()) card.lines.emplace_back();
     WaitingLine& line = card.lines[card.count++];
     line.head.assign(head);

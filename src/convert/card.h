@@ -30,6 +30,8 @@ struct WaitingLine {
     bool used = false;
 };
 
+inline constexpr std::size_t kMaxWaitingLines = 4096;
+
 struct CardLines {
     bool waiting = false;  // the card's lines wait for its end from now on
     std::vector<WaitingLine> lines;  // kept for reuse: `count` of them are this card's
