@@ -218,22 +218,6 @@ PrefixHeads make_prefix_heads(const Settings& settings) {
     return prefixes;
 }
 
-namespace {
-
-// Whether the parameters of a head may give a CHARSET: "CHARSET=" in any case (capture
-// reads the head properly; one after a quoted ":", which no exporter writes, is missed).
-// From one "=" to the next, which most heads have one or two of.
-bool declares_charset(std::string_view params) {
-    // Not into the value: an inline photo is thousands of bytes without "=".
-    params = params.substr(0, find_byte(params, ':'));
-    for (std::size_t at = find_byte(params, '='); at < params.size(); at += 1 + find_byte(params.substr(at + 1), '=')) {
-        if (at >= 7 && (params[at - 7] | 0x20) == 'c' && equal_any_case(params.substr(at - 7, 7), "CHARSET")) return true;
-    }
-    return false;
-}
-
-}  // namespace
-
 bool may_feed(const PrefixHeads& prefixes, std::string_view line) {
     // The property name, as property_name_of gives it, in one walk: it ends at the first
     // ";" or ":", and a group before its last "." is no part of it.
@@ -313,45 +297,12 @@ const KnownHead& known_head(PrefixHeads& prefixes, std::string_view head) {
     return facts;
 }
 
-// The card declares `charset` on one of its lines.
-void note_card_charset(CardLines& card, const std::string& charset) {
-    if (card.charsets_differ || charset == card.charset) return;
-    if (card.charset.empty()) {
-        card.charset = charset;
-    } else {
-        card.charsets_differ = true;
-    }
-}
-
-void note_label(CardLines& card, const std::string& group, std::string_view label) {
-    for (auto& [known, text] : card.labels) {
-        if (known == group) {
-            text = label;
-            return;
-        }
-    }
-    card.labels.emplace_back(group, label);
-}
-
 // Whether the line must wait for the card's end: what it feeds may depend on a later line.
 // (A line whose bytes are not UTF-8 waits too, once decoding has told.)
 bool must_wait(const PrefixHeads& prefixes, const KnownHead& head) {
     if (prefixes.any_alternatives) return true;
     // An Apple label may give the line a type, before it or after it.
     return head.grouped && head.wanted;
-}
-
-void keep_waiting(CardLines& card, std::string_view head, std::string_view value_part, std::size_t number) {
-    card.waiting = true;
-    // Memory stays bounded whatever a card holds: lines beyond so many feed nothing, as no
-    // address book shows that many values of one card.
-    if (card.count == kMaxWaitingLines) return;
-    if (card.count == card.lines.size()) card.lines.emplace_back();
-    WaitingLine& line = card.lines[card.count++];
-    line.head.assign(head);
-    line.value.assign(value_part.substr(0, 4 * kMaxValueBytes));
-    line.number = number;
-    line.used = false;
 }
 
 }  // namespace

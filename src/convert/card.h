@@ -10,36 +10,13 @@
 
 #include "charset/charsets.h"
 #include "config/settings.h"
+#include "convert/waiting.h"
 #include "text/line_reader.h"
 #include "vcard/head.h"
 
 namespace quorlan {
 
 inline constexpr std::size_t kMaxValueBytes = 100;
-
-// When decoding, the lines of a card that wait for its end before they feed a field: what
-// they feed depends on lines that may still come (a better alternative of a prefix, the
-// label of their group, the charset the card declares). See settle_card.
-struct WaitingLine {
-    std::string head;   // the text before the ":"
-    std::string value;  // the value part, as far as a value can use it
-    std::size_t number = 0;
-    std::string text;               // the value decoded, once the card has ended
-    std::vector<std::uint8_t> rank;  // per mapping: its first alternative that takes the line
-    bool preferred = false;
-    bool used = false;
-};
-
-inline constexpr std::size_t kMaxWaitingLines = 4096;
-
-struct CardLines {
-    bool waiting = false;  // the card's lines wait for its end from now on
-    std::vector<WaitingLine> lines;  // kept for reuse: `count` of them are this card's
-    std::size_t count = 0;
-    std::vector<std::pair<std::string, std::string>> labels;  // group, Apple label
-    std::string charset;  // the charset the card declares, when it declares exactly one
-    bool charsets_differ = false;
-};
 
 // The current card's values, one per field mapping, in mapping order.
 struct CardState {

@@ -156,7 +156,7 @@ void census_line(Census& census, std::size_t number, std::string_view raw, LineJ
     if (index == SIZE_MAX) return;
     census.current = index;
     if (!census.decode) return;
-    if (parsed.name == "X-ABLABEL" && !parsed.group.empty()) {
+    if (parsed.name == "X-ABLABEL" && !parsed.group.empty() && census.card_labels.size() < kCardLinesRemembered) {
         census.card_labels.emplace_back(parsed.group, raw.substr(std::min(raw.size(), head.size() + 1)));
     }
     if (census.card_lines.size() < kCardLinesRemembered) {

@@ -1,5 +1,7 @@
-// The end of a card whose lines waited for it: which field each line feeds once the whole
-// card is known (the alternatives of prefixes, Apple's labels, the card's own charset).
+// The lines of a card that wait for its end, and which field each feeds once the whole card
+// is known (the alternatives of prefixes, Apple's labels, the card's own charset).
+#include "convert/waiting.h"
+
 #include <algorithm>
 
 #include "charset/unicode_text.h"
@@ -105,6 +107,52 @@ void take_lines(CardState& card, std::size_t j, std::uint8_t alternative,
 }
 
 }  // namespace
+
+// "CHARSET=" in any case, before the first ":" (capture reads the head properly; one after
+// a quoted ":", which no exporter writes, is missed). From one "=" to the next, which most
+// heads have one or two of.
+bool declares_charset(std::string_view params) {
+    // Not into the value: an inline photo is thousands of bytes without "=".
+    params = params.substr(0, find_byte(params, ':'));
+    for (std::size_t at = find_byte(params, '='); at < params.size(); at += 1 + find_byte(params.substr(at + 1), '=')) {
+        if (at >= 7 && (params[at - 7] | 0x20) == 'c' && equal_any_case(params.substr(at - 7, 7), "CHARSET")) return true;
+    }
+    return false;
+}
+
+// The card declares `charset` on one of its lines.
+void note_card_charset(CardLines& card, const std::string& charset) {
+    if (card.charsets_differ || charset == card.charset) return;
+    if (card.charset.empty()) {
+        card.charset = charset;
+    } else {
+        card.charsets_differ = true;
+    }
+}
+
+void note_label(CardLines& card, const std::string& group, std::string_view label) {
+    for (auto& [known, text] : card.labels) {
+        if (known == group) {
+            text = label;
+            return;
+        }
+    }
+    // As many labels as lines wait, at most: memory stays bounded.
+    if (card.labels.size() < kMaxWaitingLines) card.labels.emplace_back(group, label);
+}
+
+void keep_waiting(CardLines& card, std::string_view head, std::string_view value_part, std::size_t number) {
+    card.waiting = true;
+    // Memory stays bounded whatever a card holds: lines beyond so many feed nothing, as no
+    // address book shows that many values of one card.
+    if (card.count == kMaxWaitingLines) return;
+    if (card.count == card.lines.size()) card.lines.emplace_back();
+    WaitingLine& line = card.lines[card.count++];
+    line.head.assign(head);
+    line.value.assign(value_part.substr(0, 4 * kMaxValueBytes));
+    line.number = number;
+    line.used = false;
+}
 
 void settle_card(const Settings& settings, PrefixHeads& prefixes, CardState& card, const CardObserver* observer) {
     CardLines& waiting = card.waiting;
