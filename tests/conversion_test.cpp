@@ -239,8 +239,10 @@ TEST(ConvertDocument, DecodeSwitch) {
         // Undeclared 8-bit text: the card's one charset, else CODEPAGE=, else windows-1250.
         {"the card's own charset", "DECODE=1\nF=FN\nN=N\n",
          "BEGIN:VCARD\nFN:\xC3\xE9\xFE\xF1\xE3\xEF\xF2\nN;CHARSET=WINDOWS-1253:\xC3\xE9\xFE\xF1\xE3\xEF\xF2\nEND:VCARD\n"
-         "BEGIN:VCARD\nFN:\xC3\xE9\nN;CHARSET=UTF-8:a\nADR;CHARSET=WINDOWS-1253:b\nEND:VCARD\n",
-         "<vcf>\r\n<F>&#915;&#953;&#974;&#961;&#947;&#959;&#962;</F>\r\n<N>&#915;&#953;&#974;&#961;&#947;&#959;&#962;</N>\r\n</vcf>\r\n<vcf>\r\n<F>\xC3\xE9</F>\r\n<N>a</N>\r\n</vcf>\r\n"},
+         "BEGIN:VCARD\nFN:\xC3\xE9\nN;CHARSET=UTF-8:a\nADR;CHARSET=WINDOWS-1253:b\nEND:VCARD\n"
+         "BEGIN:VCARD\nFN:\xC3\xE9\nN;CHARSET=UTF-8:a\nEND:VCARD\n",
+         "<vcf>\r\n<F>&#915;&#953;&#974;&#961;&#947;&#959;&#962;</F>\r\n<N>&#915;&#953;&#974;&#961;&#947;&#959;&#962;</N>\r\n</vcf>\r\n"
+         "<vcf>\r\n<F>\xC3\xE9</F>\r\n<N>a</N>\r\n</vcf>\r\n<vcf>\r\n<F>\xC3\xE9</F>\r\n<N>a</N>\r\n</vcf>\r\n"},
         {"CODEPAGE= for Greek", "DECODE=1\nCODEPAGE=1253\nF=FN\n",
          "BEGIN:VCARD\nFN:\xC3\xE9\xFE\xF1\xE3\xEF\xF2 M\xFC\nEND:VCARD\nBEGIN:VCARD\nFN:\xC5\xBD\nEND:VCARD\n",
          "<vcf>\r\n<F>&#915;&#953;&#974;&#961;&#947;&#959;&#962; M&#972;</F>\r\n</vcf>\r\n<vcf>\r\n<F>\x8E</F>\r\n</vcf>\r\n"},

@@ -32,7 +32,10 @@ std::string_view charset_of(const PrefixHeads& prefixes, const CardLines& card, 
         if (key == "CHARSET") return charset;
     }
     if (is_valid_utf8(value)) return {};
-    if (!card.charset.empty() && !card.charsets_differ) return card.charset;
+    // A card that declares UTF-8 says nothing of bytes that are not.
+    if (!card.charset.empty() && !card.charsets_differ && !is_utf8_charset(charset_lookup_name(card.charset))) {
+        return card.charset;
+    }
     return prefixes.codepage;
 }
 

@@ -207,7 +207,8 @@ void check_value_line(ValueChecks& checks, std::size_t number) {
         checks.beyond_cp1250 = facts.beyond_cp1250;
         checks.underscored = facts.underscored;
         // Text the card's one charset or CODEPAGE= reads is read right.
-        const bool card_charset = !checks.card_charset.empty() && !checks.card_charsets_differ;
+        const bool card_charset = !checks.card_charset.empty() && !checks.card_charsets_differ &&
+                                  !is_utf8_charset(charset_lookup_name(checks.card_charset));
         checks.foreign = facts.undeclared_8bit && !card_charset && checks.settings->codepage == 0;
         return;
     }
