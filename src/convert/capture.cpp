@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "charset/cp1250.h"
-#include "charset/unicode_text.h"
 #include "text/text_ops.h"
 #include "vcard/decode.h"
 #include "vcard/value_text.h"

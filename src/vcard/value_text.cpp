@@ -33,10 +33,10 @@ bool decode_value_text(std::string& value, std::string_view declared, CharsetCon
     }
     // Plain ASCII, most values by far, is its own text.
     if (declared.empty() || !known) {
-        if (ascii_prefix_length(value) == value.size()) {
-        } else if (not_utf8 == nullptr) {
+        const bool ascii = ascii_prefix_length(value) == value.size();
+        if (!ascii && not_utf8 == nullptr) {
             make_text(value);
-        } else if (!is_composed_latin(value)) {
+        } else if (!ascii && !is_composed_latin(value)) {
             // make_text, telling bytes that are not UTF-8 apart on the way: a card's own
             // charset or CODEPAGE= may read them instead.
             *not_utf8 = !is_valid_utf8(value);
