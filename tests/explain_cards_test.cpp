@@ -109,6 +109,11 @@ const std::vector<ExplainCase>& card_file_cases() {
         {"undeclared 8-bit text: the code page it fits", "DECODE=1\nN=N\n",
          card("N:\xD0\xE1\xF0\xE1\xE4\xDC\xEA\xE7\xF2;\xC3\xE9\xFE\xF1\xE3\xEF\xF2\r\n"),
          {"  its letters fit windows-1253 best: add the line \"CODEPAGE=1253\" to quorlan.ini"}, {}},
+        {"the same without DECODE=1", "N=N\n",
+         card("N:\xD0\xE1\xF0\xE1\xE4\xDC\xEA\xE7\xF2;\xC3\xE9\xFE\xF1\xE3\xEF\xF2\r\n"),
+         {"  1 line holds 8-bit text that is neither UTF-8 nor windows-1250: its letters fit windows-1253 best; with "
+          "DECODE=1, the line \"CODEPAGE=1253\" reads it"},
+         {}},
         {"declared charsets with DECODE=1", "DECODE=1\nUTF8=1\nN=N\n",
          card("N;CHARSET=SHIFT_JIS:\x88\xC0\r\n") + card("N;CHARSET=Shift_JIS:\x88\xC0\r\n"),
          {"  document in:      UTF-8 (line 2)",

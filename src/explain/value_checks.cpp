@@ -173,18 +173,24 @@ constexpr std::size_t kSampleBytes = 16 * 1024;
 
 // Keeps what a value that waits for the card's end needs of its line, and a sample of
 // undeclared 8-bit text.
-void remember_line(ValueChecks& checks, std::size_t number, std::string_view raw, const LineBytes& bytes,
-                   bool quoted_printable) {
+// Counts a line of 8-bit text that is not UTF-8 and declares no charset, and keeps a
+// sample of such text for the CODEPAGE= suggestion. Returns whether the line is one.
+bool sample_undeclared(ValueChecks& checks, std::string_view raw, const LineBytes& bytes, bool quoted_printable) {
     const std::size_t end = head_end(raw);
     const std::string_view value = end < raw.size() ? raw.substr(end + 1) : std::string_view();
-    const bool undeclared_8bit = declared_charset(raw).empty() && (bytes.foreign || !is_valid_utf8(value));
-    if (undeclared_8bit) {
-        ++checks.undeclared_lines;
-        if (checks.undeclared_sample.size() < kSampleBytes) {
-            checks.undeclared_sample.append(quoted_printable ? quoted_printable_bytes(value) : std::string(value));
-            checks.undeclared_sample += ' ';
-        }
+    const std::string text = quoted_printable ? quoted_printable_bytes(value) : std::string(value);
+    // Without decoding no charset is read, declared or not.
+    const bool declared = checks.settings->decode != 0 && !declared_charset(raw).empty();
+    if (declared || (!bytes.foreign && is_valid_utf8(text))) return false;
+    ++checks.undeclared_lines;
+    if (checks.undeclared_sample.size() < kSampleBytes) {
+        checks.undeclared_sample += text;
+        checks.undeclared_sample += ' ';
     }
+    return true;
+}
+
+void remember_line(ValueChecks& checks, std::size_t number, const LineBytes& bytes, bool undeclared_8bit) {
     if (checks.card_facts.size() >= kCardLinesKept) return;
     checks.card_facts.push_back(
         LineFacts{number, checks.quoted_printable, bytes.beyond_cp1250, bytes.underscored, undeclared_8bit && bytes.foreign});
@@ -244,7 +250,10 @@ void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, L
     // A line that declares its charset is read from it when decoding.
     const bool charset_known = checks.settings->decode != 0 && note_charset(checks, number, raw);
     checks.foreign = bytes.foreign && !charset_known;
-    if (checks.settings->decode != 0 && !piece) remember_line(checks, number, raw, bytes, decoded);
+    if (!piece) {
+        const bool undeclared_8bit = sample_undeclared(checks, raw, bytes, decoded);
+        if (checks.settings->decode != 0) remember_line(checks, number, bytes, undeclared_8bit);
+    }
 
     if (begins_in_other_case(raw, "BEGIN:VCARD") || begins_in_other_case(raw, "END:")) {
         count(checks, Fault::CardLineCase, number, raw);

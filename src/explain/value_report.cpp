@@ -135,17 +135,26 @@ void describe_charsets(std::string& out, const ValueChecks& checks) {
 void describe_undeclared_text(std::string& out, const ValueChecks& checks) {
     if (checks.undeclared_lines == 0) return;
     const Settings& settings = *checks.settings;
+    CharsetConverters converters;
+    const std::int32_t best = best_codepage(checks.undeclared_sample, converters);
+    const std::string name = "windows-" + std::to_string(best);  // the guess is one of 1250 to 1257
+    const std::string lines = count_of(checks.undeclared_lines, "line holds", "lines hold");
+    if (settings.decode == 0) {
+        // Written as its bytes, windows-1250 text is right as it stands.
+        if (best == 0 || best == 1250) return;
+        out += "\nText in another code page\n  " + lines + " 8-bit text that is neither UTF-8 nor windows-1250: its "
+               "letters fit " + name + " best; with DECODE=1, the line \"CODEPAGE=" + std::to_string(best) +
+               "\" reads it\n";
+        return;
+    }
     out += "\nText that declares no charset\n";
     const std::string read_as = codepage_charset(settings.codepage);
-    out += "  " + count_of(checks.undeclared_lines, "line holds", "lines hold") +
+    out += "  " + lines +
            " 8-bit text that is not UTF-8 and declares no charset: read in the one charset its card declares "
            "on another line, else as " +
            (read_as.empty() ? std::string("windows-1250") : read_as + " (CODEPAGE=" + std::to_string(settings.codepage) + ")") +
            "\n";
-    CharsetConverters converters;
-    const std::int32_t best = best_codepage(checks.undeclared_sample, converters);
     if (best == 0) return;
-    const std::string name = "windows-" + std::to_string(best);  // the guess is one of 1250 to 1257
     if (best == settings.codepage || (best == 1250 && settings.codepage == 0)) {
         out += "  its letters fit " + name + " best, which is what it is read as\n";
     } else {
