@@ -115,12 +115,15 @@ void take_lines(CardState& card, std::size_t j, std::uint8_t alternative,
 // a quoted ":", which no exporter writes, is missed). From one "=" to the next, which most
 // heads have one or two of.
 bool declares_charset(std::string_view params) {
-    // Not into the value: an inline photo is thousands of bytes without "=".
-    params = params.substr(0, find_byte(params, ':'));
-    for (std::size_t at = find_byte(params, '='); at < params.size(); at += 1 + find_byte(params.substr(at + 1), '=')) {
+    // One walk to each "=" and no further than the ":": an inline photo is thousands of
+    // bytes without "=".
+    for (std::size_t at = 0;; ++at) {
+        at += first_marked(params.substr(at), [](std::uint64_t word) {
+            return bytes_equal(word, '=') | bytes_equal(word, ':');
+        });
+        if (at >= params.size() || params[at] == ':') return false;
         if (at >= 7 && (params[at - 7] | 0x20) == 'c' && equal_any_case(params.substr(at - 7, 7), "CHARSET")) return true;
     }
-    return false;
 }
 
 // The card declares `charset` on one of its lines.
