@@ -176,6 +176,9 @@ TEST(Warnings, OneLineForEachThingThatSpoilsThePhonebook) {
           "quorlan.ini: <CODEPAG> is a field, not the switch \"CODEPAGE=\" (which names the code page of undeclared "
           "text when \"DECODE=1\" is on), and the switch stays off: write \"CODEPAGE=1253\", spelled so, with nothing "
           "between \"CODEPAGE\" and \"=\""}},
+        {"CODEPAGE= that names no code page", "DECODE=1\nCODEPAGE=9999\nN=N:\n", kCard,
+         {"CODEPAGE=9999 names no code page known here, so text that declares no charset and is not UTF-8 stays "
+          "windows-1250"}},
         {"UTF-8 names in a UTF-8 document", "UTF8=1\nDECODE=1\nN\xC3\x81ZEV=N:\n\xC3\x81=ORG\n", kCard, {}},
     };
     for (const WarningCase& c : cases) {

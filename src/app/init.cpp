@@ -25,8 +25,8 @@ constexpr std::string_view kOutput = "phonebook.xml";
 // N, else the FN that vCard 4.0 and company cards may have alone, else its ORG; and the FN
 // that NAME leaves is the full name.
 constexpr std::string_view kFields[][2] = {
-    {"NAME*", "N|FN|ORG"}, {"FULL", "FN|N"}, {"MOBILE#", "TEL;CELL"}, {"FAX#", "TEL;FAX"},  {"WORK#", "TEL;WORK"},
-    {"HOME#", "TEL;HOME"}, {"EMAIL", "EMAIL"}, {"COMPANY", "ORG"},
+    {"NAME*", "N|FN|ORG"}, {"FULL", "FN|N"},       {"MOBILE#", "TEL;CELL"}, {"FAX#", "TEL;FAX"},
+    {"WORK#", "TEL;WORK"}, {"HOME#", "TEL;HOME"}, {"EMAIL", "EMAIL"},       {"COMPANY", "ORG"},
 };
 
 bool ends_in_vcf(std::string_view name) {

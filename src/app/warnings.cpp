@@ -11,6 +11,7 @@
 #include "explain/switch_typos.h"
 #include "explain/xml_names.h"
 #include "io/files.h"
+#include "vcard/value_text.h"
 
 namespace quorlan {
 
@@ -69,6 +70,9 @@ void warn_about_the_document(const Settings& settings, const DocumentNames& name
     }
     if (settings.codepage != 0 && settings.decode == 0) {
         warn("CODEPAGE= needs DECODE=1, so it is ignored: without decoding, values are the card file's bytes");
+    } else if (settings.codepage != 0 && !is_known_codepage(settings.codepage)) {
+        warn("CODEPAGE=" + std::to_string(settings.codepage) +
+             " names no code page known here, so text that declares no charset and is not UTF-8 stays windows-1250");
     }
     const bool utf8 = settings.utf8 != 0 && settings.decode != 0;
     const std::string refused = ", so XML readers will refuse " + quoted_name(names.output_file) + ": ";

@@ -122,7 +122,9 @@ bool declares_charset(std::string_view params) {
             return bytes_equal(word, '=') | bytes_equal(word, ':');
         });
         if (at >= params.size() || params[at] == ':') return false;
-        if (at >= 7 && (params[at - 7] | 0x20) == 'c' && equal_any_case(params.substr(at - 7, 7), "CHARSET")) return true;
+        if (at >= 7 && (params[at - 7] | 0x20) == 'c' && equal_any_case(params.substr(at - 7, 7), "CHARSET")) {
+            return true;
+        }
     }
 }
 

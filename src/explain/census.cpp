@@ -60,8 +60,9 @@ void uncount_line(Census& census, const Census::CardLine& line) {
         if (--spelling->second == 0) count.spellings.erase(spelling);
         break;
     }
-    const bool others = std::any_of(census.card_lines.begin(), census.card_lines.end(),
-                                    [&](const Census::CardLine& other) { return &other != &line && other.head == line.head; });
+    const bool others =
+        std::any_of(census.card_lines.begin(), census.card_lines.end(),
+                    [&](const Census::CardLine& other) { return &other != &line && other.head == line.head; });
     if (!others && count.last_card == census.card_serial) {
         --count.cards;
         count.last_card = 0;
@@ -250,7 +251,9 @@ void census_card_ended(Census& census, const CardState& card) {
         MappingTakes& takes = census.takes[j];
         if (!card.values[j].empty()) {
             ++takes.cards_filled;
-            if (takes.by_alternative.size() <= takes.alternative_now) takes.by_alternative.resize(takes.alternative_now + 1);
+            if (takes.by_alternative.size() <= takes.alternative_now) {
+                takes.by_alternative.resize(takes.alternative_now + 1);
+            }
             ++takes.by_alternative[takes.alternative_now];
         }
         if (takes.dropped_now != 0 && takes.cards_dropped++ == 0) {

@@ -294,11 +294,17 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
                 break;
             }
             case LineKind::CodepageSwitch: {
-                if (settings.decode == 0) {
-                    add(warnings, line, "CODEPAGE= needs DECODE=1: without it it is ignored (values are bytes, not text)");
-                } else if (codepage_charset(line.config.codepage).empty() && line.config.codepage != 0) {
-                    add(warnings, line, "CODEPAGE=" + std::to_string(line.config.codepage) +
-                                            " names no code page: undeclared text stays windows-1250");
+                const std::string upper = trimmed_upper(line.text);
+                const std::int32_t code_page = line.config.codepage;
+                if (!has_digit_after_sign(std::string_view(upper).substr(upper.find("CODEPAGE=") + 9))) {
+                    add(warnings, line, "no number after \"CODEPAGE=\": it counts as 0, undeclared text stays "
+                                        "windows-1250");
+                } else if (settings.decode == 0) {
+                    add(warnings, line,
+                        "CODEPAGE= needs DECODE=1: without it it is ignored (values are bytes, not text)");
+                } else if (code_page != 0 && !is_known_codepage(code_page)) {
+                    add(warnings, line, "CODEPAGE=" + std::to_string(code_page) +
+                                            " names no code page known here: undeclared text stays windows-1250");
                 }
                 break;
             }

@@ -192,8 +192,8 @@ bool sample_undeclared(ValueChecks& checks, std::string_view raw, const LineByte
 
 void remember_line(ValueChecks& checks, std::size_t number, const LineBytes& bytes, bool undeclared_8bit) {
     if (checks.card_facts.size() >= kCardLinesKept) return;
-    checks.card_facts.push_back(
-        LineFacts{number, checks.quoted_printable, bytes.beyond_cp1250, bytes.underscored, undeclared_8bit && bytes.foreign});
+    checks.card_facts.push_back(LineFacts{number, checks.quoted_printable, bytes.beyond_cp1250, bytes.underscored,
+                                          undeclared_8bit && bytes.foreign});
 }
 
 void forget_card_lines(ValueChecks& checks) {

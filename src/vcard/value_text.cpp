@@ -20,6 +20,13 @@ std::string codepage_charset(std::int32_t code_page) {
     return (code_page >= 1250 && code_page <= 1258 ? "WINDOWS-" : "CP") + std::to_string(code_page);
 }
 
+bool is_known_codepage(std::int32_t code_page) {
+    const std::string name = codepage_charset(code_page);
+    CharsetConverters converters;
+    std::string ignored;
+    return !name.empty() && convert_from_charset(converters, name, {}, ignored);
+}
+
 bool decode_value_text(std::string& value, std::string_view declared, CharsetConverters& converters,
                        std::size_t max_characters, bool* not_utf8) {
     bool known = true;

@@ -18,6 +18,8 @@ std::string declared_charset(std::string_view line);
 // The charset name of a Windows code page number as CODEPAGE= gives it ("WINDOWS-1253" for
 // 1253, "CP866" for 866); empty for 0 or a number that names none.
 std::string codepage_charset(std::int32_t code_page);
+// True when the system's converter knows the code page.
+bool is_known_codepage(std::int32_t code_page);
 
 // Turns the bytes of a value in place into its text (UTF-8, NFC): from `declared` when
 // the platform knows that charset, else from UTF-8 when the bytes are well-formed UTF-8,
