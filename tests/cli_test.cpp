@@ -171,6 +171,14 @@ TEST(Warnings, OneLineForEachThingThatSpoilsThePhonebook) {
         {"UTF8=1 without DECODE=1", "UTF8=1\nN=N:\n", kCard,
          {"UTF8=1 needs DECODE=1, so the document is written in windows-1250: without decoding, values are the "
           "card file's bytes, which a UTF-8 document would show garbled"}},
+        {"CODEPAGE= without DECODE=1; mistyped", "CODEPAGE=1253\nCODEPAG=1253\nN=N:\n", kCard,
+         {"CODEPAGE= needs DECODE=1, so it is ignored: without decoding, values are the card file's bytes",
+          "quorlan.ini: <CODEPAG> is a field, not the switch \"CODEPAGE=\" (which names the code page of undeclared "
+          "text when \"DECODE=1\" is on), and the switch stays off: write \"CODEPAGE=1253\", spelled so, with nothing "
+          "between \"CODEPAGE\" and \"=\""}},
+        {"CODEPAGE= that names no code page", "DECODE=1\nCODEPAGE=9999\nN=N:\n", kCard,
+         {"CODEPAGE=9999 names no code page known here, so text that declares no charset and is not UTF-8 stays "
+          "windows-1250"}},
         {"UTF-8 names in a UTF-8 document", "UTF8=1\nDECODE=1\nN\xC3\x81ZEV=N:\n\xC3\x81=ORG\n", kCard, {}},
         {"CJK names in a UTF-8 document", "UTF8=1\nDECODE=1\n\xE5\x90\x8D\xE5\x89\x8D=N:\n", kCard, {}},
         {"UTF-8 names are converted for a windows-1250 document", "DECODE=1\nN\xC3\x81ZEV=N:\n", kCard, {}},
@@ -301,6 +309,26 @@ TEST(Init, NeverWritesThroughALinkPlantedAfterItsCheck) {
     EXPECT_FALSE(fs::exists(planted));
     EXPECT_TRUE(fs::is_symlink(f.dir() / "quorlan.ini"));
     EXPECT_EQ(f.names(), (std::vector<std::string>{"c.vcf", "quorlan.ini"}));
+}
+
+// Every card with a name gets a record with it: its N, else its FN, else its ORG, and the
+// FN that NAME leaves is FULL.
+TEST(Init, NamesEveryCardThatHasOne) {
+    Folder f;
+    f.write("contacts.vcf", "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Only Fn\r\nEND:VCARD\r\n"
+                            "BEGIN:VCARD\r\nORG:Only Org\r\nEND:VCARD\r\n"
+                            "BEGIN:VCARD\r\nFN:Jan Novak\r\nN:Novak;Jan\r\nEND:VCARD\r\n");
+    ASSERT_EQ(f.run("--init").status, 0);
+    const std::string ini = f.read("quorlan.ini");
+    EXPECT_NE(ini.find("# NAME: 3 of 3 cards\r\nNAME*=N|FN|ORG\r\n# FULL: 1 of 3 cards\r\nFULL=FN|N\r\n"),
+              std::string::npos)
+        << ini;
+    ASSERT_EQ(f.run().status, 0);
+    const std::string xml = f.read("phonebook.xml");
+    for (const char* record : {"<NAME>Only Fn</NAME>\r\n<FULL></FULL>", "<NAME>Only Org</NAME>\r\n<FULL></FULL>",
+                               "<NAME>Novak Jan</NAME>\r\n<FULL>Jan Novak</FULL>"}) {
+        EXPECT_NE(xml.find(record), std::string::npos) << record << "\n" << xml;
+    }
 }
 
 }  // namespace

@@ -165,6 +165,12 @@ struct DecodeCase {
     std::string config, cards, body;
 };
 
+std::string repeated(std::string_view text, std::size_t times) {
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i) out += text;
+    return out;
+}
+
 // DECODE=1 reads the card file as vCard readers do; without it every byte stays as it was.
 TEST(ConvertDocument, DecodeSwitch) {
     const std::string qp_name = "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Zden=C4=9Bk;=C5=BD=C3=A1k=\r\n=20Jr.\r\n";
@@ -223,6 +229,42 @@ TEST(ConvertDocument, DecodeSwitch) {
          "BEGIN:VCARD\nN;QUOTED-PRINTABLE:a=00b\nEND:VCARD\n", "<vcf>\r\n<N>a_b</N>\r\n</vcf>\r\n"},
         {"a decoded LF ends no line of the document", "DECODE=1\nN=N\n",
          "BEGIN:VCARD\nN;CHARSET=UTF-7:a+AAo-b\nEND:VCARD\n", "<vcf>\r\n<N>a&#10;b</N>\r\n</vcf>\r\n"},
+        // Alternatives: the first the card has, in any order of its lines; the others stay free.
+        {"alternatives, the first the card has", "DECODE=1\nN*=N|FN|ORG\nF=FN|N\nO=ORG\n",
+         "BEGIN:VCARD\nFN:Jan N\nORG:Firm\nN:Novak;Jan\nEND:VCARD\nBEGIN:VCARD\nORG:Firm\nFN:Eva\nEND:VCARD\n"
+         "BEGIN:VCARD\nORG:Firm\nN:;;;;\nEND:VCARD\nBEGIN:VCARD\nTEL:1\nEND:VCARD\n",
+         "<vcf>\r\n<N>Novak Jan</N>\r\n<F>Jan N</F>\r\n<O>Firm</O>\r\n</vcf>\r\n"
+         "<vcf>\r\n<N>Eva</N>\r\n<F></F>\r\n<O>Firm</O>\r\n</vcf>\r\n"
+         "<vcf>\r\n<N>Firm</N>\r\n<F></F>\r\n<O></O>\r\n</vcf>\r\n"},
+        {"alternatives keep the first or preferred value", "DECODE=1\nM=TEL;CELL|TEL\nP=TEL\n",
+         "BEGIN:VCARD\nTEL:1\nTEL;CELL:2\nTEL:3\nTEL;CELL;PREF:4\nEND:VCARD\nBEGIN:VCARD\nTEL:5\nTEL;PREF:6\nEND:VCARD\n",
+         "<vcf>\r\n<M>4</M>\r\n<P>1</P>\r\n</vcf>\r\n<vcf>\r\n<M>6</M>\r\n<P></P>\r\n</vcf>\r\n"},
+        {"a card keeps so many lines waiting, no more", "DECODE=1\nN=N|FN\n",
+         "BEGIN:VCARD\n" + repeated("FN:\n", kMaxWaitingLines) + "FN:late\nEND:VCARD\n",
+         "<vcf>\r\n<N></N>\r\n</vcf>\r\n"},
+        {"alternatives need the switch", "N=N|FN\n", "BEGIN:VCARD\nFN:A\nN|FN:B\nEND:VCARD\n",
+         "<vcf>\r\n<N>B</N>\r\n</vcf>\r\n"},
+        // Apple's labels give their group's lines a type, before them or after them.
+        {"Apple labels", "DECODE=1\nM#=TEL;CELL\nW=TEL;WORK\nT=TEL\n",
+         "BEGIN:VCARD\nitem1.TEL;type=VOICE:+44 20 1234 5678\nitem2.X-ABLabel:_$!<WorkFAX>!$_\n"
+         "item2.TEL:2\nitem1.X-ABLabel:_$!<Mobile>!$_\nitem3.TEL:3\nitem3.X-ABLabel:Custom\nEND:VCARD\n",
+         "<vcf>\r\n<M>+44 201 234 5678</M>\r\n<W>2</W>\r\n<T>3</T>\r\n</vcf>\r\n"},
+        // Undeclared 8-bit text: the card's one charset, else CODEPAGE=, else windows-1250.
+        {"the card's own charset", "DECODE=1\nF=FN\nN=N\n",
+         "BEGIN:VCARD\nFN:\xC3\xE9\xFE\xF1\xE3\xEF\xF2\nN;CHARSET=WINDOWS-1253:\xC3\xE9\xFE\xF1\xE3\xEF\xF2\nEND:VCARD\n"
+         "BEGIN:VCARD\nFN:\xC3\xE9\nN;CHARSET=UTF-8:a\nADR;CHARSET=WINDOWS-1253:b\nEND:VCARD\n"
+         "BEGIN:VCARD\nFN:\xC3\xE9\nN;CHARSET=UTF-8:a\nEND:VCARD\n",
+         "<vcf>\r\n<F>&#915;&#953;&#974;&#961;&#947;&#959;&#962;</F>\r\n<N>&#915;&#953;&#974;&#961;&#947;&#959;&#962;</N>\r\n</vcf>\r\n"
+         "<vcf>\r\n<F>\xC3\xE9</F>\r\n<N>a</N>\r\n</vcf>\r\n<vcf>\r\n<F>\xC3\xE9</F>\r\n<N>a</N>\r\n</vcf>\r\n"},
+        {"CODEPAGE= for Greek", "DECODE=1\nCODEPAGE=1253\nF=FN\n",
+         "BEGIN:VCARD\nFN:\xC3\xE9\xFE\xF1\xE3\xEF\xF2 M\xFC\nEND:VCARD\nBEGIN:VCARD\nFN:\xC5\xBD\nEND:VCARD\n",
+         "<vcf>\r\n<F>&#915;&#953;&#974;&#961;&#947;&#959;&#962; M&#972;</F>\r\n</vcf>\r\n<vcf>\r\n<F>\x8E</F>\r\n</vcf>\r\n"},
+        {"CODEPAGE= for Hebrew", "DECODE=1\nCODEPAGE=1255\nF=FN\n", "BEGIN:VCARD\nFN:\xF9\xE5\xEC\xED\nEND:VCARD\n",
+         "<vcf>\r\n<F>&#1513;&#1493;&#1500;&#1501;</F>\r\n</vcf>\r\n"},
+        {"CODEPAGE= needs the switch", "CODEPAGE=1253\nF=FN\n", "BEGIN:VCARD\nFN:\xC3\xE9\nEND:VCARD\n",
+         "<vcf>\r\n<F>\xC3\xE9</F>\r\n</vcf>\r\n"},
+        {"decoded numbers grouped by their digits", "DECODE=1\nT#=TEL\n", "BEGIN:VCARD\nTEL:+1-213-555-1234;ext=12\nEND:VCARD\n",
+         "<vcf>\r\n<T>+1 213 555 1234 ext=12</T>\r\n</vcf>\r\n"},
         {"constants are text", "DECODE=1\nSOURCE_IDENT=Firma \xC5\xBD\xC4\x8F\xC3\xA1r\n", "BEGIN:VCARD\nEND:VCARD\n",
          "<vcf>\r\n<SOURCE_IDENT>Firma \x8E\xEF\xE1r</SOURCE_IDENT>\r\n</vcf>\r\n"},
         // Beyond U+FFFF, two marks composed, the cut after the 100th character, which is one of four bytes.
@@ -257,11 +299,14 @@ TEST(ConvertDocument, LongValuesAreCutAfterDecoding) {
         // Marks that don't compose count as characters of their own.
         {"Z" + times("a\xCC\x81\xCC\x81\xCC\x81", 200), "Z" + times("\xC3\xA1\xCC\x81\xCC\x81", 33)},
     };
-    for (const auto& [value, kept] : cases) {
-        EXPECT_EQ(convert("DECODE=1\nUTF8=1\nN=NOTE\n", "BEGIN:VCARD\nNOTE:" + value + "\nEND:VCARD\n"),
-                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<book>\r\n<vcf>\r\n<N>" + kept +
-                      "</N>\r\n</vcf>\r\n</book>\r\n")
-            << kept;
+    // With alternatives, the line waits for the card's end, and is decoded whole then too.
+    for (const char* mapping : {"N=NOTE\n", "N=NOTE|FN\n"}) {
+        for (const auto& [value, kept] : cases) {
+            EXPECT_EQ(convert("DECODE=1\nUTF8=1\n" + std::string(mapping), "BEGIN:VCARD\nNOTE:" + value + "\nEND:VCARD\n"),
+                      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<book>\r\n<vcf>\r\n<N>" + kept +
+                          "</N>\r\n</vcf>\r\n</book>\r\n")
+                << mapping << kept;
+        }
     }
 }
 

@@ -158,7 +158,7 @@ TEST(Corpus, InitThenRunGivesWhatAddressBooksShow) {
         {"GNOME-evolution-data-server/12.vcf", {"<NAME>Br\xFCning Michael</NAME>", "<MOBILE>+49 162 243 3834</MOBILE>"}},
         {"FolkerKinzel-VCards/v3Utf16Bom.vcf", {"<NAME>Kinzel Folker</NAME>", "<HOME>03443-303776</HOME>"}},
         {"FolkerKinzel-VCards/Outlook v2.vcf",
-         {"<MOBILE>+49 (06 11) 123456-14</MOBILE>", "<FAX>+49 (06 11) 123456-13</FAX>",
+         {"<MOBILE>+49 061 112 345614</MOBILE>", "<FAX>+49 061 112 345613</FAX>",
           "<EMAIL>max.mustermann@musterfirma.de</EMAIL>"}},
         {"KDE-kcontacts/vcard3.vcf", {"<NAME>geiser ian</NAME>", "<COMPANY>Source eXtreme</COMPANY>"}},
     };

@@ -244,6 +244,12 @@ const std::vector<ExplainCase>& configuration_cases() {
           "  line 1: UTF8=1 needs DECODE=1: without it the document stays windows-1250 (values are bytes, not text, "
           "and UTF-8 would show them garbled)"},
          {}},
+        {"CODEPAGE= and alternatives without DECODE=1", "CODEPAGE=1253\nN=N|FN\n", kCards,
+         {"  undeclared text:  as bytes, as CODEPAGE= needs DECODE=1 (line 1)",
+          "  line 1: CODEPAGE= needs DECODE=1: without it it is ignored (values are bytes, not text)",
+          "  line 2: the prefix \"N|FN\" lists alternatives separated by \"|\", which need DECODE=1: without it the "
+          "prefix is the bytes a card line begins with, \"|\" included, and matches hardly any line"},
+         {}},
         {"an output folder that does not exist", "missing/out.xml\n", kCards,
          {"  document element: <out> (the output's name without its folder)",
           "  the folder \"missing\" of the output file does not exist: a run can't create the output"}, {}},

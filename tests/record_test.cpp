@@ -45,6 +45,35 @@ TEST(FormatPhone, GroupsCountryCodeThenThreeThreeAndTheRest) {
     }
 }
 
+// Decoded numbers are grouped by their digits, with the ITU's country codes.
+TEST(FormatPhone, DecodedNumbersAreGroupedByTheirDigits) {
+    const std::vector<PhoneCase> cases = {
+        {"+1-213-555-1234", "+1 213 555 1234"},
+        {"+1 212 555 0100", "+1 212 555 0100"},
+        {"+420 603 123 456", "+420 603 123 456"},
+        {"+49 30 1234567", "+49 301 234 567"},
+        {"+353 12 345 678", "+353 123 456 78"},
+        {"+7 (495) 123-45-67", "+7 495 123 4567"},
+        {"+44 20 7946 0958", "+44 207 946 0958"},
+        {"+27.21.123.4567", "+27 211 234 567"},
+        {"+420 123 456 789 012 345", "+420 123 456 789012345"},  // nothing of a long number dropped
+        {"+1 213 555 1234 ext=12", "+1 213 555 1234 ext=12"},
+        {"+1 213 555 1234 x12", "+1 213 555 1234 x12"},
+        {"+1 213 555 1234 Ext. 12", "+1 213 555 1234 Ext. 12"},
+        {"+420 12", "+420 12"},
+        // No number of digits: left to the grouping of text.
+        {"+1-800-FLOWERS", ""},
+        {"+", ""},
+        {"+1 213 555 1234 ext", ""},
+        {"603 123 456", ""},
+    };
+    for (const PhoneCase& c : cases) {
+        std::string number = c.value;
+        EXPECT_EQ(group_decoded_phone(number), !c.expected.empty()) << c.value;
+        EXPECT_EQ(number, c.expected.empty() ? c.value : c.expected) << c.value;
+    }
+}
+
 TEST(AppendEscaped, MarkupAndForbiddenBytes) {
     struct Case {
         std::string value, expected;

@@ -27,6 +27,7 @@ struct NameCase {
     std::int32_t fold;
     std::int32_t decode = 0;
     std::int32_t utf8 = 0;
+    std::int32_t codepage = 0;
     std::string template_name = {};
 };
 
@@ -60,9 +61,11 @@ TEST(Settings, FileNamesAndSwitches) {
         {"utf8=1\nUTF8=0\nUtf8=2\n", "import", "*", 0, 0, 2},  // any case, the last line counts
         {"DECODE=1 UTF8=1\n", "import", "*", 0, 1, 0},       // "DECODE=" is tested first
         {"X=UTF8=1\n", "import", "*", 0, 0, 1},              // and "UTF8=" before mappings
-        {"TEMPLATE=phones/cisco.xml.mustache \n", "import", "*", 0, 0, 0, "phones/cisco.xml.mustache"},
-        {"template=a.vcf\nTemplate=snom\n", "import", "*", 0, 0, 0, "snom"},  // before names; the last counts
-        {"X TEMPLATE=a.vcf\n", "X TEMPLATE=a", "*", 0, 0, 0, ""},            // only at the line's start
+        {"codepage=1253\nX=CODEPAGE=1255\n", "import", "*", 0, 0, 0, 1255},  // before mappings too
+        {"UTF8=1 CODEPAGE=1253\n", "import", "*", 0, 0, 1, 0},               // after "UTF8="
+        {"TEMPLATE=phones/cisco.xml.mustache \n", "import", "*", 0, 0, 0, 0, "phones/cisco.xml.mustache"},
+        {"template=a.vcf\nTemplate=snom\n", "import", "*", 0, 0, 0, 0, "snom"},  // before names; the last counts
+        {"X TEMPLATE=a.vcf\n", "X TEMPLATE=a", "*", 0, 0, 0, 0, ""},            // only at the line's start
     };
     for (const NameCase& c : cases) {
         const Settings s = settings_from(c.config);
@@ -71,6 +74,7 @@ TEST(Settings, FileNamesAndSwitches) {
         EXPECT_EQ(s.fold_ascii, c.fold) << c.config;
         EXPECT_EQ(s.decode, c.decode) << c.config;
         EXPECT_EQ(s.utf8, c.utf8) << c.config;
+        EXPECT_EQ(s.codepage, c.codepage) << c.config;
         EXPECT_EQ(s.template_name, c.template_name) << c.config;
     }
 }

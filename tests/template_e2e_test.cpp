@@ -111,9 +111,10 @@ TEST(Templates, ATemplateOfOnesOwn) {
     Folder f;
     f.write("cards.vcf", kCards + "BEGIN:VCARD\r\nFN:{{x}} \\; {{{y}}}\r\nN:A\\;B;C\r\nEND:VCARD\r\n");
     f.write("quorlan.ini",
-            "cards.vcf\r\nbook.xml\r\nDECODE=1\r\nASCII=1\r\nTEMPLATE=my.mustache\r\nNAME=FN\r\nN=N\r\n"
+            "cards.vcf\r\nbook.xml\r\nDECODE=1\r\nASCII=1\r\nTEMPLATE=my.mustache\r\nNAME=FN\r\nN=N|X-NONE\r\n"
             "MOBILE#=TEL;CELL\r\nEMAIL=EMAIL\r\n");
-    // LF line ends in the file; the document gets CR LF.
+    // LF line ends in the file; the document gets CR LF. The alternative makes the card's
+    // lines wait for its end, components too.
     f.write("my.mustache",
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<book>\n{{#records}}\n"
             "<p n=\"{{record}}\" last=\"{{N.1}}\" first=\"{{N.2}}\">{{NAME}}{{^MOBILE}} (no mobile){{/MOBILE}}"

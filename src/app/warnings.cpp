@@ -11,6 +11,7 @@
 #include "explain/switch_typos.h"
 #include "explain/xml_names.h"
 #include "io/files.h"
+#include "vcard/value_text.h"
 
 namespace quorlan {
 
@@ -66,6 +67,12 @@ void warn_about_the_document(const Settings& settings, const DocumentNames& name
     if (settings.utf8 != 0 && settings.decode == 0) {
         warn("UTF8=1 needs DECODE=1, so the document is written in windows-1250: without decoding, values are "
              "the card file's bytes, which a UTF-8 document would show garbled");
+    }
+    if (settings.codepage != 0 && settings.decode == 0) {
+        warn("CODEPAGE= needs DECODE=1, so it is ignored: without decoding, values are the card file's bytes");
+    } else if (settings.codepage != 0 && !is_known_codepage(settings.codepage)) {
+        warn("CODEPAGE=" + std::to_string(settings.codepage) +
+             " names no code page known here, so text that declares no charset and is not UTF-8 stays windows-1250");
     }
     const bool utf8 = settings.utf8 != 0 && settings.decode != 0;
     const bool as_text = settings.decode != 0;

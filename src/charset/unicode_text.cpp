@@ -180,8 +180,6 @@ std::string text_from_bytes(std::string_view bytes) {
     return text;
 }
 
-namespace {
-
 // True when `bytes` are ASCII and two-byte UTF-8 sequences below U+0300 only: well-formed
 // text that composition leaves as it is, as the accented letters of Latin scripts are.
 // Eight bytes at a time, without a branch for each byte: in a name, letters of one and two
@@ -218,8 +216,6 @@ bool is_composed_latin(std::string_view bytes) {
     }
     return carry == 0;
 }
-
-}  // namespace
 
 void make_text(std::string& bytes) {
     if (is_composed_latin(bytes)) return;

@@ -59,6 +59,9 @@ void make_text(std::string& bytes);
 std::string name_for_document(std::string_view name, bool as_text, bool utf8);
 // True when text `text` holds a character that windows-1250 lacks.
 bool lacks_cp1250_character(std::string_view text);
+// True when `bytes` are ASCII and two-byte UTF-8 sequences below U+0300 only: well-formed
+// text that composition leaves as it is. A quick test, eight bytes at a time.
+bool is_composed_latin(std::string_view bytes);
 
 // Cuts well-formed UTF-8 `text` after its first `count` characters.
 void keep_characters(std::string& text, std::size_t count);

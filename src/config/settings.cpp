@@ -105,6 +105,9 @@ ConfigLine classify_config_line(std::string_view line) {
         // Not "ENCODING=": vCard prefixes such as "N;ENCODING=QUOTED-PRINTABLE" hold it.
         result.kind = LineKind::Utf8Switch;
         result.utf8 = parse_fold_number(std::string_view(upper).substr(static_cast<std::size_t>(u) + 5));
+    } else if (const auto c = find_text(upper, "CODEPAGE=", 0); c >= 0) {
+        result.kind = LineKind::CodepageSwitch;
+        result.codepage = parse_fold_number(std::string_view(upper).substr(static_cast<std::size_t>(c) + 9));
     } else if (const auto e = find_text(line, "=", 0); e >= 0) {
         result.kind = LineKind::Mapping;
         result.mapping = parse_mapping(line, static_cast<std::size_t>(e));
@@ -139,6 +142,7 @@ Settings read_settings(LineReader& reader, const ConfigObserver& observer) {
             case LineKind::FoldSwitch: settings.fold_ascii = config.fold; break;
             case LineKind::DecodeSwitch: settings.decode = config.decode; break;
             case LineKind::Utf8Switch: settings.utf8 = config.utf8; break;
+            case LineKind::CodepageSwitch: settings.codepage = config.codepage; break;
             case LineKind::Mapping:
                 config.mapping.line = number;
                 settings.mappings.push_back(std::move(config.mapping));

@@ -40,11 +40,16 @@ struct Settings {
     // TEMPLATE=: the phonebook's form comes from this template, a built-in name or a file
     // name; empty writes the record form.
     std::string template_name;
+    // With decoding on, the Windows code page of text that declares no charset and is not
+    // UTF-8 (1253 for Greek); 0 keeps windows-1250.
+    std::int32_t codepage = 0;
     std::vector<FieldMapping> mappings;
 };
 
 // What one configuration line is, decided by its content in a fixed order.
-enum class LineKind { InputName, OutputName, FoldSwitch, DecodeSwitch, Utf8Switch, Mapping, Ignored, TemplateName };
+enum class LineKind {
+    InputName, OutputName, FoldSwitch, DecodeSwitch, Utf8Switch, CodepageSwitch, Mapping, Ignored, TemplateName
+};
 
 struct ConfigLine {
     LineKind kind = LineKind::Ignored;
@@ -52,13 +57,14 @@ struct ConfigLine {
     std::int32_t fold = 0;    // FoldSwitch: the number read
     std::int32_t decode = 0;  // DecodeSwitch: the number read
     std::int32_t utf8 = 0;    // Utf8Switch: the number read
+    std::int32_t codepage = 0;  // CodepageSwitch: the number read
     FieldMapping mapping;     // Mapping
 };
 
 // Classifies one configuration line, given without its line end.
 ConfigLine classify_config_line(std::string_view line);
 
-// The number after "ASCII=", "DECODE=" or "UTF8=": leading white space, an optional sign and decimal digits;
+// The number after "ASCII=", "DECODE=", "UTF8=" or "CODEPAGE=": leading white space, an optional sign and decimal digits;
 // no digits give 0 and a number beyond 32 bits saturates, so any non-zero digit counts as on.
 std::int32_t parse_fold_number(std::string_view text);
 

@@ -33,6 +33,15 @@ void reset_card(CardState& card) {
     for (std::string& value : card.values) value.clear();
     for (std::vector<std::string>& parts : card.components) parts.clear();
     std::fill(card.preferred.begin(), card.preferred.end(), 0);
+    CardLines& waiting = card.waiting;
+    if (waiting.waiting || !waiting.labels.empty() || !waiting.charset.empty() || waiting.charsets_differ) {
+        waiting.waiting = false;
+        waiting.count = 0;
+        waiting.bytes = 0;
+        waiting.labels.clear();
+        waiting.charset.clear();
+        waiting.charsets_differ = false;
+    }
 }
 
 namespace {
@@ -190,15 +199,26 @@ PrefixHeads make_prefix_heads(const Settings& settings) {
     PrefixHeads prefixes;
     prefixes.known.resize(kKnownHeads);
     for (const FieldMapping& mapping : settings.mappings) {
-        PrefixHead& head = prefixes.heads.emplace_back(parse_prefix_head(mapping.prefix));
-        if (head.valid && std::find(prefixes.names.begin(), prefixes.names.end(), head.head.name) ==
-                              prefixes.names.end()) {
+        std::vector<PrefixHead>& alternatives = prefixes.alternatives.emplace_back();
+        for (const std::string_view alternative : prefix_alternatives(mapping.prefix)) {
+            alternatives.push_back(parse_prefix_head(alternative));
+        }
+        // A rank per alternative is kept in a byte.
+        if (alternatives.size() > 255) alternatives.resize(255);
+        prefixes.any_alternatives = prefixes.any_alternatives || alternatives.size() > 1;
+        prefixes.heads.push_back(alternatives.front());
+        for (const PrefixHead& head : alternatives) {
+            if (!head.valid || std::find(prefixes.names.begin(), prefixes.names.end(), head.head.name) !=
+                                   prefixes.names.end()) {
+                continue;
+            }
             prefixes.names.push_back(head.head.name);
             const char first = head.head.name[0];
             prefixes.name_first[static_cast<unsigned char>(first)] = true;
             if (first >= 'A' && first <= 'Z') prefixes.name_first[static_cast<unsigned char>(first - 'A' + 'a')] = true;
         }
     }
+    prefixes.codepage = codepage_charset(settings.codepage);
     return prefixes;
 }
 
@@ -225,11 +245,15 @@ bool may_feed(const PrefixHeads& prefixes, std::string_view line) {
     std::string_view name = line.substr(start, end - start);
     while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
     while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-    if (name.empty() || !prefixes.name_first[static_cast<unsigned char>(name[0])]) return false;
-    return std::any_of(prefixes.names.begin(), prefixes.names.end(),
-                       [&](const std::string& wanted) {
-                           return wanted.size() == name.size() && equal_any_case(name, wanted);
-                       });
+    if (!name.empty() && prefixes.name_first[static_cast<unsigned char>(name[0])] &&
+        std::any_of(prefixes.names.begin(), prefixes.names.end(), [&](const std::string& wanted) {
+            return wanted.size() == name.size() && equal_any_case(name, wanted);
+        })) {
+        return true;
+    }
+    // The card's charset and the labels of its groups are learnt from lines that feed nothing.
+    if (end < line.size() && line[end] == ';' && declares_charset(line.substr(end))) return true;
+    return start != 0 && equal_any_case(name, "X-ABLABEL");
 }
 
 namespace {
@@ -261,21 +285,34 @@ const KnownHead& known_head(PrefixHeads& prefixes, std::string_view head) {
     read_head(head, prefixes.line);
     facts.head.assign(head.substr(0, keep ? head.size() : 0));
     facts.named = 0;
-    for (std::size_t j = 0; j < prefixes.heads.size(); ++j) {
-        if (prefix_names_head(prefixes.heads[j], prefixes.line)) facts.named |= std::uint64_t{1} << j;
+    for (std::size_t j = 0; j < prefixes.alternatives.size(); ++j) {
+        for (const PrefixHead& alternative : prefixes.alternatives[j]) {
+            if (prefix_names_head(alternative, prefixes.line)) facts.named |= std::uint64_t{1} << j;
+        }
     }
-    facts.preferred = prefixes.line.preferred;
-    facts.tel = std::string_view(prefixes.line.name) == "TEL";
+    const Head& line = prefixes.line;
+    facts.preferred = line.preferred;
+    facts.tel = std::string_view(line.name) == "TEL";
     facts.charset.clear();
-    for (const auto& [key, value] : prefixes.line.params) {
+    for (const auto& [key, value] : line.params) {
         if (key == "CHARSET") facts.charset = value;
     }
+    facts.group = line.group;
+    facts.grouped = !line.group.empty();
+    facts.label = facts.grouped && std::string_view(line.name) == "X-ABLABEL";
+    facts.wanted = std::find(prefixes.names.begin(), prefixes.names.end(), line.name) != prefixes.names.end();
     return facts;
 }
 
-}  // namespace
+// Whether the line must wait for the card's end: what it feeds may depend on a later line.
+// (A line whose bytes are not UTF-8 waits too, once decoding has told.)
+bool must_wait(const PrefixHeads& prefixes, const KnownHead& head) {
+    if (prefixes.any_alternatives) return true;
+    // An Apple label may give the line a type, before it or after it.
+    return head.grouped && head.wanted;
+}
 
-namespace {
+}  // namespace
 
 // The parts of a structured value, for a form that shows them ({{N.1}} of a template): split
 // at each ";" that no backslash escapes, each decoded and cleaned as a whole value is.
@@ -297,13 +334,21 @@ void keep_components(CardState& card, std::size_t j, std::string_view value_part
     }
 }
 
-}  // namespace
-
 bool capture_decoded_values(std::string_view line, const Settings& settings, PrefixHeads& prefixes,
-                            CardState& card, const CardObserver* observer) {
+                            CardState& card, const CardObserver* observer, std::size_t number) {
     const std::size_t end = head_end(line);
     const std::string_view value_part = end < line.size() ? line.substr(end + 1) : std::string_view();
     const KnownHead& head = known_head(prefixes, line.substr(0, end));
+    if (!head.charset.empty()) note_card_charset(card.waiting, head.charset);
+    if (head.label) {
+        note_label(card.waiting, head.group, value_part);
+        return false;
+    }
+    if (head.named == 0 && !(head.grouped && head.wanted)) return false;
+    if (card.waiting.waiting || must_wait(prefixes, head)) {
+        keep_waiting(card.waiting, line.substr(0, end), value_part, number);
+        return true;
+    }
     std::size_t j = 0;
     while (j < settings.mappings.size() &&
            ((head.named >> j & 1U) == 0 || !prefix_takes_value(prefixes.heads[j], value_part))) {
@@ -319,7 +364,15 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     const bool first = kept.empty();
     std::string& value = first ? kept : prefixes.value;
     value.assign(value_part);
-    decode_value_text(value, head.charset, card.charsets, kMaxValueBytes);
+    bool not_utf8 = false;
+    decode_value_text(value, head.charset, card.charsets, kMaxValueBytes, &not_utf8);
+    // Undeclared bytes that are not UTF-8 are read in the charset the card declares, which
+    // a later line may do: the line waits for the card's end.
+    if (not_utf8) {
+        if (first) kept.clear();
+        keep_waiting(card.waiting, line.substr(0, end), value_part, number);
+        return true;
+    }
     // A vCard 4.0 number is written as a URI: "TEL;VALUE=uri:tel:+420603123456".
     if (head.tel && begins_with_any_case(value, "TEL:")) value.erase(0, 4);
     if (value.empty()) {

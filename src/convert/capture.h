@@ -10,6 +10,7 @@
 
 #include "charset/charsets.h"
 #include "config/settings.h"
+#include "convert/waiting.h"
 #include "text/line_reader.h"
 #include "vcard/head.h"
 
@@ -30,6 +31,7 @@ struct CardState {
     // value is. Empty otherwise.
     bool keep_components = false;
     std::vector<std::vector<std::string>> components{};
+    CardLines waiting = {};
 };
 
 // The first bytes of all non-empty prefixes: a line whose first byte is not among them
@@ -77,6 +79,10 @@ struct CardObserver {
     // When decoding: a line matched mapping `mapping` but its `value` was not kept: it
     // came out empty, or the card's first (or preferred) value stays.
     void (*value_dropped)(void* context, std::size_t mapping, std::string_view value) = nullptr;
+    // When decoding, for lines that waited for the card's end: the next value_taken or
+    // value_dropped is about the card line `number`, which alternative `alternative` of
+    // the mapping's prefix (0 for the first) names.
+    void (*value_line)(void* context, std::size_t number, std::size_t alternative) = nullptr;
 };
 
 // Empties every value.
@@ -113,6 +119,10 @@ struct KnownHead {
     bool preferred = false;
     bool tel = false;  // a TEL line, whose value may be a "tel:" URI
     std::string charset;  // the value of its CHARSET parameter, when it has one
+    bool grouped = false;  // it has a group, whose Apple label may give it a type
+    bool wanted = false;   // a prefix gives its property name
+    bool label = false;    // an X-ABLabel line
+    std::string group;
 };
 inline constexpr std::size_t kKnownHeads = 64;
 // Longer heads, rare and mostly of quoted parameters, are read again on every line.
@@ -120,7 +130,11 @@ inline constexpr std::size_t kKnownHeadBytes = 96;
 static_assert(kMaxMappings <= 64);
 
 struct PrefixHeads {
-    std::vector<PrefixHead> heads;  // one per mapping, in mapping order
+    std::vector<PrefixHead> heads;  // one per mapping, in mapping order (its first alternative)
+    // Every alternative of each mapping's prefix ("N|FN|ORG"), in order.
+    std::vector<std::vector<PrefixHead>> alternatives;
+    bool any_alternatives = false;  // some prefix has two or more: every card waits for its end
+    std::string codepage;  // the charset of undeclared text that is not UTF-8 (CODEPAGE=), or empty
     std::vector<std::string> names;  // the property names they give, each once
     std::array<bool, 256> name_first{};  // their first bytes, in either letter case
     std::vector<KnownHead> known;    // kKnownHeads slots, chosen by a hash of the head
@@ -141,8 +155,23 @@ bool may_feed(const PrefixHeads& prefixes, std::string_view line);
 // and no other, with its value part cut and cleaned. A field keeps the first value of the
 // card, unless a later line is preferred and the kept one is not. Returns true when the
 // line fed a field; a line whose value comes out empty feeds none.
+// A line whose field depends on what the card holds further on waits for the card's end
+// (see settle_card) and counts as feeding one; `number` is its line of the file.
 bool capture_decoded_values(std::string_view line, const Settings& settings, PrefixHeads& prefixes,
-                            CardState& card, const CardObserver* observer = nullptr);
+                            CardState& card, const CardObserver* observer = nullptr, std::size_t number = 0);
+
+// At the end of a card, when decoding: the lines that waited feed the fields, mapping by
+// mapping in order. A mapping takes the lines of the first alternative of its prefix that
+// gives a value and leaves the lines of the others to later mappings; among them the
+// first value counts, or the first preferred one. Apple labels give their group's lines
+// their types, and a line that declares no charset and is not UTF-8 is read in the one
+// charset the card declares, else in the code page of CODEPAGE=.
+void settle_card(const Settings& settings, PrefixHeads& prefixes, CardState& card,
+                 const CardObserver* observer = nullptr);
+
+// Keeps the components of mapping `j`'s value, whose value part `value_part` is read in
+// `charset` (empty: UTF-8, else windows-1250), when the card keeps them.
+void keep_components(CardState& card, std::size_t j, std::string_view value_part, std::string_view charset);
 
 // The clean-up of every captured value: ";" to space, line end trimmed, runs of spaces collapsed.
 void clean_value(std::string& value);

@@ -138,6 +138,8 @@ struct ExactLines {
     // is not where the file's lines begin, and a card ended there would be one that anyone
     // could write into a long value.
     bool ends_card(std::string_view current) const { return input.began_line && begins_with(current, "END:"); }
+    // Every line has fed its field as it came.
+    static void settle(CardState&) {}
     static void end_card(CardState&) {}
 };
 
@@ -155,9 +157,11 @@ struct DecodedLines {
     EmbeddedCards embedded{};
     std::string line{};  // a quoted-printable line, decoded
 
-    bool next(std::string_view& raw, std::size_t& number, LineJoin& join) {
+    std::size_t number = 0;  // the line of the file the current line starts on
+    bool next(std::string_view& raw, std::size_t& line_number, LineJoin& join) {
         join = LineJoin::Own;
         if (!read_logical_line_view(reader, raw, number)) return false;
+        line_number = number;
         raw = trimmed_line_end(raw);
         return true;
     }
@@ -185,10 +189,12 @@ struct DecodedLines {
             trim_line_end(line);
             current = line;
         }
-        if (capture_decoded_values(current, settings, prefixes, card, watcher)) card_open = true;
+        if (capture_decoded_values(current, settings, prefixes, card, watcher, number)) card_open = true;
         return current;
     }
     bool ends_card(std::string_view current) const { return card_open && begins_with_any_case(current, "END:"); }
+    // The lines that waited for the card's end feed their fields.
+    void settle(CardState& card) { settle_card(settings, prefixes, card, watcher); }
     // Each card starts empty, even one whose "BEGIN:VCARD" is missing.
     void end_card(CardState& card) {
         reset_card(card);
@@ -226,6 +232,7 @@ ConversionResult convert_lines(Lines& lines, const Settings& settings, LineReade
         const std::string_view current = lines.capture(raw, card);
         if (lines.ends_card(current)) {
             ++result.cards_ended;
+            lines.settle(card);
             const bool written = write_card(writer, card);
             if (written) ++result.records_written;
             if (observer.card_ended != nullptr) observer.card_ended(observer.context, card, written);

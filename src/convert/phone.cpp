@@ -67,6 +67,90 @@ void group_phone(std::string& number) {
     data[a] = ' ';
 }
 
+namespace {
+
+// The country codes of the ITU's list: 1 and 7 have one digit, the codes below two, and
+// every other code three (the three-digit codes share their first two digits with no
+// two-digit one, so the list decides by them alone).
+constexpr std::string_view kItuTwoDigitCodes =
+    "20 27 30 31 32 33 34 36 39 40 41 43 44 45 46 47 48 49 51 52 53 54 55 56 57 58 "
+    "60 61 62 63 64 65 66 81 82 84 86 90 91 92 93 94 95 98";
+
+constexpr std::array<bool, 100> make_itu_table() {
+    std::array<bool, 100> table{};
+    for (std::size_t at = 0; at + 2 <= kItuTwoDigitCodes.size(); at += 3) {
+        table[static_cast<std::size_t>((kItuTwoDigitCodes[at] - '0') * 10 + (kItuTwoDigitCodes[at + 1] - '0'))] = true;
+    }
+    return table;
+}
+constexpr std::array<bool, 100> kItuTwoDigitTable = make_itu_table();
+
+std::size_t country_code_length(std::string_view digits) {
+    if (digits.empty()) return 0;
+    if (digits[0] == '1' || digits[0] == '7') return 1;
+    if (digits.size() < 2) return digits.size();
+    const auto two = static_cast<std::size_t>((digits[0] - '0') * 10 + (digits[1] - '0'));
+    return kItuTwoDigitTable[two] ? 2 : std::min<std::size_t>(3, digits.size());
+}
+
+bool is_separator(char c) { return c == ' ' || c == '-' || c == '.' || c == '/' || c == '(' || c == ')'; }
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The length of an extension's mark at the start of `text` ("ext", "ext.", "ext=", "x",
+// any case, spaces after it), or 0 when `text` is no extension: digits must follow it
+// to the end.
+std::size_t extension_mark(std::string_view text) {
+    std::size_t i = 0;
+    if (text.size() >= 3 && lower(text[0]) == 'e' && lower(text[1]) == 'x' && lower(text[2]) == 't') {
+        i = 3;
+    } else if (!text.empty() && lower(text[0]) == 'x') {
+        i = 1;
+    } else {
+        return 0;
+    }
+    if (i < text.size() && (text[i] == '.' || text[i] == '=' || text[i] == ':')) ++i;
+    while (i < text.size() && text[i] == ' ') ++i;
+    if (i == text.size()) return 0;
+    for (std::size_t k = i; k < text.size(); ++k) {
+        if (!is_digit(text[k])) return 0;
+    }
+    return i;
+}
+
+}  // namespace
+
+bool group_decoded_phone(std::string& number) {
+    if (number.empty() || number[0] != '+') return false;
+    // Values are at most a hundred characters: the digits fit, and the grouped number is
+    // made here and copied back, so that no memory is allocated on the way.
+    std::array<char, 128> digits;
+    std::size_t count = 0;
+    std::size_t i = 1;
+    for (; i < number.size() && (is_digit(number[i]) || is_separator(number[i])); ++i) {
+        if (is_digit(number[i]) && count < digits.size()) digits[count++] = number[i];
+    }
+    const std::string_view extension = std::string_view(number).substr(i);
+    if (count == 0 || i - 1 > digits.size() || (!extension.empty() && extension_mark(extension) == 0)) return false;
+    std::array<char, 512> grouped;
+    std::size_t n = 0;
+    grouped[n++] = '+';
+    const std::size_t code = country_code_length(std::string_view(digits.data(), count));
+    for (std::size_t d = 0; d < count; ++d) {
+        // A space after the code and after the next two groups of three; every digit left
+        // stays in the last group, so none is dropped.
+        if (d == code || d == code + 3 || d == code + 6) grouped[n++] = ' ';
+        grouped[n++] = digits[d];
+    }
+    if (!extension.empty() && n + 1 + extension.size() <= grouped.size()) {
+        grouped[n++] = ' ';
+        extension.copy(grouped.data() + n, extension.size());
+        n += extension.size();
+    }
+    number.assign(grouped.data(), n);
+    return true;
+}
+
 std::string format_phone(std::string_view value) {
     std::string number(value);
     group_phone(number);

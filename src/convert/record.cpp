@@ -284,7 +284,10 @@ bool write_text_record(const Settings& settings, const TextWriting& writing, Car
             out += element;
             out += ">\r\n";
         },
-        group_text_phone);
+        // Decoded numbers are grouped by their digits; other values as before.
+        [](std::string& number) {
+            if (!group_decoded_phone(number)) group_text_phone(number);
+        });
 }
 
 bool finish_text_values(const Settings& settings, const TextWriting& writing, CardState& card) {

@@ -22,6 +22,80 @@ void count_spelling(HeadCount& count, std::string_view head) {
 // A short cut of a value for an example.
 std::string kept_value(std::string_view value) { return std::string(value.substr(0, 48)); }
 
+// Counts a line of `head` under `key`; returns the position of its count, or SIZE_MAX when
+// no more heads are kept.
+std::size_t count_head(Census& census, const std::string& key, std::string_view head) {
+    auto found = census.index.find(key);
+    if (found == census.index.end()) {
+        if (census.heads.size() >= kHeadsKept) {
+            ++census.lines_not_kept;
+            return SIZE_MAX;
+        }
+        found = census.index.emplace(key, census.heads.size()).first;
+        HeadCount& added = census.heads.emplace_back();
+        added.head = key;
+        added.compared = key;
+        // Decoding compares prefixes with lines whose letters are neither converted nor folded.
+        if (!census.decode) {
+            utf8_to_cp1250(added.compared);
+            if (census.fold) fold_to_ascii(added.compared);
+        }
+    }
+    HeadCount& count = census.heads[found->second];
+    ++count.lines;
+    if (census.decode) count_spelling(count, head.substr(0, kHeadBytesKept));
+    if (count.last_card != census.card_serial) {
+        ++count.cards;
+        count.last_card = census.card_serial;
+    }
+    return found->second;
+}
+
+// Takes a line of the current card off the count of its head.
+void uncount_line(Census& census, const Census::CardLine& line) {
+    HeadCount& count = census.heads[line.head];
+    --count.lines;
+    for (auto spelling = count.spellings.begin(); spelling != count.spellings.end(); ++spelling) {
+        if (spelling->first != std::string_view(line.spelling).substr(0, kHeadBytesKept)) continue;
+        if (--spelling->second == 0) count.spellings.erase(spelling);
+        break;
+    }
+    const bool others =
+        std::any_of(census.card_lines.begin(), census.card_lines.end(),
+                    [&](const Census::CardLine& other) { return &other != &line && other.head == line.head; });
+    if (!others && count.last_card == census.card_serial) {
+        --count.cards;
+        count.last_card = 0;
+    }
+}
+
+// Once the card's labels are all known: its grouped lines with a standard Apple label
+// count under the type the label gives them, as prefixes take them.
+void count_labelled_lines(Census& census) {
+    if (census.relabelled) return;
+    census.relabelled = true;
+    for (Census::CardLine& line : census.card_lines) {
+        if (line.group.empty()) continue;
+        for (const auto& [group, label] : census.card_labels) {
+            if (group != line.group) continue;
+            Head head = parse_head(line.spelling);
+            if (!add_apple_label(head, label)) break;
+            const std::string key = head_meaning(head).substr(0, kHeadBytesKept);
+            if (key == census.heads[line.head].head) break;
+            uncount_line(census, line);
+            const std::size_t moved = count_head(census, key, line.spelling);
+            // Beyond the heads kept, the line stays where it was counted.
+            if (moved == SIZE_MAX) {
+                ++census.heads[line.head].lines;
+                --census.lines_not_kept;
+                break;
+            }
+            line.head = moved;
+            break;
+        }
+    }
+}
+
 }  // namespace
 
 std::string_view head_of(std::string_view raw) {
@@ -58,6 +132,7 @@ void census_line(Census& census, std::size_t number, std::string_view raw, LineJ
     census.line = number;
     census.current = SIZE_MAX;
     census.line_taken = false;
+    census.alternative = 0;
     // The lines that make and end cards are counted with the cards, not as heads. A later
     // piece of a long line makes and ends no card, whatever it begins with.
     std::string start(raw.substr(0, 11));
@@ -75,32 +150,36 @@ void census_line(Census& census, std::size_t number, std::string_view raw, LineJ
         return;
     }
     // With decoding, lines count by what prefixes take: the spellings of one meaning together.
-    const std::string key = census.decode ? head_meaning(parse_head(head)).substr(0, kHeadBytesKept)
+    const Head parsed = census.decode ? parse_head(head) : Head{};
+    const std::string key = census.decode ? head_meaning(parsed).substr(0, kHeadBytesKept)
                                           : std::string(head.substr(0, kHeadBytesKept));
-    auto found = census.index.find(key);
-    if (found == census.index.end()) {
-        if (census.heads.size() >= kHeadsKept) {
-            ++census.lines_not_kept;
-            return;
-        }
-        found = census.index.emplace(key, census.heads.size()).first;
-        HeadCount& added = census.heads.emplace_back();
-        added.head = key;
-        added.compared = key;
-        // Decoding compares prefixes with lines whose letters are neither converted nor folded.
-        if (!census.decode) {
-            utf8_to_cp1250(added.compared);
-            if (census.fold) fold_to_ascii(added.compared);
+    const std::size_t index = count_head(census, key, head);
+    if (index == SIZE_MAX) return;
+    census.current = index;
+    if (!census.decode) return;
+    if (parsed.name == "X-ABLABEL" && !parsed.group.empty() && census.card_labels.size() < kCardLinesRemembered) {
+        census.card_labels.emplace_back(parsed.group, raw.substr(std::min(raw.size(), head.size() + 1)));
+    }
+    if (census.card_lines.size() < kCardLinesRemembered) {
+        Census::CardLine& line = census.card_lines.emplace_back();
+        line.number = number;
+        line.head = index;
+        if (!parsed.group.empty() && parsed.name != "X-ABLABEL") {
+            line.group = parsed.group;
+            line.spelling = head;
         }
     }
-    HeadCount& count = census.heads[found->second];
-    ++count.lines;
-    if (census.decode) count_spelling(count, head.substr(0, kHeadBytesKept));
-    if (count.last_card != census.card_serial) {
-        ++count.cards;
-        count.last_card = census.card_serial;
+}
+
+void census_value_line(Census& census, std::size_t number, std::size_t alternative) {
+    count_labelled_lines(census);
+    census.line = number;
+    census.current = SIZE_MAX;
+    census.line_taken = false;
+    census.alternative = alternative;
+    for (const Census::CardLine& line : census.card_lines) {
+        if (line.number == number) census.current = line.head;
     }
-    census.current = found->second;
 }
 
 namespace {
@@ -127,6 +206,7 @@ void census_value(Census& census, std::size_t mapping, std::string_view value, b
         note_line_taken(census, takes, mapping);
     }
     if (value.empty()) return;
+    takes.alternative_now = census.alternative;
     if (takes.filled_now == 0) {
         takes.now.first_line = census.line;
         takes.now.first_value = kept_value(value);
@@ -146,8 +226,19 @@ void census_value_dropped(Census& census, std::size_t mapping, std::string_view 
     takes.dropped.last_value = kept_value(value);
 }
 
+namespace {
+
+void forget_card_lines(Census& census) {
+    census.card_lines.clear();
+    census.card_labels.clear();
+    census.relabelled = false;
+}
+
+}  // namespace
+
 void census_card_begun(Census& census) {
     ++census.card_serial;
+    forget_card_lines(census);
     for (MappingTakes& takes : census.takes) {
         takes.filled_now = 0;
         takes.dropped_now = 0;
@@ -155,9 +246,16 @@ void census_card_begun(Census& census) {
 }
 
 void census_card_ended(Census& census, const CardState& card) {
+    if (census.decode) count_labelled_lines(census);
     for (std::size_t j = 0; j < census.takes.size(); ++j) {
         MappingTakes& takes = census.takes[j];
-        if (!card.values[j].empty()) ++takes.cards_filled;
+        if (!card.values[j].empty()) {
+            ++takes.cards_filled;
+            if (takes.by_alternative.size() <= takes.alternative_now) {
+                takes.by_alternative.resize(takes.alternative_now + 1);
+            }
+            ++takes.by_alternative[takes.alternative_now];
+        }
         if (takes.dropped_now != 0 && takes.cards_dropped++ == 0) {
             takes.dropped_example = takes.dropped;
             takes.dropped_example.card = census.card;
@@ -172,6 +270,7 @@ void census_card_ended(Census& census, const CardState& card) {
             takes.dropped_now = 0;
         }
     }
+    forget_card_lines(census);
     ++census.card;
     ++census.card_serial;
 }
@@ -179,7 +278,10 @@ void census_card_ended(Census& census, const CardState& card) {
 std::vector<const HeadCount*> heads_by_lines(const Census& census) {
     std::vector<const HeadCount*> heads;
     heads.reserve(census.heads.size());
-    for (const HeadCount& head : census.heads) heads.push_back(&head);
+    // A head whose lines all moved to the type of their Apple label is no longer shown.
+    for (const HeadCount& head : census.heads) {
+        if (head.lines != 0) heads.push_back(&head);
+    }
     std::stable_sort(heads.begin(), heads.end(),
                      [](const HeadCount* a, const HeadCount* b) { return a->lines > b->lines; });
     return heads;

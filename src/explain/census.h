@@ -59,7 +59,10 @@ struct MappingTakes {
     // where a preferred line replaced the first value (then counted in cards_refilled).
     std::size_t cards_dropped = 0;
     Refill dropped_example;
+    // With alternatives in the prefix ("N|FN|ORG"): the cards each alternative filled.
+    std::vector<std::size_t> by_alternative;
     // The current card.
+    std::size_t alternative_now = 0;
     std::size_t filled_now = 0;
     std::size_t dropped_now = 0;
     Refill now;
@@ -80,13 +83,30 @@ struct Census {
     std::size_t line = 0;             // the number of the current card line
     std::size_t current = SIZE_MAX;   // the head of the current line, or none
     bool line_taken = false;          // a mapping took the current line
+    std::size_t alternative = 0;      // of the prefix, that named the current line
+    // With decoding, the current card's lines and their heads, for values that wait for
+    // the card's end (at most kCardLinesRemembered), and the Apple labels of its groups,
+    // which count a grouped line under the type its label gives.
+    struct CardLine {
+        std::size_t number = 0;
+        std::size_t head = 0;
+        std::string group;     // of a grouped line
+        std::string spelling;  // its head as written, when grouped
+    };
+    std::vector<CardLine> card_lines;
+    std::vector<std::pair<std::string, std::string>> card_labels;
+    bool relabelled = false;
 };
+inline constexpr std::size_t kCardLinesRemembered = 1000;
 
 Census make_census(const Settings& settings);
 void census_line(Census& census, std::size_t number, std::string_view raw, LineJoin join);
 void census_value(Census& census, std::size_t mapping, std::string_view value, bool continuation);
 // With decoding: a line the mapping's prefix took whose value was not kept.
 void census_value_dropped(Census& census, std::size_t mapping, std::string_view value);
+// With decoding: the values told next come from card line `number` of the current card,
+// which alternative `alternative` of the mapping's prefix names.
+void census_value_line(Census& census, std::size_t number, std::size_t alternative);
 void census_card_begun(Census& census);
 void census_card_ended(Census& census, const CardState& card);
 

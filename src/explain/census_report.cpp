@@ -274,24 +274,44 @@ void suggest(std::string& out, const Settings& settings, const Census& census, s
 // DECODE=1 as it stands, a line going to the first mapping that names it. Heads are all
 // the census keeps, so a value after the prefix's ":" is taken as met.
 std::size_t lines_when_decoding(const Settings& settings, const Census& census, std::size_t j) {
+    // Every alternative of a prefix ("N|FN"), as decoding reads it.
     const auto head_only = [&](std::size_t k) {
-        PrefixHead prefix = parse_prefix_head(settings.mappings[k].prefix);
-        prefix.value_prefix.clear();
-        return prefix;
+        std::vector<PrefixHead> alternatives;
+        for (const std::string_view alternative : prefix_alternatives(settings.mappings[k].prefix)) {
+            alternatives.push_back(parse_prefix_head(alternative));
+            alternatives.back().value_prefix.clear();
+        }
+        return alternatives;
     };
-    const PrefixHead wanted = head_only(j);
-    std::vector<PrefixHead> earlier;
+    const auto names = [](const std::vector<PrefixHead>& alternatives, const Head& parsed) {
+        return std::any_of(alternatives.begin(), alternatives.end(),
+                           [&](const PrefixHead& prefix) { return prefix_matches(prefix, parsed, {}); });
+    };
+    const std::vector<PrefixHead> wanted = head_only(j);
+    std::vector<std::vector<PrefixHead>> earlier;
     for (std::size_t k = 0; k < j; ++k) earlier.push_back(head_only(k));
     std::size_t lines = 0;
     for (const HeadCount& head : census.heads) {
         const Head parsed = parse_head(head.compared);
-        if (!prefix_matches(wanted, parsed, {})) continue;
+        if (!names(wanted, parsed)) continue;
         if (std::none_of(earlier.begin(), earlier.end(),
-                         [&](const PrefixHead& other) { return prefix_matches(other, parsed, {}); })) {
+                         [&](const std::vector<PrefixHead>& other) { return names(other, parsed); })) {
             lines += head.lines;
         }
     }
     return lines;
+}
+
+// With decoding, for a prefix with alternatives: the cards each one filled.
+std::string alternatives_filled(const FieldMapping& mapping, const MappingTakes& takes) {
+    const std::vector<std::string_view> alternatives = prefix_alternatives(mapping.prefix);
+    if (alternatives.size() < 2) return {};
+    std::string text = "    cards filled by each alternative:";
+    for (std::size_t k = 0; k < alternatives.size(); ++k) {
+        const std::size_t cards = k < takes.by_alternative.size() ? takes.by_alternative[k] : 0;
+        text += (k == 0 ? " " : ", ") + in_quotes(alternatives[k]) + " " + std::to_string(cards);
+    }
+    return text + "\n";
 }
 
 std::string refill_example(const Refill& refill) {
@@ -334,6 +354,7 @@ void describe_mapping_takes(std::string& out, const Settings& settings, const Ce
                " by the \";=\" rule\n";
     }
     if (census.decode) {
+        out += alternatives_filled(mapping, takes);
         if (takes.cards_dropped != 0) {
             const Refill& example = takes.dropped_example;
             out += "    a later line dropped in " + count_of(takes.cards_dropped, "card", "cards") +

@@ -5,6 +5,7 @@
 #include "convert/record.h"
 #include "explain/show.h"
 #include "text/text_ops.h"
+#include "vcard/value_text.h"
 
 namespace quorlan {
 
@@ -110,6 +111,13 @@ std::string describe_line(const ConfigWatch& watch, const SeenLine& line, std::s
             text = "holds \"UTF8=\": UTF-8 switch, number " + std::to_string(config.utf8) +
                    (config.utf8 != 0 ? ", a UTF-8 document (with DECODE=1)" : ", a windows-1250 document");
             break;
+        case LineKind::CodepageSwitch:
+            text = "holds \"CODEPAGE=\": code page switch, number " + std::to_string(config.codepage) +
+                   (codepage_charset(config.codepage).empty()
+                        ? ", undeclared text that is not UTF-8 read as windows-1250"
+                        : ", undeclared text that is not UTF-8 read as " + codepage_charset(config.codepage) +
+                              " (with DECODE=1)");
+            break;
         case LineKind::Mapping:
             if (line.beyond_limit) {
                 return "a mapping line beyond the " + std::to_string(kMaxMappings) +
@@ -183,6 +191,14 @@ void describe_settings(std::string& out, const Settings& settings, const Documen
     if (settings.utf8 != 0 && settings.decode == 0) out += ", as UTF8=1 needs DECODE=1";
     out += utf8 != nullptr ? " (" + where(*utf8) + ")" : " (default)";
     out += "\n";
+
+    if (const SeenLine* codepage = last_of(watch, LineKind::CodepageSwitch); codepage != nullptr) {
+        const std::string charset = codepage_charset(settings.codepage);
+        out += "  undeclared text:  ";
+        out += settings.decode == 0 ? "as bytes, as CODEPAGE= needs DECODE=1"
+                                    : (charset.empty() ? "windows-1250" : charset) + " when it is not UTF-8";
+        out += " (" + where(*codepage) + ")\n";
+    }
 
     out += "  mappings:         " + std::to_string(settings.mappings.size()) + " (at most " +
            std::to_string(kMaxMappings) + ")\n";

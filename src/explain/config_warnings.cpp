@@ -13,6 +13,7 @@
 #include "io/files.h"
 #include "text/text_ops.h"
 #include "vcard/head.h"
+#include "vcard/value_text.h"
 
 namespace quorlan {
 
@@ -114,6 +115,12 @@ void warn_about_prefix(Warnings& warnings, const Settings& settings,
     if (settings.decode != 0) {
         warn_about_prefix_head(warnings, settings, lines, j);
         return;
+    }
+    if (prefix.find('|') != std::string::npos) {
+        add(warnings, line,
+            "the prefix " + in_quotes(prefix) +
+                " lists alternatives separated by \"|\", which need DECODE=1: without it the prefix is the bytes "
+                "a card line begins with, \"|\" included, and matches hardly any line");
     }
     if (prefix[0] == ' ') {
         add(warnings, line,
@@ -287,6 +294,21 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
                     add(warnings, line,
                         "UTF8=1 needs DECODE=1: without it the document stays windows-1250 (values are bytes, "
                         "not text, and UTF-8 would show them garbled)");
+                }
+                break;
+            }
+            case LineKind::CodepageSwitch: {
+                const std::string upper = trimmed_upper(line.text);
+                const std::int32_t code_page = line.config.codepage;
+                if (!has_digit_after_sign(std::string_view(upper).substr(upper.find("CODEPAGE=") + 9))) {
+                    add(warnings, line, "no number after \"CODEPAGE=\": it counts as 0, undeclared text stays "
+                                        "windows-1250");
+                } else if (settings.decode == 0) {
+                    add(warnings, line,
+                        "CODEPAGE= needs DECODE=1: without it it is ignored (values are bytes, not text)");
+                } else if (code_page != 0 && !is_known_codepage(code_page)) {
+                    add(warnings, line, "CODEPAGE=" + std::to_string(code_page) +
+                                            " names no code page known here: undeclared text stays windows-1250");
                 }
                 break;
             }

@@ -10,7 +10,8 @@ namespace {
 
 bool is_setting(LineKind kind) {
     return kind == LineKind::InputName || kind == LineKind::OutputName || kind == LineKind::FoldSwitch ||
-           kind == LineKind::DecodeSwitch || kind == LineKind::Utf8Switch;
+           kind == LineKind::DecodeSwitch || kind == LineKind::Utf8Switch ||
+           kind == LineKind::CodepageSwitch;
 }
 
 // Where a line goes once many are kept: a setting line replaces an earlier one of its kind

@@ -59,6 +59,12 @@ void on_value_dropped(void* context, std::size_t mapping, std::string_view value
     census_value_dropped(static_cast<CardFileWatch*>(context)->census, mapping, value);
 }
 
+void on_value_line(void* context, std::size_t number, std::size_t alternative) {
+    auto& watch = *static_cast<CardFileWatch*>(context);
+    census_value_line(watch.census, number, alternative);
+    check_value_line(watch.values, number);
+}
+
 bool discard(void*, const char*, std::size_t, int&) { return true; }
 
 // Runs the conversion loop over the vCard file with a sink that keeps nothing, watching
@@ -75,7 +81,8 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     input.from_utf16 = file.utf16.guess.encoding != TextEncoding::Bytes;
 
     CardFileWatch watch{make_card_watch(settings), make_census(settings), make_value_checks(settings)};
-    const CardObserver observer{on_card_begun, on_card_ended, on_card_line, on_value_taken, &watch, on_value_dropped};
+    const CardObserver observer{on_card_begun, on_card_ended, on_card_line, on_value_taken,
+                                &watch, on_value_dropped, on_value_line};
     // With a usable template, the cards go through its form, which keeps the first record.
     const ConversionResult result =
         templated != nullptr && templated->usable
@@ -92,6 +99,7 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     for (const SeenLine* line : mapping_lines(config)) written.push_back(written_element(*line));
     describe_census(out, settings, watch.census, written, result.cards_ended);
     describe_charsets(out, watch.values);
+    describe_undeclared_text(out, watch.values);
     describe_value_warnings(out, watch.values, watch.census, result.cards_ended);
     if (templated != nullptr) describe_template_sample(out, *templated);
     return print(out) == ReportOutput::Failed ? 1 : 0;

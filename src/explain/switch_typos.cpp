@@ -13,12 +13,14 @@ namespace {
 struct Switch {
     const char* name;
     const char* does;
+    const char* example = "1";
 };
 
 constexpr Switch kSwitches[] = {
     {"ASCII", "folds accented letters to ASCII"},
     {"DECODE", "reads the card file as vCard readers do"},
     {"UTF8", "writes the phonebook in UTF-8 when \"DECODE=1\" is on"},
+    {"CODEPAGE", "names the code page of undeclared text when \"DECODE=1\" is on", "1253"},
 };
 
 // The element as a user reads it: upper case, no spaces or tabs around it.
@@ -50,7 +52,7 @@ std::string switch_typo_warning(const FieldMapping& mapping) {
         if (!within_one_edit(element, s.name)) continue;
         const std::string name = s.name;
         return field + "the switch \"" + name + "=\" (which " + s.does + "), and the switch stays off: write \"" +
-               name + "=1\", spelled so, with nothing between \"" + name + "\" and \"=\"";
+               name + "=" + s.example + "\", spelled so, with nothing between \"" + name + "\" and \"=\"";
     }
     // What vCard calls these is the natural guess for the switches that deal with them.
     if (element == "ENCODING" || element == "CHARSET") {

@@ -6,6 +6,7 @@
 #include "explain/show.h"
 #include "text/text_ops.h"
 #include "vcard/decode.h"
+#include "vcard/head.h"
 #include "vcard/value_text.h"
 
 namespace quorlan {
@@ -92,6 +93,11 @@ LineBytes line_bytes(std::string_view raw) {
 bool note_charset(ValueChecks& checks, std::size_t number, std::string_view raw) {
     const std::string declared = declared_charset(raw);
     if (declared.empty()) return false;
+    if (checks.card_charset.empty()) {
+        checks.card_charset = declared;
+    } else if (checks.card_charset != declared) {
+        checks.card_charsets_differ = true;
+    }
     ++checks.charset_lines;
     // The head parser gives the name in upper case; a long one is shown, and told apart,
     // by its first bytes.
@@ -172,7 +178,57 @@ bool begins_in_other_case(std::string_view raw, std::string_view pattern) {
     return begins_with_any_case(raw, pattern) && !begins_with(raw, pattern);
 }
 
+constexpr std::size_t kSampleBytes = 16 * 1024;
+
+// Keeps what a value that waits for the card's end needs of its line, and a sample of
+// undeclared 8-bit text.
+// Counts a line of 8-bit text that is not UTF-8 and declares no charset, and keeps a
+// sample of such text for the CODEPAGE= suggestion. Returns whether the line is one.
+bool sample_undeclared(ValueChecks& checks, std::string_view raw, const LineBytes& bytes, bool quoted_printable) {
+    const std::size_t end = head_end(raw);
+    const std::string_view value = end < raw.size() ? raw.substr(end + 1) : std::string_view();
+    const std::string text = quoted_printable ? quoted_printable_bytes(value) : std::string(value);
+    // Without decoding no charset is read, declared or not.
+    const bool declared = checks.settings->decode != 0 && !declared_charset(raw).empty();
+    if (declared || (!bytes.foreign && is_valid_utf8(text))) return false;
+    ++checks.undeclared_lines;
+    if (checks.undeclared_sample.size() < kSampleBytes) {
+        checks.undeclared_sample += text;
+        checks.undeclared_sample += ' ';
+    }
+    return true;
+}
+
+void remember_line(ValueChecks& checks, std::size_t number, const LineBytes& bytes, bool undeclared_8bit) {
+    if (checks.card_facts.size() >= kCardLinesKept) return;
+    checks.card_facts.push_back(LineFacts{number, checks.quoted_printable, bytes.beyond_cp1250, bytes.underscored,
+                                          undeclared_8bit && bytes.foreign});
+}
+
+void forget_card_lines(ValueChecks& checks) {
+    checks.card_facts.clear();
+    checks.card_charset.clear();
+    checks.card_charsets_differ = false;
+}
+
 }  // namespace
+
+void check_value_line(ValueChecks& checks, std::size_t number) {
+    checks.taken_on_last_line.clear();
+    checks.line = number;
+    for (const LineFacts& facts : checks.card_facts) {
+        if (facts.number != number) continue;
+        checks.quoted_printable = facts.quoted_printable;
+        checks.beyond_cp1250 = facts.beyond_cp1250;
+        checks.underscored = facts.underscored;
+        // Text the card's one charset or CODEPAGE= reads is read right.
+        const bool card_charset = !checks.card_charset.empty() && !checks.card_charsets_differ &&
+                                  !is_utf8_charset(find_charset(checks.card_charset));
+        checks.foreign = facts.undeclared_8bit && !card_charset && checks.settings->codepage == 0;
+        return;
+    }
+    checks.quoted_printable = checks.beyond_cp1250 = checks.underscored = checks.foreign = false;
+}
 
 ValueChecks make_value_checks(const Settings& settings) {
     ValueChecks checks;
@@ -203,6 +259,10 @@ void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, L
     // A line that declares its charset is read from it when decoding.
     const bool charset_known = checks.settings->decode != 0 && note_charset(checks, number, raw);
     checks.foreign = bytes.foreign && !charset_known;
+    if (!piece) {
+        const bool undeclared_8bit = sample_undeclared(checks, raw, bytes, decoded);
+        if (checks.settings->decode != 0) remember_line(checks, number, bytes, undeclared_8bit);
+    }
 
     if (begins_in_other_case(raw, "BEGIN:VCARD") || begins_in_other_case(raw, "END:")) {
         count(checks, Fault::CardLineCase, number, raw);
@@ -232,6 +292,7 @@ void check_value(ValueChecks& checks, std::size_t mapping, std::string_view valu
 
 void checks_card_begun(ValueChecks& checks) {
     for (std::uint32_t& faults : checks.faults) faults = 0;
+    forget_card_lines(checks);
 }
 
 void checks_card_ended(ValueChecks& checks, const CardState& card, bool written) {
@@ -247,6 +308,7 @@ void checks_card_ended(ValueChecks& checks, const CardState& card, bool written)
             count(checks, fault, checks.lines[j], fault == Fault::Referenced ? as_written(*checks.settings, value) : value);
         }
     }
+    forget_card_lines(checks);
     ++checks.card;
 }
 

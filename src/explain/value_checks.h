@@ -56,6 +56,16 @@ struct DeclaredCharset {
 inline constexpr std::size_t kCharsetsListed = 20;
 inline constexpr std::size_t kCharsetNameShown = 64;
 
+// What check_line learnt of a card line, for values that wait for the card's end.
+struct LineFacts {
+    std::size_t number = 0;
+    bool quoted_printable = false, beyond_cp1250 = false, underscored = false;
+    bool undeclared_8bit = false;  // neither UTF-8 nor declared, and unlike windows-1250
+};
+// Lines of one card remembered so; a card of more lines is rare, and its later ones are
+// checked as lines of their own.
+inline constexpr std::size_t kCardLinesKept = 1000;
+
 struct ValueChecks {
     const Settings* settings = nullptr;
     std::array<Tally, kFaultKinds> tallies;
@@ -74,16 +84,28 @@ struct ValueChecks {
     std::size_t charset_lines = 0;        // lines that declare a charset at all
     CharsetConverters converters;  // to learn which declared charsets the platform knows
     bool text_is_unicode = false;  // the card file was UTF-16: declared charsets don't apply
+    // With decoding: the current card's lines, and the charset it declares (when one).
+    std::vector<LineFacts> card_facts;
+    std::string card_charset;
+    bool card_charsets_differ = false;
+    // Undeclared 8-bit text that is not UTF-8, a sample for the CODEPAGE= suggestion.
+    std::string undeclared_sample;
+    std::size_t undeclared_lines = 0;
 };
 
 ValueChecks make_value_checks(const Settings& settings);
 void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, LineJoin join);
 void check_value(ValueChecks& checks, std::size_t mapping, std::string_view value, bool continuation);
+// The values checked next come from card line `number` of the current card (when decoding).
+void check_value_line(ValueChecks& checks, std::size_t number);
 void checks_card_begun(ValueChecks& checks);
 void checks_card_ended(ValueChecks& checks, const CardState& card, bool written);
 
 // With decoding on, the charsets that card lines declare, and whether they are decoded.
 void describe_charsets(std::string& out, const ValueChecks& checks);
+// With decoding on, the lines of 8-bit text that declare no charset and are not UTF-8, how
+// they are read, and the code page their letters fit best (the CODEPAGE= suggestion).
+void describe_undeclared_text(std::string& out, const ValueChecks& checks);
 
 void describe_value_warnings(std::string& out, const ValueChecks& checks, const Census& census,
                              std::size_t cards_ended);

@@ -2,8 +2,10 @@
 #include <map>
 
 #include "explain/cards.h"
+#include "explain/codepage_guess.h"
 #include "explain/show.h"
 #include "explain/value_checks.h"
+#include "vcard/value_text.h"
 
 namespace quorlan {
 
@@ -36,7 +38,8 @@ constexpr FaultText kFaultTexts[] = {
      "DECODE=1 writes them right, as character references (\"&#209;\"), or in UTF-8 with UTF8=1"},
     {Fault::Foreign,
      "with 8-bit text that is neither UTF-8 nor likely windows-1250 (another code page, such as windows-1251 "
-     "or Shift_JIS): readers show other letters; a CHARSET= parameter on the line would name it",
+     "or Shift_JIS): readers show other letters; a CHARSET= parameter on the line would name it, and with "
+     "DECODE=1 the line CODEPAGE= of quorlan.ini names it for the whole file",
      nullptr},
     {Fault::Referenced,
      "with characters written as character references (such as \"&#1081;\"): XML readers read them as the "
@@ -81,7 +84,11 @@ void describe_mixed_kinds(std::string& out, const Settings& settings, const Cens
     std::size_t lines = 0;
     std::vector<std::string> examples;
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
-        if (settings.mappings[j].constant) continue;
+        // Alternatives ("N|FN|ORG") take lines of several kinds on purpose (with DECODE=1).
+        if (settings.mappings[j].constant ||
+            (settings.decode != 0 && settings.mappings[j].prefix.find('|') != std::string::npos)) {
+            continue;
+        }
         std::map<std::vector<std::string>, std::size_t> kinds;
         std::string heads;
         for (const HeadCount* head : heads_by_lines(census)) {
@@ -144,6 +151,37 @@ void describe_charsets(std::string& out, const ValueChecks& checks) {
     if (checks.other_charset_lines != 0) {
         out += "  and " + count_of(checks.other_charset_lines, "more line", "more lines") +
                " with other charsets, not listed\n";
+    }
+}
+
+void describe_undeclared_text(std::string& out, const ValueChecks& checks) {
+    if (checks.undeclared_lines == 0) return;
+    const Settings& settings = *checks.settings;
+    CharsetConverters converters;
+    const std::int32_t best = best_codepage(checks.undeclared_sample, converters);
+    const std::string name = "windows-" + std::to_string(best);  // the guess is one of 1250 to 1257
+    const std::string lines = count_of(checks.undeclared_lines, "line holds", "lines hold");
+    if (settings.decode == 0) {
+        // Written as its bytes, windows-1250 text is right as it stands.
+        if (best == 0 || best == 1250) return;
+        out += "\nText in another code page\n  " + lines + " 8-bit text that is neither UTF-8 nor windows-1250: its "
+               "letters fit " + name + " best; with DECODE=1, the line \"CODEPAGE=" + std::to_string(best) +
+               "\" reads it\n";
+        return;
+    }
+    out += "\nText that declares no charset\n";
+    const std::string read_as = codepage_charset(settings.codepage);
+    out += "  " + lines +
+           " 8-bit text that is not UTF-8 and declares no charset: read in the one charset its card declares "
+           "on another line, else as " +
+           (read_as.empty() ? std::string("windows-1250") : read_as + " (CODEPAGE=" + std::to_string(settings.codepage) + ")") +
+           "\n";
+    if (best == 0) return;
+    if (best == settings.codepage || (best == 1250 && settings.codepage == 0)) {
+        out += "  its letters fit " + name + " best, which is what it is read as\n";
+    } else {
+        out += "  its letters fit " + name + " best: add the line \"CODEPAGE=" + std::to_string(best) +
+               "\" to quorlan.ini\n";
     }
 }
 

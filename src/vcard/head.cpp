@@ -166,7 +166,44 @@ PrefixHead parse_prefix_head(std::string_view prefix) {
     return result;
 }
 
+std::vector<std::string_view> prefix_alternatives(std::string_view prefix) {
+    std::vector<std::string_view> alternatives;
+    while (true) {
+        const std::size_t bar = prefix.find('|');
+        alternatives.push_back(trimmed(prefix.substr(0, bar)));
+        if (bar == std::string_view::npos) break;
+        prefix.remove_prefix(bar + 1);
+    }
+    return alternatives;
+}
+
+std::string_view apple_label_types(std::string_view label) {
+    static constexpr std::pair<std::string_view, std::string_view> kLabels[] = {
+        {"_$!<Mobile>!$_", "CELL"},  {"iPhone", "CELL"},        {"_$!<Home>!$_", "HOME"},
+        {"_$!<Work>!$_", "WORK"},    {"_$!<Main>!$_", "MAIN"},   {"_$!<HomeFAX>!$_", "HOME,FAX"},
+        {"_$!<WorkFAX>!$_", "WORK,FAX"}, {"_$!<Pager>!$_", "PAGER"}, {"_$!<Other>!$_", "OTHER"},
+    };
+    label = trimmed(label);
+    for (const auto& [known, types] : kLabels) {
+        if (equal_any_case(label, known)) return types;
+    }
+    return {};
+}
+
+bool add_apple_label(Head& head, std::string_view label) {
+    const std::string_view types = apple_label_types(label);
+    if (types.empty()) return false;
+    add_parameter(head, "TYPE=" + std::string(types));
+    return true;
+}
+
 std::string_view prefix_head_fault(std::string_view prefix) {
+    if (prefix.find('|') != std::string_view::npos) {
+        for (const std::string_view alternative : prefix_alternatives(prefix)) {
+            if (const std::string_view fault = prefix_head_fault(alternative); !fault.empty()) return fault;
+        }
+        return {};
+    }
     const Head head = parse_head(prefix);
     if (head.open_quote) return "a double quote is left open";
     if (head.name.empty()) return "it gives no property name";

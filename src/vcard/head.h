@@ -45,6 +45,11 @@ struct PrefixHead {
 
 PrefixHead parse_prefix_head(std::string_view prefix);
 
+// The alternatives of a prefix, "N|FN|ORG" when decoding: its parts between "|", spaces
+// around them removed; a prefix without "|" is its own one alternative. ("|" is no part of
+// a property head, so no prefix means anything else by it.)
+std::vector<std::string_view> prefix_alternatives(std::string_view prefix);
+
 // Why a prefix is no property head, or an empty view when it is one.
 std::string_view prefix_head_fault(std::string_view prefix);
 
@@ -80,6 +85,14 @@ inline bool equal_any_case(std::string_view a, std::string_view b) {
     }
     return true;
 }
+
+// Apple's exports give a line's kind as the label of its group ("item2.TEL" with
+// "item2.X-ABLabel:_$!<Mobile>!$_"). The types a standard label stands for ("CELL",
+// "HOME,FAX"), or an empty view for any other label.
+std::string_view apple_label_types(std::string_view label);
+// Adds the types of a standard label to the head of a line of its group, as if the line
+// gave them; false, the head unchanged, for any other label.
+bool add_apple_label(Head& head, std::string_view label);
 
 // The kind of line a head stands for, as "NAME;TYPE1;TYPE2": the name without its group
 // and its TYPE values sorted, PREF left out. "TEL;CELL;VOICE", "TEL;type=VOICE;type=cell"

@@ -15,6 +15,18 @@ std::string declared_charset(std::string_view line) {
     return {};
 }
 
+std::string codepage_charset(std::int32_t code_page) {
+    if (code_page <= 0 || code_page > 65535) return {};
+    return (code_page >= 1250 && code_page <= 1258 ? "WINDOWS-" : "CP") + std::to_string(code_page);
+}
+
+bool is_known_codepage(std::int32_t code_page) {
+    const std::string name = codepage_charset(code_page);
+    CharsetConverters converters;
+    std::string ignored;
+    return !name.empty() && convert_from_charset(converters, name, {}, ignored);
+}
+
 namespace {
 
 // Where a cut at `at` or before it falls between the characters of UTF-8 `bytes`.
@@ -55,7 +67,7 @@ void decode_first_characters(std::string& value, std::size_t max_characters, boo
 }  // namespace
 
 bool decode_value_text(std::string& value, std::string_view declared, CharsetConverters& converters,
-                       std::size_t max_characters) {
+                       std::size_t max_characters, bool* not_utf8) {
     // A card file read from UTF-16 is Unicode already: a charset its lines declare named
     // its bytes before that.
     if (converters.text_is_unicode) declared = {};
@@ -70,11 +82,15 @@ bool decode_value_text(std::string& value, std::string_view declared, CharsetCon
         // Plain ASCII, most values by far, is its own text, a character a byte.
         keep_characters(value, max_characters);
     } else if (value.size() <= first_bound(max_characters)) {
+        // Bytes that are not UTF-8 are told apart on the way: a card's own charset or
+        // CODEPAGE= may read them instead.
+        if (not_utf8 != nullptr) *not_utf8 = !is_composed_latin(value) && !is_valid_utf8(value);
         make_text(value);
         keep_characters(value, max_characters);
     } else {
         // Whether the bytes are UTF-8 is a question about all of them.
         const bool utf8 = is_valid_utf8(value);
+        if (not_utf8 != nullptr) *not_utf8 = !utf8;
         decode_first_characters(value, max_characters, utf8, [&](std::string_view bytes, std::string& text) {
             if (utf8) {
                 text.assign(bytes);

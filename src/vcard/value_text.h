@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,13 +15,20 @@ namespace quorlan {
 // it (any case, quotes removed, in upper case); empty when the head has none.
 std::string declared_charset(std::string_view line);
 
+// The charset name of a Windows code page number as CODEPAGE= gives it ("WINDOWS-1253" for
+// 1253, "CP866" for 866); empty for 0 or a number that names none.
+std::string codepage_charset(std::int32_t code_page);
+// True when the system's converter knows the code page.
+bool is_known_codepage(std::int32_t code_page);
+
 // Turns the bytes of a value in place into its text (UTF-8, NFC): from `declared` when
 // this program accepts the name and the platform converts it, else from UTF-8 when all the
 // bytes are well-formed UTF-8, else from windows-1250; then keeps its first
 // `max_characters` characters and cleans it (clean_decoded_value). Returns false when
 // `declared` names a charset that can't be read. A declared charset is not applied to the
 // text of a file read from UTF-16 (`converters.text_is_unicode`).
+// `not_utf8`, when given, is set when bytes read without a charset were not UTF-8.
 bool decode_value_text(std::string& value, std::string_view declared, CharsetConverters& converters,
-                       std::size_t max_characters);
+                       std::size_t max_characters, bool* not_utf8 = nullptr);
 
 }  // namespace quorlan
