@@ -149,7 +149,7 @@ std::string shown_lines(const std::string& text) {
 }
 
 int usage_error(const std::string& what) {
-    std::fprintf(stderr, "quorlan: --init %s (quorlan --init [--] [CARDFILE])\n", what.c_str());
+    std::fprintf(stderr, "quorlan: --init %s (quorlan --init [--for FAMILY] [--] [CARDFILE])\n", what.c_str());
     return 2;
 }
 
