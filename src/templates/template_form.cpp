@@ -113,14 +113,12 @@ void add_slot(TemplateRenderer& renderer, const std::string& name) {
     context.slots.push_back(slot);
 }
 
-// Renders one part with the values the context holds; the library's errors stay inside it.
+// Renders one part with the values the context holds. A compiled template throws only
+// when memory runs out, which ends the run as it does anywhere else, rather than leaving a
+// record half written in a document that would then replace the old one.
 void render(mustache::mustache& part, RecordContext& context, std::string& out) {
-    try {
-        Appender appender{&out};
-        part.render(context, appender);
-    } catch (const std::exception&) {
-        // Only running out of memory throws here; the record is left as far as it came.
-    }
+    Appender appender{&out};
+    part.render(context, appender);
 }
 
 void clear_values(RecordContext& context) { context.filled.assign(context.slots.size(), false); }
