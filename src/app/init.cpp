@@ -8,10 +8,12 @@
 #include <system_error>
 
 #include "app/init_family.h"
+#include "config/config_file.h"
 #include "convert/document.h"
 #include "explain/census.h"
 #include "explain/show.h"
 #include "io/files.h"
+#include "io/messages.h"
 #include "io/platform.h"
 #include "text/line_reader.h"
 #include "text/text_ops.h"
@@ -100,9 +102,13 @@ bool count_cards(const Settings& settings, const std::string& card_file, InitCou
     observer.card_ended = on_card_ended;
     observer.context = &counting;
     convert_document(settings, "phonebook", input, ByteSink{discard, nullptr}, observer);
-    close_text_file(file);
+    const int close_error = close_text_file(file);
     if (input.error != 0) {
         report("cannot read", card_file, input.error);
+        return false;
+    }
+    if (close_error != 0) {
+        report("cannot close", card_file, close_error);
         return false;
     }
     counts.cards = counting.cards;

@@ -10,7 +10,7 @@
 #include "explain/show.h"
 #include "explain/switch_typos.h"
 #include "explain/xml_names.h"
-#include "io/files.h"
+#include "io/messages.h"
 #include "vcard/value_text.h"
 
 namespace quorlan {

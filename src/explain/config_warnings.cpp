@@ -10,7 +10,7 @@
 #include "explain/show.h"
 #include "explain/switch_typos.h"
 #include "explain/xml_names.h"
-#include "io/files.h"
+#include "io/leftovers.h"
 #include "text/text_ops.h"
 #include "vcard/head.h"
 #include "vcard/value_text.h"

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "config/config_file.h"
 #include "config/settings.h"
 #include "convert/document.h"
 #include "explain/cards.h"
@@ -16,6 +17,7 @@
 #include "explain/template_report.h"
 #include "explain/value_checks.h"
 #include "io/files.h"
+#include "io/messages.h"
 #include "text/line_reader.h"
 
 namespace quorlan {
@@ -88,10 +90,11 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
         templated != nullptr && templated->usable
             ? convert_document(settings, input, template_form(templated->form), ByteSink{discard, nullptr}, observer)
             : convert_document(settings, names.element, input, ByteSink{discard, nullptr}, observer);
-    close_text_file(file);
+    const int close_error = close_text_file(file);
     watch.cards.encoding = encoding_name(file.utf16.guess.encoding);
     watch.values.text_is_unicode = input.from_utf16;
     if (input.error != 0) return report("cannot read", names.input_file, input.error);
+    if (close_error != 0) return report("cannot close", names.input_file, close_error);
 
     std::string out;
     describe_cards(out, settings, names, result, watch.cards);

@@ -1,6 +1,6 @@
 #include "explain/show.h"
 
-#include "io/files.h"
+#include "io/messages.h"
 
 namespace quorlan {
 

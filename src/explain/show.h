@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "io/files.h"
+#include "io/messages.h"
 
 namespace quorlan {
 

@@ -6,7 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "io/files.h"
+#include "io/leftovers.h"
+
 
 namespace quorlan {
 

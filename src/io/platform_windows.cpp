@@ -13,7 +13,7 @@
 #include <cstring>
 #include <string>
 
-#include "io/files.h"
+#include "io/messages.h"
 #include "io/platform.h"
 
 namespace quorlan {
