@@ -7,9 +7,9 @@
 
 #include "charset/unicode_text.h"
 #include "charset/xml_name.h"
-#include "explain/show.h"
-#include "explain/switch_typos.h"
-#include "explain/xml_names.h"
+#include "diagnose/show.h"
+#include "diagnose/switch_typos.h"
+#include "diagnose/xml_names.h"
 #include "io/messages.h"
 #include "vcard/value_text.h"
 

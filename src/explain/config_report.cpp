@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "convert/record.h"
-#include "explain/show.h"
+#include "diagnose/show.h"
 #include "text/text_ops.h"
 #include "vcard/value_text.h"
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "charset/cp1250.h"
-#include "explain/show.h"
-#include "explain/switch_typos.h"
-#include "explain/xml_names.h"
+#include "diagnose/show.h"
+#include "diagnose/switch_typos.h"
+#include "diagnose/xml_names.h"
 #include "io/leftovers.h"
 #include "text/text_ops.h"
 #include "vcard/head.h"

@@ -3,7 +3,7 @@
 #include "charset/cp1250.h"
 #include "charset/unicode_text.h"
 #include "convert/record.h"
-#include "explain/show.h"
+#include "diagnose/show.h"
 #include "text/text_ops.h"
 #include "vcard/decode.h"
 #include "vcard/head.h"

@@ -13,7 +13,7 @@
 #include "charset/charsets.h"
 #include "config/settings.h"
 #include "convert/capture.h"
-#include "explain/census.h"
+#include "diagnose/census.h"
 
 namespace quorlan {
 

@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <map>
 
-#include "explain/cards.h"
+#include "diagnose/cards.h"
+#include "diagnose/show.h"
 #include "explain/codepage_guess.h"
-#include "explain/show.h"
 #include "explain/value_checks.h"
 #include "vcard/value_text.h"
 

@@ -1,11 +1,11 @@
-#include "explain/xml_names.h"
+#include "diagnose/xml_names.h"
 
 #include <cstddef>
 #include <cstdint>
 
 #include "charset/unicode_text.h"
 #include "charset/xml_name.h"
-#include "explain/show.h"
+#include "diagnose/show.h"
 
 namespace quorlan {
 

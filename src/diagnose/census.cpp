@@ -1,4 +1,4 @@
-#include "explain/census.h"
+#include "diagnose/census.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
-#include "explain/switch_typos.h"
+#include "diagnose/switch_typos.h"
 
 #include <cstddef>
 #include <utility>
 
-#include "explain/show.h"
+#include "diagnose/show.h"
 #include "text/text_ops.h"
 
 namespace quorlan {

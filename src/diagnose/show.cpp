@@ -1,4 +1,4 @@
-#include "explain/show.h"
+#include "diagnose/show.h"
 
 #include "io/messages.h"
 

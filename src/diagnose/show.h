@@ -1,4 +1,4 @@
-// Showing bytes and counts to a person, and writing the explanation to standard output.
+// Showing bytes and counts to a person: the run's warnings, --init and the report all speak so.
 #pragma once
 
 #include <cstddef>
