@@ -12,6 +12,7 @@
 #include "diagnose/xml_names.h"
 #include "io/leftovers.h"
 #include "text/text_ops.h"
+#include "text/utf8.h"
 #include "vcard/head.h"
 #include "vcard/value_text.h"
 

@@ -5,6 +5,7 @@
 #include "convert/record.h"
 #include "diagnose/show.h"
 #include "text/text_ops.h"
+#include "text/utf8.h"
 #include "vcard/decode.h"
 #include "vcard/head.h"
 #include "vcard/value_text.h"

@@ -5,13 +5,12 @@
 #include <string>
 #include <string_view>
 
+#include "text/terminal_text.h"
+
 namespace quorlan {
 
-// A file name as a terminal may show it: printable ASCII and UTF-8 letters as they are,
-// a backslash doubled, and every other byte (control bytes above all, which could
-// rewrite the terminal) as \xNN.
-std::string terminal_name(std::string_view name);
-// The same in single quotes, the way messages name a file.
+// A file name in single quotes as a terminal may show it (terminal_name), the way
+// messages name a file.
 std::string quoted_name(std::string_view name);
 
 // Prints "quorlan: <what> '<name>': <reason>" on standard error; returns the exit status 1.
