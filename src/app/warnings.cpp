@@ -74,7 +74,7 @@ void warn_about_the_document(const Settings& settings, const DocumentNames& name
         warn("CODEPAGE=" + std::to_string(settings.codepage) +
              " names no code page known here, so text that declares no charset and is not UTF-8 stays windows-1250");
     }
-    const bool utf8 = settings.utf8 != 0 && settings.decode != 0;
+    const bool utf8 = document_is_utf8(settings);
     const bool as_text = settings.decode != 0;
     const std::string refused = ", so XML readers will refuse " + quoted_name(names.output_file) + ": ";
     // With a template, the names are variables and the template writes the elements.

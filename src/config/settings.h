@@ -68,6 +68,13 @@ ConfigLine classify_config_line(std::string_view line);
 // no digits give 0 and a number beyond 32 bits saturates, so any non-zero digit counts as on.
 std::int32_t parse_fold_number(std::string_view text);
 
+// True when the document is written in UTF-8: with decoding on, UTF8=1 or a template
+// (every template document is UTF-8). Without decoding values are bytes, not text, and the
+// document stays windows-1250 whatever UTF8= says.
+inline bool document_is_utf8(const Settings& settings) {
+    return settings.decode != 0 && (settings.utf8 != 0 || !settings.template_name.empty());
+}
+
 // True for an element name holding "IDENT" in any case.
 bool is_constant_element(std::string_view element);
 

@@ -255,8 +255,7 @@ void append_escaped_text(std::string& out, std::string_view text, const TextWrit
 
 TextWriting make_text_writing(const Settings& settings) {
     TextWriting writing;
-    // Without decoding values are bytes, not text: UTF8=1 has no effect then.
-    writing.utf8 = settings.utf8 != 0 && settings.decode != 0;
+    writing.utf8 = document_is_utf8(settings);
     writing.fold = settings.fold_ascii != 0;
     for (const FieldMapping& mapping : settings.mappings) {
         writing.elements.push_back(name_for_document(mapping.element, true, writing.utf8));

@@ -212,7 +212,7 @@ void warn_about_mapping(Warnings& warnings, const Settings& settings,
     const SeenLine& line = *lines[j];
     const std::string_view written = written_element(line);
     if (std::string warning = switch_typo_warning(mapping); !warning.empty()) add(warnings, line, std::move(warning));
-    const bool utf8_document = settings.utf8 != 0 && settings.decode != 0;
+    const bool utf8_document = document_is_utf8(settings);
     if (!settings.template_name.empty()) {
         // The name is a template variable, which the run checks itself.
     } else if (std::string warning =
@@ -326,7 +326,7 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
     // A template writes its own elements; the names of quorlan.ini are its variables.
     if (std::string warning = settings.template_name.empty()
                                   ? xml_name_warning("the document element", names.element, settings.decode != 0,
-                                                     settings.utf8 != 0 && settings.decode != 0)
+                                                     document_is_utf8(settings))
                                   : std::string();
         !warning.empty()) {
         add(warnings, std::move(warning));
