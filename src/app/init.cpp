@@ -86,8 +86,6 @@ void on_card_ended(void* context, const CardState& card, bool) {
     ++counting.cards;
 }
 
-bool discard(void*, const char*, std::size_t, int&) { return true; }
-
 // Counts, by a run's own reading, the cards of the file that fill each field.
 bool count_cards(const Settings& settings, const std::string& card_file, InitCounts& counts) {
     TextFile file;
@@ -101,7 +99,7 @@ bool count_cards(const Settings& settings, const std::string& card_file, InitCou
     CardObserver observer{};
     observer.card_ended = on_card_ended;
     observer.context = &counting;
-    convert_document(settings, "phonebook", input, ByteSink{discard, nullptr}, observer);
+    convert_document(settings, "phonebook", input, discarding_sink(), observer);
     const int close_error = close_text_file(file);
     if (input.error != 0) {
         report("cannot read", card_file, input.error);

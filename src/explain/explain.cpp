@@ -67,8 +67,6 @@ void on_value_line(void* context, std::size_t number, std::size_t alternative) {
     check_value_line(watch.values, number);
 }
 
-bool discard(void*, const char*, std::size_t, int&) { return true; }
-
 // Runs the conversion loop over the vCard file with a sink that keeps nothing, watching
 // every line, value and card. Returns the exit status.
 int explain_cards(const Settings& settings, const DocumentNames& names, const ConfigWatch& config,
@@ -88,8 +86,8 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     // With a usable template, the cards go through its form, which keeps the first record.
     const ConversionResult result =
         templated != nullptr && templated->usable
-            ? convert_document(settings, input, template_form(templated->form), ByteSink{discard, nullptr}, observer)
-            : convert_document(settings, names.element, input, ByteSink{discard, nullptr}, observer);
+            ? convert_document(settings, input, template_form(templated->form), discarding_sink(), observer)
+            : convert_document(settings, names.element, input, discarding_sink(), observer);
     const int close_error = close_text_file(file);
     watch.cards.encoding = encoding_name(file.utf16.guess.encoding);
     watch.values.text_is_unicode = input.from_utf16;
