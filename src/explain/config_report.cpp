@@ -73,7 +73,7 @@ const SeenLine* overridden_by(const ConfigWatch& watch, const SeenLine& line) {
 bool decoding(const ConfigWatch& watch) {
     bool on = false;
     for (const SeenLine& line : watch.lines) {
-        if (line.read && line.config.kind == LineKind::DecodeSwitch) on = line.config.decode != 0;
+        if (line.read && line.config.kind == LineKind::DecodeSwitch) on = line.config.number != 0;
     }
     return on;
 }
@@ -100,22 +100,22 @@ std::string describe_line(const ConfigWatch& watch, const SeenLine& line, std::s
             }
             break;
         case LineKind::FoldSwitch:
-            text = "holds \"ASCII=\": folding switch, number " + std::to_string(config.fold) +
-                   (config.fold != 0 ? ", folding on" : ", folding off");
+            text = "holds \"ASCII=\": folding switch, number " + std::to_string(config.number) +
+                   (config.number != 0 ? ", folding on" : ", folding off");
             break;
         case LineKind::DecodeSwitch:
-            text = "holds \"DECODE=\": decoding switch, number " + std::to_string(config.decode) +
-                   (config.decode != 0 ? ", vCard decoding on" : ", vCard decoding off");
+            text = "holds \"DECODE=\": decoding switch, number " + std::to_string(config.number) +
+                   (config.number != 0 ? ", vCard decoding on" : ", vCard decoding off");
             break;
         case LineKind::Utf8Switch:
-            text = "holds \"UTF8=\": UTF-8 switch, number " + std::to_string(config.utf8) +
-                   (config.utf8 != 0 ? ", a UTF-8 document (with DECODE=1)" : ", a windows-1250 document");
+            text = "holds \"UTF8=\": UTF-8 switch, number " + std::to_string(config.number) +
+                   (config.number != 0 ? ", a UTF-8 document (with DECODE=1)" : ", a windows-1250 document");
             break;
         case LineKind::CodepageSwitch:
-            text = "holds \"CODEPAGE=\": code page switch, number " + std::to_string(config.codepage) +
-                   (codepage_charset(config.codepage).empty()
+            text = "holds \"CODEPAGE=\": code page switch, number " + std::to_string(config.number) +
+                   (codepage_charset(config.number).empty()
                         ? ", undeclared text that is not UTF-8 read as windows-1250"
-                        : ", undeclared text that is not UTF-8 read as " + codepage_charset(config.codepage) +
+                        : ", undeclared text that is not UTF-8 read as " + codepage_charset(config.number) +
                               " (with DECODE=1)");
             break;
         case LineKind::Mapping:
