@@ -106,17 +106,9 @@ std::string_view head_of(std::string_view raw) {
 }
 
 std::vector<std::string> head_kind(std::string_view head) {
-    static constexpr std::string_view kSameKind[] = {"PREF", "VOICE", "INTERNET"};
     const Head parsed = parse_head(head);
     std::vector<std::string> kind{parsed.name};
-    for (const auto& [key, type] : parsed.params) {
-        if (key == "TYPE" && !type.empty() &&
-            std::find(std::begin(kSameKind), std::end(kSameKind), type) == std::end(kSameKind)) {
-            kind.push_back(type);
-        }
-    }
-    std::sort(kind.begin() + 1, kind.end());
-    kind.erase(std::unique(kind.begin() + 1, kind.end()), kind.end());
+    for (const std::string_view type : head_types(parsed, true)) kind.emplace_back(type);
     return kind;
 }
 
