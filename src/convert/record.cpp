@@ -29,7 +29,7 @@ constexpr std::array<ByteClass, 256> make_byte_classes() {
     for (int b = 0x00; b <= 0x1F; ++b) {
         if (b != 0x09 && b != 0x0A && b != 0x0D) classes[static_cast<std::size_t>(b)] = ByteClass::Replaced;
     }
-    for (int b : {0x81, 0x83, 0x88, 0x90, 0x98}) classes[static_cast<std::size_t>(b)] = ByteClass::Replaced;
+    for (const std::uint8_t b : kCp1250Undefined) classes[b] = ByteClass::Replaced;
     classes['\r'] = ByteClass::Cr;
     classes['\n'] = ByteClass::Lf;
     classes['&'] = ByteClass::Amp;

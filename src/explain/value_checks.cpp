@@ -52,7 +52,7 @@ bool likely_cp1250(std::string_view text) {
     std::size_t letters = 0, high = 0;
     for (std::size_t i = 0; i <= text.size(); ++i) {
         const unsigned char b = i < text.size() ? static_cast<unsigned char>(text[i]) : '\0';
-        if (b == 0x81 || b == 0x83 || b == 0x88 || b == 0x90 || b == 0x98) return false;
+        if (is_cp1250_undefined(b)) return false;
         if (b >= 0x80 || is_letter_byte(b)) {
             ++letters;
             high += b >= 0x80 ? 1 : 0;
