@@ -72,18 +72,14 @@ std::size_t clean_into(const char* raw, std::size_t size, char* out) {
     // (the ";;;" that ends most names) byte by byte. (The word is loaded before it is
     // stored, so cleaning in place is safe.)
     for (; i + 8 <= size; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, raw + i, sizeof word);
-        word ^= (bytes_equal(word, ';') >> 7) * static_cast<std::uint64_t>(';' ^ ' ');
-        const std::uint64_t spaces = bytes_equal(word, ' ');
-        const std::uint64_t doubled = (spaces & (spaces << 8)) | (after_space ? spaces & 0x80 : 0);
-        if (doubled != 0) {
+        const CleanWord w = clean_word(raw + i, after_space);
+        if (w.dropped != 0) {
             kept = clean_bytes(raw + i, 8, out, kept, after_space);
             continue;
         }
-        std::memcpy(out + kept, &word, sizeof word);
+        std::memcpy(out + kept, &w.word, sizeof w.word);
         kept += 8;
-        after_space = (spaces >> 63) != 0;
+        after_space = ends_in_space(w);
     }
     kept = clean_bytes(raw + i, size - i, out, kept, after_space);
     while (kept > 0 && is_line_end_debris(out[kept - 1])) --kept;

@@ -40,14 +40,16 @@ constexpr std::array<ByteClass, 256> make_byte_classes() {
 
 constexpr std::array<ByteClass, 256> kByteClasses = make_byte_classes();
 
-std::size_t plain_length(std::string_view value) {
-    // Eight ASCII bytes at a time, up to a control byte or markup; a byte from 0x80 up is
-    // left to the table, with the rest of the value.
+// The bytes of eight that the word scans stop at: a control byte or markup, and every
+// byte from 0x80 up, which is left to the table with the rest of the text.
+std::uint64_t marks_unplain(std::uint64_t word) {
     constexpr std::uint64_t kHighBits = 0x8080808080808080;
-    std::size_t i = first_marked(value, [](std::uint64_t word) {
-        const std::uint64_t control = (word - 0x2020202020202020) & ~word & kHighBits;
-        return (word & kHighBits) | control | bytes_equal(word, '&') | bytes_equal(word, '<') | bytes_equal(word, '>');
-    });
+    const std::uint64_t control = (word - 0x2020202020202020) & ~word & kHighBits;
+    return (word & kHighBits) | control | bytes_equal(word, '&') | bytes_equal(word, '<') | bytes_equal(word, '>');
+}
+
+std::size_t plain_length(std::string_view value) {
+    std::size_t i = first_marked(value, marks_unplain);
     while (i < value.size() && kByteClasses[static_cast<unsigned char>(value[i])] == ByteClass::Plain) ++i;
     return i;
 }
@@ -142,17 +144,7 @@ void append_character(std::string& out, std::string_view bytes, char32_t c, cons
 // The length of the run of ASCII at the start of `text` that element content takes as it
 // stands: text beyond ASCII is written character by character.
 std::size_t plain_ascii_length(std::string_view text) {
-    std::size_t i = 0;
-    constexpr std::uint64_t kHighBits = 0x8080808080808080;
-    for (; i + 8 <= text.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + i, sizeof word);
-        const std::uint64_t control = (word - 0x2020202020202020) & ~word & kHighBits;
-        if (((word & kHighBits) | control | bytes_equal(word, '&') | bytes_equal(word, '<') |
-             bytes_equal(word, '>')) != 0) {
-            break;
-        }
-    }
+    std::size_t i = first_marked(text, marks_unplain);
     while (i < text.size()) {
         const auto b = static_cast<unsigned char>(text[i]);
         if (b >= 0x80 || kByteClasses[b] != ByteClass::Plain) break;
