@@ -120,7 +120,14 @@ Census make_census(const Settings& settings) {
     return census;
 }
 
-void census_line(Census& census, std::size_t number, std::string_view raw, LineJoin join) {
+LineHead read_line_head(std::string_view raw) {
+    LineHead head;
+    head.text = head_of(raw);
+    head.parsed = parse_head(head.text);
+    return head;
+}
+
+void census_line(Census& census, std::size_t number, std::string_view raw, LineJoin join, const LineHead& line_head) {
     census.line = number;
     census.current = SIZE_MAX;
     census.line_taken = false;
@@ -136,13 +143,13 @@ void census_line(Census& census, std::size_t number, std::string_view raw, LineJ
         ++census.empty_lines;
         return;
     }
-    const std::string_view head = join != LineJoin::Own ? std::string_view() : head_of(raw);
+    const std::string_view head = join != LineJoin::Own ? std::string_view() : line_head.text;
     if (head.empty()) {
         ++census.continuation_lines;
         return;
     }
     // With decoding, lines count by what prefixes take: the spellings of one meaning together.
-    const Head parsed = census.decode ? parse_head(head) : Head{};
+    const Head& parsed = line_head.parsed;
     const std::string key = census.decode ? head_meaning(parsed).substr(0, kHeadBytesKept)
                                           : std::string(head.substr(0, kHeadBytesKept));
     const std::size_t index = count_head(census, key, head);

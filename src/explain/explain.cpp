@@ -47,8 +47,10 @@ void on_card_ended(void* context, const CardState& card, bool written) {
 
 void on_card_line(void* context, std::size_t number, std::string_view raw, LineJoin join) {
     auto& watch = *static_cast<CardFileWatch*>(context);
-    census_line(watch.census, number, raw, join);
-    check_line(watch.values, number, raw, join);
+    // The head is parsed once here for both.
+    const LineHead head = read_line_head(raw);
+    census_line(watch.census, number, raw, join, head);
+    check_line(watch.values, number, raw, join, head);
 }
 
 void on_value_taken(void* context, std::size_t mapping, std::string_view value, bool continuation) {

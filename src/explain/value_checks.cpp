@@ -239,7 +239,8 @@ ValueChecks make_value_checks(const Settings& settings) {
     return checks;
 }
 
-void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, LineJoin join) {
+void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, LineJoin join,
+                const LineHead& line_head) {
     const bool piece = join == LineJoin::Piece;
     checks.line = number;
     ++checks.card_lines;
@@ -247,8 +248,7 @@ void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, L
         for (const std::size_t j : checks.taken_on_last_line) checks.faults[j] |= bit(Fault::Folded);
     }
     checks.taken_on_last_line.clear();
-    const std::string_view head = head_of(raw);
-    std::string upper(head);
+    std::string upper(line_head.text);
     to_upper_ascii(upper);
     // A line after a quoted-printable soft line break goes on with the encoded text.
     checks.quoted_printable =

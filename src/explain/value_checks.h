@@ -94,7 +94,7 @@ struct ValueChecks {
 };
 
 ValueChecks make_value_checks(const Settings& settings);
-void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, LineJoin join);
+void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, LineJoin join, const LineHead& head);
 void check_value(ValueChecks& checks, std::size_t mapping, std::string_view value, bool continuation);
 // The values checked next come from card line `number` of the current card (when decoding).
 void check_value_line(ValueChecks& checks, std::size_t number);
