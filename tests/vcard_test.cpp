@@ -17,9 +17,11 @@ std::vector<std::string> logical_lines(std::string_view bytes) {
     LineReader input = make_line_reader(memory_source(bytes));
     LogicalLineReader reader = make_logical_line_reader(input);
     std::vector<std::string> lines;
-    std::string line;
+    std::string_view line;
     std::size_t number = 0;
-    while (read_logical_line(reader, line, number)) lines.push_back(std::to_string(number) + ":" + line);
+    while (read_logical_line_view(reader, line, number)) {
+        lines.push_back(std::to_string(number) + ":" + std::string(line));
+    }
     return lines;
 }
 

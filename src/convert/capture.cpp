@@ -138,11 +138,6 @@ void read_next_line(void* input, std::string& line) { read_line(*static_cast<Lin
 
 ContinuationSource continuation_from(LineReader& input) { return ContinuationSource{read_next_line, &input}; }
 
-void capture_values(std::string& line, LineReader& input, const Settings& settings,
-                    const PrefixIndex& index, CardState& card, const CardObserver* observer) {
-    capture_values(std::string_view(line), line, continuation_from(input), settings, index, card, observer);
-}
-
 std::string_view capture_values(std::string_view line, std::string& buffer, ContinuationSource more,
                                 const Settings& settings, const PrefixIndex& index, CardState& card,
                                 const CardObserver* observer) {

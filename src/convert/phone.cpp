@@ -151,10 +151,4 @@ bool group_decoded_phone(std::string& number) {
     return true;
 }
 
-std::string format_phone(std::string_view value) {
-    std::string number(value);
-    group_phone(number);
-    return number;
-}
-
 }  // namespace quorlan

@@ -108,7 +108,6 @@ inline std::size_t find_byte(std::string_view text, unsigned char byte) {
 inline bool is_line_end_debris(char c) { return c == '\r' || c == '\n' || c == ' '; }
 
 std::string left_text(std::string_view text, std::size_t n);
-std::string mid_text(std::string_view text, std::size_t start, std::size_t n);
 
 // Removes any mix of CR, LF and spaces from the end.
 inline void trim_line_end(std::string& text) {
@@ -123,9 +122,6 @@ inline std::string_view trimmed_line_end(std::string_view text) {
     return text.substr(0, n);
 }
 void remove_char(std::string& text, char c);
-void replace_char(std::string& text, char from, char to);
-// Every run of two or more spaces becomes one space.
-void collapse_spaces(std::string& text);
 // a-z become A-Z; every other byte, accented letters included, stays.
 void to_upper_ascii(std::string& text);
 
