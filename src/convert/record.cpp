@@ -87,7 +87,8 @@ void append_element(std::string& out, std::string_view element, std::string_view
     // append for each of its seven parts cost more than finding the value's bytes.
     if (plain_length(value) == value.size()) {
         const std::size_t at = out.size();
-        out.resize(at + 2 * element.size() + value.size() + 7);
+        constexpr std::size_t kMarkup = std::string_view("<></>\r\n").size();
+        out.resize(at + 2 * element.size() + value.size() + kMarkup);
         char* p = out.data() + at;
         *p++ = '<';
         p = put(p, element);

@@ -20,7 +20,8 @@ void count_spelling(HeadCount& count, std::string_view head) {
     if (count.spellings.size() < kSpellingsKept) count.spellings.emplace_back(std::string(head), 1);
 }
 // A short cut of a value for an example.
-std::string kept_value(std::string_view value) { return std::string(value.substr(0, 48)); }
+constexpr std::size_t kValueBytesKept = 48;
+std::string kept_value(std::string_view value) { return std::string(value.substr(0, kValueBytesKept)); }
 
 // Counts a line of `head` under `key`; returns the position of its count, or SIZE_MAX when
 // no more heads are kept.
@@ -134,7 +135,7 @@ void census_line(Census& census, std::size_t number, std::string_view raw, LineJ
     census.alternative = 0;
     // The lines that make and end cards are counted with the cards, not as heads. A later
     // piece of a long line makes and ends no card, whatever it begins with.
-    std::string start(raw.substr(0, 11));
+    std::string start(raw.substr(0, std::string_view("BEGIN:VCARD").size()));
     if (census.decode) to_upper_ascii(start);
     if (join != LineJoin::Piece && (begins_with(start, "BEGIN:VCARD") || begins_with(start, "END:"))) return;
     // Whether a line goes on with the one before is the reader's to say, which follows

@@ -34,7 +34,7 @@ enum class Fault : std::uint8_t {
     ByteOrderMark,
     NoCard,
 };
-inline constexpr std::size_t kFaultKinds = 13;
+inline constexpr std::size_t kFaultKinds = static_cast<std::size_t>(Fault::NoCard) + 1;  // NoCard stays last
 inline constexpr std::size_t kExamplesShown = 3;
 
 struct Tally {
