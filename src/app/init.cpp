@@ -157,7 +157,7 @@ int usage_error(const std::string& what) {
     return 2;
 }
 
-// Writes the text the way a run writes its phonebook: whole, or not at all.
+// An existing quorlan.ini is the user's: --init never replaces it.
 int refuse_to_replace() {
     std::fprintf(stderr, "quorlan: %s already exists and is left as it is: remove or rename it first\n",
                  quoted_name(kConfigFile).c_str());

@@ -46,10 +46,6 @@ void reset_card(CardState& card) {
 
 namespace {
 
-// ";" to space, runs of spaces collapsed and the line end trimmed, in one pass from `raw`
-// to `out` (which may be the same bytes): trimming last gives what trimming before
-// collapsing gives, as collapsing keeps the last byte that is not line-end debris and
-// every byte before it in their order. Returns the length of the clean value.
 // Cleans `size` bytes from `raw` onto `out + kept`; returns the new `kept`. Without branches
 // on the bytes, which names and numbers mix unpredictably: every byte is written, and the
 // next one overwrites it when it was a second space in a row.
@@ -64,6 +60,10 @@ std::size_t clean_bytes(const char* raw, std::size_t size, char* out, std::size_
     return kept;
 }
 
+// ";" to space, runs of spaces collapsed and the line end trimmed, in one pass from `raw`
+// to `out` (which may be the same bytes): trimming last gives what trimming before
+// collapsing gives, as collapsing keeps the last byte that is not line-end debris and
+// every byte before it in their order. Returns the length of the clean value.
 std::size_t clean_into(const char* raw, std::size_t size, char* out) {
     std::size_t kept = 0;
     bool after_space = false;

@@ -54,8 +54,6 @@ std::size_t plain_length(std::string_view value) {
     return i;
 }
 
-// Element names and most values are a few bytes long: copied inline by two words that may
-// overlap, where a call of the library's copy cost more than the copying.
 // Copies 1 to 2 words' worth of bytes as a first and a last word, which may overlap.
 template <typename Word>
 void copy_two_words(char* at, const char* from, std::size_t n) {
@@ -67,6 +65,8 @@ void copy_two_words(char* at, const char* from, std::size_t n) {
     std::memcpy(at + n - sizeof last, &last, sizeof last);
 }
 
+// Element names and most values are a few bytes long: copied inline by two words that may
+// overlap, where a call of the library's copy cost more than the copying.
 char* put(char* at, std::string_view text) {
     const std::size_t n = text.size();
     const char* const from = text.data();

@@ -16,6 +16,7 @@
 #include "explain/config_watch.h"
 #include "explain/template_report.h"
 #include "explain/value_checks.h"
+#include "explain/value_report.h"
 #include "io/files.h"
 #include "io/messages.h"
 #include "text/line_reader.h"

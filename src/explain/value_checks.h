@@ -101,13 +101,4 @@ void check_value_line(ValueChecks& checks, std::size_t number);
 void checks_card_begun(ValueChecks& checks);
 void checks_card_ended(ValueChecks& checks, const CardState& card, bool written);
 
-// With decoding on, the charsets that card lines declare, and whether they are decoded.
-void describe_charsets(std::string& out, const ValueChecks& checks);
-// With decoding on, the lines of 8-bit text that declare no charset and are not UTF-8, how
-// they are read, and the code page their letters fit best (the CODEPAGE= suggestion).
-void describe_undeclared_text(std::string& out, const ValueChecks& checks);
-
-void describe_value_warnings(std::string& out, const ValueChecks& checks, const Census& census,
-                             std::size_t cards_ended);
-
 }  // namespace quorlan

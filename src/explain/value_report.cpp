@@ -1,3 +1,5 @@
+#include "explain/value_report.h"
+
 #include <algorithm>
 #include <map>
 
