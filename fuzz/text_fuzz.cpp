@@ -15,6 +15,7 @@
 #include "convert/phone.h"
 #include "convert/record.h"
 #include "fuzz_support.h"
+#include "soft_break_starts.h"
 #include "text/line_reader.h"
 #include "text/text_ops.h"
 #include "vcard/decode.h"
@@ -193,21 +194,10 @@ std::vector<std::string> reference_logical_lines(std::string_view data) {
     return lines;
 }
 
-// The lines on which a follower of the plain reads sees logical lines start: those that
-// neither go on at a soft line break nor begin with a blank.
 std::vector<std::size_t> followed_starts(std::string_view data, std::size_t largest_chunk) {
     fuzz::ChunkedSource source{data, largest_chunk};
     LineReader input = make_line_reader(ByteSource{fuzz::read_chunked, &source});
-    SoftBreakFollower follower;
-    std::vector<std::size_t> starts;
-    std::string read;
-    for (;;) {
-        const std::size_t number = input.lines_ended + 1;
-        const bool first = !input.line_goes_on;
-        if (!read_line(input, read)) return starts;
-        const bool blank = !starts.empty() && (read[0] == ' ' || read[0] == '\t');
-        if (!follow_soft_breaks(follower, read, first, input.line_goes_on) && first && !blank) starts.push_back(number);
-    }
+    return test_support::followed_starts(input);
 }
 
 void check_logical_lines(std::string_view data, std::size_t largest_chunk) {
