@@ -187,9 +187,13 @@ void describe_settings(std::string& out, const Settings& settings, const Documen
 
     const SeenLine* utf8 = last_of(watch, LineKind::Utf8Switch);
     out += "  document in:      ";
-    out += settings.utf8 != 0 && settings.decode != 0 ? "UTF-8" : "windows-1250";
+    out += document_is_utf8(settings) ? "UTF-8" : "windows-1250";
     if (settings.utf8 != 0 && settings.decode == 0) out += ", as UTF8=1 needs DECODE=1";
-    out += utf8 != nullptr ? " (" + where(*utf8) + ")" : " (default)";
+    if (document_is_utf8(settings) && settings.utf8 == 0) {
+        out += " (every template's document is)";
+    } else {
+        out += utf8 != nullptr ? " (" + where(*utf8) + ")" : " (default)";
+    }
     out += "\n";
 
     if (const SeenLine* codepage = last_of(watch, LineKind::CodepageSwitch); codepage != nullptr) {

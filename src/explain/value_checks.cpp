@@ -122,7 +122,7 @@ bool note_charset(ValueChecks& checks, std::size_t number, std::string_view raw)
 // The value as the document holds it, when it holds a character as a reference.
 std::string as_written(const Settings& settings, std::string_view value) {
     TextWriting writing;
-    writing.utf8 = settings.utf8 != 0;
+    writing.utf8 = document_is_utf8(settings);
     writing.fold = settings.fold_ascii != 0;
     std::string out;
     append_escaped_text(out, value, writing);
@@ -130,13 +130,14 @@ std::string as_written(const Settings& settings, std::string_view value) {
 }
 
 bool holds_reference(const Settings& settings, std::string_view value) {
+    const bool utf8 = document_is_utf8(settings);
     for (std::size_t i = 0; i < value.size();) {
         if (static_cast<unsigned char>(value[i]) < 0x80) {
             ++i;
             continue;
         }
         const char32_t c = next_character(value, i);
-        if (settings.fold_ascii != 0 ? latin_fold(c) == nullptr : settings.utf8 == 0 && cp1250_byte_for(c) < 0) {
+        if (settings.fold_ascii != 0 ? latin_fold(c) == nullptr : !utf8 && cp1250_byte_for(c) < 0) {
             return true;
         }
     }
