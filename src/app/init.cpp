@@ -276,10 +276,9 @@ int run_init(const std::vector<std::string>& arguments) {
     }
     const std::string text = init_text(card_file, settings, counts, family);
     if (!write_config(text)) return 1;
-    return print("Wrote quorlan.ini:\n\n" + shown_lines(text) + "\nNext: run quorlan to write " + std::string(output_of(family)) +
-                 " (quorlan --explain shows what each line takes)\n") == ReportOutput::Failed
-               ? 1
-               : 0;
+    const std::string done = "Wrote quorlan.ini:\n\n" + shown_lines(text) + "\nNext: run quorlan to write " +
+                             std::string(output_of(family)) + " (quorlan --explain shows what each line takes)\n";
+    return write_report(done) == ReportOutput::Failed ? 1 : 0;
 }
 
 }  // namespace quorlan

@@ -1,6 +1,5 @@
 #include "diagnose/show.h"
 
-#include "io/messages.h"
 
 namespace quorlan {
 
@@ -32,6 +31,5 @@ std::string value_shown(std::string_view value) {
     return in_quotes(value.substr(0, kShownBytes)) + "...";
 }
 
-ReportOutput print(const std::string& text) { return write_report(text); }
 
 }  // namespace quorlan

@@ -1,11 +1,12 @@
-// Showing bytes and counts to a person: the run's warnings, --init and the report all speak so.
+// Showing bytes and counts to a person: the run's warnings, --init and the report all
+// speak so.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-#include "io/messages.h"
+#include "text/terminal_text.h"
 
 namespace quorlan {
 
@@ -15,9 +16,5 @@ std::string value_shown(std::string_view value);
 std::string tag(std::string_view element);
 std::string count_of(std::size_t n, std::string_view one, std::string_view many);
 std::string line_label(std::size_t number);
-
-// Writes `text` to standard output; reports a failure as a run reports a failed write,
-// and ends quietly when the reader has gone.
-ReportOutput print(const std::string& text);
 
 }  // namespace quorlan

@@ -106,7 +106,7 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     describe_undeclared_text(out, watch.values);
     describe_value_warnings(out, watch.values, watch.census, result.cards_ended);
     if (templated != nullptr) describe_template_sample(out, *templated);
-    return print(out) == ReportOutput::Failed ? 1 : 0;
+    return write_report(out) == ReportOutput::Failed ? 1 : 0;
 }
 
 }  // namespace
@@ -129,7 +129,7 @@ int run_explain() {
         describe_template(out, settings, templated);
     }
     // A reader that has seen enough (`| head`) ends the report here, quietly.
-    if (const ReportOutput printed = print(out); printed != ReportOutput::Written) {
+    if (const ReportOutput printed = write_report(out); printed != ReportOutput::Written) {
         return printed == ReportOutput::Failed ? 1 : 0;
     }
     return explain_cards(settings, names, watch, facts, settings.template_name.empty() ? nullptr : &templated);
