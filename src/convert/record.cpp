@@ -49,7 +49,7 @@ std::uint64_t marks_unplain(std::uint64_t word) {
 }
 
 std::size_t plain_length(std::string_view value) {
-    std::size_t i = first_marked(value, marks_unplain);
+    std::size_t i = first_marked(value, [](std::uint64_t word) { return marks_unplain(word); });
     while (i < value.size() && kByteClasses[static_cast<unsigned char>(value[i])] == ByteClass::Plain) ++i;
     return i;
 }
@@ -145,7 +145,7 @@ void append_character(std::string& out, std::string_view bytes, char32_t c, cons
 // The length of the run of ASCII at the start of `text` that element content takes as it
 // stands: text beyond ASCII is written character by character.
 std::size_t plain_ascii_length(std::string_view text) {
-    std::size_t i = first_marked(text, marks_unplain);
+    std::size_t i = first_marked(text, [](std::uint64_t word) { return marks_unplain(word); });
     while (i < text.size()) {
         const auto b = static_cast<unsigned char>(text[i]);
         if (b >= 0x80 || kByteClasses[b] != ByteClass::Plain) break;
