@@ -23,16 +23,14 @@ namespace {
 // windows-1250 one as bytes.
 std::string xml_name_problem(std::string_view written, bool utf8) {
     const std::string_view core = name_in_tag(written);
-    const std::size_t i = utf8 ? xml_text_name_fault_at(core) : xml_name_fault_at(core);
+    const XmlNameFault fault = find_xml_name_fault(core, utf8);
+    const std::size_t i = fault.at;
     if (i == std::string_view::npos) return {};
     if (core.empty()) return "it is empty";
-    std::size_t end = i;
-    const std::uint32_t c =
-        utf8 ? next_character(core, end) : cp1250_character(static_cast<std::uint8_t>(core[end++]));
     std::string character = "\"";
-    character += terminal_name(core.substr(i, end - i));
+    character += terminal_name(core.substr(i, fault.end - i));
     character += '"';
-    if (i == 0 && is_xml_name_char(c)) return "it begins with " + character;
+    if (i == 0 && is_xml_name_char(fault.c)) return "it begins with " + character;
     return character + " is not allowed in it";
 }
 
