@@ -15,7 +15,7 @@
 #include "convert/phone.h"
 #include "convert/record.h"
 #include "fuzz_support.h"
-#include "soft_break_starts.h"
+#include "test_support.h"
 #include "text/line_reader.h"
 #include "text/text_ops.h"
 #include "vcard/decode.h"

@@ -7,7 +7,7 @@
 
 #include "vcard/decode.h"
 #include "vcard/head.h"
-#include "soft_break_starts.h"
+#include "test_support.h"
 #include "vcard/logical_lines.h"
 
 namespace quorlan {

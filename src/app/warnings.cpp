@@ -1,6 +1,5 @@
 #include "app/warnings.h"
 
-#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
