@@ -31,7 +31,7 @@ Captured capture(std::string_view config, std::string_view card_text) {
     std::string line;
     while (read_line(input, line)) {
         trim_line_end(line);
-        capture_values(line, input, settings, index, card);
+        capture_values(std::string_view(line), line, continuation_from(input), settings, index, card);
         result.lines_after.push_back(line);
     }
     result.values = card.values;

@@ -33,77 +33,61 @@ const char* const kExample =
     "contacts.vcf\nphonebook.xml\nASCII=1\nNAME*=N:\nMOBILE#=TEL;CELL\nCOMPANY-=ORG\n"
     "SOURCE_IDENT=addressbook\n";
 
-TEST(ConvertDocument, EmptyInputGivesTheFrame) {
-    EXPECT_EQ(convert("", ""), document(""));
-}
+// One card file under one configuration, and the records of the document it gives.
+struct ConversionCase {
+    const char* rule;
+    std::string config;
+    std::string cards;
+    std::string records;
+};
 
-TEST(ConvertDocument, TheExampleCard) {
-    const std::string cards =
-        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Novak;Jan;;;\r\nTEL;CELL:+420 603 123 456\r\nEND:VCARD\r\n"
-        "BEGIN:VCARD\r\nN:Firm;Someone\r\nORG:Firm\r\nEND:VCARD\r\n"
-        "BEGIN:VCARD\r\nFN:No name\r\nEND:VCARD\r\n";
-    EXPECT_EQ(convert(kExample, cards),
-              document("<vcf>\r\n<NAME>Novak Jan</NAME>\r\n<MOBILE>+420 603 123 456</MOBILE>\r\n"
-                       "<COMPANY></COMPANY>\r\n<SOURCE_IDENT>addressbook</SOURCE_IDENT>\r\n</vcf>\r\n"));
-}
-
-TEST(ConvertDocument, DecodesAndFoldsCardLines) {
-    const std::string cards = "BEGIN:VCARD\nN:\xC5\x98" "eho\xC5\x99;\xC5\xA0\xC3\xA1rka;;;\nEND:VCARD\n";
-    EXPECT_EQ(convert("N=N:\n", cards), document("<vcf>\r\n<N>\xD8" "eho\xF8 \x8A\xE1rka</N>\r\n</vcf>\r\n"));
-    EXPECT_EQ(convert("ASCII=1\nN=N:\n", cards), document("<vcf>\r\n<N>Rehor Sarka</N>\r\n</vcf>\r\n"));
-}
-
-// Lines are passed by when their first byte can't matter; that byte must be judged as
-// decoded and folded, not as read.
-TEST(ConvertDocument, FirstByteCountsAfterDecodingAndFolding) {
+TEST(ConvertDocument, TheRulesOfTheExactReading) {
     // "\xC5\x87" is UTF-8 for N with caron, which folds to N; "\xC3\x89" is E acute.
-    const std::string cards = "BEGIN:VCARD\n\xC5\x87:Name\n\xC3\x89ND:x\nN:Late\nEND:VCARD\n";
-    EXPECT_EQ(convert("ASCII=1\nN=N:\n", cards), document("<vcf>\r\n<N>Name</N>\r\n</vcf>\r\n<vcf>\r\n<N>Late</N>\r\n</vcf>\r\n"));
-    // Without folding neither line matches: one record, with the later value.
-    EXPECT_EQ(convert("N=N:\n", cards), document("<vcf>\r\n<N>Late</N>\r\n</vcf>\r\n"));
-    // A prefix that begins with a decoded letter matches the decoded line.
-    EXPECT_EQ(convert("N=\xD2:\n", "\xC5\x87:Name\nEND:\n"), document("<vcf>\r\n<N>Name</N>\r\n</vcf>\r\n"));
-    // A line of a lone lead byte, and lines of spaces only, change nothing.
-    EXPECT_EQ(convert("N=N:\n", "N:a\n\xC5\n   \r\n\nEND:\n"), document("<vcf>\r\n<N>a</N>\r\n</vcf>\r\n"));
-}
-
-TEST(ConvertDocument, ContinuationLinesAreNeitherDecodedNorFolded) {
-    const std::string cards = "BEGIN:VCARD\nNOTE;CHARSET=UTF-8:;=\n\xC5\xA0" "e\xC3\xA1\nEND:VCARD\n";
-    EXPECT_EQ(convert("ASCII=1\nNOTE=NOTE\n", cards),
-              document("<vcf>\r\n<NOTE>\xC5\xA0" "e\xC3\xA1</NOTE>\r\n</vcf>\r\n"));
-}
-
-TEST(ConvertDocument, AccentedPrefixNoLongerMatchesWhenFolding) {
-    const std::string config = "JMENO=\xC8\xC9:\n";
-    const std::string cards = "BEGIN:VCARD\n\xC4\x8C\xC3\x89:x\nEND:VCARD\n";
-    EXPECT_EQ(convert(config, cards), document("<vcf>\r\n<JMENO>x</JMENO>\r\n</vcf>\r\n"));
-    EXPECT_EQ(convert("ASCII=1\n" + config, cards), document("<vcf>\r\n<JMENO></JMENO>\r\n</vcf>\r\n"));
-}
-
-TEST(ConvertDocument, CardStartIsTestedBeforeDecoding) {
-    // With a byte-order mark the first line is no card start, but values start empty anyway.
-    const std::string cards = "\xEF\xBB\xBF" "BEGIN:VCARD\nN:A\nEND:VCARD\nBEGIN:VCARD\nEND:VCARD\n";
-    EXPECT_EQ(convert("N=N:\n", cards),
-              document("<vcf>\r\n<N>A</N>\r\n</vcf>\r\n<vcf>\r\n<N></N>\r\n</vcf>\r\n"));
-}
-
-TEST(ConvertDocument, EveryEndLineOffersTheCurrentValues) {
-    // No BEGIN:VCARD between them: the values of the card before stay.
-    const std::string cards = "N:A\nEND:VCARD\nEND:VCALENDAR\nBEGIN:VCARD\nEND:VCARD\n";
-    EXPECT_EQ(convert("N*=N:\n", cards),
-              document("<vcf>\r\n<N>A</N>\r\n</vcf>\r\n<vcf>\r\n<N>A</N>\r\n</vcf>\r\n"));
-}
-
-TEST(ConvertDocument, ContinuationLineEndsTheCard) {
-    const std::string cards = "BEGIN:VCARD\nN:A\nNOTE:x;=\nEND:VCARD\nBEGIN:VCARD\nN:B\n";
-    EXPECT_EQ(convert("N=N:\nNOTE=NOTE\n", cards),
-              document("<vcf>\r\n<N>A</N>\r\n<NOTE>END:VCARD</NOTE>\r\n</vcf>\r\n"));
-}
-
-TEST(ConvertDocument, CaptureOnEndAndBeginLines) {
-    const std::string cards = "BEGIN:VCARD\nEND:VCARD\n";
-    EXPECT_EQ(convert("E=END\nB=BEGIN\n", cards),
-              document("<vcf>\r\n<E>VCARD</E>\r\n<B>VCARD</B>\r\n</vcf>\r\n"));
+    const std::string late_name = "BEGIN:VCARD\n\xC5\x87:Name\n\xC3\x89ND:x\nN:Late\nEND:VCARD\n";
+    const std::string czech = "BEGIN:VCARD\nN:\xC5\x98" "eho\xC5\x99;\xC5\xA0\xC3\xA1rka;;;\nEND:VCARD\n";
+    const std::string accented = "BEGIN:VCARD\n\xC4\x8C\xC3\x89:x\nEND:VCARD\n";
+    const std::vector<ConversionCase> cases = {
+        {"an empty card file gives the frame", "", "", ""},
+        {"the example card", kExample,
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Novak;Jan;;;\r\nTEL;CELL:+420 603 123 456\r\nEND:VCARD\r\n"
+         "BEGIN:VCARD\r\nN:Firm;Someone\r\nORG:Firm\r\nEND:VCARD\r\n"
+         "BEGIN:VCARD\r\nFN:No name\r\nEND:VCARD\r\n",
+         "<vcf>\r\n<NAME>Novak Jan</NAME>\r\n<MOBILE>+420 603 123 456</MOBILE>\r\n"
+         "<COMPANY></COMPANY>\r\n<SOURCE_IDENT>addressbook</SOURCE_IDENT>\r\n</vcf>\r\n"},
+        {"card lines are decoded to windows-1250", "N=N:\n", czech,
+         "<vcf>\r\n<N>\xD8" "eho\xF8 \x8A\xE1rka</N>\r\n</vcf>\r\n"},
+        {"and folded", "ASCII=1\nN=N:\n", czech, "<vcf>\r\n<N>Rehor Sarka</N>\r\n</vcf>\r\n"},
+        // Lines are passed by when their first byte can't matter; that byte must be judged as
+        // decoded and folded, not as read.
+        {"the first byte counts as folded", "ASCII=1\nN=N:\n", late_name,
+         "<vcf>\r\n<N>Name</N>\r\n</vcf>\r\n<vcf>\r\n<N>Late</N>\r\n</vcf>\r\n"},
+        {"unfolded, neither line matches", "N=N:\n", late_name, "<vcf>\r\n<N>Late</N>\r\n</vcf>\r\n"},
+        {"a prefix of a decoded letter matches the decoded line", "N=\xD2:\n", "\xC5\x87:Name\nEND:\n",
+         "<vcf>\r\n<N>Name</N>\r\n</vcf>\r\n"},
+        {"a lone lead byte and lines of spaces change nothing", "N=N:\n", "N:a\n\xC5\n   \r\n\nEND:\n",
+         "<vcf>\r\n<N>a</N>\r\n</vcf>\r\n"},
+        {"continuation lines are neither decoded nor folded", "ASCII=1\nNOTE=NOTE\n",
+         "BEGIN:VCARD\nNOTE;CHARSET=UTF-8:;=\n\xC5\xA0" "e\xC3\xA1\nEND:VCARD\n",
+         "<vcf>\r\n<NOTE>\xC5\xA0" "e\xC3\xA1</NOTE>\r\n</vcf>\r\n"},
+        {"an accented prefix matches unfolded", "JMENO=\xC8\xC9:\n", accented,
+         "<vcf>\r\n<JMENO>x</JMENO>\r\n</vcf>\r\n"},
+        {"and no longer when folding", "ASCII=1\nJMENO=\xC8\xC9:\n", accented,
+         "<vcf>\r\n<JMENO></JMENO>\r\n</vcf>\r\n"},
+        // With a byte-order mark the first line is no card start, but values start empty anyway.
+        {"the card start is tested before decoding", "N=N:\n",
+         "\xEF\xBB\xBF" "BEGIN:VCARD\nN:A\nEND:VCARD\nBEGIN:VCARD\nEND:VCARD\n",
+         "<vcf>\r\n<N>A</N>\r\n</vcf>\r\n<vcf>\r\n<N></N>\r\n</vcf>\r\n"},
+        // No BEGIN:VCARD between them: the values of the card before stay.
+        {"every end line offers the current values", "N*=N:\n",
+         "N:A\nEND:VCARD\nEND:VCALENDAR\nBEGIN:VCARD\nEND:VCARD\n",
+         "<vcf>\r\n<N>A</N>\r\n</vcf>\r\n<vcf>\r\n<N>A</N>\r\n</vcf>\r\n"},
+        {"a continuation line ends the card", "N=N:\nNOTE=NOTE\n",
+         "BEGIN:VCARD\nN:A\nNOTE:x;=\nEND:VCARD\nBEGIN:VCARD\nN:B\n",
+         "<vcf>\r\n<N>A</N>\r\n<NOTE>END:VCARD</NOTE>\r\n</vcf>\r\n"},
+        {"end and begin lines are captured", "E=END\nB=BEGIN\n", "BEGIN:VCARD\nEND:VCARD\n",
+         "<vcf>\r\n<E>VCARD</E>\r\n<B>VCARD</B>\r\n</vcf>\r\n"},
+    };
+    for (const ConversionCase& c : cases) EXPECT_EQ(convert(c.config, c.cards), document(c.records)) << c.rule;
 }
 
 TEST(ConvertDocument, ElementNameIsWrittenAsGiven) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "test_support.h"
+
 namespace quorlan {
 namespace {
 
@@ -24,20 +26,8 @@ Lines read_from_memory(std::string_view data) {
     return read_all(reader);
 }
 
-// Hands out the data a few bytes at a time, so that CR LF pairs and lines straddle
-// every possible refill boundary.
-struct Trickle {
-    std::string_view data;
-    std::size_t step;
-};
-
-std::size_t read_trickle(void* context, char* buffer, std::size_t capacity, int&) {
-    auto& t = *static_cast<Trickle*>(context);
-    const std::size_t n = std::min({capacity, t.step, t.data.size()});
-    std::memcpy(buffer, t.data.data(), n);
-    t.data.remove_prefix(n);
-    return n;
-}
+using test_support::read_trickle;
+using test_support::Trickle;
 
 std::string bytes(std::size_t n, char c = 'x') { return std::string(n, c); }
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -22,9 +23,10 @@ std::string contents(const fs::path& file) {
 // and when another program takes it before the commit, leaving that program's file (or
 // link, never followed) and no temporary file behind.
 TEST(OutputFile, KeepsAnExistingFileWhateverTheMoment) {
-    const fs::path dir = fs::temp_directory_path() / "quorlan-keep-existing";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    // A folder of its own, so that runs of the suite side by side never meet.
+    std::string pattern = (fs::temp_directory_path() / "quorlan-keep-existing-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    const fs::path dir = pattern;
     const std::string target = (dir / "quorlan.ini").string();
     const fs::path planted = dir / "planted.txt";
     for (const bool before_opening : {true, false}) {

@@ -159,21 +159,25 @@ TEST(Templates, TheOptionListsAndPrintsTheBuiltins) {
 
 TEST(Templates, ExplainShowsTheTemplateAndAFirstRecord) {
     Folder f;
-    f.write("cards.vcf", kCards);
+    // A Cyrillic name, which a windows-1250 document would hold as references.
+    f.write("cards.vcf", kCards + "BEGIN:VCARD\r\nFN:\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\r\nEND:VCARD\r\n");
     f.write("quorlan.ini", "cards.vcf\r\n1book.xml\r\nDECODE=1\r\nTEMPLATE=grandstream\r\nNAME=FN\r\nN=N\r\n"
                            "MOBILE=TEL;CELL\r\nEMAIL=EMAIL\r\n");
     const RunResult r = f.run("--explain");
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string out = console_text(r.out);
     for (const char* shown : {"the built-in grandstream", "each record 21 lines",
+                              "document in:      UTF-8 (every template's document is)",
                               "{{N.1}} (line 10): component 1 of mapping 2 N (N)",
                               "{{FAX}} (line 34): no mapping gives it: written empty",
                               "mappings no variable uses: 4 EMAIL",
                               "The first record, as the template writes it\n  <Contact>\n    <LastName>Nov\xC3\xA1k</LastName>"}) {
         EXPECT_NE(out.find(shown), std::string::npos) << shown << "\n" << out;
     }
-    // No XML-name warning for a document element the template doesn't write.
+    // No XML-name warning for a document element the template doesn't write, and no
+    // character references in a document that is UTF-8.
     EXPECT_EQ(out.find("not a valid XML name"), std::string::npos) << out;
+    EXPECT_EQ(out.find("character references"), std::string::npos) << out;
     EXPECT_FALSE(f.exists("1book.xml"));
 }
 

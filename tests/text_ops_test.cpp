@@ -58,15 +58,10 @@ TEST(FindByte, FindsTheFirstAtEveryPlaceAndLength) {
     }
 }
 
-TEST(Extraction, LeftAndMidStopAtTheEnd) {
+TEST(Extraction, LeftStopsAtTheEnd) {
     EXPECT_EQ(left_text("abc", 0), "");
     EXPECT_EQ(left_text("abc", 2), "ab");
     EXPECT_EQ(left_text("abc", 9), "abc");
-    EXPECT_EQ(mid_text("abc", 3, 5), "");
-    EXPECT_EQ(mid_text("abc", 9, 5), "");
-    EXPECT_EQ(mid_text("abcdef", 2, 3), "cde");
-    EXPECT_EQ(mid_text("abcdef", 4, 100), "ef");
-    EXPECT_EQ(mid_text("", 0, 1), "");
 }
 
 struct InPlaceCase {
@@ -92,16 +87,6 @@ TEST(TrimLineEnd, RemovesAnyMixOfCrLfAndSpacesFromTheEnd) {
     });
 }
 
-TEST(CollapseSpaces, EveryRunBecomesOneSpace) {
-    expect_in_place(collapse_spaces, {
-        {"", ""},
-        {"  a   b  ", " a b "},
-        {"a b", "a b"},
-        {"a\t\tb", "a\t\tb"},   // only the space byte counts
-        {"     ", " "},
-    });
-}
-
 TEST(ToUpperAscii, OnlyAsciiLettersChange) {
     expect_in_place(to_upper_ascii, {
         {"", ""},
@@ -110,16 +95,12 @@ TEST(ToUpperAscii, OnlyAsciiLettersChange) {
     });
 }
 
-TEST(CharOps, RemoveAndReplace) {
+TEST(CharOps, Remove) {
     std::string text = "+420 603  123";
     remove_char(text, ' ');
     EXPECT_EQ(text, "+420603123");
-    text = ";;Street 1;;City";
-    replace_char(text, ';', ' ');
-    EXPECT_EQ(text, "  Street 1  City");
     std::string empty;
     remove_char(empty, ' ');
-    replace_char(empty, ';', ' ');
     EXPECT_EQ(empty, "");
 }
 

@@ -7,24 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "test_support.h"
+
 namespace quorlan {
 namespace {
 
-// Hands out the data `step` bytes at a time, then fails with `error` if that is set.
-struct Trickle {
-    std::string_view data;
-    std::size_t step;
-    int error = 0;
-};
-
-std::size_t read_trickle(void* context, char* buffer, std::size_t capacity, int& error) {
-    auto& t = *static_cast<Trickle*>(context);
-    const std::size_t n = std::min({capacity, t.step, t.data.size()});
-    if (n == 0) error = t.error;
-    std::memcpy(buffer, t.data.data(), n);
-    t.data.remove_prefix(n);
-    return n;
-}
+using test_support::read_trickle;
+using test_support::Trickle;
 
 // Everything the wrapped source hands out, read `out_step` bytes at a time; the error at
 // its end goes into `error`.

@@ -7,6 +7,7 @@
 
 #include "vcard/decode.h"
 #include "vcard/head.h"
+#include "test_support.h"
 #include "vcard/logical_lines.h"
 
 namespace quorlan {
@@ -17,26 +18,17 @@ std::vector<std::string> logical_lines(std::string_view bytes) {
     LineReader input = make_line_reader(memory_source(bytes));
     LogicalLineReader reader = make_logical_line_reader(input);
     std::vector<std::string> lines;
-    std::string line;
+    std::string_view line;
     std::size_t number = 0;
-    while (read_logical_line(reader, line, number)) lines.push_back(std::to_string(number) + ":" + line);
+    while (read_logical_line_view(reader, line, number)) {
+        lines.push_back(std::to_string(number) + ":" + std::string(line));
+    }
     return lines;
 }
 
-// The lines on which logical lines start, as a follower of the plain reads tells them:
-// those that neither go on at a soft line break nor begin with a blank.
 std::vector<std::size_t> starts_followed(std::string_view bytes) {
     LineReader input = make_line_reader(memory_source(bytes));
-    SoftBreakFollower follower;
-    std::vector<std::size_t> starts;
-    std::string read;
-    for (;;) {
-        const std::size_t number = input.lines_ended + 1;
-        const bool first = !input.line_goes_on;
-        if (!read_line(input, read)) return starts;
-        const bool blank = !starts.empty() && (read[0] == ' ' || read[0] == '\t');
-        if (!follow_soft_breaks(follower, read, first, input.line_goes_on) && first && !blank) starts.push_back(number);
-    }
+    return test_support::followed_starts(input);
 }
 
 std::vector<std::size_t> numbers_of(const std::vector<std::string>& lines) {

@@ -8,10 +8,12 @@
 #include <system_error>
 
 #include "app/init_family.h"
+#include "config/config_file.h"
 #include "convert/document.h"
-#include "explain/census.h"
-#include "explain/show.h"
+#include "diagnose/census.h"
+#include "diagnose/show.h"
 #include "io/files.h"
+#include "io/messages.h"
 #include "io/platform.h"
 #include "text/line_reader.h"
 #include "text/text_ops.h"
@@ -84,8 +86,6 @@ void on_card_ended(void* context, const CardState& card, bool) {
     ++counting.cards;
 }
 
-bool discard(void*, const char*, std::size_t, int&) { return true; }
-
 // Counts, by a run's own reading, the cards of the file that fill each field.
 bool count_cards(const Settings& settings, const std::string& card_file, InitCounts& counts) {
     TextFile file;
@@ -99,10 +99,14 @@ bool count_cards(const Settings& settings, const std::string& card_file, InitCou
     CardObserver observer{};
     observer.card_ended = on_card_ended;
     observer.context = &counting;
-    convert_document(settings, "phonebook", input, ByteSink{discard, nullptr}, observer);
-    close_text_file(file);
+    convert_document(settings, "phonebook", input, discarding_sink(), observer);
+    const int close_error = close_text_file(file);
     if (input.error != 0) {
         report("cannot read", card_file, input.error);
+        return false;
+    }
+    if (close_error != 0) {
+        report("cannot close", card_file, close_error);
         return false;
     }
     counts.cards = counting.cards;
@@ -153,7 +157,7 @@ int usage_error(const std::string& what) {
     return 2;
 }
 
-// Writes the text the way a run writes its phonebook: whole, or not at all.
+// An existing quorlan.ini is the user's: --init never replaces it.
 int refuse_to_replace() {
     std::fprintf(stderr, "quorlan: %s already exists and is left as it is: remove or rename it first\n",
                  quoted_name(kConfigFile).c_str());
@@ -272,10 +276,9 @@ int run_init(const std::vector<std::string>& arguments) {
     }
     const std::string text = init_text(card_file, settings, counts, family);
     if (!write_config(text)) return 1;
-    return print("Wrote quorlan.ini:\n\n" + shown_lines(text) + "\nNext: run quorlan to write " + std::string(output_of(family)) +
-                 " (quorlan --explain shows what each line takes)\n") == ReportOutput::Failed
-               ? 1
-               : 0;
+    const std::string done = "Wrote quorlan.ini:\n\n" + shown_lines(text) + "\nNext: run quorlan to write " +
+                             std::string(output_of(family)) + " (quorlan --explain shows what each line takes)\n";
+    return write_report(done) == ReportOutput::Failed ? 1 : 0;
 }
 
 }  // namespace quorlan

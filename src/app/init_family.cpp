@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "io/files.h"
+#include "io/messages.h"
 
 namespace quorlan {
 

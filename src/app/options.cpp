@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "io/files.h"
+#include "io/messages.h"
 
 namespace quorlan {
 

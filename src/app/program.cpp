@@ -10,9 +10,11 @@
 
 #include "app/template_run.h"
 #include "app/warnings.h"
+#include "config/config_file.h"
 #include "config/settings.h"
 #include "convert/document.h"
 #include "io/files.h"
+#include "io/messages.h"
 #include "io/platform.h"
 #include "text/line_reader.h"
 
@@ -36,6 +38,27 @@ bool holds_text(const LineReader& input) {
     return !first.empty() && !(input.exhausted && first == "\xEF\xBB\xBF");
 }
 
+// True when `output`, links followed, is the card file `input` or "quorlan.ini"; then
+// says so on standard error.
+bool refuse_output_that_is_an_input(const std::string& output, const std::string& input) {
+    const FileIdentity written = file_identity(output);
+    if (!written.exists) return false;
+    const char* what = nullptr;
+    std::string name;
+    if (same_file(written, file_identity(input))) {
+        what = "the card file";
+        name = input;
+    } else if (same_file(written, file_identity(kConfigFile))) {
+        what = "the configuration file";
+        name = kConfigFile;
+    } else {
+        return false;
+    }
+    std::fprintf(stderr, "quorlan: %s is %s %s; nothing written\n", quoted_name(output).c_str(), what,
+                 quoted_name(name).c_str());
+    return true;
+}
+
 // "cannot create" would mislead about a phonebook that is there but read-only.
 int report_uncreated_output(const std::string& name, int error) {
     std::error_code ignored;
@@ -53,7 +76,7 @@ int run_program() {
     ConfigFileFacts facts;
     if (!load_settings(settings, ConfigObserver{}, facts)) return 1;
     const DocumentNames names = document_names(settings);
-    if (output_is_an_input(names.output_file, names.input_file)) return 1;
+    if (refuse_output_that_is_an_input(names.output_file, names.input_file)) return 1;
     LoadedTemplate loaded;
     TemplateForm template_form_of_run;
     const bool templated = !settings.template_name.empty();
@@ -69,7 +92,7 @@ int run_program() {
     LineReader input = make_line_reader(text_bytes(input_file));
     prime_reader(input);
     if (input.error != 0) {
-        close_text_file(input_file);
+        (void)close_text_file(input_file);  // the read failed first: that is what is reported
         return report("cannot read", names.input_file, input.error);
     }
     const bool input_held_bytes = holds_text(input);
@@ -77,7 +100,7 @@ int run_program() {
 
     OutputFile output;
     if (!open_output(output, names.output_file, error)) {
-        close_text_file(input_file);
+        (void)close_text_file(input_file);  // the output failed first: that is what is reported
         return report_uncreated_output(names.output_file, error);
     }
     LeftOutTally left_out = make_left_out_tally(settings);

@@ -1,16 +1,15 @@
 #include "app/warnings.h"
 
-#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
 
 #include "charset/unicode_text.h"
 #include "charset/xml_name.h"
-#include "explain/show.h"
-#include "explain/switch_typos.h"
-#include "explain/xml_names.h"
-#include "io/files.h"
+#include "diagnose/show.h"
+#include "diagnose/switch_typos.h"
+#include "diagnose/xml_names.h"
+#include "io/messages.h"
 #include "vcard/value_text.h"
 
 namespace quorlan {
@@ -23,16 +22,14 @@ namespace {
 // windows-1250 one as bytes.
 std::string xml_name_problem(std::string_view written, bool utf8) {
     const std::string_view core = name_in_tag(written);
-    const std::size_t i = utf8 ? xml_text_name_fault_at(core) : xml_name_fault_at(core);
+    const XmlNameFault fault = find_xml_name_fault(core, utf8);
+    const std::size_t i = fault.at;
     if (i == std::string_view::npos) return {};
     if (core.empty()) return "it is empty";
-    std::size_t end = i;
-    const std::uint32_t c =
-        utf8 ? next_character(core, end) : cp1250_character(static_cast<std::uint8_t>(core[end++]));
     std::string character = "\"";
-    character += terminal_name(core.substr(i, end - i));
+    character += terminal_name(core.substr(i, fault.end - i));
     character += '"';
-    if (i == 0 && is_xml_name_char(c)) return "it begins with " + character;
+    if (i == 0 && is_xml_name_char(fault.c)) return "it begins with " + character;
     return character + " is not allowed in it";
 }
 
@@ -74,7 +71,7 @@ void warn_about_the_document(const Settings& settings, const DocumentNames& name
         warn("CODEPAGE=" + std::to_string(settings.codepage) +
              " names no code page known here, so text that declares no charset and is not UTF-8 stays windows-1250");
     }
-    const bool utf8 = settings.utf8 != 0 && settings.decode != 0;
+    const bool utf8 = document_is_utf8(settings);
     const bool as_text = settings.decode != 0;
     const std::string refused = ", so XML readers will refuse " + quoted_name(names.output_file) + ": ";
     // With a template, the names are variables and the template writes the elements.

@@ -6,7 +6,7 @@
 #include "config/settings.h"
 #include "convert/capture.h"
 #include "convert/document.h"
-#include "explain/cards.h"
+#include "diagnose/cards.h"
 
 namespace quorlan {
 

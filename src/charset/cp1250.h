@@ -10,6 +10,17 @@
 
 namespace quorlan {
 
+// The five bytes windows-1250 leaves undefined: no reader can show them, and XML parsers
+// refuse a document that holds one.
+inline constexpr std::array<std::uint8_t, 5> kCp1250Undefined = {0x81, 0x83, 0x88, 0x90, 0x98};
+
+constexpr bool is_cp1250_undefined(std::uint8_t byte) {
+    for (const std::uint8_t undefined : kCp1250Undefined) {
+        if (byte == undefined) return true;
+    }
+    return false;
+}
+
 // The output byte for the two-byte UTF-8 sequence lead, second; the lead is 0xC2 to 0xC5
 // and the second byte lies in the lead's range (0xA0-0xBF after 0xC2, else 0x80-0xBF).
 std::uint8_t cp1250_byte_of(std::uint8_t lead, std::uint8_t second);

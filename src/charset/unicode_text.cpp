@@ -6,6 +6,7 @@
 
 #include "charset/unicode_tables.h"
 #include "charset/xml_name.h"
+#include "text/utf8.h"
 
 namespace quorlan {
 
@@ -27,56 +28,7 @@ const std::array<std::uint8_t, kCp1250Range>& cp1250_bytes() {
     return table;
 }
 
-// The allowed range of the second byte after each lead byte (Unicode's table of
-// well-formed UTF-8): narrower after E0, ED, F0 and F4, which rules out overlong forms,
-// surrogates and code points beyond U+10FFFF.
-struct SecondRange {
-    unsigned char low, high;
-};
-
-SecondRange second_range(unsigned char lead) {
-    switch (lead) {
-        case 0xE0: return {0xA0, 0xBF};
-        case 0xED: return {0x80, 0x9F};
-        case 0xF0: return {0x90, 0xBF};
-        case 0xF4: return {0x80, 0x8F};
-        default: return {0x80, 0xBF};
-    }
-}
-
-std::size_t sequence_length(unsigned char lead) {
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) return 2;
-    if (lead >= 0xE0 && lead <= 0xEF) return 3;
-    if (lead >= 0xF0 && lead <= 0xF4) return 4;
-    return 0;
-}
-
-// How many bytes at `i` begin a well-formed sequence (its whole length when it is one).
-std::size_t well_formed_part(std::string_view bytes, std::size_t i, std::size_t length) {
-    std::size_t k = 1;
-    for (; k < length && i + k < bytes.size(); ++k) {
-        const auto b = static_cast<unsigned char>(bytes[i + k]);
-        const SecondRange range = k == 1 ? second_range(static_cast<unsigned char>(bytes[i])) : SecondRange{0x80, 0xBF};
-        if (b < range.low || b > range.high) break;
-    }
-    return k;
-}
-
 }  // namespace
-
-std::size_t utf8_sequence_at(std::string_view bytes, std::size_t i, char32_t& c) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    const std::size_t length = sequence_length(lead);
-    if (length <= 1) {
-        c = lead;
-        return length;
-    }
-    if (well_formed_part(bytes, i, length) != length) return 0;
-    c = lead & (0x7FU >> length);
-    for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3FU);
-    return length;
-}
 
 bool is_valid_utf8(std::string_view bytes) {
     char32_t c = 0;
@@ -120,8 +72,8 @@ void append_utf8_replacing(std::string& text, std::string_view bytes) {
             continue;
         }
         // One replacement for the longest start of a sequence, as readers count them.
-        const std::size_t lead_length = sequence_length(static_cast<unsigned char>(bytes[i]));
-        i += lead_length == 0 ? 1 : well_formed_part(bytes, i, lead_length);
+        const std::size_t lead_length = utf8_lead_length(static_cast<unsigned char>(bytes[i]));
+        i += lead_length == 0 ? 1 : utf8_well_formed_part(bytes, i, lead_length);
         append_utf8(text, kReplacementCharacter);
     }
 }

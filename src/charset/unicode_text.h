@@ -8,13 +8,11 @@
 #include <string>
 #include <string_view>
 
+#include "text/utf8.h"
+
 namespace quorlan {
 
 inline constexpr char32_t kReplacementCharacter = 0xFFFD;
-
-// The length of the well-formed UTF-8 sequence at `i` (1 to 4), with its character in
-// `c`; 0 when the bytes there are no such sequence (overlong forms and surrogates included).
-std::size_t utf8_sequence_at(std::string_view bytes, std::size_t i, char32_t& c);
 
 // True when all of `bytes` is well-formed UTF-8.
 bool is_valid_utf8(std::string_view bytes);

@@ -1,5 +1,6 @@
 #include "config/settings.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "text/text_ops.h"
@@ -51,7 +52,7 @@ void cut_prefixes(Settings& settings) {
 
 }  // namespace
 
-std::int32_t parse_fold_number(std::string_view text) {
+SwitchNumber parse_switch_number(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && is_c_space(text[i])) ++i;
     bool negative = false;
@@ -61,31 +62,50 @@ std::int32_t parse_fold_number(std::string_view text) {
     }
     constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
     std::int64_t magnitude = 0;
+    SwitchNumber number;
+    number.given = i < text.size() && text[i] >= '0' && text[i] <= '9';
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         magnitude = magnitude * 10 + (text[i] - '0');
         if (magnitude > kLimit) magnitude = kLimit;
     }
-    if (negative) return static_cast<std::int32_t>(-magnitude);
-    if (magnitude > std::numeric_limits<std::int32_t>::max()) {
-        return std::numeric_limits<std::int32_t>::max();
+    if (negative) {
+        number.value = static_cast<std::int32_t>(-magnitude);
+    } else {
+        constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+        number.value = static_cast<std::int32_t>(std::min(magnitude, kMax));
     }
-    return static_cast<std::int32_t>(magnitude);
+    return number;
 }
 
 bool is_constant_element(std::string_view element) {
     std::string upper(element);
     to_upper_ascii(upper);
-    return find_text(upper, "IDENT", 0) >= 0;
+    return find_text(upper, kConstantMarker, 0) >= 0;
 }
+
+namespace {
+
+// Finds the switch `keyword` in `upper` and reads its number into `config`.
+bool read_switch(std::string_view upper, std::string_view keyword, LineKind kind, ConfigLine& config) {
+    const auto at = find_text(upper, keyword, 0);
+    if (at < 0) return false;
+    const SwitchNumber number = parse_switch_number(upper.substr(static_cast<std::size_t>(at) + keyword.size()));
+    config.kind = kind;
+    config.number = number.value;
+    config.number_given = number.given;
+    return true;
+}
+
+}  // namespace
 
 ConfigLine classify_config_line(std::string_view line) {
     ConfigLine result;
     std::string upper(line);
     to_upper_ascii(upper);
     // Before the file names: "TEMPLATE=phones/cisco.xml.mustache" names no output file.
-    if (constexpr std::string_view kTemplate = "TEMPLATE="; upper.starts_with(kTemplate)) {
+    if (upper.starts_with(kTemplateKeyword)) {
         result.kind = LineKind::TemplateName;
-        result.name = line.substr(kTemplate.size());
+        result.name = line.substr(kTemplateKeyword.size());
         trim_line_end(result.name);
         return result;
     }
@@ -95,19 +115,11 @@ ConfigLine classify_config_line(std::string_view line) {
     } else if (const auto q = find_text(upper, ".XML", 0); q >= 0) {
         result.kind = LineKind::OutputName;
         result.name = left_text(line, static_cast<std::size_t>(q));
-    } else if (const auto a = find_text(upper, "ASCII=", 0); a >= 0) {
-        result.kind = LineKind::FoldSwitch;
-        result.fold = parse_fold_number(std::string_view(upper).substr(static_cast<std::size_t>(a) + 6));
-    } else if (const auto d = find_text(upper, "DECODE=", 0); d >= 0) {
-        result.kind = LineKind::DecodeSwitch;
-        result.decode = parse_fold_number(std::string_view(upper).substr(static_cast<std::size_t>(d) + 7));
-    } else if (const auto u = find_text(upper, "UTF8=", 0); u >= 0) {
-        // Not "ENCODING=": vCard prefixes such as "N;ENCODING=QUOTED-PRINTABLE" hold it.
-        result.kind = LineKind::Utf8Switch;
-        result.utf8 = parse_fold_number(std::string_view(upper).substr(static_cast<std::size_t>(u) + 5));
-    } else if (const auto c = find_text(upper, "CODEPAGE=", 0); c >= 0) {
-        result.kind = LineKind::CodepageSwitch;
-        result.codepage = parse_fold_number(std::string_view(upper).substr(static_cast<std::size_t>(c) + 9));
+    } else if (read_switch(upper, kFoldKeyword, LineKind::FoldSwitch, result) ||
+               read_switch(upper, kDecodeKeyword, LineKind::DecodeSwitch, result) ||
+               // Not "ENCODING=": vCard prefixes such as "N;ENCODING=QUOTED-PRINTABLE" hold it.
+               read_switch(upper, kUtf8Keyword, LineKind::Utf8Switch, result) ||
+               read_switch(upper, kCodepageKeyword, LineKind::CodepageSwitch, result)) {
     } else if (const auto e = find_text(line, "=", 0); e >= 0) {
         result.kind = LineKind::Mapping;
         result.mapping = parse_mapping(line, static_cast<std::size_t>(e));
@@ -139,10 +151,10 @@ Settings read_settings(LineReader& reader, const ConfigObserver& observer) {
         switch (config.kind) {
             case LineKind::InputName: settings.input_base = std::move(config.name); break;
             case LineKind::OutputName: settings.output_base = std::move(config.name); break;
-            case LineKind::FoldSwitch: settings.fold_ascii = config.fold; break;
-            case LineKind::DecodeSwitch: settings.decode = config.decode; break;
-            case LineKind::Utf8Switch: settings.utf8 = config.utf8; break;
-            case LineKind::CodepageSwitch: settings.codepage = config.codepage; break;
+            case LineKind::FoldSwitch: settings.fold_ascii = config.number; break;
+            case LineKind::DecodeSwitch: settings.decode = config.number; break;
+            case LineKind::Utf8Switch: settings.utf8 = config.number; break;
+            case LineKind::CodepageSwitch: settings.codepage = config.number; break;
             case LineKind::Mapping:
                 config.mapping.line = number;
                 settings.mappings.push_back(std::move(config.mapping));

@@ -51,24 +51,44 @@ enum class LineKind {
     InputName, OutputName, FoldSwitch, DecodeSwitch, Utf8Switch, CodepageSwitch, Mapping, Ignored, TemplateName
 };
 
+// The keywords of the switches, found anywhere in a line in any case; the number follows.
+inline constexpr std::string_view kFoldKeyword = "ASCII=";
+inline constexpr std::string_view kDecodeKeyword = "DECODE=";
+inline constexpr std::string_view kUtf8Keyword = "UTF8=";
+inline constexpr std::string_view kCodepageKeyword = "CODEPAGE=";
+inline constexpr std::string_view kTemplateKeyword = "TEMPLATE=";
+
 struct ConfigLine {
     LineKind kind = LineKind::Ignored;
     std::string name;         // InputName, OutputName: the base name it sets; TemplateName: the template
-    std::int32_t fold = 0;    // FoldSwitch: the number read
-    std::int32_t decode = 0;  // DecodeSwitch: the number read
-    std::int32_t utf8 = 0;    // Utf8Switch: the number read
-    std::int32_t codepage = 0;  // CodepageSwitch: the number read
+    std::int32_t number = 0;  // a switch: the number read
+    bool number_given = false;  // a switch: digits stood after the keyword (none count as 0)
     FieldMapping mapping;     // Mapping
 };
 
 // Classifies one configuration line, given without its line end.
 ConfigLine classify_config_line(std::string_view line);
 
-// The number after "ASCII=", "DECODE=", "UTF8=" or "CODEPAGE=": leading white space, an optional sign and decimal digits;
-// no digits give 0 and a number beyond 32 bits saturates, so any non-zero digit counts as on.
-std::int32_t parse_fold_number(std::string_view text);
+// The number after a switch's keyword: leading white space, an optional sign and decimal
+// digits; no digits give 0 and a number beyond 32 bits saturates, so any non-zero digit
+// counts as on.
+struct SwitchNumber {
+    std::int32_t value = 0;
+    bool given = false;  // digits were there
+};
+SwitchNumber parse_switch_number(std::string_view text);
 
-// True for an element name holding "IDENT" in any case.
+// True when the document is written in UTF-8: with decoding on, UTF8=1 or a template
+// (every template document is UTF-8). Without decoding values are bytes, not text, and the
+// document stays windows-1250 whatever UTF8= says.
+inline bool document_is_utf8(const Settings& settings) {
+    return settings.decode != 0 && (settings.utf8 != 0 || !settings.template_name.empty());
+}
+
+// An element name holding it, in any case, makes a constant field.
+inline constexpr std::string_view kConstantMarker = "IDENT";
+
+// True for an element name holding kConstantMarker in any case.
 bool is_constant_element(std::string_view element);
 
 // Lets a caller watch the reading line by line, for showing a user what each line did.

@@ -46,10 +46,6 @@ void reset_card(CardState& card) {
 
 namespace {
 
-// ";" to space, runs of spaces collapsed and the line end trimmed, in one pass from `raw`
-// to `out` (which may be the same bytes): trimming last gives what trimming before
-// collapsing gives, as collapsing keeps the last byte that is not line-end debris and
-// every byte before it in their order. Returns the length of the clean value.
 // Cleans `size` bytes from `raw` onto `out + kept`; returns the new `kept`. Without branches
 // on the bytes, which names and numbers mix unpredictably: every byte is written, and the
 // next one overwrites it when it was a second space in a row.
@@ -64,6 +60,10 @@ std::size_t clean_bytes(const char* raw, std::size_t size, char* out, std::size_
     return kept;
 }
 
+// ";" to space, runs of spaces collapsed and the line end trimmed, in one pass from `raw`
+// to `out` (which may be the same bytes): trimming last gives what trimming before
+// collapsing gives, as collapsing keeps the last byte that is not line-end debris and
+// every byte before it in their order. Returns the length of the clean value.
 std::size_t clean_into(const char* raw, std::size_t size, char* out) {
     std::size_t kept = 0;
     bool after_space = false;
@@ -72,18 +72,14 @@ std::size_t clean_into(const char* raw, std::size_t size, char* out) {
     // (the ";;;" that ends most names) byte by byte. (The word is loaded before it is
     // stored, so cleaning in place is safe.)
     for (; i + 8 <= size; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, raw + i, sizeof word);
-        word ^= (bytes_equal(word, ';') >> 7) * static_cast<std::uint64_t>(';' ^ ' ');
-        const std::uint64_t spaces = bytes_equal(word, ' ');
-        const std::uint64_t doubled = (spaces & (spaces << 8)) | (after_space ? spaces & 0x80 : 0);
-        if (doubled != 0) {
+        const CleanWord w = clean_word(raw + i, after_space);
+        if (w.dropped != 0) {
             kept = clean_bytes(raw + i, 8, out, kept, after_space);
             continue;
         }
-        std::memcpy(out + kept, &word, sizeof word);
+        std::memcpy(out + kept, &w.word, sizeof w.word);
         kept += 8;
-        after_space = (spaces >> 63) != 0;
+        after_space = ends_in_space(w);
     }
     kept = clean_bytes(raw + i, size - i, out, kept, after_space);
     while (kept > 0 && is_line_end_debris(out[kept - 1])) --kept;
@@ -141,11 +137,6 @@ void read_next_line(void* input, std::string& line) { read_line(*static_cast<Lin
 }  // namespace
 
 ContinuationSource continuation_from(LineReader& input) { return ContinuationSource{read_next_line, &input}; }
-
-void capture_values(std::string& line, LineReader& input, const Settings& settings,
-                    const PrefixIndex& index, CardState& card, const CardObserver* observer) {
-    capture_values(std::string_view(line), line, continuation_from(input), settings, index, card, observer);
-}
 
 std::string_view capture_values(std::string_view line, std::string& buffer, ContinuationSource more,
                                 const Settings& settings, const PrefixIndex& index, CardState& card,

@@ -98,14 +98,11 @@ struct ContinuationSource {
 // A source that reads the next line of `input` as it stands.
 ContinuationSource continuation_from(LineReader& input);
 
-// Feeds the values of the mappings whose prefixes the line begins with, byte for byte. A
-// value whose rest holds ";=" is taken from the next input line, which replaces `line`.
-// Tells `observer` (when given) about every value taken.
-void capture_values(std::string& line, LineReader& input, const Settings& settings,
-                    const PrefixIndex& index, CardState& card, const CardObserver* observer = nullptr);
-// The same for a line that may be a view into the reader's block: a continuation line is
-// read from `more` into `buffer`. Returns the line as it stands after capture: `line`, or
-// `buffer` when it holds a continuation line.
+// Feeds the values of the mappings whose prefixes the line begins with, byte for byte,
+// telling `observer` (when given) about every value taken. `line` may be a view into the
+// reader's block: a value whose rest holds ";=" is taken from the next line, read from
+// `more` into `buffer`. Returns the line as it stands after capture: `line`, or `buffer`
+// when it holds a continuation line.
 std::string_view capture_values(std::string_view line, std::string& buffer, ContinuationSource more,
                                 const Settings& settings, const PrefixIndex& index, CardState& card,
                                 const CardObserver* observer = nullptr);

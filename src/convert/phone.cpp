@@ -12,9 +12,6 @@ namespace {
 // Country codes of two digits; every other code is taken as three digits.
 constexpr std::string_view kTwoDigitCodes = "+30+31+32+33+34+36+40+41+43+45+46+47+48+49";
 
-// Whether `code` occurs anywhere in the list, across the "+"s too, as a plain search of
-// the list finds it. Compared byte by byte: the list is short, and a library search of it
-// cost more than the rest of the grouping.
 // The two digits of each code of the list, as a number: "+ab" occurs in the list exactly
 // when ab is one of them, as every "+" of the list begins a code.
 constexpr std::array<bool, 100> make_two_digit_table() {
@@ -28,6 +25,9 @@ constexpr std::array<bool, 100> kTwoDigitTable = make_two_digit_table();
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+// Whether `code` occurs anywhere in the list, across the "+"s too, as a plain search of
+// the list finds it. Compared byte by byte: the list is short, and a library search of it
+// cost more than the rest of the grouping.
 bool in_code_list(std::string_view code) {
     if (code.size() == 3 && code[0] == '+' && is_digit(code[1]) && is_digit(code[2])) {
         return kTwoDigitTable[static_cast<std::size_t>((code[1] - '0') * 10 + (code[2] - '0'))];
@@ -149,12 +149,6 @@ bool group_decoded_phone(std::string& number) {
     }
     number.assign(grouped.data(), n);
     return true;
-}
-
-std::string format_phone(std::string_view value) {
-    std::string number(value);
-    group_phone(number);
-    return number;
 }
 
 }  // namespace quorlan

@@ -29,7 +29,7 @@ constexpr std::array<ByteClass, 256> make_byte_classes() {
     for (int b = 0x00; b <= 0x1F; ++b) {
         if (b != 0x09 && b != 0x0A && b != 0x0D) classes[static_cast<std::size_t>(b)] = ByteClass::Replaced;
     }
-    for (int b : {0x81, 0x83, 0x88, 0x90, 0x98}) classes[static_cast<std::size_t>(b)] = ByteClass::Replaced;
+    for (const std::uint8_t b : kCp1250Undefined) classes[b] = ByteClass::Replaced;
     classes['\r'] = ByteClass::Cr;
     classes['\n'] = ByteClass::Lf;
     classes['&'] = ByteClass::Amp;
@@ -40,20 +40,20 @@ constexpr std::array<ByteClass, 256> make_byte_classes() {
 
 constexpr std::array<ByteClass, 256> kByteClasses = make_byte_classes();
 
-std::size_t plain_length(std::string_view value) {
-    // Eight ASCII bytes at a time, up to a control byte or markup; a byte from 0x80 up is
-    // left to the table, with the rest of the value.
+// The bytes of eight that the word scans stop at: a control byte or markup, and every
+// byte from 0x80 up, which is left to the table with the rest of the text.
+std::uint64_t marks_unplain(std::uint64_t word) {
     constexpr std::uint64_t kHighBits = 0x8080808080808080;
-    std::size_t i = first_marked(value, [](std::uint64_t word) {
-        const std::uint64_t control = (word - 0x2020202020202020) & ~word & kHighBits;
-        return (word & kHighBits) | control | bytes_equal(word, '&') | bytes_equal(word, '<') | bytes_equal(word, '>');
-    });
+    const std::uint64_t control = (word - 0x2020202020202020) & ~word & kHighBits;
+    return (word & kHighBits) | control | bytes_equal(word, '&') | bytes_equal(word, '<') | bytes_equal(word, '>');
+}
+
+std::size_t plain_length(std::string_view value) {
+    std::size_t i = first_marked(value, [](std::uint64_t word) { return marks_unplain(word); });
     while (i < value.size() && kByteClasses[static_cast<unsigned char>(value[i])] == ByteClass::Plain) ++i;
     return i;
 }
 
-// Element names and most values are a few bytes long: copied inline by two words that may
-// overlap, where a call of the library's copy cost more than the copying.
 // Copies 1 to 2 words' worth of bytes as a first and a last word, which may overlap.
 template <typename Word>
 void copy_two_words(char* at, const char* from, std::size_t n) {
@@ -65,6 +65,8 @@ void copy_two_words(char* at, const char* from, std::size_t n) {
     std::memcpy(at + n - sizeof last, &last, sizeof last);
 }
 
+// Element names and most values are a few bytes long: copied inline by two words that may
+// overlap, where a call of the library's copy cost more than the copying.
 char* put(char* at, std::string_view text) {
     const std::size_t n = text.size();
     const char* const from = text.data();
@@ -85,7 +87,8 @@ void append_element(std::string& out, std::string_view element, std::string_view
     // append for each of its seven parts cost more than finding the value's bytes.
     if (plain_length(value) == value.size()) {
         const std::size_t at = out.size();
-        out.resize(at + 2 * element.size() + value.size() + 7);
+        constexpr std::size_t kMarkup = std::string_view("<></>\r\n").size();
+        out.resize(at + 2 * element.size() + value.size() + kMarkup);
         char* p = out.data() + at;
         *p++ = '<';
         p = put(p, element);
@@ -142,17 +145,7 @@ void append_character(std::string& out, std::string_view bytes, char32_t c, cons
 // The length of the run of ASCII at the start of `text` that element content takes as it
 // stands: text beyond ASCII is written character by character.
 std::size_t plain_ascii_length(std::string_view text) {
-    std::size_t i = 0;
-    constexpr std::uint64_t kHighBits = 0x8080808080808080;
-    for (; i + 8 <= text.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + i, sizeof word);
-        const std::uint64_t control = (word - 0x2020202020202020) & ~word & kHighBits;
-        if (((word & kHighBits) | control | bytes_equal(word, '&') | bytes_equal(word, '<') |
-             bytes_equal(word, '>')) != 0) {
-            break;
-        }
-    }
+    std::size_t i = first_marked(text, [](std::uint64_t word) { return marks_unplain(word); });
     while (i < text.size()) {
         const auto b = static_cast<unsigned char>(text[i]);
         if (b >= 0x80 || kByteClasses[b] != ByteClass::Plain) break;
@@ -255,8 +248,7 @@ void append_escaped_text(std::string& out, std::string_view text, const TextWrit
 
 TextWriting make_text_writing(const Settings& settings) {
     TextWriting writing;
-    // Without decoding values are bytes, not text: UTF8=1 has no effect then.
-    writing.utf8 = settings.utf8 != 0 && settings.decode != 0;
+    writing.utf8 = document_is_utf8(settings);
     writing.fold = settings.fold_ascii != 0;
     for (const FieldMapping& mapping : settings.mappings) {
         writing.elements.push_back(name_for_document(mapping.element, true, writing.utf8));

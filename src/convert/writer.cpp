@@ -26,6 +26,10 @@ bool flush(DocumentWriter& writer) {
 
 ByteSink memory_sink(std::string& buffer) { return ByteSink{append_to_buffer, &buffer}; }
 
+ByteSink discarding_sink() {
+    return ByteSink{[](void*, const char*, std::size_t, int&) { return true; }, nullptr};
+}
+
 DocumentWriter open_document(DocumentForm form, ByteSink sink) {
     DocumentWriter writer{form, sink, {}};
     writer.out.reserve(kFlushBytes + kFlushBytes / 8);

@@ -19,6 +19,8 @@ struct ByteSink {
 
 // A sink that appends to `buffer`.
 ByteSink memory_sink(std::string& buffer);
+// A sink that keeps nothing, for a run that only watches the cards (--explain, --init).
+ByteSink discarding_sink();
 
 // What the document looks like, chosen once per run. Each function appends to `out` in the
 // document's encoding, escaped as the form writes values.

@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "charset/cp1250.h"
-#include "explain/cards.h"
-#include "explain/show.h"
+#include "diagnose/cards.h"
+#include "diagnose/show.h"
 #include "text/text_ops.h"
 #include "vcard/head.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "config/settings.h"
-#include "explain/census.h"
+#include "diagnose/census.h"
 
 namespace quorlan {
 

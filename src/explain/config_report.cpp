@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "convert/record.h"
-#include "explain/show.h"
+#include "diagnose/show.h"
 #include "text/text_ops.h"
 #include "vcard/value_text.h"
 
@@ -73,7 +73,7 @@ const SeenLine* overridden_by(const ConfigWatch& watch, const SeenLine& line) {
 bool decoding(const ConfigWatch& watch) {
     bool on = false;
     for (const SeenLine& line : watch.lines) {
-        if (line.read && line.config.kind == LineKind::DecodeSwitch) on = line.config.decode != 0;
+        if (line.read && line.config.kind == LineKind::DecodeSwitch) on = line.config.number != 0;
     }
     return on;
 }
@@ -100,22 +100,22 @@ std::string describe_line(const ConfigWatch& watch, const SeenLine& line, std::s
             }
             break;
         case LineKind::FoldSwitch:
-            text = "holds \"ASCII=\": folding switch, number " + std::to_string(config.fold) +
-                   (config.fold != 0 ? ", folding on" : ", folding off");
+            text = "holds \"ASCII=\": folding switch, number " + std::to_string(config.number) +
+                   (config.number != 0 ? ", folding on" : ", folding off");
             break;
         case LineKind::DecodeSwitch:
-            text = "holds \"DECODE=\": decoding switch, number " + std::to_string(config.decode) +
-                   (config.decode != 0 ? ", vCard decoding on" : ", vCard decoding off");
+            text = "holds \"DECODE=\": decoding switch, number " + std::to_string(config.number) +
+                   (config.number != 0 ? ", vCard decoding on" : ", vCard decoding off");
             break;
         case LineKind::Utf8Switch:
-            text = "holds \"UTF8=\": UTF-8 switch, number " + std::to_string(config.utf8) +
-                   (config.utf8 != 0 ? ", a UTF-8 document (with DECODE=1)" : ", a windows-1250 document");
+            text = "holds \"UTF8=\": UTF-8 switch, number " + std::to_string(config.number) +
+                   (config.number != 0 ? ", a UTF-8 document (with DECODE=1)" : ", a windows-1250 document");
             break;
         case LineKind::CodepageSwitch:
-            text = "holds \"CODEPAGE=\": code page switch, number " + std::to_string(config.codepage) +
-                   (codepage_charset(config.codepage).empty()
+            text = "holds \"CODEPAGE=\": code page switch, number " + std::to_string(config.number) +
+                   (codepage_charset(config.number).empty()
                         ? ", undeclared text that is not UTF-8 read as windows-1250"
-                        : ", undeclared text that is not UTF-8 read as " + codepage_charset(config.codepage) +
+                        : ", undeclared text that is not UTF-8 read as " + codepage_charset(config.number) +
                               " (with DECODE=1)");
             break;
         case LineKind::Mapping:
@@ -187,9 +187,13 @@ void describe_settings(std::string& out, const Settings& settings, const Documen
 
     const SeenLine* utf8 = last_of(watch, LineKind::Utf8Switch);
     out += "  document in:      ";
-    out += settings.utf8 != 0 && settings.decode != 0 ? "UTF-8" : "windows-1250";
+    out += document_is_utf8(settings) ? "UTF-8" : "windows-1250";
     if (settings.utf8 != 0 && settings.decode == 0) out += ", as UTF8=1 needs DECODE=1";
-    out += utf8 != nullptr ? " (" + where(*utf8) + ")" : " (default)";
+    if (document_is_utf8(settings) && settings.utf8 == 0) {
+        out += " (every template's document is)";
+    } else {
+        out += utf8 != nullptr ? " (" + where(*utf8) + ")" : " (default)";
+    }
     out += "\n";
 
     if (const SeenLine* codepage = last_of(watch, LineKind::CodepageSwitch); codepage != nullptr) {

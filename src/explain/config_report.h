@@ -4,10 +4,10 @@
 
 #include <string>
 
+#include "config/config_file.h"
 #include "config/settings.h"
 #include "convert/document.h"
 #include "explain/config_watch.h"
-#include "io/files.h"
 
 namespace quorlan {
 

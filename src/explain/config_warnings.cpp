@@ -7,11 +7,12 @@
 #include <vector>
 
 #include "charset/cp1250.h"
-#include "explain/show.h"
-#include "explain/switch_typos.h"
-#include "explain/xml_names.h"
-#include "io/files.h"
+#include "diagnose/show.h"
+#include "diagnose/switch_typos.h"
+#include "diagnose/xml_names.h"
+#include "io/leftovers.h"
 #include "text/text_ops.h"
+#include "text/utf8.h"
 #include "vcard/head.h"
 #include "vcard/value_text.h"
 
@@ -34,13 +35,6 @@ void add(Warnings& warnings, const SeenLine& line, std::string text) {
 
 void add(Warnings& warnings, std::string text) { warnings.push_back(Warning{0, std::move(text)}); }
 
-bool has_digit_after_sign(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\v' || text[i] == '\f')) ++i;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    return i < text.size() && text[i] >= '0' && text[i] <= '9';
-}
-
 bool is_word_byte(char c) {
     const auto b = static_cast<unsigned char>(c);
     return (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b >= 0x80;
@@ -59,14 +53,6 @@ bool holds_utf8_letters(std::string_view text) {
     std::string decoded(text);
     utf8_to_cp1250(decoded);
     return decoded != text;
-}
-
-std::string trimmed_upper(std::string_view text) {
-    std::string upper(text);
-    to_upper_ascii(upper);
-    const std::size_t first = upper.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return upper.substr(first, upper.find_last_not_of(' ') - first + 1);
 }
 
 void warn_about_name_line(Warnings& warnings, const SeenLine& line) {
@@ -177,8 +163,11 @@ bool is_ascii_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <
 bool has_ident_in_word(std::string_view element) {
     std::string upper(element);
     to_upper_ascii(upper);
-    for (std::size_t at = upper.find("IDENT"); at != std::string::npos; at = upper.find("IDENT", at + 1)) {
-        if ((at > 0 && is_ascii_letter(upper[at - 1])) || (at + 5 < upper.size() && is_ascii_letter(upper[at + 5]))) {
+    constexpr std::size_t kLength = kConstantMarker.size();
+    for (std::size_t at = upper.find(kConstantMarker); at != std::string::npos;
+         at = upper.find(kConstantMarker, at + 1)) {
+        const std::size_t after = at + kLength;
+        if ((at > 0 && is_ascii_letter(upper[at - 1])) || (after < upper.size() && is_ascii_letter(upper[after]))) {
             return true;
         }
     }
@@ -211,7 +200,7 @@ void warn_about_mapping(Warnings& warnings, const Settings& settings,
     const SeenLine& line = *lines[j];
     const std::string_view written = written_element(line);
     if (std::string warning = switch_typo_warning(mapping); !warning.empty()) add(warnings, line, std::move(warning));
-    const bool utf8_document = settings.utf8 != 0 && settings.decode != 0;
+    const bool utf8_document = document_is_utf8(settings);
     if (!settings.template_name.empty()) {
         // The name is a template variable, which the run checks itself.
     } else if (std::string warning =
@@ -273,24 +262,21 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
             case LineKind::InputName:
             case LineKind::OutputName: warn_about_name_line(warnings, line); break;
             case LineKind::FoldSwitch: {
-                const std::string upper = trimmed_upper(line.text);
-                if (!has_digit_after_sign(std::string_view(upper).substr(upper.find("ASCII=") + 6))) {
+                if (!line.config.number_given) {
                     add(warnings, line, "no number after \"ASCII=\": it counts as 0, folding off");
                 }
                 break;
             }
             case LineKind::DecodeSwitch: {
-                const std::string upper = trimmed_upper(line.text);
-                if (!has_digit_after_sign(std::string_view(upper).substr(upper.find("DECODE=") + 7))) {
+                if (!line.config.number_given) {
                     add(warnings, line, "no number after \"DECODE=\": it counts as 0, vCard decoding off");
                 }
                 break;
             }
             case LineKind::Utf8Switch: {
-                const std::string upper = trimmed_upper(line.text);
-                if (!has_digit_after_sign(std::string_view(upper).substr(upper.find("UTF8=") + 5))) {
+                if (!line.config.number_given) {
                     add(warnings, line, "no number after \"UTF8=\": it counts as 0, a windows-1250 document");
-                } else if (line.config.utf8 != 0 && settings.decode == 0) {
+                } else if (line.config.number != 0 && settings.decode == 0) {
                     add(warnings, line,
                         "UTF8=1 needs DECODE=1: without it the document stays windows-1250 (values are bytes, "
                         "not text, and UTF-8 would show them garbled)");
@@ -298,9 +284,8 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
                 break;
             }
             case LineKind::CodepageSwitch: {
-                const std::string upper = trimmed_upper(line.text);
-                const std::int32_t code_page = line.config.codepage;
-                if (!has_digit_after_sign(std::string_view(upper).substr(upper.find("CODEPAGE=") + 9))) {
+                const std::int32_t code_page = line.config.number;
+                if (!line.config.number_given) {
                     add(warnings, line, "no number after \"CODEPAGE=\": it counts as 0, undeclared text stays "
                                         "windows-1250");
                 } else if (settings.decode == 0) {
@@ -325,7 +310,7 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
     // A template writes its own elements; the names of quorlan.ini are its variables.
     if (std::string warning = settings.template_name.empty()
                                   ? xml_name_warning("the document element", names.element, settings.decode != 0,
-                                                     settings.utf8 != 0 && settings.decode != 0)
+                                                     document_is_utf8(settings))
                                   : std::string();
         !warning.empty()) {
         add(warnings, std::move(warning));

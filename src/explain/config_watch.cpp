@@ -1,6 +1,6 @@
 #include "explain/config_watch.h"
 
-#include "explain/show.h"
+#include "diagnose/show.h"
 #include "text/line_reader.h"
 #include "text/text_ops.h"
 

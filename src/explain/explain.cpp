@@ -4,18 +4,21 @@
 #include <string_view>
 #include <vector>
 
+#include "config/config_file.h"
 #include "config/settings.h"
 #include "convert/document.h"
-#include "explain/cards.h"
-#include "explain/census.h"
+#include "diagnose/cards.h"
+#include "diagnose/census.h"
+#include "diagnose/show.h"
 #include "explain/census_report.h"
 #include "explain/config_report.h"
 #include "explain/config_warnings.h"
 #include "explain/config_watch.h"
-#include "explain/show.h"
 #include "explain/template_report.h"
 #include "explain/value_checks.h"
+#include "explain/value_report.h"
 #include "io/files.h"
+#include "io/messages.h"
 #include "text/line_reader.h"
 
 namespace quorlan {
@@ -45,8 +48,10 @@ void on_card_ended(void* context, const CardState& card, bool written) {
 
 void on_card_line(void* context, std::size_t number, std::string_view raw, LineJoin join) {
     auto& watch = *static_cast<CardFileWatch*>(context);
-    census_line(watch.census, number, raw, join);
-    check_line(watch.values, number, raw, join);
+    // The head is parsed once here for both.
+    const LineHead head = read_line_head(raw);
+    census_line(watch.census, number, raw, join, head);
+    check_line(watch.values, number, raw, join, head);
 }
 
 void on_value_taken(void* context, std::size_t mapping, std::string_view value, bool continuation) {
@@ -64,8 +69,6 @@ void on_value_line(void* context, std::size_t number, std::size_t alternative) {
     census_value_line(watch.census, number, alternative);
     check_value_line(watch.values, number);
 }
-
-bool discard(void*, const char*, std::size_t, int&) { return true; }
 
 // Runs the conversion loop over the vCard file with a sink that keeps nothing, watching
 // every line, value and card. Returns the exit status.
@@ -86,12 +89,13 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     // With a usable template, the cards go through its form, which keeps the first record.
     const ConversionResult result =
         templated != nullptr && templated->usable
-            ? convert_document(settings, input, template_form(templated->form), ByteSink{discard, nullptr}, observer)
-            : convert_document(settings, names.element, input, ByteSink{discard, nullptr}, observer);
-    close_text_file(file);
+            ? convert_document(settings, input, template_form(templated->form), discarding_sink(), observer)
+            : convert_document(settings, names.element, input, discarding_sink(), observer);
+    const int close_error = close_text_file(file);
     watch.cards.encoding = encoding_name(file.utf16.guess.encoding);
     watch.values.text_is_unicode = input.from_utf16;
     if (input.error != 0) return report("cannot read", names.input_file, input.error);
+    if (close_error != 0) return report("cannot close", names.input_file, close_error);
 
     std::string out;
     describe_cards(out, settings, names, result, watch.cards);
@@ -102,7 +106,7 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     describe_undeclared_text(out, watch.values);
     describe_value_warnings(out, watch.values, watch.census, result.cards_ended);
     if (templated != nullptr) describe_template_sample(out, *templated);
-    return print(out) == ReportOutput::Failed ? 1 : 0;
+    return write_report(out) == ReportOutput::Failed ? 1 : 0;
 }
 
 }  // namespace
@@ -125,7 +129,7 @@ int run_explain() {
         describe_template(out, settings, templated);
     }
     // A reader that has seen enough (`| head`) ends the report here, quietly.
-    if (const ReportOutput printed = print(out); printed != ReportOutput::Written) {
+    if (const ReportOutput printed = write_report(out); printed != ReportOutput::Written) {
         return printed == ReportOutput::Failed ? 1 : 0;
     }
     return explain_cards(settings, names, watch, facts, settings.template_name.empty() ? nullptr : &templated);

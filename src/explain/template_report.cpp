@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "io/files.h"
+#include "io/messages.h"
 
 namespace quorlan {
 

@@ -3,8 +3,9 @@
 #include "charset/cp1250.h"
 #include "charset/unicode_text.h"
 #include "convert/record.h"
-#include "explain/show.h"
+#include "diagnose/show.h"
 #include "text/text_ops.h"
+#include "text/utf8.h"
 #include "vcard/decode.h"
 #include "vcard/head.h"
 #include "vcard/value_text.h"
@@ -51,7 +52,7 @@ bool likely_cp1250(std::string_view text) {
     std::size_t letters = 0, high = 0;
     for (std::size_t i = 0; i <= text.size(); ++i) {
         const unsigned char b = i < text.size() ? static_cast<unsigned char>(text[i]) : '\0';
-        if (b == 0x81 || b == 0x83 || b == 0x88 || b == 0x90 || b == 0x98) return false;
+        if (is_cp1250_undefined(b)) return false;
         if (b >= 0x80 || is_letter_byte(b)) {
             ++letters;
             high += b >= 0x80 ? 1 : 0;
@@ -121,7 +122,7 @@ bool note_charset(ValueChecks& checks, std::size_t number, std::string_view raw)
 // The value as the document holds it, when it holds a character as a reference.
 std::string as_written(const Settings& settings, std::string_view value) {
     TextWriting writing;
-    writing.utf8 = settings.utf8 != 0;
+    writing.utf8 = document_is_utf8(settings);
     writing.fold = settings.fold_ascii != 0;
     std::string out;
     append_escaped_text(out, value, writing);
@@ -129,13 +130,14 @@ std::string as_written(const Settings& settings, std::string_view value) {
 }
 
 bool holds_reference(const Settings& settings, std::string_view value) {
+    const bool utf8 = document_is_utf8(settings);
     for (std::size_t i = 0; i < value.size();) {
         if (static_cast<unsigned char>(value[i]) < 0x80) {
             ++i;
             continue;
         }
         const char32_t c = next_character(value, i);
-        if (settings.fold_ascii != 0 ? latin_fold(c) == nullptr : settings.utf8 == 0 && cp1250_byte_for(c) < 0) {
+        if (settings.fold_ascii != 0 ? latin_fold(c) == nullptr : !utf8 && cp1250_byte_for(c) < 0) {
             return true;
         }
     }
@@ -238,7 +240,8 @@ ValueChecks make_value_checks(const Settings& settings) {
     return checks;
 }
 
-void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, LineJoin join) {
+void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, LineJoin join,
+                const LineHead& line_head) {
     const bool piece = join == LineJoin::Piece;
     checks.line = number;
     ++checks.card_lines;
@@ -246,8 +249,7 @@ void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, L
         for (const std::size_t j : checks.taken_on_last_line) checks.faults[j] |= bit(Fault::Folded);
     }
     checks.taken_on_last_line.clear();
-    const std::string_view head = head_of(raw);
-    std::string upper(head);
+    std::string upper(line_head.text);
     to_upper_ascii(upper);
     // A line after a quoted-printable soft line break goes on with the encoded text.
     checks.quoted_printable =

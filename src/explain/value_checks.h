@@ -13,7 +13,7 @@
 #include "charset/charsets.h"
 #include "config/settings.h"
 #include "convert/capture.h"
-#include "explain/census.h"
+#include "diagnose/census.h"
 
 namespace quorlan {
 
@@ -34,7 +34,7 @@ enum class Fault : std::uint8_t {
     ByteOrderMark,
     NoCard,
 };
-inline constexpr std::size_t kFaultKinds = 13;
+inline constexpr std::size_t kFaultKinds = static_cast<std::size_t>(Fault::NoCard) + 1;  // NoCard stays last
 inline constexpr std::size_t kExamplesShown = 3;
 
 struct Tally {
@@ -94,20 +94,11 @@ struct ValueChecks {
 };
 
 ValueChecks make_value_checks(const Settings& settings);
-void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, LineJoin join);
+void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, LineJoin join, const LineHead& head);
 void check_value(ValueChecks& checks, std::size_t mapping, std::string_view value, bool continuation);
 // The values checked next come from card line `number` of the current card (when decoding).
 void check_value_line(ValueChecks& checks, std::size_t number);
 void checks_card_begun(ValueChecks& checks);
 void checks_card_ended(ValueChecks& checks, const CardState& card, bool written);
-
-// With decoding on, the charsets that card lines declare, and whether they are decoded.
-void describe_charsets(std::string& out, const ValueChecks& checks);
-// With decoding on, the lines of 8-bit text that declare no charset and are not UTF-8, how
-// they are read, and the code page their letters fit best (the CODEPAGE= suggestion).
-void describe_undeclared_text(std::string& out, const ValueChecks& checks);
-
-void describe_value_warnings(std::string& out, const ValueChecks& checks, const Census& census,
-                             std::size_t cards_ended);
 
 }  // namespace quorlan

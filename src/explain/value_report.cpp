@@ -1,15 +1,20 @@
+#include "explain/value_report.h"
+
 #include <algorithm>
 #include <map>
 
-#include "explain/cards.h"
+#include "diagnose/cards.h"
+#include "diagnose/show.h"
 #include "explain/codepage_guess.h"
-#include "explain/show.h"
 #include "explain/value_checks.h"
 #include "vcard/value_text.h"
 
 namespace quorlan {
 
 namespace {
+
+// The heads listed beside a mapping's kinds of lines end after about this many bytes.
+constexpr std::size_t kHeadListBytes = 120;
 
 struct FaultText {
     Fault fault;
@@ -94,7 +99,7 @@ void describe_mixed_kinds(std::string& out, const Settings& settings, const Cens
         for (const HeadCount* head : heads_by_lines(census)) {
             if ((head->mappings >> j & 1U) == 0) continue;
             kinds[head_kind(head->head)] += head->taken;
-            if (heads.size() < 120) {
+            if (heads.size() < kHeadListBytes) {
                 heads += (heads.empty() ? "" : ", ") + in_quotes(head->head) + " (" + std::to_string(head->taken) + ")";
             }
         }

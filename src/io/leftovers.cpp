@@ -1,12 +1,13 @@
-// Finding the temporary files that runs stopped by force left beside the XML file. The
-// name is the one both systems give them: "." and the XML file's name (at most 200 bytes
-// of it), ".quorlan-" and a part that makes it unique.
+// Finding the temporary files that runs stopped by force left beside the XML file, by the
+// name both systems give them (kTemporaryNameBytes, kTemporaryMark).
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <system_error>
 
-#include "io/files.h"
+#include "io/leftovers.h"
+#include "io/platform.h"
+
 
 namespace quorlan {
 
@@ -16,7 +17,7 @@ std::vector<LeftOverFile> left_over_temporaries(const std::string& output) {
     const fs::path given(output);
     fs::path target = given;
     // Links are followed as a run follows them, to a file that need not be there yet.
-    for (int depth = 0; depth < 40 && fs::is_symlink(target, error); ++depth) {
+    for (int depth = 0; depth < kMaxLinkDepth && fs::is_symlink(target, error); ++depth) {
         const fs::path link = fs::read_symlink(target, error);
         if (error) return {};
         target = link.is_absolute() ? link : target.parent_path() / link;
@@ -25,8 +26,8 @@ std::vector<LeftOverFile> left_over_temporaries(const std::string& output) {
     const fs::path folder = target.parent_path();
     // Built by appending: g++ 12 warns falsely about `"x" + std::string`.
     std::string prefix = ".";
-    prefix += target.filename().string().substr(0, 200);
-    prefix += ".quorlan-";
+    prefix += target.filename().string().substr(0, kTemporaryNameBytes);
+    prefix += kTemporaryMark;
 
     std::vector<LeftOverFile> found;
     const auto now = fs::file_time_type::clock::now();

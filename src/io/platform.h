@@ -22,6 +22,14 @@ std::size_t read_from_handle(void* context, char* buffer, std::size_t capacity, 
 // Returns 0, or the errno value of a failed close.
 int close_for_reading(std::intptr_t handle);
 
+// A temporary file's name: "." and the target's name, cut to kTemporaryNameBytes so that a
+// name near the system's limit still makes one, then kTemporaryMark and a part that makes it
+// unique. Both systems name them so, and the search for the files of stopped runs relies on it.
+inline constexpr std::size_t kTemporaryNameBytes = 200;
+inline constexpr const char* kTemporaryMark = ".quorlan-";
+// Links followed one by one at most: the limit of the systems' own path resolution.
+inline constexpr int kMaxLinkDepth = 40;
+
 struct OutputFile {
     std::string name;       // as the configuration gives it, for messages
     std::string target;     // the file the document replaces, links followed

@@ -11,9 +11,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 
-#include "io/files.h"
+#include "io/messages.h"
 #include "io/platform.h"
 
 namespace quorlan {
@@ -32,7 +33,8 @@ std::size_t g_message_size = 0;
 // or an unexpected request, and only remove the temporary file on the way.
 constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
 constexpr int kOthers[] = {SIGQUIT, SIGABRT, SIGSEGV, SIGBUS, SIGALRM, SIGUSR1, SIGUSR2};
-struct sigaction g_previous[2][7];
+struct sigaction g_previous_interrupts[std::size(kInterrupts)];
+struct sigaction g_previous_others[std::size(kOthers)];
 
 void on_signal(int signal_number) {
     const int saved = errno;
@@ -93,13 +95,13 @@ void restore(const int (&signals)[N], const struct sigaction* previous) {
 
 void install_handlers(const std::string& message) {
     set_message(message);
-    install(kInterrupts, g_previous[0]);
-    install(kOthers, g_previous[1]);
+    install(kInterrupts, g_previous_interrupts);
+    install(kOthers, g_previous_others);
 }
 
 void restore_handlers() {
-    restore(kInterrupts, g_previous[0]);
-    restore(kOthers, g_previous[1]);
+    restore(kInterrupts, g_previous_interrupts);
+    restore(kOthers, g_previous_others);
     g_message_size = 0;
 }
 
@@ -120,7 +122,7 @@ std::string resolve_links(const std::string& name) {
         return resolved;
     }
     std::string path = name;
-    for (int depth = 0; depth < 40; ++depth) {
+    for (int depth = 0; depth < kMaxLinkDepth; ++depth) {
         char text[PATH_MAX];
         const ssize_t n = readlink(path.c_str(), text, sizeof text);
         if (n <= 0 || static_cast<std::size_t>(n) >= sizeof text) return path;
@@ -133,8 +135,8 @@ std::string resolve_links(const std::string& name) {
 std::string temporary_pattern(const std::string& target) {
     const std::string folder = folder_of(target);
     // A name near the system's limit is shortened: only the folder must be the target's.
-    std::string base = target.substr(folder.size()).substr(0, 200);
-    return folder + "." + base + ".quorlan-XXXXXX";
+    std::string base = target.substr(folder.size()).substr(0, kTemporaryNameBytes);
+    return folder + "." + base + kTemporaryMark + "XXXXXX";
 }
 
 // ---- Writing -------------------------------------------------------------------------

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <string>
 
-#include "io/files.h"
+#include "io/messages.h"
 #include "io/platform.h"
 
 namespace quorlan {
@@ -123,7 +123,8 @@ bool open_in_place(OutputFile& output, int& error) {
 // Creates a new file with a name no other run has, its name where the handler finds it.
 HANDLE create_temporary(const std::string& target, int& error) {
     const std::string folder = folder_of(target);
-    const std::string prefix = folder + "." + target.substr(folder.size()).substr(0, 200) + ".quorlan-";
+    const std::string base = target.substr(folder.size()).substr(0, kTemporaryNameBytes);
+    const std::string prefix = folder + "." + base + kTemporaryMark;
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         const std::string name = prefix + std::to_string(GetCurrentProcessId()) + "-" +
                                  std::to_string(GetTickCount64() % 1000000) + std::to_string(attempt);

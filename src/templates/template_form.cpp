@@ -178,8 +178,6 @@ bool make_template_form(const Settings& settings, const TemplateText& text, Temp
         std::shared_ptr<TemplateRenderer> renderer(new TemplateRenderer{
             &settings, make_text_writing(settings), mustache::mustache(text.before), mustache::mustache(text.record),
             mustache::mustache(text.after), {}, 0, {}, false});
-        // Every template document is UTF-8; ASCII=1 folds its values as elsewhere.
-        renderer->writing.utf8 = true;
         for (const TemplateName& name : text.names) add_slot(*renderer, name.name);
         renderer->context.values.resize(renderer->context.slots.size());
         clear_values(renderer->context);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "io/files.h"
+#include "io/messages.h"
 #include "templates/builtins.h"
 #include "text/line_reader.h"
 
@@ -27,9 +28,13 @@ bool read_template_file(const std::string& name, std::string& text, std::string&
     LineReader reader = make_line_reader(text_bytes(file));
     std::string read;
     while (read_line(reader, read) && text.size() <= kMaxTemplateBytes) text += read;
-    close_text_file(file);
+    const int close_error = close_text_file(file);
     if (reader.error != 0) {
         error = "cannot read the template " + quoted_name(name) + ": " + std::strerror(reader.error);
+        return false;
+    }
+    if (close_error != 0) {
+        error = "cannot close the template " + quoted_name(name) + ": " + std::strerror(close_error);
         return false;
     }
     if (text.size() > kMaxTemplateBytes) {

@@ -14,22 +14,8 @@ std::string left_text(std::string_view text, std::size_t n) {
     return std::string(text.substr(0, n));
 }
 
-std::string mid_text(std::string_view text, std::size_t start, std::size_t n) {
-    if (start >= text.size()) return {};
-    return std::string(text.substr(start, n));
-}
-
 void remove_char(std::string& text, char c) {
     text.erase(std::remove(text.begin(), text.end(), c), text.end());
-}
-
-void replace_char(std::string& text, char from, char to) {
-    std::replace(text.begin(), text.end(), from, to);
-}
-
-void collapse_spaces(std::string& text) {
-    auto both_spaces = [](char a, char b) { return a == ' ' && b == ' '; };
-    text.erase(std::unique(text.begin(), text.end(), both_spaces), text.end());
 }
 
 void to_upper_ascii(std::string& text) {

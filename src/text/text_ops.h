@@ -44,6 +44,24 @@ inline std::uint64_t bytes_equal(std::uint64_t word, unsigned char byte) {
     return ~(((x & kLow7) + kLow7) | x | kLow7);
 }
 
+// Eight bytes of a value being cleaned: ";" turned into a space, the spaces, and the
+// spaces a clean drops (a second space in a row, the first one too after `after_space`).
+struct CleanWord {
+    std::uint64_t word;
+    std::uint64_t spaces;
+    std::uint64_t dropped;
+};
+inline CleanWord clean_word(const char* at, bool after_space) {
+    CleanWord w;
+    std::memcpy(&w.word, at, sizeof w.word);
+    w.word ^= (bytes_equal(w.word, ';') >> 7) * static_cast<std::uint64_t>(';' ^ ' ');
+    w.spaces = bytes_equal(w.word, ' ');
+    w.dropped = (w.spaces & (w.spaces << 8)) | (after_space ? w.spaces & 0x80 : 0);
+    return w;
+}
+// True when the last byte of a clean word is a space.
+inline bool ends_in_space(const CleanWord& w) { return (w.spaces >> 63) != 0; }
+
 // The word scans below take the first byte of a word as its lowest, as the processors the
 // tool is built for store it.
 static_assert(std::endian::native == std::endian::little);
@@ -90,7 +108,6 @@ inline std::size_t find_byte(std::string_view text, unsigned char byte) {
 inline bool is_line_end_debris(char c) { return c == '\r' || c == '\n' || c == ' '; }
 
 std::string left_text(std::string_view text, std::size_t n);
-std::string mid_text(std::string_view text, std::size_t start, std::size_t n);
 
 // Removes any mix of CR, LF and spaces from the end.
 inline void trim_line_end(std::string& text) {
@@ -105,9 +122,6 @@ inline std::string_view trimmed_line_end(std::string_view text) {
     return text.substr(0, n);
 }
 void remove_char(std::string& text, char c);
-void replace_char(std::string& text, char from, char to);
-// Every run of two or more spaces becomes one space.
-void collapse_spaces(std::string& text);
 // a-z become A-Z; every other byte, accented letters included, stays.
 void to_upper_ascii(std::string& text);
 

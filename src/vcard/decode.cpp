@@ -57,16 +57,12 @@ void clean_decoded_value(std::string& value) {
         // most words of names, numbers and notes don't. (Each word is loaded before it is
         // stored, and never behind where it is stored, so cleaning in place is safe.)
         if (in + 8 <= end) {
-            std::uint64_t word;
-            std::memcpy(&word, value.data() + in, sizeof word);
-            word ^= (bytes_equal(word, ';') >> 7) * static_cast<std::uint64_t>(';' ^ ' ');
-            const std::uint64_t spaces = bytes_equal(word, ' ');
-            const std::uint64_t dropped = (spaces & (spaces << 8)) | (after_space ? spaces & 0x80 : 0);
-            if ((dropped | bytes_equal(word, '\\')) == 0) {
-                std::memcpy(value.data() + out, &word, sizeof word);
+            const CleanWord w = clean_word(value.data() + in, after_space);
+            if ((w.dropped | bytes_equal(w.word, '\\')) == 0) {
+                std::memcpy(value.data() + out, &w.word, sizeof w.word);
                 out += 8;
                 in += 8;
-                after_space = (spaces >> 63) != 0;
+                after_space = ends_in_space(w);
                 continue;
             }
         }

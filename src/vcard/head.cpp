@@ -250,15 +250,24 @@ std::string_view property_name_of(std::string_view line) {
     return name;
 }
 
-std::string head_meaning(const Head& head) {
+std::vector<std::string_view> head_types(const Head& head, bool kinds_only) {
+    static constexpr std::string_view kNoKind[] = {"PREF", "VOICE", "INTERNET"};
+    const auto left_out = [&](std::string_view type) {
+        return kinds_only ? std::find(std::begin(kNoKind), std::end(kNoKind), type) != std::end(kNoKind)
+                          : type == "PREF";
+    };
     std::vector<std::string_view> types;
     for (const auto& [key, value] : head.params) {
-        if (key == "TYPE" && !value.empty() && value != "PREF") types.push_back(value);
+        if (key == "TYPE" && !value.empty() && !left_out(value)) types.push_back(value);
     }
     std::sort(types.begin(), types.end());
     types.erase(std::unique(types.begin(), types.end()), types.end());
+    return types;
+}
+
+std::string head_meaning(const Head& head) {
     std::string meaning = head.name;
-    for (const std::string_view type : types) {
+    for (const std::string_view type : head_types(head, false)) {
         meaning += ';';
         meaning += type;
     }

@@ -94,6 +94,11 @@ std::string_view apple_label_types(std::string_view label);
 // gave them; false, the head unchanged, for any other label.
 bool add_apple_label(Head& head, std::string_view label);
 
+// The TYPE values of a head (bare parameters such as CELL included), sorted, each once,
+// PREF left out; with `kinds_only` also VOICE and INTERNET, which tell no kinds of lines
+// apart: every telephone line may be a voice line and every mail address is INTERNET.
+std::vector<std::string_view> head_types(const Head& head, bool kinds_only);
+
 // The kind of line a head stands for, as "NAME;TYPE1;TYPE2": the name without its group
 // and its TYPE values sorted, PREF left out. "TEL;CELL;VOICE", "TEL;type=VOICE;type=cell"
 // and "item2.TEL;TYPE=cell,voice" are one kind.

@@ -274,11 +274,4 @@ bool read_logical_line_view(LogicalLineReader& reader, std::string_view& line, s
     return true;
 }
 
-bool read_logical_line(LogicalLineReader& reader, std::string& line, std::size_t& number) {
-    std::string_view view;
-    if (!read_logical_line_view(reader, view, number)) return false;
-    line.assign(view);
-    return true;
-}
-
 }  // namespace quorlan

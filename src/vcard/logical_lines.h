@@ -26,17 +26,15 @@ struct LogicalLineReader {
 
 LogicalLineReader make_logical_line_reader(LineReader& input);
 
-// Reads the next logical line into `line`, without any line end, and the number of the
-// file line it starts on into `number`. Returns false at the end of the data (or after a
-// read error, left in the line reader).
-bool read_logical_line(LogicalLineReader& reader, std::string& line, std::size_t& number);
-// The same without a copy: `line` views the line where it lies (the line reader's block or
-// the logical line reader), valid until the next read.
+// Reads the next logical line, without any line end, and the number of the file line it
+// starts on into `number`. Returns false at the end of the data (or after a read error,
+// left in the line reader). `line` views the line where it lies (the line reader's block
+// or the logical line reader), valid until the next read.
 bool read_logical_line_view(LogicalLineReader& reader, std::string_view& line, std::size_t& number);
 
 // Follows the reads of a file that is read without joining, one at a time, to tell which
 // physical lines a vCard reader joins to the line before at a quoted-printable soft line
-// break, by the rule read_logical_line joins them by.
+// break, by the rule read_logical_line_view joins them by.
 struct SoftBreakFollower {
     std::size_t equals = 0;  // the "="s the logical line's text read so far ends in
     std::size_t crs = 0;     // and the CRs after them, which may yet be its line end

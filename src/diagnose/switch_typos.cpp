@@ -1,9 +1,9 @@
-#include "explain/switch_typos.h"
+#include "diagnose/switch_typos.h"
 
 #include <cstddef>
 #include <utility>
 
-#include "explain/show.h"
+#include "diagnose/show.h"
 #include "text/text_ops.h"
 
 namespace quorlan {
@@ -11,16 +11,16 @@ namespace quorlan {
 namespace {
 
 struct Switch {
-    const char* name;
+    std::string_view keyword;  // with its "="
     const char* does;
     const char* example = "1";
 };
 
 constexpr Switch kSwitches[] = {
-    {"ASCII", "folds accented letters to ASCII"},
-    {"DECODE", "reads the card file as vCard readers do"},
-    {"UTF8", "writes the phonebook in UTF-8 when \"DECODE=1\" is on"},
-    {"CODEPAGE", "names the code page of undeclared text when \"DECODE=1\" is on", "1253"},
+    {kFoldKeyword, "folds accented letters to ASCII"},
+    {kDecodeKeyword, "reads the card file as vCard readers do"},
+    {kUtf8Keyword, "writes the phonebook in UTF-8 when \"DECODE=1\" is on"},
+    {kCodepageKeyword, "names the code page of undeclared text when \"DECODE=1\" is on", "1253"},
 };
 
 // The element as a user reads it: upper case, no spaces or tabs around it.
@@ -49,8 +49,8 @@ std::string switch_typo_warning(const FieldMapping& mapping) {
     const std::string element = bare_upper(mapping.element);
     const std::string field = tag(mapping.element) + " is a field, not ";
     for (const Switch& s : kSwitches) {
-        if (!within_one_edit(element, s.name)) continue;
-        const std::string name = s.name;
+        const std::string name(s.keyword.substr(0, s.keyword.size() - 1));
+        if (!within_one_edit(element, name)) continue;
         return field + "the switch \"" + name + "=\" (which " + s.does + "), and the switch stays off: write \"" +
                name + "=" + s.example + "\", spelled so, with nothing between \"" + name + "\" and \"=\"";
     }

@@ -12,6 +12,7 @@
 
 #include "config/settings.h"
 #include "convert/capture.h"
+#include "vcard/head.h"
 
 namespace quorlan {
 
@@ -100,7 +101,14 @@ struct Census {
 inline constexpr std::size_t kCardLinesRemembered = 1000;
 
 Census make_census(const Settings& settings);
-void census_line(Census& census, std::size_t number, std::string_view raw, LineJoin join);
+// A card line's head, read once for everything that watches the line.
+struct LineHead {
+    std::string_view text;  // head_of the line
+    Head parsed;            // `text` parsed
+};
+LineHead read_line_head(std::string_view raw);
+
+void census_line(Census& census, std::size_t number, std::string_view raw, LineJoin join, const LineHead& head);
 void census_value(Census& census, std::size_t mapping, std::string_view value, bool continuation);
 // With decoding: a line the mapping's prefix took whose value was not kept.
 void census_value_dropped(Census& census, std::size_t mapping, std::string_view value);

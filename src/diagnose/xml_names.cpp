@@ -1,11 +1,11 @@
-#include "explain/xml_names.h"
+#include "diagnose/xml_names.h"
 
 #include <cstddef>
 #include <cstdint>
 
 #include "charset/unicode_text.h"
 #include "charset/xml_name.h"
-#include "explain/show.h"
+#include "diagnose/show.h"
 
 namespace quorlan {
 
@@ -15,18 +15,25 @@ namespace {
 std::string xml_name_problem(std::string_view name, bool utf8) {
     if (name.empty()) return "it is empty";
     if (name.find(' ') != std::string_view::npos) return "it holds a space";
-    const std::size_t i = utf8 ? xml_text_name_fault_at(name) : xml_name_fault_at(name);
+    const XmlNameFault fault = find_xml_name_fault(name, utf8);
+    const std::size_t i = fault.at;
     if (i == std::string_view::npos) return {};
-    std::size_t end = i;
-    const std::uint32_t c =
-        utf8 ? next_character(name, end) : cp1250_character(static_cast<std::uint8_t>(name[end++]));
-    if (i == 0 && c >= '0' && c <= '9') return "it begins with a digit";
-    if (i == 0 && is_xml_name_char(c)) return "it begins with " + in_quotes(name.substr(0, end));
-    return in_quotes(name.substr(i, end - i)) + " is not allowed in a name";
+    if (i == 0 && fault.c >= '0' && fault.c <= '9') return "it begins with a digit";
+    if (i == 0 && is_xml_name_char(fault.c)) return "it begins with " + in_quotes(name.substr(0, fault.end));
+    return in_quotes(name.substr(i, fault.end - i)) + " is not allowed in a name";
 }
 
-
 }  // namespace
+
+XmlNameFault find_xml_name_fault(std::string_view name, bool utf8) {
+    XmlNameFault fault;
+    fault.at = utf8 ? xml_text_name_fault_at(name) : xml_name_fault_at(name);
+    if (fault.at == std::string_view::npos || fault.at >= name.size()) return fault;
+    fault.end = fault.at;
+    fault.c = utf8 ? next_character(name, fault.end)
+                   : cp1250_character(static_cast<std::uint8_t>(name[fault.end++]));
+    return fault;
+}
 
 std::string xml_name_warning(std::string_view what, std::string_view bytes, bool as_text, bool utf8) {
     const std::string subject = std::string(what) + " " + tag(bytes);

@@ -1,6 +1,6 @@
-#include "explain/cards.h"
+#include "diagnose/cards.h"
 
-#include "explain/show.h"
+#include "diagnose/show.h"
 
 namespace quorlan {
 

@@ -1,6 +1,7 @@
 // What an XML reader would say of an element name the configuration gives.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,16 @@ namespace quorlan {
 // Forbidden marker, so it is never suggested.
 inline constexpr const char* kXmlNameRule =
     "letters, digits, \"_\" and \".\" only, beginning with a letter or \"_\"";
+
+// Where an element name as the document holds it (`utf8`: as UTF-8 text, else as
+// windows-1250 bytes) stops being an XML name: the character from `at` to `end`, or
+// `at` npos when the whole name is one. Both the run's warnings and the report word it.
+struct XmlNameFault {
+    std::size_t at = std::string_view::npos;
+    std::size_t end = 0;
+    char32_t c = 0;
+};
+XmlNameFault find_xml_name_fault(std::string_view name, bool utf8);
 
 // What is wrong with `name` as an element name, said of `what` (such as "the element");
 // empty when nothing is. The document holds the name as name_for_document gives it:

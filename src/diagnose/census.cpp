@@ -1,4 +1,4 @@
-#include "explain/census.h"
+#include "diagnose/census.h"
 
 #include <algorithm>
 
@@ -20,7 +20,8 @@ void count_spelling(HeadCount& count, std::string_view head) {
     if (count.spellings.size() < kSpellingsKept) count.spellings.emplace_back(std::string(head), 1);
 }
 // A short cut of a value for an example.
-std::string kept_value(std::string_view value) { return std::string(value.substr(0, 48)); }
+constexpr std::size_t kValueBytesKept = 48;
+std::string kept_value(std::string_view value) { return std::string(value.substr(0, kValueBytesKept)); }
 
 // Counts a line of `head` under `key`; returns the position of its count, or SIZE_MAX when
 // no more heads are kept.
@@ -106,17 +107,9 @@ std::string_view head_of(std::string_view raw) {
 }
 
 std::vector<std::string> head_kind(std::string_view head) {
-    static constexpr std::string_view kSameKind[] = {"PREF", "VOICE", "INTERNET"};
     const Head parsed = parse_head(head);
     std::vector<std::string> kind{parsed.name};
-    for (const auto& [key, type] : parsed.params) {
-        if (key == "TYPE" && !type.empty() &&
-            std::find(std::begin(kSameKind), std::end(kSameKind), type) == std::end(kSameKind)) {
-            kind.push_back(type);
-        }
-    }
-    std::sort(kind.begin() + 1, kind.end());
-    kind.erase(std::unique(kind.begin() + 1, kind.end()), kind.end());
+    for (const std::string_view type : head_types(parsed, true)) kind.emplace_back(type);
     return kind;
 }
 
@@ -128,14 +121,21 @@ Census make_census(const Settings& settings) {
     return census;
 }
 
-void census_line(Census& census, std::size_t number, std::string_view raw, LineJoin join) {
+LineHead read_line_head(std::string_view raw) {
+    LineHead head;
+    head.text = head_of(raw);
+    head.parsed = parse_head(head.text);
+    return head;
+}
+
+void census_line(Census& census, std::size_t number, std::string_view raw, LineJoin join, const LineHead& line_head) {
     census.line = number;
     census.current = SIZE_MAX;
     census.line_taken = false;
     census.alternative = 0;
     // The lines that make and end cards are counted with the cards, not as heads. A later
     // piece of a long line makes and ends no card, whatever it begins with.
-    std::string start(raw.substr(0, 11));
+    std::string start(raw.substr(0, std::string_view("BEGIN:VCARD").size()));
     if (census.decode) to_upper_ascii(start);
     if (join != LineJoin::Piece && (begins_with(start, "BEGIN:VCARD") || begins_with(start, "END:"))) return;
     // Whether a line goes on with the one before is the reader's to say, which follows
@@ -144,13 +144,13 @@ void census_line(Census& census, std::size_t number, std::string_view raw, LineJ
         ++census.empty_lines;
         return;
     }
-    const std::string_view head = join != LineJoin::Own ? std::string_view() : head_of(raw);
+    const std::string_view head = join != LineJoin::Own ? std::string_view() : line_head.text;
     if (head.empty()) {
         ++census.continuation_lines;
         return;
     }
     // With decoding, lines count by what prefixes take: the spellings of one meaning together.
-    const Head parsed = census.decode ? parse_head(head) : Head{};
+    const Head& parsed = line_head.parsed;
     const std::string key = census.decode ? head_meaning(parsed).substr(0, kHeadBytesKept)
                                           : std::string(head.substr(0, kHeadBytesKept));
     const std::size_t index = count_head(census, key, head);

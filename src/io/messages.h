@@ -1,0 +1,31 @@
+// The one wording of the program's messages on standard error and of the names in them,
+// and the writing of a report (the help, the version, --explain) to standard output.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "text/terminal_text.h"
+
+namespace quorlan {
+
+// A file name in single quotes as a terminal may show it (terminal_name), the way
+// messages name a file.
+std::string quoted_name(std::string_view name);
+
+// Prints "quorlan: <what> '<name>': <reason>" on standard error; returns the exit status 1.
+int report(const char* what, const std::string& name, int error);
+
+// Reports a card file that can't be opened; when no quorlan.ini was read, also that its
+// name is the default one and how to give another. Returns the exit status 1.
+int report_unopened_input(const std::string& name, int error, bool config_read);
+
+// How writing a report (the help, the version, --explain) to standard output ended.
+enum class ReportOutput { Written, ReaderGone, Failed };
+
+// Writes `text` to standard output and flushes it. A reader that stopped reading (a pipe
+// into `head`) is no failure for a report, which only tells: that ends it quietly. Any
+// other failure is reported.
+ReportOutput write_report(std::string_view text);
+
+}  // namespace quorlan
