@@ -162,8 +162,9 @@ void check_record(const Settings& settings, const std::vector<Tags>& tags, bool 
 }
 
 void check_document(const Settings& settings, std::string_view name, const Output& output) {
-    // Names and values are text when decoding, in a UTF-8 or a windows-1250 document.
-    const bool utf8 = settings.decode != 0 && settings.utf8 != 0;
+    // Names and values are text when decoding, in a UTF-8 or a windows-1250 document (UTF-8
+    // also where the configuration names a template, whose text the record form then writes).
+    const bool utf8 = document_is_utf8(settings);
     const bool as_text = settings.decode != 0;
     const std::string element = name_for_document(name, as_text, utf8);
     const std::string head = std::string("<?xml version=\"1.0\" encoding=\"") + (utf8 ? "UTF-8" : "windows-1250") +
