@@ -143,23 +143,23 @@ const std::vector<ExplainCase>& configuration_cases() {
          {"mapping 51"},
          "import.vcf"},
         {"element names that are not XML names", " TEL=TEL\n1X=X\n=Y\nA\xA0" "B=Z\nOK:NS=W\nPozn\xE1mka=Q\n9X=V\n", kCards,
-         {"  line 1: the element < TEL> is not a valid XML name (it holds a space): an XML reader will refuse "
+         {"  line 1: the element < TEL> is not a valid XML name (\" \" is not allowed in it): an XML reader will refuse "
           "the output; a name such as <TEL> is taken" + kRule,
-          "  line 2: the element <1X> is not a valid XML name (it begins with a digit): an XML reader will "
+          "  line 2: the element <1X> is not a valid XML name (it begins with \"1\"): an XML reader will "
           "refuse the output; a name such as <_1X> is taken" + kRule,
           "  line 3: the element <> is not a valid XML name (it is empty): an XML reader will refuse the output" +
               kRule,
-          "  line 4: the element <A\\xA0B> is not a valid XML name (\"\\xA0\" is not allowed in a name): an XML "
+          "  line 4: the element <A\\xA0B> is not a valid XML name (\"\\xA0\" is not allowed in it): an XML "
           "reader will refuse the output" + kRule,
           "  line 5: the element <OK:NS> holds \":\", which XML readers that know namespaces take for a prefix "
           "that the document does not declare",
-          "  line 7: the element <9X> is not a valid XML name (it begins with a digit): an XML reader will refuse "
+          "  line 7: the element <9X> is not a valid XML name (it begins with \"9\"): an XML reader will refuse "
           "the output; a name such as <_9X> is taken" + kRule},
          {"line 6: the element"}},
         {"XML names by the character", "\xF7X=X\nA\xB7" "B=Y\nTEL:CELL PHONE=Z\n", kCards,
-         {"  line 1: the element <\\xF7X> is not a valid XML name (\"\\xF7\" is not allowed in a name): an XML reader "
+         {"  line 1: the element <\\xF7X> is not a valid XML name (\"\\xF7\" is not allowed in it): an XML reader "
           "will refuse the output" + kRule,
-          "  line 3: the element <TEL:CELL PHONE> is not a valid XML name (it holds a space): an XML reader will refuse "
+          "  line 3: the element <TEL:CELL PHONE> is not a valid XML name (\" \" is not allowed in it): an XML reader will refuse "
           "the output; a name such as <TEL_CELL_PHONE> is taken" + kRule},
          {"line 2: the element"}},
         {"names of XML's fifth edition in a UTF-8 document", "DECODE=1\nUTF8=1\n\xE2\x80\x8CX=X\n\xE2\x80\x8DY=Y\n\xE2\x81\xB0Z=Z\n",
@@ -172,7 +172,7 @@ const std::vector<ExplainCase>& configuration_cases() {
          {"line 1: no number", "line 2: no number", "line 3: no number"}},
         {"the document element is checked too", "2024 book.xml\n", kCards,
          {"  document element: <2024 book>",
-          "  the document element <2024 book> is not a valid XML name (it holds a space): an XML reader will "
+          "  the document element <2024 book> is not a valid XML name (it begins with \"2\"): an XML reader will "
           "refuse the output; a name such as <_2024_book> is taken" + kRule},
          {}},
         {"prefixes that shadow each other", "TEL=TEL\nMOBILE=TEL;CELL\nPHONE=TEL\nN=N:\n", kCards,

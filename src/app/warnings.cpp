@@ -16,21 +16,16 @@ namespace quorlan {
 
 namespace {
 
-// Why a reader refuses `written` (an element name as the document holds it) as an element
-// name; empty when it takes it. White space after the name stands inside the tag, where
-// XML allows it, and a ":" is well-formed. A UTF-8 document holds the name as text, a
-// windows-1250 one as bytes.
-std::string xml_name_problem(std::string_view written, bool utf8) {
-    const std::string_view core = name_in_tag(written);
-    const XmlNameFault fault = find_xml_name_fault(core, utf8);
-    const std::size_t i = fault.at;
-    if (i == std::string_view::npos) return {};
-    if (core.empty()) return "it is empty";
-    std::string character = "\"";
-    character += terminal_name(core.substr(i, fault.end - i));
-    character += '"';
-    if (i == 0 && is_xml_name_char(fault.c)) return "it begins with " + character;
-    return character + " is not allowed in it";
+// Why a reader refuses `written` (an element name as the document holds it: as text in a
+// UTF-8 document, else as bytes) as an element name; empty when it takes it. White space
+// after the name stands inside the tag, where XML allows it.
+std::string why_refused(std::string_view written, bool utf8) {
+    return xml_name_problem(name_in_tag(written), utf8, [](std::string_view bytes) {
+        std::string quoted = "\"";
+        quoted += terminal_name(bytes);
+        quoted += '"';
+        return quoted;
+    });
 }
 
 void warn(const std::string& text) { std::fprintf(stderr, "quorlan: warning: %s\n", text.c_str()); }
@@ -77,14 +72,14 @@ void warn_about_the_document(const Settings& settings, const DocumentNames& name
     // With a template, the names are variables and the template writes the elements.
     const bool records = settings.template_name.empty();
     if (const std::string problem =
-            records ? xml_name_problem(name_for_document(names.element, as_text, utf8), utf8) : std::string();
+            records ? why_refused(name_for_document(names.element, as_text, utf8), utf8) : std::string();
         !problem.empty()) {
         warn("the document element <" + terminal_name(names.element) + "> is not an XML name (" + problem + ")" +
              refused + "rename the XML file" + renaming_advice(names.element));
     }
     for (const FieldMapping& mapping : settings.mappings) {
         const std::string problem =
-            records ? xml_name_problem(name_for_document(mapping.element, as_text, utf8), utf8) : std::string();
+            records ? why_refused(name_for_document(mapping.element, as_text, utf8), utf8) : std::string();
         if (!problem.empty()) {
             warn("the element <" + terminal_name(mapping.element) + "> is not an XML name (" + problem + ")" +
                  refused + "rename it" + renaming_advice(mapping.element));

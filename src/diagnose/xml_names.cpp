@@ -9,22 +9,6 @@
 
 namespace quorlan {
 
-namespace {
-
-// Why an XML reader would refuse `name` as an element name; empty when it takes it.
-std::string xml_name_problem(std::string_view name, bool utf8) {
-    if (name.empty()) return "it is empty";
-    if (name.find(' ') != std::string_view::npos) return "it holds a space";
-    const XmlNameFault fault = find_xml_name_fault(name, utf8);
-    const std::size_t i = fault.at;
-    if (i == std::string_view::npos) return {};
-    if (i == 0 && fault.c >= '0' && fault.c <= '9') return "it begins with a digit";
-    if (i == 0 && is_xml_name_char(fault.c)) return "it begins with " + in_quotes(name.substr(0, fault.end));
-    return in_quotes(name.substr(i, fault.end - i)) + " is not allowed in a name";
-}
-
-}  // namespace
-
 XmlNameFault find_xml_name_fault(std::string_view name, bool utf8) {
     XmlNameFault fault;
     fault.at = utf8 ? xml_text_name_fault_at(name) : xml_name_fault_at(name);
@@ -35,6 +19,16 @@ XmlNameFault find_xml_name_fault(std::string_view name, bool utf8) {
     return fault;
 }
 
+std::string xml_name_problem(std::string_view core, bool utf8, std::string (*quoted)(std::string_view)) {
+    const XmlNameFault fault = find_xml_name_fault(core, utf8);
+    const std::size_t i = fault.at;
+    if (i == std::string_view::npos) return {};
+    if (core.empty()) return "it is empty";
+    const std::string character = quoted(core.substr(i, fault.end - i));
+    if (i == 0 && is_xml_name_char(fault.c)) return "it begins with " + character;
+    return character + " is not allowed in it";
+}
+
 std::string xml_name_warning(std::string_view what, std::string_view bytes, bool as_text, bool utf8) {
     const std::string subject = std::string(what) + " " + tag(bytes);
     const std::string written = name_for_document(bytes, as_text, utf8);
@@ -42,7 +36,7 @@ std::string xml_name_warning(std::string_view what, std::string_view bytes, bool
     // White space after the name stands inside the tag, where XML allows it: the document
     // is well-formed, but its element has a shorter name.
     const std::string_view core = name_in_tag(name);
-    if (const std::string problem = xml_name_problem(core, utf8); !problem.empty()) {
+    if (const std::string problem = xml_name_problem(core, utf8, in_quotes); !problem.empty()) {
         std::string warning = subject + " is not a valid XML name (" + problem + "): an XML reader will refuse the output";
         if (const std::string better = xml_name_suggestion(core); !better.empty()) {
             warning += "; a name such as " + tag(better) + " is taken";

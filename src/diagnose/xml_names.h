@@ -22,6 +22,12 @@ struct XmlNameFault {
 };
 XmlNameFault find_xml_name_fault(std::string_view name, bool utf8);
 
+// Why an XML reader refuses `core` (an element name as the document holds it, without the
+// white space a tag may hold after it) as an element name; empty when it takes it. The
+// run's warnings and the report say it in the same words; `quoted` shows the character at
+// fault as each shows bytes, in quotes.
+std::string xml_name_problem(std::string_view core, bool utf8, std::string (*quoted)(std::string_view));
+
 // What is wrong with `name` as an element name, said of `what` (such as "the element");
 // empty when nothing is. The document holds the name as name_for_document gives it:
 // with decoding (`as_text`) as text, read from its bytes as UTF-8 when valid, else
