@@ -101,14 +101,7 @@ bool count_cards(const Settings& settings, const std::string& card_file, InitCou
     observer.context = &counting;
     convert_document(settings, "phonebook", input, discarding_sink(), observer);
     const int close_error = close_text_file(file);
-    if (input.error != 0) {
-        report("cannot read", card_file, input.error);
-        return false;
-    }
-    if (close_error != 0) {
-        report("cannot close", card_file, close_error);
-        return false;
-    }
+    if (report_reading_end(card_file, input.error, close_error) != 0) return false;
     counts.cards = counting.cards;
     for (const MappingTakes& takes : counting.census.takes) counts.filled.push_back(takes.cards_filled);
     return true;

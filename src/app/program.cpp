@@ -26,9 +26,7 @@ namespace {
 int first_failure(const ConversionResult& result, const LineReader& input, int input_close_error,
                   const DocumentNames& names) {
     if (result.write_failed) return report("cannot write", names.output_file, result.write_error);
-    if (input.error != 0) return report("cannot read", names.input_file, input.error);
-    if (input_close_error != 0) return report("cannot close", names.input_file, input_close_error);
-    return 0;
+    return report_reading_end(names.input_file, input.error, input_close_error);
 }
 
 // True when the first block of `input` holds more than nothing or a UTF-8 byte-order

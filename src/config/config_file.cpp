@@ -23,15 +23,7 @@ bool load_settings(Settings& settings, const ConfigObserver& observer, ConfigFil
     facts.encoding = file.utf16.guess.encoding;
     settings = read_settings(reader, observer);
     const int close_error = close_text_file(file);
-    if (reader.error != 0) {
-        report("cannot read", kConfigFile, reader.error);
-        return false;
-    }
-    if (close_error != 0) {
-        report("cannot close", kConfigFile, close_error);
-        return false;
-    }
-    return true;
+    return report_reading_end(kConfigFile, reader.error, close_error) == 0;
 }
 
 }  // namespace quorlan

@@ -94,8 +94,7 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     const int close_error = close_text_file(file);
     watch.cards.encoding = encoding_name(file.utf16.guess.encoding);
     watch.values.text_is_unicode = input.from_utf16;
-    if (input.error != 0) return report("cannot read", names.input_file, input.error);
-    if (close_error != 0) return report("cannot close", names.input_file, close_error);
+    if (report_reading_end(names.input_file, input.error, close_error) != 0) return 1;
 
     std::string out;
     describe_cards(out, settings, names, result, watch.cards);

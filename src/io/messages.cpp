@@ -22,6 +22,12 @@ int report(const char* what, const std::string& name, int error) {
     return 1;
 }
 
+int report_reading_end(const std::string& name, int read_error, int close_error) {
+    if (read_error != 0) return report("cannot read", name, read_error);
+    if (close_error != 0) return report("cannot close", name, close_error);
+    return 0;
+}
+
 ReportOutput write_report(std::string_view text) {
     errno = 0;
     if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) {

@@ -16,6 +16,10 @@ std::string quoted_name(std::string_view name);
 // Prints "quorlan: <what> '<name>': <reason>" on standard error; returns the exit status 1.
 int report(const char* what, const std::string& name, int error);
 
+// Reports how the reading of file `name` ended: a read error (`read_error`), else a failed
+// close (`close_error`). Returns 1 when either was reported, 0 when the file was read well.
+int report_reading_end(const std::string& name, int read_error, int close_error);
+
 // Reports a card file that can't be opened; when no quorlan.ini was read, also that its
 // name is the default one and how to give another. Returns the exit status 1.
 int report_unopened_input(const std::string& name, int error, bool config_read);
