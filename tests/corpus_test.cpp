@@ -72,6 +72,13 @@ TEST_P(CorpusFile, ConvertsToTheSameWellFormedDocumentTwice) {
             if (!c.config.empty()) f.write("quorlan.ini", c.config);
             f.write(c.input, cards);
             const RunResult r = f.run();
+            // Read as vCard readers read it, a file in which no card ends writes nothing.
+            if (c.config.find("DECODE=1") != std::string::npos && r.status == 1) {
+                EXPECT_EQ(console_text(r.err).rfind("quorlan: '" + std::string(c.input) + "' holds no card (", 0), 0u)
+                    << r.err;
+                EXPECT_FALSE(f.exists(c.output));
+                continue;
+            }
             ASSERT_EQ(r.status, 0) << r.err;
             const std::string xml = f.read(c.output);
             // A file in which no card ends (a damaged one, or "end:vcard" in lower case) says so.

@@ -222,7 +222,14 @@ TEST(Explain, CountsAgreeWithARealRun) {
             fs::copy_file(file, f.dir() / "import.vcf");
             const RunResult explained = explain(f);
             ASSERT_EQ(explained.status, 0) << explained.err;
-            ASSERT_EQ(f.run().status, 0);
+            // Decoded, a file in which no card ends fails the run, as the report says.
+            const RunResult run = f.run();
+            if (run.status == 1 && run.err.find("holds no card") != std::string::npos) {
+                EXPECT_NE(explained.out.find("no card ended: a run fails and leaves the phonebook as it was"),
+                          std::string::npos);
+                continue;
+            }
+            ASSERT_EQ(run.status, 0) << run.err;
             const std::vector<std::string> xml = record_lines(f.read("import.xml"));
 
             const auto written = static_cast<std::size_t>(std::count(xml.begin(), xml.end(), "<vcf>"));

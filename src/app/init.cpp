@@ -10,6 +10,7 @@
 #include "app/init_family.h"
 #include "config/config_file.h"
 #include "convert/document.h"
+#include "diagnose/cards.h"
 #include "diagnose/census.h"
 #include "diagnose/show.h"
 #include "io/files.h"
@@ -86,8 +87,9 @@ void on_card_ended(void* context, const CardState& card, bool) {
     ++counting.cards;
 }
 
-// Counts, by a run's own reading, the cards of the file that fill each field.
-bool count_cards(const Settings& settings, const std::string& card_file, InitCounts& counts) {
+// Counts, by a run's own reading, the cards of the file that fill each field; when none
+// ended, `why_none` says why, as a run would.
+bool count_cards(const Settings& settings, const std::string& card_file, InitCounts& counts, std::string& why_none) {
     TextFile file;
     int error = 0;
     if (!open_text_file(file, card_file, error)) {
@@ -95,14 +97,17 @@ bool count_cards(const Settings& settings, const std::string& card_file, InitCou
         return false;
     }
     LineReader input = make_line_reader(text_bytes(file));
+    prime_reader(input);
+    const CardFileLook look = look_at_card_file(input);
     Counting counting{make_census(settings)};
     CardObserver observer{};
     observer.card_ended = on_card_ended;
     observer.context = &counting;
-    convert_document(settings, "phonebook", input, discarding_sink(), observer);
+    const ConversionResult result = convert_document(settings, "phonebook", input, discarding_sink(), observer);
     const int close_error = close_text_file(file);
     if (report_reading_end(card_file, input.error, close_error) != 0) return false;
     counts.cards = counting.cards;
+    if (counts.cards == 0) why_none = why_no_card(look, result);
     for (const MappingTakes& takes : counting.census.takes) counts.filled.push_back(takes.cards_filled);
     return true;
 }
@@ -261,10 +266,11 @@ int run_init(const std::vector<std::string>& arguments) {
         return 1;
     }
     InitCounts counts;
-    if (!count_cards(settings, read_by_a_run, counts)) return 1;
+    std::string why_none;
+    if (!count_cards(settings, read_by_a_run, counts, why_none)) return 1;
     if (counts.cards == 0) {
-        std::fprintf(stderr, "quorlan: %s holds no card (no BEGIN:VCARD ... END:VCARD): nothing written\n",
-                     quoted_name(card_file).c_str());
+        std::fprintf(stderr, "quorlan: %s holds no card (%s): nothing written\n", quoted_name(card_file).c_str(),
+                     why_none.c_str());
         return 1;
     }
     const std::string text = init_text(card_file, settings, counts, family);

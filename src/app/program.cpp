@@ -13,6 +13,7 @@
 #include "config/config_file.h"
 #include "config/settings.h"
 #include "convert/document.h"
+#include "diagnose/cards.h"
 #include "io/files.h"
 #include "io/messages.h"
 #include "io/platform.h"
@@ -23,17 +24,20 @@ namespace quorlan {
 namespace {
 
 // The first failure of the run, reported; the exit status 1, or 0 when there is none.
-int first_failure(const ConversionResult& result, const LineReader& input, int input_close_error,
-                  const DocumentNames& names) {
+// Decided before anything is committed, so that a failure leaves every file as it was.
+int first_failure(const Settings& settings, const ConversionResult& result, const LineReader& input,
+                  int input_close_error, const DocumentNames& names, CardFileLook look) {
     if (result.write_failed) return report("cannot write", names.output_file, result.write_error);
-    return report_reading_end(names.input_file, input.error, input_close_error);
-}
-
-// True when the first block of `input` holds more than nothing or a UTF-8 byte-order
-// mark alone, which is what an empty address book exports.
-bool holds_text(const LineReader& input) {
-    const std::string_view first(input.block.get() + input.begin, input.end - input.begin);
-    return !first.empty() && !(input.exhausted && first == "\xEF\xBB\xBF");
+    if (const int status = report_reading_end(names.input_file, input.error, input_close_error); status != 0) {
+        return status;
+    }
+    // Read as vCard readers read it, a file in which no card ended is an export that went
+    // wrong (empty, cut off, of another kind): a phonebook without entries would replace
+    // the phone's. The byte reading keeps writing one, as its users have always had.
+    if (settings.decode != 0 && result.cards_ended == 0) {
+        return report_no_card(names.input_file, why_no_card(look, result), names.output_file);
+    }
+    return 0;
 }
 
 // True when `output`, links followed, is the card file `input` or "quorlan.ini"; then
@@ -93,7 +97,8 @@ int run_program() {
         (void)close_text_file(input_file);  // the read failed first: that is what is reported
         return report("cannot read", names.input_file, input.error);
     }
-    const bool input_held_bytes = holds_text(input);
+    // Nothing, or a UTF-8 byte-order mark alone, is what an empty address book exports.
+    const CardFileLook look = look_at_card_file(input);
     input.from_utf16 = input_file.utf16.guess.encoding != TextEncoding::Bytes;
 
     OutputFile output;
@@ -109,14 +114,14 @@ int run_program() {
     const int close_error = close_text_file(input_file);
 
     // Any failure leaves the old file as it was; only a complete document replaces it.
-    if (const int status = first_failure(result, input, close_error, names); status != 0) {
+    if (const int status = first_failure(settings, result, input, close_error, names, look); status != 0) {
         abandon_output(output);
         return status;
     }
     if (const int commit_error = commit_output(output); commit_error != 0) {
         return report("cannot write", names.output_file, commit_error);
     }
-    warn_about_the_document(settings, names, result, input_held_bytes, left_out);
+    warn_about_the_document(settings, names, result, look != CardFileLook::Empty, left_out);
     return 0;
 }
 

@@ -94,6 +94,10 @@ void warn_about_the_document(const Settings& settings, const DocumentNames& name
         warn("no card ended in " + quoted_name(names.input_file) +
              " (no line began with \"END:\"): is it a vCard file?");
     }
+    if (const std::string unfinished = unfinished_card(result); !unfinished.empty()) {
+        warn(quoted_name(names.input_file) + " ends inside a card: " + unfinished +
+             ", so it was left out (was the export cut off?)");
+    }
     // Leaving cards out is what the filter is for; a phonebook without a single record
     // is almost always a prefix that matches no line of this export.
     if (result.cards_ended != 0 && result.records_written == 0) {

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "charset/unicode_text.h"
+#include "text/utf16_source.h"
 
 namespace quorlan {
 
@@ -14,6 +15,14 @@ namespace {
 // reads them, so that a file gives the same phonebook on both.
 constexpr Charset kUtf8{"UTF-8", 65001};
 constexpr Charset kUtf7{"UTF-7", 65000};
+// Decoded by this program, not the platform: Windows converts UTF-16 and UTF-32 only as
+// wide text, not as a code page of bytes.
+constexpr Charset kUtf16{"UTF-16", 1201};
+constexpr Charset kUtf16Be{"UTF-16BE", 1201};
+constexpr Charset kUtf16Le{"UTF-16LE", 1200};
+constexpr Charset kUtf32{"UTF-32", 12001};
+constexpr Charset kUtf32Be{"UTF-32BE", 12001};
+constexpr Charset kUtf32Le{"UTF-32LE", 12000};
 constexpr Charset kCp932{"CP932", 932};
 constexpr Charset kEucJp{"EUC-JP", 20932};
 constexpr Charset kIso2022Jp{"ISO-2022-JP", 50220};
@@ -60,6 +69,10 @@ constexpr Charset kMac{"MACINTOSH", 10000};
 constexpr std::array kNames = std::to_array<CharsetName>({
     {"UTF-8", &kUtf8}, {"CSUTF8", &kUtf8}, {"UTF8", &kUtf8},
     {"UTF-7", &kUtf7}, {"CSUTF7", &kUtf7},
+    {"UTF-16", &kUtf16}, {"CSUTF16", &kUtf16}, {"UTF-16BE", &kUtf16Be}, {"CSUTF16BE", &kUtf16Be},
+    {"UTF-16LE", &kUtf16Le}, {"CSUTF16LE", &kUtf16Le},
+    {"UTF-32", &kUtf32}, {"CSUTF32", &kUtf32}, {"UTF-32BE", &kUtf32Be}, {"CSUTF32BE", &kUtf32Be},
+    {"UTF-32LE", &kUtf32Le}, {"CSUTF32LE", &kUtf32Le},
     {"SHIFT_JIS", &kCp932}, {"MS_KANJI", &kCp932}, {"CSSHIFTJIS", &kCp932}, {"WINDOWS-31J", &kCp932},
     {"CSWINDOWS31J", &kCp932}, {"SHIFT-JIS", &kCp932}, {"SJIS", &kCp932}, {"CP932", &kCp932},
     {"EUC-JP", &kEucJp}, {"EXTENDED_UNIX_CODE_PACKED_FORMAT_FOR_JAPANESE", &kEucJp}, {"CSEUCPKDFMTJAPANESE", &kEucJp},
@@ -146,6 +159,27 @@ const Charset* find_charset(std::string_view declared) {
 
 bool is_utf8_charset(const Charset* charset) { return charset == &kUtf8; }
 bool is_cp932(const Charset* charset) { return charset == &kCp932; }
+bool is_wide_unicode_charset(const Charset* charset) {
+    return charset == &kUtf16 || charset == &kUtf16Be || charset == &kUtf16Le || charset == &kUtf32 ||
+           charset == &kUtf32Be || charset == &kUtf32Le;
+}
+
+namespace {
+
+// UTF-16 and UTF-32 text, by this program's own decoding. A CR or LF among its characters
+// becomes a space, as a decoded line end does in a quoted-printable value of bytes.
+void append_wide_unicode(const Charset* charset, std::string_view bytes, std::string& text) {
+    const bool utf16 = charset == &kUtf16 || charset == &kUtf16Be || charset == &kUtf16Le;
+    TextEncoding order = TextEncoding::Bytes;
+    if (charset == &kUtf16Be || charset == &kUtf32Be) order = TextEncoding::Utf16Be;
+    if (charset == &kUtf16Le || charset == &kUtf32Le) order = TextEncoding::Utf16Le;
+    const std::size_t start = text.size();
+    append_unicode_as_utf8(text, bytes, utf16 ? UnicodeWidth::Utf16 : UnicodeWidth::Utf32, order);
+    std::replace_if(text.begin() + static_cast<std::ptrdiff_t>(start), text.end(),
+                    [](char c) { return c == '\r' || c == '\n'; }, ' ');
+}
+
+}  // namespace
 
 bool convert_from_charset(CharsetConverters& converters, std::string_view declared, std::string_view bytes,
                           std::string& text) {
@@ -153,6 +187,10 @@ bool convert_from_charset(CharsetConverters& converters, std::string_view declar
     if (charset == nullptr) return false;
     if (is_utf8_charset(charset)) {
         append_utf8_replacing(text, bytes);
+        return true;
+    }
+    if (is_wide_unicode_charset(charset)) {
+        append_wide_unicode(charset, bytes, text);
         return true;
     }
     std::vector<OpenCharset>& open = converters.open;

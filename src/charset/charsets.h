@@ -35,6 +35,9 @@ const Charset* find_charset(std::string_view declared);
 
 // True for UTF-8, which is decoded here, not by the platform.
 bool is_utf8_charset(const Charset* charset);
+// True for UTF-16 and UTF-32 in either byte order, which are decoded here too, the same on
+// every platform.
+bool is_wide_unicode_charset(const Charset* charset);
 // True for Windows code page 932, which the names of Shift_JIS give, as phones mean them
 // (there 0x5C is a backslash, not a yen sign).
 bool is_cp932(const Charset* charset);

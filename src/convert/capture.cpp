@@ -285,8 +285,9 @@ const KnownHead& known_head(PrefixHeads& prefixes, std::string_view head) {
     facts.preferred = line.preferred;
     facts.tel = std::string_view(line.name) == "TEL";
     facts.charset.clear();
+    // A charset not known here is as good as none: the line is read as undeclared text.
     for (const auto& [key, value] : line.params) {
-        if (key == "CHARSET") facts.charset = value;
+        if (key == "CHARSET" && find_charset(value) != nullptr) facts.charset = value;
     }
     facts.group = line.group;
     facts.grouped = !line.group.empty();
@@ -331,14 +332,12 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     const std::string_view value_part = end < line.size() ? line.substr(end + 1) : std::string_view();
     const KnownHead& head = known_head(prefixes, line.substr(0, end));
     if (!head.charset.empty()) note_card_charset(card.waiting, head.charset);
-    if (head.label) {
-        note_label(card.waiting, head.group, value_part);
-        return false;
-    }
+    // A label gives its group's lines a kind, and still feeds a mapping that names it.
+    if (head.label) note_label(card.waiting, head.group, value_part);
     if (head.named == 0 && !(head.grouped && head.wanted)) return false;
     if (card.waiting.waiting || must_wait(prefixes, head)) {
         keep_waiting(card.waiting, line.substr(0, end), value_part, number);
-        return true;
+        return false;
     }
     std::size_t j = 0;
     while (j < settings.mappings.size() &&
@@ -362,7 +361,7 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     if (not_utf8) {
         if (first) kept.clear();
         keep_waiting(card.waiting, line.substr(0, end), value_part, number);
-        return true;
+        return false;
     }
     // A vCard 4.0 number is written as a URI: "TEL;VALUE=uri:tel:+420603123456".
     if (head.tel && begins_with_any_case(value, "TEL:")) value.erase(0, 4);

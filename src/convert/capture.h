@@ -153,7 +153,7 @@ bool may_feed(const PrefixHeads& prefixes, std::string_view line);
 // card, unless a later line is preferred and the kept one is not. Returns true when the
 // line fed a field; a line whose value comes out empty feeds none.
 // A line whose field depends on what the card holds further on waits for the card's end
-// (see settle_card) and counts as feeding one; `number` is its line of the file.
+// (see settle_card; `card.waiting`) and has fed none yet; `number` is its line of the file.
 bool capture_decoded_values(std::string_view line, const Settings& settings, PrefixHeads& prefixes,
                             CardState& card, const CardObserver* observer = nullptr, std::size_t number = 0);
 

@@ -1,5 +1,6 @@
 #include "convert/document.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -11,6 +12,7 @@
 #include "vcard/decode.h"
 #include "vcard/embedded_cards.h"
 #include "vcard/logical_lines.h"
+#include "vcard/value_text.h"
 
 namespace quorlan {
 
@@ -137,10 +139,15 @@ struct ExactLines {
     // it holds now begins with "END:". When that read went on with a longer line, its text
     // is not where the file's lines begin, and a card ended there would be one that anyone
     // could write into a long value.
-    bool ends_card(std::string_view current) const { return input.began_line && begins_with(current, "END:"); }
+    bool ends_card(std::string_view current, CardState&) const {
+        return input.began_line && begins_with(current, "END:");
+    }
     // Every line has fed its field as it came.
     static void settle(CardState&) {}
     static void end_card(CardState&) {}
+    // The file as it stands has no card left unfinished: values stay for the next "END:".
+    static void note_line(std::string_view) {}
+    static void finish(CardState&, ConversionResult&) {}
 };
 
 // The card lines as vCard readers read them: logical lines, quoted-printable decoded, the
@@ -156,6 +163,11 @@ struct DecodedLines {
     bool card_open = false;
     EmbeddedCards embedded{};
     std::string line{};  // a quoted-printable line, decoded
+    // The line the current card begins on, and its name lines, for telling which card a
+    // file that ends inside it has lost.
+    std::size_t card_start = 0;
+    std::string full_name_line{};
+    std::string name_line{};
 
     std::size_t number = 0;  // the line of the file the current line starts on
     bool next(std::string_view& raw, std::size_t& line_number, LineJoin& join) {
@@ -173,6 +185,19 @@ struct DecodedLines {
     void begin_card(CardState& card) {
         reset_card(card);
         card_open = true;
+        forget_card(number);
+    }
+    void forget_card(std::size_t start) {
+        card_start = start;
+        full_name_line.clear();
+        name_line.clear();
+    }
+    void note_line(std::string_view raw) {
+        if (names_property(raw, "FN")) {
+            if (full_name_line.empty()) full_name_line.assign(raw);
+        } else if (names_property(raw, "N") && name_line.empty()) {
+            name_line.assign(raw);
+        }
     }
     // Quoted-printable decoding starts after the first colon, so it can't change what
     // decides whether a line matters.
@@ -185,20 +210,46 @@ struct DecodedLines {
         std::string_view current = raw;
         if (is_quoted_printable_line(raw)) {
             line.assign(raw);
-            decode_quoted_printable(line);
+            decode_quoted_printable(line, declares_wide_charset(raw));
             trim_line_end(line);
             current = line;
         }
-        if (capture_decoded_values(current, settings, prefixes, card, watcher, number)) card_open = true;
+        const bool waited = card.waiting.waiting;
+        const bool fed = capture_decoded_values(current, settings, prefixes, card, watcher, number);
+        // A card without "BEGIN:VCARD" begins at its first line that feeds a field or waits to.
+        if (!card_open && !waited && (fed || card.waiting.waiting)) card_start = number;
+        if (fed) card_open = true;
         return current;
     }
-    bool ends_card(std::string_view current) const { return card_open && begins_with_any_case(current, "END:"); }
+    // Lines that waited for the card's end count as feeding a field only when one of them
+    // does: a card made of lines that feed nothing is no card, whatever waited.
+    bool ends_card(std::string_view current, CardState& card) {
+        if (!begins_with_any_case(current, "END:")) return false;
+        return card_open || waited_lines_feed(card);
+    }
+    bool waited_lines_feed(CardState& card) {
+        if (!card.waiting.waiting) return false;
+        settle(card);
+        if (std::any_of(card.values.begin(), card.values.end(), [](const std::string& v) { return !v.empty(); })) {
+            return true;
+        }
+        reset_card(card);
+        return false;
+    }
     // The lines that waited for the card's end feed their fields.
     void settle(CardState& card) { settle_card(settings, prefixes, card, watcher); }
     // Each card starts empty, even one whose "BEGIN:VCARD" is missing.
     void end_card(CardState& card) {
         reset_card(card);
         card_open = false;
+        forget_card(0);
+    }
+    // A card the file ends inside has no "END:" line and is left out: which it was.
+    void finish(CardState& card, ConversionResult& result) {
+        if (!card_open && !waited_lines_feed(card)) return;
+        result.unfinished_card_line = card_start;
+        const std::string& shown = !full_name_line.empty() ? full_name_line : name_line;
+        if (!shown.empty()) result.unfinished_card_name = line_value_text(shown, card.charsets);
     }
 };
 
@@ -225,12 +276,14 @@ ConversionResult convert_lines(Lines& lines, const Settings& settings, LineReade
         if (lines.inside_embedded_card(raw)) continue;
         // The card start is recognised on the line as read, before any decoding.
         if (Lines::begins_card(raw)) {
+            ++result.cards_begun;
             lines.begin_card(card);
             if (observer.card_begun != nullptr) observer.card_begun(observer.context);
         }
+        lines.note_line(raw);
         if (!lines.matters(raw)) continue;
         const std::string_view current = lines.capture(raw, card);
-        if (lines.ends_card(current)) {
+        if (lines.ends_card(current, card)) {
             ++result.cards_ended;
             lines.settle(card);
             const bool written = write_card(writer, card);
@@ -240,6 +293,7 @@ ConversionResult convert_lines(Lines& lines, const Settings& settings, LineReade
         }
         if (!flush_when_full(writer)) break;
     }
+    if (input.error == 0 && !writer.failed) lines.finish(card, result);
     // Input that could not be read to its end leaves the document without its end, so
     // that no XML reader takes the part written for the whole phonebook.
     if (!writer.failed) close_document(writer, input.error == 0);
@@ -269,6 +323,12 @@ ConversionResult convert_document(const Settings& settings, LineReader& input, D
     DocumentWriter writer = open_document(form, sink);
     const CardObserver* watcher = observer.value_taken != nullptr ? &observer : nullptr;
     if (settings.decode != 0) {
+        // Files of old Macs end their lines in CR alone, which vCard readers take as line ends.
+        prime_reader(input);
+        input.cr_ends_lines = holds_only_cr_line_ends(input);
+        // A UTF-8 byte-order mark is no part of the first line: it would hide the first
+        // card's "BEGIN:VCARD".
+        skip_utf8_bom(input);
         DecodedLines lines{make_logical_line_reader(input), settings, watcher};
         lines.line.reserve(kLineBufferSize);
         return convert_lines(lines, settings, input, writer, observer);

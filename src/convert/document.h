@@ -28,6 +28,12 @@ struct ConversionResult {
     std::size_t cards_ended = 0;
     std::size_t records_written = 0;
     std::size_t embedded_cards = 0;  // when decoding: cards inside an AGENT line of a card
+    std::size_t cards_begun = 0;     // lines that began a card ("BEGIN:VCARD")
+    // When decoding: the card the file ended inside, left out as it has no "END:" line: the
+    // line it begins on (0 when there is none) and its name (its FN, else its N; empty when
+    // it has neither).
+    std::size_t unfinished_card_line = 0;
+    std::string unfinished_card_name;
 };
 
 // Writes the whole document for the card lines of `input` to `sink`: the declaration, the

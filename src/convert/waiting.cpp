@@ -28,8 +28,9 @@ std::string_view label_of(const CardLines& card, std::string_view group) {
 // the card declares elsewhere, else the code page of CODEPAGE= (else windows-1250).
 std::string_view charset_of(const PrefixHeads& prefixes, const CardLines& card, const Head& head,
                             std::string_view value) {
+    // A charset not known here is as good as none.
     for (const auto& [key, charset] : head.params) {
-        if (key == "CHARSET") return charset;
+        if (key == "CHARSET" && find_charset(charset) != nullptr) return charset;
     }
     if (is_valid_utf8(value)) return {};
     // A card that declares UTF-8 says nothing of bytes that are not.

@@ -1,5 +1,7 @@
 #include "diagnose/cards.h"
 
+#include <string_view>
+
 #include "diagnose/show.h"
 
 namespace quorlan {
@@ -31,6 +33,46 @@ std::string left_out_card(const Settings& settings, const CardState& card, std::
 }
 
 }  // namespace
+
+CardFileLook look_at_card_file(const LineReader& primed) {
+    std::string_view first(primed.block.get() + primed.begin, primed.end - primed.begin);
+    if (first.empty() || (primed.exhausted && first == "\xEF\xBB\xBF")) return CardFileLook::Empty;
+    std::size_t controls = 0;
+    bool blank = true;
+    for (const char c : first) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == 0) return CardFileLook::Binary;
+        const bool space = b == ' ' || b == '\t' || b == '\r' || b == '\n';
+        blank = blank && space;
+        if ((b < 0x20 && !space && b != '\f') || b == 0x7F) ++controls;
+    }
+    if (blank && primed.exhausted) return CardFileLook::Blank;
+    // Text has hardly any control characters; images, archives and documents of other
+    // programs are full of them.
+    return controls * 32 > first.size() ? CardFileLook::Binary : CardFileLook::Text;
+}
+
+std::string unfinished_card(const ConversionResult& result) {
+    if (result.unfinished_card_line == 0) return {};
+    std::string text = "the card begun on line " + std::to_string(result.unfinished_card_line);
+    // The name is text, decoded: its letters are shown as they are.
+    if (!result.unfinished_card_name.empty()) text += ", \"" + terminal_name(result.unfinished_card_name) + "\",";
+    return text + " has no END: line";
+}
+
+std::string why_no_card(CardFileLook look, const ConversionResult& result) {
+    switch (look) {
+        case CardFileLook::Empty: return "it is empty";
+        case CardFileLook::Blank: return "it holds only blank lines";
+        case CardFileLook::Binary: return "it holds binary data, not text: is it a vCard file?";
+        case CardFileLook::Text: break;
+    }
+    if (result.cards_begun == 0) return "it holds text, but no line begins with BEGIN:VCARD: is it a vCard file?";
+    if (const std::string unfinished = unfinished_card(result); !unfinished.empty()) {
+        return unfinished + ": was the export cut off?";
+    }
+    return "no card in it has an END: line";
+}
 
 CardWatch make_card_watch(const Settings& settings) {
     CardWatch watch;
@@ -106,6 +148,13 @@ void describe_cards(std::string& out, const Settings& settings, const DocumentNa
     out += "  records a run would write: " + std::to_string(result.records_written) + "\n";
     const std::size_t left_out = result.cards_ended - result.records_written;
     out += "  cards left out: " + std::to_string(left_out) + "\n";
+    if (const std::string unfinished = unfinished_card(result); !unfinished.empty() && result.cards_ended != 0) {
+        out += "  " + unfinished + " before the file ends: a run leaves it out, and warns (was the export cut off?)\n";
+    }
+    if (settings.decode != 0 && result.cards_ended == 0) {
+        out += "  no card ended: a run fails and leaves the phonebook as it was (" + why_no_card(watch.look, result) +
+               ")\n";
+    }
     if (result.cards_ended != 0 && result.records_written == 0) {
         out += "  no card passes the filter: a run writes a phonebook without records, and warns (" +
                commonest_reason(settings, watch) + ")\n";

@@ -9,8 +9,26 @@
 #include "config/settings.h"
 #include "convert/capture.h"
 #include "convert/document.h"
+#include "text/line_reader.h"
 
 namespace quorlan {
+
+// What the start of a card file seems to hold, for telling why no card came of it.
+enum class CardFileLook { Empty, Blank, Binary, Text };
+
+// Looks at the first block the reader holds (primed, nothing read yet): no byte, or a UTF-8
+// byte-order mark alone, is Empty; only white space, in a file that fits the block, Blank;
+// NUL bytes, or more than a few other control characters, Binary.
+CardFileLook look_at_card_file(const LineReader& primed);
+
+// Why a card file in which no card ended gave none, for a message in parentheses: "it is
+// empty", "it holds binary data, not text", "the card begun on line 3 (...) has no END:
+// line: was the export cut off?"...
+std::string why_no_card(CardFileLook look, const ConversionResult& result);
+
+// "the card begun on line 12, \"Jan Novak\", has no END: line" for the card the file ended
+// inside, as the conversion found it; empty when there is none.
+std::string unfinished_card(const ConversionResult& result);
 
 struct CardWatch {
     const Settings* settings = nullptr;
@@ -23,6 +41,7 @@ struct CardWatch {
     std::size_t ended = 0;
     std::vector<std::string> first_left_out;  // a line about each of the first few
     const char* encoding = nullptr;           // "UTF-16 LE" or "UTF-16 BE" when the file was converted
+    CardFileLook look = CardFileLook::Text;
 };
 
 CardWatch make_card_watch(const Settings& settings);

@@ -84,6 +84,7 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     input.from_utf16 = file.utf16.guess.encoding != TextEncoding::Bytes;
 
     CardFileWatch watch{make_card_watch(settings), make_census(settings), make_value_checks(settings)};
+    watch.cards.look = look_at_card_file(input);
     const CardObserver observer{on_card_begun, on_card_ended, on_card_line, on_value_taken,
                                 &watch, on_value_dropped, on_value_line};
     // With a usable template, the cards go through its form, which keeps the first record.

@@ -94,10 +94,13 @@ LineBytes line_bytes(std::string_view raw) {
 bool note_charset(ValueChecks& checks, std::size_t number, std::string_view raw) {
     const std::string declared = declared_charset(raw);
     if (declared.empty()) return false;
-    if (checks.card_charset.empty()) {
-        checks.card_charset = declared;
-    } else if (checks.card_charset != declared) {
-        checks.card_charsets_differ = true;
+    // A charset not known here is as good as none, for the card as for the line.
+    if (find_charset(declared) != nullptr) {
+        if (checks.card_charset.empty()) {
+            checks.card_charset = declared;
+        } else if (checks.card_charset != declared) {
+            checks.card_charsets_differ = true;
+        }
     }
     ++checks.charset_lines;
     // The head parser gives the name in upper case; a long one is shown, and told apart,
@@ -191,7 +194,7 @@ bool sample_undeclared(ValueChecks& checks, std::string_view raw, const LineByte
     const std::string_view value = end < raw.size() ? raw.substr(end + 1) : std::string_view();
     const std::string text = quoted_printable ? quoted_printable_bytes(value) : std::string(value);
     // Without decoding no charset is read, declared or not.
-    const bool declared = checks.settings->decode != 0 && !declared_charset(raw).empty();
+    const bool declared = checks.settings->decode != 0 && find_charset(declared_charset(raw)) != nullptr;
     if (declared || (!bytes.foreign && is_valid_utf8(text))) return false;
     ++checks.undeclared_lines;
     if (checks.undeclared_sample.size() < kSampleBytes) {

@@ -206,7 +206,7 @@ void describe_value_warnings(std::string& out, const ValueChecks& checks, const 
         if (charset.known || checks.text_is_unicode) continue;
         out += "  " + count_of(charset.lines, "line declares", "lines declare") + " the charset " +
                charset_shown(charset) + ", which is not known here (first at " + line_label(charset.first_line) +
-               "): their values are read as UTF-8 when they are, else as windows-1250\n";
+               "): their values are read as if no charset were declared\n";
     }
     for (const LineText& text : kLineTexts) {
         const Tally& tally = checks.tallies[static_cast<std::size_t>(text.fault)];
@@ -215,8 +215,9 @@ void describe_value_warnings(std::string& out, const ValueChecks& checks, const 
                        decode_on);
     }
     if (cards_ended == 0 && checks.card_lines != 0) {
-        out += "  " + count_of(checks.card_lines, "line", "lines") +
-               " but no card in the file: no line begins with \"END:\", so a run writes an empty phonebook\n";
+        out += "  " + count_of(checks.card_lines, "line", "lines") + " but no card in the file: " +
+               (decode_on ? "no card ends, so a run fails and leaves the phonebook as it was\n"
+                          : "no line begins with \"END:\", so a run writes an empty phonebook\n");
     }
     if (out.size() == heading) out += "  none found\n";
 }

@@ -28,6 +28,12 @@ int report_reading_end(const std::string& name, int read_error, int close_error)
     return 0;
 }
 
+int report_no_card(const std::string& input, const std::string& why, const std::string& output) {
+    std::fprintf(stderr, "quorlan: %s holds no card (%s); %s left as it was\n", quoted_name(input).c_str(),
+                 why.c_str(), quoted_name(output).c_str());
+    return 1;
+}
+
 ReportOutput write_report(std::string_view text) {
     errno = 0;
     if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) {

@@ -20,6 +20,10 @@ int report(const char* what, const std::string& name, int error);
 // close (`close_error`). Returns 1 when either was reported, 0 when the file was read well.
 int report_reading_end(const std::string& name, int read_error, int close_error);
 
+// Reports a card file in which no card ended, `why` in parentheses, and that the phonebook
+// `output` was left as it was. Returns the exit status 1.
+int report_no_card(const std::string& input, const std::string& why, const std::string& output);
+
 // Reports a card file that can't be opened; when no quorlan.ini was read, also that its
 // name is the default one and how to give another. Returns the exit status 1.
 int report_unopened_input(const std::string& name, int error, bool config_read);

@@ -68,7 +68,17 @@ bool read_line_view(LineReader& reader, std::string_view& text) {
     std::size_t text_length = std::min(available, kMaxLineBytes);
     std::size_t consumed = text_length;
     bool ends_in_lf = false;
-    if (const void* lf = std::memchr(p, '\n', window)) {
+    if (reader.cr_ends_lines) {
+        // A CR, an LF or a CR LF pair ends the line; each counts as one byte.
+        std::size_t i = 0;
+        while (i < window && p[i] != '\r' && p[i] != '\n') ++i;
+        if (i < window && i + 1 <= kMaxLineBytes) {
+            text_length = i;
+            consumed = i + 1;
+            if (p[i] == '\r' && i + 1 < available && p[i + 1] == '\n') ++consumed;
+            ends_in_lf = true;
+        }
+    } else if (const void* lf = std::memchr(p, '\n', window)) {
         const auto i = static_cast<std::size_t>(static_cast<const char*>(lf) - p);
         const bool crlf = i > 0 && p[i - 1] == '\r';
         // Bytes this read takes once CR LF counts as one: the text and the LF.
@@ -105,6 +115,11 @@ bool read_line(LineReader& reader, std::string& line) {
     // A NUL ends the text of the read, its line end included.
     if (reader.last_ended_in_lf && text.size() == bytes.size()) line.push_back('\n');
     return true;
+}
+
+bool holds_only_cr_line_ends(const LineReader& reader) {
+    const std::string_view block(reader.block.get() + reader.begin, reader.end - reader.begin);
+    return block.find('\n') == std::string_view::npos && block.find('\r') != std::string_view::npos;
 }
 
 bool skip_utf8_bom(LineReader& reader) {

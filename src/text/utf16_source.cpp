@@ -26,26 +26,35 @@ void read_head(Utf16Source& s) {
     }
 }
 
-void encode_utf8(Utf16Source& s, std::uint32_t code_point) {
-    auto& p = s.pending;
+// Writes the UTF-8 bytes of `code_point` to `out`; returns how many.
+std::size_t utf8_bytes(std::uint32_t code_point, char* out) {
     std::size_t n = 0;
     if (code_point < 0x80) {
-        p[n++] = static_cast<char>(code_point);
+        out[n++] = static_cast<char>(code_point);
     } else if (code_point < 0x800) {
-        p[n++] = static_cast<char>(0xC0 | (code_point >> 6));
-        p[n++] = static_cast<char>(0x80 | (code_point & 0x3F));
+        out[n++] = static_cast<char>(0xC0 | (code_point >> 6));
+        out[n++] = static_cast<char>(0x80 | (code_point & 0x3F));
     } else if (code_point < 0x10000) {
-        p[n++] = static_cast<char>(0xE0 | (code_point >> 12));
-        p[n++] = static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-        p[n++] = static_cast<char>(0x80 | (code_point & 0x3F));
+        out[n++] = static_cast<char>(0xE0 | (code_point >> 12));
+        out[n++] = static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+        out[n++] = static_cast<char>(0x80 | (code_point & 0x3F));
     } else {
-        p[n++] = static_cast<char>(0xF0 | (code_point >> 18));
-        p[n++] = static_cast<char>(0x80 | ((code_point >> 12) & 0x3F));
-        p[n++] = static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-        p[n++] = static_cast<char>(0x80 | (code_point & 0x3F));
+        out[n++] = static_cast<char>(0xF0 | (code_point >> 18));
+        out[n++] = static_cast<char>(0x80 | ((code_point >> 12) & 0x3F));
+        out[n++] = static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+        out[n++] = static_cast<char>(0x80 | (code_point & 0x3F));
     }
+    return n;
+}
+
+void encode_utf8(Utf16Source& s, std::uint32_t code_point) {
     s.pending_begin = 0;
-    s.pending_end = n;
+    s.pending_end = utf8_bytes(code_point, s.pending.data());
+}
+
+void encode_and_append(std::string& text, std::uint32_t code_point) {
+    std::array<char, 4> bytes{};
+    text.append(bytes.data(), utf8_bytes(code_point, bytes.data()));
 }
 
 // Puts the character of one code unit (or of a surrogate pair) into `pending`; a half
@@ -179,6 +188,62 @@ const char* encoding_name(TextEncoding encoding) {
         case TextEncoding::Bytes: break;
     }
     return nullptr;
+}
+
+namespace {
+
+void append_utf16(std::string& text, std::string_view bytes, TextEncoding order) {
+    const auto* first = reinterpret_cast<const unsigned char*>(bytes.data());
+    const EncodingGuess guess = guess_encoding(first, bytes.size());
+    if (order == TextEncoding::Bytes) order = guess.encoding == TextEncoding::Bytes ? TextEncoding::Utf16Be : guess.encoding;
+    if (guess.mark && guess.encoding == order) bytes.remove_prefix(2);
+    // The file's own conversion, run over the bytes in memory.
+    Utf16Source state;
+    std::string_view rest = bytes;
+    const ByteSource source = utf16_source(state, memory_source(rest));
+    state.detected = true;
+    state.guess = EncodingGuess{order, false};
+    std::array<char, 256> buffer{};
+    int error = 0;
+    while (const std::size_t n = source.read(source.context, buffer.data(), buffer.size(), error)) {
+        text.append(buffer.data(), n);
+    }
+    // The odd byte of a cut code unit.
+    if (bytes.size() % 2 != 0) encode_and_append(text, kReplacement);
+}
+
+void append_utf32(std::string& text, std::string_view bytes, TextEncoding order) {
+    const auto unit_at = [&](std::size_t i, bool little) {
+        std::uint32_t unit = 0;
+        for (std::size_t k = 0; k < 4; ++k) {
+            const std::uint32_t b = static_cast<unsigned char>(bytes[i + (little ? 3 - k : k)]);
+            unit = unit << 8 | b;
+        }
+        return unit;
+    };
+    std::size_t i = 0;
+    if (order == TextEncoding::Bytes) {
+        order = TextEncoding::Utf16Be;
+        if (bytes.size() >= 4 && unit_at(0, true) == 0xFEFF) order = TextEncoding::Utf16Le;
+    }
+    const bool little = order == TextEncoding::Utf16Le;
+    if (bytes.size() >= 4 && unit_at(0, little) == 0xFEFF) i = 4;
+    for (; i + 4 <= bytes.size(); i += 4) {
+        const std::uint32_t unit = unit_at(i, little);
+        const bool character = unit <= 0x10FFFF && !is_high_surrogate(unit) && !is_low_surrogate(unit);
+        encode_and_append(text, character ? unit : kReplacement);
+    }
+    if (i < bytes.size()) encode_and_append(text, kReplacement);
+}
+
+}  // namespace
+
+void append_unicode_as_utf8(std::string& text, std::string_view bytes, UnicodeWidth width, TextEncoding order) {
+    if (width == UnicodeWidth::Utf16) {
+        append_utf16(text, bytes, order);
+    } else {
+        append_utf32(text, bytes, order);
+    }
 }
 
 ByteSource utf16_source(Utf16Source& state, ByteSource inner) {

@@ -10,6 +10,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "text/line_reader.h"
 
@@ -51,5 +53,15 @@ struct Utf16Source {
 
 // Wraps `inner`; the state lives in `state`, which must outlive the returned source.
 ByteSource utf16_source(Utf16Source& state, ByteSource inner);
+
+// The width of the code units of text declared in a Unicode encoding, such as a card
+// value whose line names "CHARSET=UTF-16".
+enum class UnicodeWidth { Utf16, Utf32 };
+
+// Appends `bytes`, Unicode text of code units of `width` in the byte order `order`, to
+// `text` as UTF-8. With `order` Bytes, a byte-order mark at the start tells the order (and
+// is dropped), else UTF-16 text is guessed as a file is and big-endian is taken. Code units
+// that give no character, and a cut one at the end, give U+FFFD.
+void append_unicode_as_utf8(std::string& text, std::string_view bytes, UnicodeWidth width, TextEncoding order);
 
 }  // namespace quorlan

@@ -21,7 +21,7 @@ int hex_value(char c) {
 
 }  // namespace
 
-void decode_quoted_printable(std::string& line) {
+void decode_quoted_printable(std::string& line, bool wide) {
     const std::size_t colon = line.find(':');
     if (colon == std::string::npos) return;
     std::size_t out = colon + 1;
@@ -33,7 +33,7 @@ void decode_quoted_printable(std::string& line) {
         const int low = high >= 0 ? hex_value(line[in + 2]) : -1;
         if (low >= 0) {
             c = static_cast<char>(high * 16 + low);
-            if (c == '\r' || c == '\n') c = ' ';
+            if (!wide && (c == '\r' || c == '\n')) c = ' ';
             in += 3;
         } else {
             ++in;
@@ -41,6 +41,11 @@ void decode_quoted_printable(std::string& line) {
         line[out++] = c;
     }
     line.resize(out);
+}
+
+bool names_property(std::string_view line, std::string_view name) {
+    return begins_with_any_case(line, name) && line.size() > name.size() &&
+           (line[name.size()] == ';' || line[name.size()] == ':');
 }
 
 void clean_decoded_value(std::string& value) {

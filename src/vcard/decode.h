@@ -11,7 +11,14 @@ namespace quorlan {
 // and two hexadecimal digits of either case become the byte they give, any other "="
 // stays. A decoded CR or LF becomes a space, so that the value stays on one line; a decoded
 // NUL stays, to be written as every other control character is. The line never grows.
-void decode_quoted_printable(std::string& line);
+// `wide` keeps CR and LF bytes too: in UTF-16 or UTF-32 text they are parts of other
+// characters (0x0D 0x01 is a "c" with caron), and the charset's decoding turns the line
+// ends among its characters into spaces instead.
+void decode_quoted_printable(std::string& line, bool wide = false);
+
+// True when the line is a line of the property `name` (upper case): its head, without a
+// group, begins with the name in any letter case, followed by ";" or ":".
+bool names_property(std::string_view line, std::string_view name);
 
 // True when `text` begins with `pattern` (upper-case letters) in any letter case. Inline:
 // every line is tested for the card's start and end, and most differ in the first byte.

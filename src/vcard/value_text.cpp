@@ -4,6 +4,7 @@
 #include "charset/unicode_text.h"
 #include "vcard/decode.h"
 #include "vcard/head.h"
+#include "vcard/logical_lines.h"
 
 namespace quorlan {
 
@@ -13,6 +14,28 @@ std::string declared_charset(std::string_view line) {
         if (key == "CHARSET") return value;
     }
     return {};
+}
+
+bool declares_wide_charset(std::string_view line) {
+    const std::string_view head = line.substr(0, line.find(':'));
+    for (std::size_t at = head.find('-'); at != std::string_view::npos; at = head.find('-', at + 1)) {
+        if (at >= 3 && at + 2 < head.size() && begins_with_any_case(head.substr(at - 3), "UTF-") &&
+            (head.compare(at + 1, 2, "16") == 0 || head.compare(at + 1, 2, "32") == 0)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string line_value_text(std::string_view line, CharsetConverters& converters) {
+    std::string decoded(line);
+    if (is_quoted_printable_line(line)) decode_quoted_printable(decoded, declares_wide_charset(line));
+    const std::size_t end = head_end(decoded);
+    std::string value = end < decoded.size() ? decoded.substr(end + 1) : std::string();
+    std::string charset = declared_charset(decoded);
+    if (find_charset(charset) == nullptr) charset.clear();
+    decode_value_text(value, charset, converters, 100);
+    return value;
 }
 
 std::string codepage_charset(std::int32_t code_page) {

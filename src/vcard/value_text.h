@@ -15,6 +15,15 @@ namespace quorlan {
 // it (any case, quotes removed, in upper case); empty when the head has none.
 std::string declared_charset(std::string_view line);
 
+// True when the head of the line may declare a charset of UTF-16 or UTF-32 ("UTF-16",
+// "UTF-32LE"...), whose quoted-printable bytes keep their CR and LF bytes. A quick look at
+// the text before the first ":", in any letter case.
+bool declares_wide_charset(std::string_view line);
+
+// The text of a card line's value as a message shows it: quoted-printable decoded, read
+// from its charset (else UTF-8, else windows-1250), cut to 100 characters and cleaned.
+std::string line_value_text(std::string_view line, CharsetConverters& converters);
+
 // The charset name of a Windows code page number as CODEPAGE= gives it ("WINDOWS-1253" for
 // 1253, "CP866" for 866); empty for 0 or a number that names none.
 std::string codepage_charset(std::int32_t code_page);
