@@ -157,6 +157,9 @@ TEST(Warnings, OneLineForEachThingThatSpoilsThePhonebook) {
         {"an empty card file", "N=N:\n", "", {}},
         {"a card file of a UTF-8 mark alone", "N=N:\n", "\xEF\xBB\xBF", {}},
         {"a card without BEGIN:VCARD", "N=N:\n", "N:Novak\nEND:VCARD\n", {}},
+        {"an export cut off inside a card", "DECODE=1\nN=N\n", std::string(kCard) + "BEGIN:VCARD\r\nFN:Eva\r\nN:B\r\n",
+         {"'import.vcf' ends inside a card: the card begun on line 4, \"Eva\", has no END: line, so it was left out "
+          "(was the export cut off?)"}},
         {"switches mistyped", "ASCI=1\nDECODE = 1\nUFT8=1\nCHARSET=UTF-8\nN=N:\n", kCard,
          {typo("<ASCI>", "ASCII", "folds accented letters to ASCII"),
           typo("<DECODE>", "DECODE", "reads the card file as vCard readers do"),
@@ -248,6 +251,9 @@ TEST(Init, WritesAFirstConfigurationOnlyWhenItIsClear) {
         {"none", {}, "", 2, "no .vcf file in this folder"},
         {"two", {{"a.vcf", card}, {"b.vcf", card}}, "", 2, "2 .vcf files in this folder: 'a.vcf' 'b.vcf'"},
         {"no card", {{"a.vcf", "N:x\r\n"}}, "", 1, "holds no card"},
+        {"a card without its END: line", {{"a.vcf", "BEGIN:VCARD\r\nFN:Eva\r\n"}}, "", 1,
+         "quorlan: 'a.vcf' holds no card (the card begun on line 1, \"Eva\", has no END: line: was the export cut "
+         "off?): nothing written"},
         {"existing quorlan.ini", {{"a.vcf", card}, {"quorlan.ini", "x"}}, "", 1, "already exists"},
         {"beside names shorter than \".vcf\"", {{"abc", ""}, {"contacts.vcf", card}}, "", 0, ""},
         // Names quorlan.ini can't hold as they are, shown as every message shows names.

@@ -14,6 +14,12 @@ const std::vector<ExplainCase>& card_file_cases() {
           "  cards without a \"BEGIN:VCARD\" line of their own: 1 (they keep the values that were current)",
           "  records a run would write: 1", "    Forbidden mapping 2 <SRC_IDENT> found filled: 1"},
          {}},
+        {"a file that ends inside a card, decoded", "DECODE=1\nN=N\n", card("N:A\r\n") + "BEGIN:VCARD\r\nFN:Eva\r\n",
+         {"  the card begun on line 4, \"Eva\", has no END: line before the file ends: a run leaves it out, and warns "
+          "(was the export cut off?)"},
+         {}},
+        {"no card, decoded", "DECODE=1\nN=N\n", "\r\n",
+         {"  no card ended: a run fails and leaves the phonebook as it was (it holds only blank lines)"}, {}},
         {"a continuation line that ends the card", "NOTE=NOTE\nN*=N:\n",
          "BEGIN:VCARD\nN:A\nNOTE;ENCODING=QUOTED-PRINTABLE;=\nEND:VCARD\nEND:VCARD\n",
          {"  cards seen (lines beginning with \"END:\"): 2", "  records a run would write: 2",

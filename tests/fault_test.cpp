@@ -141,6 +141,53 @@ TEST(DamagedInput, ConvertsWhatTheLineModelImplies) {
     }
 }
 
+// Read as vCard readers read it, an export in which no card ends is a failed run: the old
+// phonebook stays, byte for byte, and the one line says what the file seems to hold.
+TEST(DamagedInput, DecodedWithoutACardTheOldPhonebookStays) {
+    std::string binary = "\x89PNG\r\n\x1A\n";
+    for (int b = 0; b < 256; ++b) binary += static_cast<char>(b);
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", "it is empty"},
+        {"\xEF\xBB\xBF", "it is empty"},
+        {"\r\n\r\n", "it holds only blank lines"},
+        {binary, "it holds binary data, not text: is it a vCard file?"},
+        {"Name,Mobile\r\nJan Nov\xC3\xA1k,+420603123456\r\n" + std::string(200'000, 'x'),
+         "it holds text, but no line begins with BEGIN:VCARD: is it a vCard file?"},
+        {"BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Nov=C3=A1k;Jan\r\nTEL:1\r\n",
+         "the card begun on line 1, \"Nov\xC3\xA1k Jan\", has no END: line: was the export cut off?"},
+    };
+    std::string old;
+    for (int b = 0; b < 256; ++b) old += static_cast<char>(b);
+    for (const auto& [cards, why] : cases) {
+        SCOPED_TRACE(why);
+        Folder f;
+        f.write("quorlan.ini", "in.vcf\nout.xml\nDECODE=1\nN*=N\nT=TEL\n");
+        f.write("in.vcf", cards);
+        f.write("out.xml", old);
+        const RunResult r = f.run();
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(console_text(r.err), "quorlan: 'in.vcf' holds no card (" + why + "); 'out.xml' left as it was\n");
+        EXPECT_EQ(f.read("out.xml"), old);
+        EXPECT_EQ(f.names(), (std::vector<std::string>{"in.vcf", "out.xml", "quorlan.ini"}));
+    }
+}
+
+// Every configuration --init writes reads so: a phone keeps its phonebook after a failed export.
+TEST(DamagedInput, AFamilysPhonebookOutlivesAnEmptyExport) {
+    Folder f;
+    f.write("contacts.vcf", "BEGIN:VCARD\r\nFN:Jan Novak\r\nTEL;CELL:+420603123456\r\nEND:VCARD\r\n");
+    ASSERT_EQ(f.run("--init --for yealink").status, 0);
+    ASSERT_EQ(f.run().status, 0);
+    const std::string phonebook = f.read("yealink-phonebook.xml");
+    EXPECT_NE(phonebook.find("Jan Novak"), std::string::npos) << phonebook;
+    f.write("contacts.vcf", "");
+    const RunResult r = f.run();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(console_text(r.err),
+              "quorlan: 'contacts.vcf' holds no card (it is empty); 'yealink-phonebook.xml' left as it was\n");
+    EXPECT_EQ(f.read("yealink-phonebook.xml"), phonebook);
+}
+
 // Random bytes, with an "END:" line now and then so that records are written, and fifty
 // mappings of one-byte prefixes so that values take all kinds of bytes.
 TEST(DamagedInput, RandomBytesGiveAWellFormedDocument) {
