@@ -77,6 +77,22 @@ TEST(LineReader, GivesTheSameLinesWhateverTheRefillBoundaries) {
     }
 }
 
+// Lines that end in CR alone: a CR ends a line as an LF does, and a CR LF pair once, also
+// where a refill falls between the two.
+TEST(LineReader, CrLineEndsWhateverTheRefillBoundaries) {
+    const std::string input = "a\rb\r\nc\r\r" + bytes(3000) + "\rd";
+    const Lines expected = {"a\n", "b\n", "c\n", "\n", bytes(1999), bytes(1001) + "\n", "d"};
+    for (std::size_t step : {1u, 2u, 3u, 4u, 2000u, 70000u}) {
+        Trickle trickle{input, step};
+        LineReader reader = make_line_reader(ByteSource{read_trickle, &trickle});
+        prime_reader(reader);
+        EXPECT_FALSE(holds_only_cr_line_ends(reader));  // it holds an LF
+        CrLineEnds lines;
+        end_lines_at_cr(reader, lines);
+        EXPECT_EQ(read_all(reader), expected) << "step " << step;
+    }
+}
+
 // Whether each read stopped inside a longer physical line, which the text of a read cut
 // by a NUL can't show.
 TEST(LineReader, TellsWhenAReadIsOnlyAPieceOfALine) {

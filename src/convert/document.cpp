@@ -193,6 +193,8 @@ struct DecodedLines {
         name_line.clear();
     }
     void note_line(std::string_view raw) {
+        // Most lines begin with neither letter: they are passed by at once.
+        if (raw.size() < 2 || ((raw[0] | 0x20) != 'f' && (raw[0] | 0x20) != 'n')) return;
         if (names_property(raw, "FN")) {
             if (full_name_line.empty()) full_name_line.assign(raw);
         } else if (names_property(raw, "N") && name_line.empty()) {
@@ -318,21 +320,33 @@ DocumentNames document_names(const Settings& settings) {
     return names;
 }
 
+namespace {
+
+// The decoding reading, apart from the exact one: its preparations stay out of the other's way.
+ConversionResult convert_decoded(const Settings& settings, LineReader& input, DocumentWriter& writer,
+                                 const CardObserver& observer, const CardObserver* watcher) {
+    // Files of old Macs end their lines in CR alone, which vCard readers take as line ends.
+    prime_reader(input);
+    CrLineEnds cr_lines;
+    const bool cr_ends_lines = holds_only_cr_line_ends(input);
+    if (cr_ends_lines) end_lines_at_cr(input, cr_lines);
+    // A UTF-8 byte-order mark is no part of the first line: it would hide the first card's
+    // "BEGIN:VCARD".
+    skip_utf8_bom(input);
+    DecodedLines lines{make_logical_line_reader(input), settings, watcher};
+    lines.line.reserve(kLineBufferSize);
+    const ConversionResult result = convert_lines(lines, settings, input, writer, observer);
+    if (cr_ends_lines) input.source = cr_lines.inner;  // the reader outlives `cr_lines`
+    return result;
+}
+
+}  // namespace
+
 ConversionResult convert_document(const Settings& settings, LineReader& input, DocumentForm form, ByteSink sink,
                                   const CardObserver& observer) {
     DocumentWriter writer = open_document(form, sink);
     const CardObserver* watcher = observer.value_taken != nullptr ? &observer : nullptr;
-    if (settings.decode != 0) {
-        // Files of old Macs end their lines in CR alone, which vCard readers take as line ends.
-        prime_reader(input);
-        input.cr_ends_lines = holds_only_cr_line_ends(input);
-        // A UTF-8 byte-order mark is no part of the first line: it would hide the first
-        // card's "BEGIN:VCARD".
-        skip_utf8_bom(input);
-        DecodedLines lines{make_logical_line_reader(input), settings, watcher};
-        lines.line.reserve(kLineBufferSize);
-        return convert_lines(lines, settings, input, writer, observer);
-    }
+    if (settings.decode != 0) return convert_decoded(settings, input, writer, observer, watcher);
     ExactLines lines{input, settings, watcher};
     lines.follow = observer.card_line != nullptr;
     lines.line.reserve(kLineBufferSize);

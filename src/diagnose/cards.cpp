@@ -35,10 +35,13 @@ std::string left_out_card(const Settings& settings, const CardState& card, std::
 }  // namespace
 
 CardFileLook look_at_card_file(const LineReader& primed) {
-    std::string_view first(primed.block.get() + primed.begin, primed.end - primed.begin);
-    if (first.empty() || (primed.exhausted && first == "\xEF\xBB\xBF")) return CardFileLook::Empty;
+    const std::string_view block(primed.block.get() + primed.begin, primed.end - primed.begin);
+    if (block.empty() || (primed.exhausted && block == "\xEF\xBB\xBF")) return CardFileLook::Empty;
+    // Its first few KiB tell well enough, and every run pays for the look.
+    constexpr std::size_t kLookedAt = 1024;
+    const std::string_view first = block.substr(0, kLookedAt);
     std::size_t controls = 0;
-    bool blank = true;
+    bool blank = block.size() <= kLookedAt;
     for (const char c : first) {
         const auto b = static_cast<unsigned char>(c);
         if (b == 0) return CardFileLook::Binary;

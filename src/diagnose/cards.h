@@ -17,8 +17,8 @@ namespace quorlan {
 enum class CardFileLook { Empty, Blank, Binary, Text };
 
 // Looks at the first block the reader holds (primed, nothing read yet): no byte, or a UTF-8
-// byte-order mark alone, is Empty; only white space, in a file that fits the block, Blank;
-// NUL bytes, or more than a few other control characters, Binary.
+// byte-order mark alone, is Empty; only white space, in a file of a KiB or less, Blank; NUL
+// bytes, or more than a few other control characters, in its first KiB, Binary.
 CardFileLook look_at_card_file(const LineReader& primed);
 
 // Why a card file in which no card ended gave none, for a message in parentheses: "it is

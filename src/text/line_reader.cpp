@@ -68,17 +68,7 @@ bool read_line_view(LineReader& reader, std::string_view& text) {
     std::size_t text_length = std::min(available, kMaxLineBytes);
     std::size_t consumed = text_length;
     bool ends_in_lf = false;
-    if (reader.cr_ends_lines) {
-        // A CR, an LF or a CR LF pair ends the line; each counts as one byte.
-        std::size_t i = 0;
-        while (i < window && p[i] != '\r' && p[i] != '\n') ++i;
-        if (i < window && i + 1 <= kMaxLineBytes) {
-            text_length = i;
-            consumed = i + 1;
-            if (p[i] == '\r' && i + 1 < available && p[i + 1] == '\n') ++consumed;
-            ends_in_lf = true;
-        }
-    } else if (const void* lf = std::memchr(p, '\n', window)) {
+    if (const void* lf = std::memchr(p, '\n', window)) {
         const auto i = static_cast<std::size_t>(static_cast<const char*>(lf) - p);
         const bool crlf = i > 0 && p[i - 1] == '\r';
         // Bytes this read takes once CR LF counts as one: the text and the LF.
@@ -117,9 +107,46 @@ bool read_line(LineReader& reader, std::string& line) {
     return true;
 }
 
+namespace {
+
+// Turns `size` bytes at `bytes` into LF line ends in place: a CR becomes an LF, and an LF
+// right after a CR (`after_cr` carries that across calls) is dropped. Returns the bytes kept.
+std::size_t cr_to_lf(char* bytes, std::size_t size, bool& after_cr) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        const char c = bytes[i];
+        if (c == '\n' && after_cr) {
+            after_cr = false;
+            continue;
+        }
+        after_cr = c == '\r';
+        bytes[kept++] = after_cr ? '\n' : c;
+    }
+    return kept;
+}
+
+std::size_t read_cr_line_ends(void* context, char* buffer, std::size_t capacity, int& error) {
+    auto& lines = *static_cast<CrLineEnds*>(context);
+    // A read that keeps nothing (a lone LF after a CR) is not the end of the data.
+    for (;;) {
+        const std::size_t n = lines.inner.read(lines.inner.context, buffer, capacity, error);
+        if (n == 0) return 0;
+        if (const std::size_t kept = cr_to_lf(buffer, n, lines.after_cr); kept != 0) return kept;
+    }
+}
+
+}  // namespace
+
 bool holds_only_cr_line_ends(const LineReader& reader) {
     const std::string_view block(reader.block.get() + reader.begin, reader.end - reader.begin);
     return block.find('\n') == std::string_view::npos && block.find('\r') != std::string_view::npos;
+}
+
+void end_lines_at_cr(LineReader& reader, CrLineEnds& lines) {
+    char* unread = reader.block.get() + reader.begin;
+    reader.end = reader.begin + cr_to_lf(unread, reader.end - reader.begin, lines.after_cr);
+    lines.inner = reader.source;
+    reader.source = ByteSource{read_cr_line_ends, &lines};
 }
 
 bool skip_utf8_bom(LineReader& reader) {

@@ -46,9 +46,6 @@ struct LineReader {
     // The bytes are UTF-8 converted from a UTF-16 file, as whoever opened it says: text
     // that is Unicode already, whatever charset its lines declare.
     bool from_utf16 = false;
-    // A lone CR ends a line too, as in files of old Macs that hold no LF at all; a CR LF
-    // pair is still one line end. Set by whoever reads such a file as vCard readers do.
-    bool cr_ends_lines = false;
 };
 
 LineReader make_line_reader(ByteSource source);
@@ -69,9 +66,19 @@ std::string_view text_before_nul(std::string_view bytes);
 // Skips a UTF-8 byte-order mark if the data not yet read begins with one; true when it did.
 bool skip_utf8_bom(LineReader& reader);
 
-// True when the first block of the data holds a CR but no LF: lines that end in CR alone.
-// The reader must be primed.
+// True when the first block of the data holds a CR but no LF: lines that end in CR alone,
+// as old Mac programs write them. The reader must be primed.
 bool holds_only_cr_line_ends(const LineReader& reader);
+
+// The state of a reader whose lines end in CR (end_lines_at_cr); it must outlive the reader.
+struct CrLineEnds {
+    ByteSource inner{};
+    bool after_cr = false;
+};
+
+// From here on a CR ends a line as an LF does, a CR LF pair still once: the bytes not yet
+// read, those in the block and those to come, are read so.
+void end_lines_at_cr(LineReader& reader, CrLineEnds& lines);
 
 // Makes sure the reader holds at least one block of data (or knows there is none),
 // so that a source that can't be read fails before anything else is done.
