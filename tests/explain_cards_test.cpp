@@ -185,11 +185,12 @@ const std::vector<ExplainCase>& card_file_cases() {
         {"more than a thousand lines with alternatives, and Apple labels that differ",
          "DECODE=1\nNAME*=N|FN|ORG\nFULL=FN|N\nMOBILE#=TEL;CELL\nHOME#=TEL;HOME\n", named_cards(150) +
              card("N:A\r\nitem1.TEL:1\r\nitem1.X-ABLabel:_$!<Mobile>!$_\r\n") +
-             card("N:B\r\nitem1.TEL:2\r\nitem1.X-ABLabel:_$!<Home>!$_\r\n"),
-         {"     152    152  \"N\"                             mapping 1 <NAME>",
+             card("N:B\r\nitem1.TEL:2\r\nitem1.X-ABLabel:_$!<Home>!$_\r\n") + card("N:\xCF\xE5\xF2\xF0\xEE\xE2\r\n"),
+         {"     153    153  \"N\"                             mapping 1 <NAME>",
           "     151    151  \"TEL;CELL\"                      mapping 3 <MOBILE> (TEL;TYPE=CELL 150, item1.TEL 1)",
           "       1      1  \"TEL;HOME\"                      mapping 4 <HOME> (item1.TEL 1)",
-          "  mapping 3 <MOBILE> \"TEL;CELL\": takes 151 lines, filled in 151 of 152 cards"},
+          "  mapping 3 <MOBILE> \"TEL;CELL\": takes 151 lines, filled in 151 of 153 cards",
+          "    card 153, line 1062: \"\\xC4\\x8E\\xC4\\xBA\\xC5\\x88\\xC4\\x91\\xC3\\xAE\\xC3\\xA2\""},
          {"of the lines"}},
         {"declared charsets with DECODE=1", "DECODE=1\nUTF8=1\nN=N\n",
          card("N;CHARSET=SHIFT_JIS:\x88\xC0\r\n") + card("N;CHARSET=Shift_JIS:\x88\xC0\r\n"),

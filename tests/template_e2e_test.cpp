@@ -134,6 +134,9 @@ TEST(Templates, ATemplateOfOnesOwn) {
     EXPECT_NE(r.err.find("no mapping gives {{UNKNOWN}}"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("quorlan.ini, line 9: the mapping 'EMAIL' is used by no variable"), std::string::npos)
         << r.err;
+    // --explain names the file, not a built-in.
+    const std::string report = console_text(f.run("--explain").out);
+    EXPECT_NE(report.find("\nTemplate\n  template:         'my.mustache'\n"), std::string::npos) << report;
 }
 
 TEST(Templates, TheOptionListsAndPrintsTheBuiltins) {
