@@ -126,8 +126,12 @@ bool declares_charset(std::string_view params) {
         if (params[at] == ':') {
             // A ":" in a quoted parameter value, as in X="a:b", does not end the head: a
             // charset after it is declared all the same, as the head's reader finds it.
+            // (Most heads hold no quote: one look for it, and a count only where there is.)
             const std::string_view before = params.substr(0, at);
-            if (std::count(before.begin(), before.end(), '"') % 2 == 0) return false;
+            if (before.find('"') == std::string_view::npos ||
+                std::count(before.begin(), before.end(), '"') % 2 == 0) {
+                return false;
+            }
             continue;
         }
         if (at >= 7 && (params[at - 7] | 0x20) == 'c' && equal_any_case(params.substr(at - 7, 7), "CHARSET")) {
