@@ -240,6 +240,8 @@ struct InitCase {
     int status;
     std::string message;  // a part of standard error
     bool posix_names = false;  // names that Windows does not allow, or shows otherwise
+    const char* shim = "";     // a file system the fault library gives it (Linux only)
+    bool stdin_closed = false;
 };
 
 // quorlan --init writes quorlan.ini only for one clear card file and never over another.
@@ -271,12 +273,20 @@ TEST(Init, WritesAFirstConfigurationOnlyWhenItIsClear) {
         {"an empty name", {{"a.vcf", card}}, "''", 2, "quorlan: --init was given an empty name"},
         {"two names", {{"a.vcf", card}, {"b.vcf", card}}, "a.vcf b.vcf", 2,
          "quorlan: --init takes one card file, not 2: 'a.vcf' 'b.vcf'"},
+        {"not a .vcf", {{"notes.txt", card}}, "notes.txt", 2,
+         "quorlan: 'notes.txt': quorlan.ini can only name a card file whose name ends in .vcf"},
+        {"standard input closed", {{"contacts.vcf", card}}, "", 0, "", true, "", true},
+        {"a file system without hard links", {{"contacts.vcf", card}}, "", 0, "", true, "no-links"},
     };
     for (const InitCase& c : cases) {
         if (c.posix_names && windows_build()) continue;
+        const std::string program = *c.shim != '\0' ? program_with_shim(c.shim) : program_command();
+        if (program.empty()) continue;
         Folder f;
         for (const auto& [name, content] : c.files) f.write(name, content);
-        const RunResult r = f.run("--init " + c.arguments);
+        const RunResult r = *c.shim == '\0' && !c.stdin_closed
+                                ? f.run("--init " + c.arguments)
+                                : f.run_command(program + " --init " + c.arguments + (c.stdin_closed ? " <&-" : ""));
         EXPECT_EQ(r.status, c.status) << c.name;
         EXPECT_NE(console_text(r.err).find(c.message), std::string::npos) << c.name << ": " << r.err;
         for (const std::string_view raw : {"\x1B", "\xE2\x80\xAE"}) {

@@ -240,6 +240,10 @@ TEST(ConvertDocument, DecodeSwitch) {
          "BEGIN:VCARD\nFN:\xC3\xE9\nN;CHARSET=UTF-8:a\nEND:VCARD\n",
          "<vcf>\r\n<F>&#915;&#953;&#974;&#961;&#947;&#959;&#962;</F>\r\n<N>&#915;&#953;&#974;&#961;&#947;&#959;&#962;</N>\r\n</vcf>\r\n"
          "<vcf>\r\n<F>\xC3\xE9</F>\r\n<N>a</N>\r\n</vcf>\r\n<vcf>\r\n<F>\xC3\xE9</F>\r\n<N>a</N>\r\n</vcf>\r\n"},
+        {"the card's charset on a line no mapping takes, after a quoted \":\" too", "DECODE=1\nN=N\n",
+         "BEGIN:VCARD\nVERSION:2.1\nFN;CHARSET=WINDOWS-1251:\xCF\xE5\xF2\xF0\xEE\xE2\nN:\xCF\xE5\xF2\xF0\xEE\xE2;\xC8\xE2\xE0\xED\n"
+         "END:VCARD\nBEGIN:VCARD\nN:\xF0\xC5\xD4\xD2\xCF\xD7\nX-FOO;X=\"a:b\";CHARSET=KOI8-R:x\nEND:VCARD\n",
+         "<vcf>\r\n<N>&#1055;&#1077;&#1090;&#1088;&#1086;&#1074; &#1048;&#1074;&#1072;&#1085;</N>\r\n</vcf>\r\n<vcf>\r\n<N>&#1055;&#1077;&#1090;&#1088;&#1086;&#1074;</N>\r\n</vcf>\r\n"},
         {"CODEPAGE= for Greek", "DECODE=1\nCODEPAGE=1253\nF=FN\n",
          "BEGIN:VCARD\nFN:\xC3\xE9\xFE\xF1\xE3\xEF\xF2 M\xFC\nEND:VCARD\nBEGIN:VCARD\nFN:\xC5\xBD\nEND:VCARD\n",
          "<vcf>\r\n<F>&#915;&#953;&#974;&#961;&#947;&#959;&#962; M&#972;</F>\r\n</vcf>\r\n<vcf>\r\n<F>\x8E</F>\r\n</vcf>\r\n"},

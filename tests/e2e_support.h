@@ -251,6 +251,18 @@ inline std::string document(std::string_view element, std::string_view body) {
            std::string(element) + ">\r\n";
 }
 
+// The program with the fault library of these tests preloaded in `mode` (see fault_shim.cpp),
+// or an empty text where there is none: another build, or not Linux.
+inline std::string program_with_shim([[maybe_unused]] const std::string& mode) {
+#ifdef QUORLAN_FAULT_SHIM
+    if (std::getenv("QUORLAN_COMMAND") == nullptr) {
+        return "env LD_PRELOAD=" + shell_quote(QUORLAN_FAULT_SHIM) + " QUORLAN_SHIM=" + shell_quote(mode) + " " +
+               program_command();
+    }
+#endif
+    return {};
+}
+
 // A run that fails prints exactly one line naming the problem and the file.
 inline void expect_one_error_line(const RunResult& r, const std::string& words, const std::string& file) {
     EXPECT_EQ(r.status, 1);

@@ -7,6 +7,17 @@ namespace {
 using namespace e2e;
 using namespace explain_test;
 
+// Cards of seven lines each, as a phone exports them.
+std::string named_cards(int count) {
+    std::string cards;
+    for (int i = 0; i < count; ++i) {
+        const std::string n = std::to_string(i);
+        cards += "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Name" + n + ";Jan\r\nFN:Jan Name" + n + "\r\nTEL;TYPE=CELL:+420603" + n +
+                 "\r\nEMAIL:j" + n + "@example.com\r\nEND:VCARD\r\n";
+    }
+    return cards;
+}
+
 const std::vector<ExplainCase>& card_file_cases() {
     static const std::vector<ExplainCase> table = {
         {"a card ended twice", "N=N:\nSRC_IDENT-=abc\n", "BEGIN:VCARD\nN:A\nEND:VCARD\nEND:VCALENDAR\n",
@@ -160,6 +171,33 @@ const std::vector<ExplainCase>& card_file_cases() {
          {"  1 line holds 8-bit text that is neither UTF-8 nor windows-1250: its letters fit windows-1253 best; with "
           "DECODE=1, the line \"CODEPAGE=1253\" reads it"},
          {}},
+        {"Russian in windows-1251 is not Hebrew", "DECODE=1\nN=N\nO=ORG\n",
+         card("N:\xCF\xE5\xF2\xF0\xEE\xE2;\xC8\xE2\xE0\xED\r\nORG:\xC3\xE0\xE7\xEF\xF0\xEE\xEC\r\n"),
+         {"  its letters fit windows-1251 best: add the line \"CODEPAGE=1251\" to quorlan.ini"}, {}},
+        {"Serbian in windows-1251, whose letter Dje is the byte 0x80", "DECODE=1\nN=N\n",
+         card("N:\x80\xF3\xEA\xE8\x9E;\x80\xF3\xF0\xEE\r\n"),
+         {"  its letters fit windows-1251 best: add the line \"CODEPAGE=1251\" to quorlan.ini"}, {}},
+        {"French and Spanish in windows-1252", "DECODE=1\nN=N\n",
+         card("N:M\xFCller;Fran\xE7ois\r\n") + card("N:\xD1\xFA\xF1" "ez;Jos\xE9\r\n"),
+         {"  its letters fit windows-1252 best: add the line \"CODEPAGE=1252\" to quorlan.ini"}, {}},
+        // The program's oldest input: accented names in windows-1250 are read right as they are.
+        {"a windows-1250 export without DECODE=1", "NAME=N:\nCOMPANY=ORG\n",
+         card("N:Nov\xE1k;Jan\r\n") + card("N:Dvo\xF8\xE1kov\xE1;Jana\r\nORG:\x8A. \xC8" "ern\xFD\r\n"), {}, {}, "",
+         {"Values and lines a run would write wrong\n  none found\n"}},
+        {"a UTF-8 document and a declared UTF-8", "DECODE=1\nUTF8=1\nN=N\n", card("N;CHARSET=UTF-8:Nov\xC3\xA1k\r\n"),
+         {"    holds \"UTF8=\": UTF-8 switch, number 1, a UTF-8 document (with DECODE=1)"}, {}, "",
+         {"Charsets card lines declare\n  \"UTF-8\": 1 line, decoded\n"}},
+        // Beyond the lines remembered of one card: each card's lines are forgotten at its end.
+        {"more than a thousand lines with alternatives, and Apple labels that differ",
+         "DECODE=1\nNAME*=N|FN|ORG\nFULL=FN|N\nMOBILE#=TEL;CELL\nHOME#=TEL;HOME\n", named_cards(150) +
+             card("N:A\r\nitem1.TEL:1\r\nitem1.X-ABLabel:_$!<Mobile>!$_\r\n") +
+             card("N:B\r\nitem1.TEL:2\r\nitem1.X-ABLabel:_$!<Home>!$_\r\n") + card("N:\xCF\xE5\xF2\xF0\xEE\xE2\r\n"),
+         {"     153    153  \"N\"                             mapping 1 <NAME>",
+          "     151    151  \"TEL;CELL\"                      mapping 3 <MOBILE> (TEL;TYPE=CELL 150, item1.TEL 1)",
+          "       1      1  \"TEL;HOME\"                      mapping 4 <HOME> (item1.TEL 1)",
+          "  mapping 3 <MOBILE> \"TEL;CELL\": takes 151 lines, filled in 151 of 153 cards",
+          "    card 153, line 1062: \"\\xC4\\x8E\\xC4\\xBA\\xC5\\x88\\xC4\\x91\\xC3\\xAE\\xC3\\xA2\""},
+         {"of the lines"}},
         {"declared charsets with DECODE=1", "DECODE=1\nUTF8=1\nN=N\n",
          card("N;CHARSET=SHIFT_JIS:\x88\xC0\r\n") + card("N;CHARSET=Shift_JIS:\x88\xC0\r\n"),
          {"  document in:      UTF-8 (line 2)",
@@ -302,6 +340,12 @@ TEST(Explain, CountsEachKindOfValueThatComesOutWrong) {
          "neither UTF-8", 1, 1},
         {"N=N:\n", card("N:\xC3\x80nna\r\n"), "written as \"_\"", 1},
         {"N=N:\n", card("N:\xC8\xE2\xE0\xED\xEE\xE2\r\n") + card("N:\xD8" "eho\xF8 Ji\xF8\xED\r\n"), "neither UTF-8", 1},
+        // A vCard 2.1 card declares its charset on a line no mapping takes, once after a
+        // parameter with a quoted ":".
+        {"N=N\nDECODE=1\nUTF8=1\n",
+         card("FN;CHARSET=WINDOWS-1251:\xCF\xE5\xF2\xF0\xEE\xE2\r\nN:\xCF\xE5\xF2\xF0\xEE\xE2;\xC8\xE2\xE0\xED\r\n") +
+             card("N:\xF0\xC5\xD4\xD2\xCF\xD7\r\nX-FOO;X=\"a:b\";CHARSET=KOI8-R:x\r\n"),
+         "neither UTF-8", 0},
         {"W=TEL;WORK\n", card("TEL;WORK;VOICE:1\r\n") + card("TEL;WORK;VOICE:2\r\n") + card("TEL;WORK;FAX:3\r\n"),
          "of another kind", 1},
         {"N=N:\n", "begin:vcard\r\nN:A\r\nEnd:VCARD\r\n", "card lines in lower or mixed case", 2, 1},

@@ -250,6 +250,27 @@ const std::vector<ExplainCase>& configuration_cases() {
           "  line 2: the prefix \"N|FN\" lists alternatives separated by \"|\", which need DECODE=1: without it the "
           "prefix is the bytes a card line begins with, \"|\" included, and matches hardly any line"},
          {}},
+        {"a windows-1250 constant", "FIRMA_IDENT=Nov\xE1k\nN=N:\n", kCards, {}, {}, "", {"Warnings\n  none\n"}},
+        {"a hyphen before a digit, IDENT inside words", "TEL-2=TEL;WORK\nIDENTIFIER=UID\nPRESIDENT=TITLE\nAIDENT=x\n",
+         kCards,
+         {"  line 1: the \"-\" in \"TEL-2\" is the Forbidden marker, not part of the name: the element is <TEL2> and every "
+          "card with a value for it is left out",
+          "  line 2: the element <IDENTIFIER> holds \"IDENT\" inside a word, which makes it a constant field: every record "
+          "gets \"UID\" and no card line feeds it",
+          "  line 3: the element <PRESIDENT> holds \"IDENT\" inside a word, which makes it a constant field: every record "
+          "gets \"TITLE\" and no card line feeds it",
+          "  line 4: the element <AIDENT> holds \"IDENT\" inside a word, which makes it a constant field: every record "
+          "gets \"x\" and no card line feeds it"},
+         {}},
+        // Without decoding a UTF-8 file name is bytes, which a windows-1250 document shows as
+        // other letters; with it, the name is text.
+        {"a UTF-8 XML file name", "kontakt\xC5\xAF.xml\nN=N:\n", kCards,
+         {"  the document element <kontakt\\xC5\\xAF> holds UTF-8 letters, but the document is declared windows-1250: "
+          "readers will see other letters in its name"},
+         {}},
+        {"a UTF-8 XML file name with DECODE=1", "DECODE=1\nkontakt\xC5\xAF.xml\nN=N:\n", kCards, {}, {}, "",
+         {"Warnings\n  none\n"}},
+        {"a windows-1250 XML file name", "kontakt\xF9.xml\nN=N:\n", kCards, {}, {}, "", {"Warnings\n  none\n"}},
         {"an output folder that does not exist", "missing/out.xml\n", kCards,
          {"  document element: <out> (the output's name without its folder)",
           "  the folder \"missing\" of the output file does not exist: a run can't create the output"}, {}},

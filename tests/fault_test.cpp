@@ -501,23 +501,60 @@ TEST(Atomic, InitThatCannotWriteLeavesNoConfiguration) {
     }
 }
 
+struct SignalCase {
+    const char* name;
+    int signal_number;
+    void (*prepare)(const Folder&) = nullptr;  // besides out.xml with the old phonebook
+    bool in_place = false;                     // the run writes out.xml itself
+    bool others_file = false;                  // out.xml belongs to "nobody" (root only)
+};
+
 // A card file read from a FIFO: the run is stopped while it waits for more cards.
 TEST(Atomic, SignalsRemoveTheTemporaryFile) {
     if (!posix_build_here()) GTEST_SKIP() << "POSIX signals";
-    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
-        SCOPED_TRACE(signal_number);
+    const std::vector<SignalCase> cases = {
+        {"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP},
+        // A file of several names is written in place, so that every name sees the new one.
+        {"SIGTERM, written in place", SIGTERM,
+         [](const Folder& f) { fs::create_hard_link(f.dir() / "out.xml", f.dir() / "other.xml"); }, true},
+        // Root replaces another user's file in that user's sticky folder by a rename too.
+        {"SIGTERM, another user's file in a sticky folder", SIGTERM,
+         [](const Folder& f) {
+             ASSERT_EQ(chown((f.dir() / "out.xml").c_str(), 65534, 65534), 0);
+             ASSERT_EQ(chown(f.dir().c_str(), 65534, 65534), 0);
+             fs::permissions(f.dir(), fs::perms::all | fs::perms::sticky_bit);
+         },
+         false, true},
+    };
+    for (const SignalCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.others_file && geteuid() != 0) continue;
         Folder f;
         f.write("quorlan.ini", "out.xml\nN=N:\n");
         f.write("out.xml", kOldPhonebook);
+        if (c.prepare != nullptr) c.prepare(f);
         FedRun run(f);
         ASSERT_TRUE(run.feed(many_cards(1'000'000)));
-        ASSERT_TRUE(wait_for_file(f, ".out.xml.quorlan-"));
-        kill(run.pid(), signal_number);
+        if (c.in_place) {
+            // Opened in place, the file is emptied first.
+            for (int tries = 0; tries < 10000 && f.read("out.xml") == kOldPhonebook; ++tries) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        } else {
+            ASSERT_TRUE(wait_for_file(f, ".out.xml.quorlan-"));
+        }
+        kill(run.pid(), c.signal_number);
         const RunResult r = run.finish();
-        EXPECT_EQ(r.status, 128 + signal_number);
-        EXPECT_EQ(r.err, "quorlan: interrupted; 'out.xml' left as it was\n");
-        EXPECT_EQ(f.read("out.xml"), kOldPhonebook);
-        EXPECT_TRUE(only_the_files(f)) << f.names().size();
+        EXPECT_EQ(r.status, 128 + c.signal_number);
+        EXPECT_EQ(r.err, std::string("quorlan: interrupted; 'out.xml' ") +
+                             (c.in_place ? "is incomplete\n" : "left as it was\n"));
+        EXPECT_EQ(f.read("out.xml") == kOldPhonebook, !c.in_place);
+        std::vector<std::string> files = {"import.vcf", "out.xml", "quorlan.ini"};
+        if (c.in_place) files.insert(files.begin() + 1, "other.xml");
+        EXPECT_EQ(f.names(), files);
+        struct stat info {};
+        ASSERT_EQ(stat((f.dir() / "out.xml").c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, c.others_file ? 65534u : geteuid());
     }
 }
 

@@ -150,6 +150,18 @@ TEST(Platform, SymbolicAndHardLinksAsTheXmlFile) {
          [](const Folder& f) { fs::create_symlink("new.xml", f.dir() / "import.xml"); },
          0, "", {"import.vcf", "import.xml", "new.xml", "quorlan.ini"},
          [](const Folder& f) { EXPECT_EQ(f.read("new.xml"), kDocument); }},
+        {"from a subfolder, a symbolic link to a file not there yet: it is created beside the link",
+         [](const Folder& f) {
+             f.write("quorlan.ini", "sub/book.xml\nN=N:\n");
+             fs::create_directory(f.dir() / "sub");
+             fs::create_symlink("new.xml", f.dir() / "sub/book.xml");
+         },
+         0, "", {"import.vcf", "quorlan.ini", "sub"},
+         [](const Folder& f) {
+             EXPECT_TRUE(fs::is_symlink(f.dir() / "sub/book.xml"));
+             EXPECT_EQ(f.read("sub/new.xml"), document("book", kRecord));
+             EXPECT_EQ(std::distance(fs::directory_iterator(f.dir() / "sub"), fs::directory_iterator()), 2);
+         }},
         {"a hard link: written in place, so that both names see it",
          [](const Folder& f) {
              f.write("other.xml", "old");

@@ -114,9 +114,8 @@ void take_lines(CardState& card, std::size_t j, std::uint8_t alternative,
 
 }  // namespace
 
-// "CHARSET=" in any case, before the first ":" (capture reads the head properly; one after
-// a quoted ":", which no exporter writes, is missed). From one "=" to the next, which most
-// heads have one or two of.
+// "CHARSET=" in any case, before the first ":" outside quotes, where the head ends. From one
+// "=" to the next, which most heads have one or two of.
 bool declares_charset(std::string_view params) {
     // One walk to each "=" and no further than the ":": an inline photo is thousands of
     // bytes without "=".
@@ -124,7 +123,18 @@ bool declares_charset(std::string_view params) {
         at += first_marked(params.substr(at), [](std::uint64_t word) {
             return bytes_equal(word, '=') | bytes_equal(word, ':');
         });
-        if (at >= params.size() || params[at] == ':') return false;
+        if (at >= params.size()) return false;
+        if (params[at] == ':') {
+            // A ":" in a quoted parameter value, as in X="a:b", does not end the head: a
+            // charset after it is declared all the same, as the head's reader finds it.
+            // (Most heads hold no quote: one look for it, and a count only where there is.)
+            const std::string_view before = params.substr(0, at);
+            if (before.find('"') == std::string_view::npos ||
+                std::count(before.begin(), before.end(), '"') % 2 == 0) {
+                return false;
+            }
+            continue;
+        }
         if (at >= 7 && (params[at - 7] | 0x20) == 'c' && equal_any_case(params.substr(at - 7, 7), "CHARSET")) {
             return true;
         }

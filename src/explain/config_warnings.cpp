@@ -48,6 +48,10 @@ bool has_hyphen_in_word(std::string_view written) {
     return false;
 }
 
+// Said of an element name, the document's or a mapping's, read as bytes without decoding.
+constexpr const char* kUtf8LettersInAName =
+    " holds UTF-8 letters, but the document is declared windows-1250: readers will see other letters in its name";
+
 // True when the text holds a UTF-8 letter that card lines are decoded from.
 bool holds_utf8_letters(std::string_view text) {
     std::string decoded(text);
@@ -209,9 +213,7 @@ void warn_about_mapping(Warnings& warnings, const Settings& settings,
         add(warnings, line, std::move(warning));
     } else if (settings.decode == 0 && holds_utf8_letters(mapping.element)) {
         add(warnings, line,
-            "the element " + tag(mapping.element) +
-                " holds UTF-8 letters, but the document is declared windows-1250: readers will "
-                "see other letters in its name");
+            "the element " + tag(mapping.element) + kUtf8LettersInAName);
     }
     if (has_hyphen_in_word(written)) {
         add(warnings, line,
@@ -314,6 +316,8 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
                                   : std::string();
         !warning.empty()) {
         add(warnings, std::move(warning));
+    } else if (settings.template_name.empty() && settings.decode == 0 && holds_utf8_letters(names.element)) {
+        add(warnings, "the document element " + tag(names.element) + kUtf8LettersInAName);
     }
     const std::filesystem::path folder = std::filesystem::path(names.output_file).parent_path();
     std::error_code ignored;
