@@ -8,12 +8,14 @@
 #include <string_view>
 #include <system_error>
 
+#include "app/carddav_run.h"
 #include "app/template_run.h"
 #include "app/warnings.h"
 #include "config/config_file.h"
 #include "config/settings.h"
 #include "convert/document.h"
 #include "io/files.h"
+#include "io/folder_source.h"
 #include "io/messages.h"
 #include "io/platform.h"
 #include "text/line_reader.h"
@@ -24,9 +26,9 @@ namespace {
 
 // The first failure of the run, reported; the exit status 1, or 0 when there is none.
 int first_failure(const ConversionResult& result, const LineReader& input, int input_close_error,
-                  const DocumentNames& names) {
+                  const DocumentNames& names, const std::string& input_name) {
     if (result.write_failed) return report("cannot write", names.output_file, result.write_error);
-    return report_reading_end(names.input_file, input.error, input_close_error);
+    return report_reading_end(input_name, input.error, input_close_error);
 }
 
 // True when the first block of `input` holds more than nothing or a UTF-8 byte-order
@@ -80,21 +82,29 @@ int run_program() {
     const bool templated = !settings.template_name.empty();
     if (templated && !prepare_template(settings, loaded, template_form_of_run)) return 1;
 
+    // Cards from an address book server are brought into their folder first, and read from there.
+    const bool from_server = !settings.carddav.url.empty();
+    if (from_server && !refresh_card_folder(settings)) return 1;
+    FolderSource folder;
+
     // The input is opened, and its first block read, before the output is created, so
     // that a missing or unreadable input never touches an existing phonebook.
     TextFile input_file;
     int error = 0;
-    if (!open_text_file(input_file, names.input_file, error)) {
+    if (from_server ? !open_folder_source(folder, settings.carddav.folder, error)
+                    : !open_text_file(input_file, names.input_file, error)) {
+        if (from_server) return report("cannot read", settings.carddav.folder, error);
         return report_unopened_input(names.input_file, error, facts.present);
     }
-    LineReader input = make_line_reader(text_bytes(input_file));
+    const auto close_input = [&] { return from_server ? close_folder_source(folder) : close_text_file(input_file); };
+    LineReader input = make_line_reader(from_server ? folder_bytes(folder) : text_bytes(input_file));
     prime_reader(input);
     if (input.error != 0) {
-        (void)close_text_file(input_file);  // the read failed first: that is what is reported
-        return report("cannot read", names.input_file, input.error);
+        (void)close_input();  // the read failed first: that is what is reported
+        return report("cannot read", from_server ? folder.failed_file : names.input_file, input.error);
     }
     const bool input_held_bytes = holds_text(input);
-    input.from_utf16 = input_file.utf16.guess.encoding != TextEncoding::Bytes;
+    input.from_utf16 = !from_server && input_file.utf16.guess.encoding != TextEncoding::Bytes;
 
     OutputFile output;
     if (!open_output(output, names.output_file, error)) {
@@ -106,10 +116,12 @@ int run_program() {
     const ConversionResult result =
         templated ? convert_document(settings, input, template_form(template_form_of_run), sink, left_out_observer(left_out))
                   : convert_document(settings, names.element, input, sink, left_out_observer(left_out));
-    const int close_error = close_text_file(input_file);
+    const int close_error = close_input();
 
     // Any failure leaves the old file as it was; only a complete document replaces it.
-    if (const int status = first_failure(result, input, close_error, names); status != 0) {
+    if (const int status = first_failure(result, input, close_error, names,
+                                            from_server ? folder.failed_file : names.input_file);
+        status != 0) {
         abandon_output(output);
         return status;
     }

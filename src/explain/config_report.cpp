@@ -129,6 +129,8 @@ std::string describe_line(const ConfigWatch& watch, const SeenLine& line, std::s
         case LineKind::TemplateName:
             text = "begins with \"TEMPLATE=\": the phonebook's form comes from the template " + in_quotes(config.name);
             break;
+        case LineKind::CarddavLine:
+            return "a CardDAV line: the cards come from an address book server (with DECODE=1), kept in a folder";
     }
     if (const SeenLine* later = overridden_by(watch, line)) {
         text += "; " + where(*later) + " sets it again, so this line has no effect";
