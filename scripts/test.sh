@@ -13,7 +13,8 @@ source "$(dirname "$0")/common.sh"
 asan_dir=${QUORLAN_ASAN_DIR:-$repo_root/build-asan}
 
 # fiu-utils: the end-to-end tests make system calls fail with libfiu's fiu-run.
-test_packages=("${build_packages[@]}" libxml2-utils fiu-utils)
+# python3-radicale, xandikos, openssl: the CardDAV servers of the tests and their certificate.
+test_packages=("${build_packages[@]}" libxml2-utils fiu-utils python3-radicale xandikos openssl)
 
 build_main() {
     need_packages "${test_packages[@]}"

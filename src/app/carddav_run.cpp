@@ -44,10 +44,7 @@ bool refresh_card_folder(const Settings& settings) {
                   "as such";
     } else {
         const FetchProgress progress{error_output_is_terminal() ? show_progress : nullptr, nullptr};
-        if (sync_address_book(settings.carddav, progress, result, failure) && result.cards == 0) {
-            // An empty book would make an empty phonebook: more likely a wrong book than a wish.
-            failure = "the address book at " + settings.carddav.url + " holds no card; the phonebook is left as it was";
-        }
+        (void)sync_address_book(settings.carddav, progress, result, failure);
     }
     if (failure.empty()) return true;
     std::fprintf(stderr, "quorlan: %s\n", failure.c_str());

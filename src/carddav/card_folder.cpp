@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <system_error>
 
 namespace quorlan {
@@ -51,7 +52,7 @@ bool write_file(const std::string& path, std::string_view bytes, std::string& fa
 
 std::string state_text(const FolderState& state) {
     std::string text(kStateHeader);
-    text += "\nurl\t" + state.url + "\nbook\t" + state.book + "\ntoken\t" + state.token + "\n";
+    text += "\nurl\t" + state.url + "\nchosen\t" + state.chosen + "\nbook\t" + state.book + "\ntoken\t" + state.token + "\n";
     for (const auto& [key, card] : state.cards) {
         text += "card\t" + card.href + "\t" + card.etag + "\t" + card.file + "\n";
     }
@@ -88,6 +89,7 @@ bool load_folder_state(const std::string& folder, FolderState& state, std::strin
         const std::vector<std::string_view> f = split_tabs(line);
         if (f.size() == 2 && f[0] == "url") state.url = f[1];
         if (f.size() == 2 && f[0] == "book") state.book = f[1];
+        if (f.size() == 2 && f[0] == "chosen") state.chosen = f[1];
         if (f.size() == 2 && f[0] == "token") state.token = f[1];
         if (f.size() == 4 && f[0] == "card") {
             KeptCard card{std::string(f[1]), std::string(f[2]), std::string(f[3])};
@@ -117,6 +119,14 @@ bool keep_arrived_card(FolderChanges& changes, std::string key, KeptCard card, s
     return true;
 }
 
+std::size_t cards_after(const FolderChanges& changes, const FolderState& state) {
+    std::set<std::string> keys;
+    for (const auto& [key, card] : state.cards) keys.insert(key);
+    for (const std::string& key : changes.removed) keys.erase(key);
+    for (const ArrivedCard& arrived : changes.arrived) keys.insert(arrived.key);
+    return keys.size();
+}
+
 bool commit_folder_changes(FolderChanges& changes, FolderState& state, std::string& failure) {
     std::error_code error;
     if (!fs::exists(changes.folder, error) && !fs::create_directories(changes.folder, error)) {
@@ -143,7 +153,10 @@ bool commit_folder_changes(FolderChanges& changes, FolderState& state, std::stri
     std::erase_if(state.cards, [](const auto& entry) {
         return !fits_a_line(entry.second.href) || !fits_a_line(entry.second.etag);
     });
-    if (!fits_a_line(state.token) || !fits_a_line(state.url) || !fits_a_line(state.book)) state.token.clear();
+    if (!fits_a_line(state.token) || !fits_a_line(state.url) || !fits_a_line(state.book) ||
+        !fits_a_line(state.chosen)) {
+        state.token.clear();
+    }
     const std::string temporary = path_in(changes.folder, std::string(kTemporaryPrefix) + "state");
     const std::string target = path_in(changes.folder, kStateFileName);
     if (!write_file(temporary, state_text(state), failure)) return false;

@@ -23,7 +23,8 @@ struct KeptCard {
 
 struct FolderState {
     std::string url;    // the CARDDAV= line the folder was filled from
-    std::string book;   // the address book found from it
+    std::string chosen;  // the CARDDAV_BOOK= line it was filled with
+    std::string book;   // the address book found from them
     std::string token;  // the sync token of the last complete run; empty without one
     std::map<std::string, KeptCard> cards;  // by href_key
 };
@@ -57,6 +58,9 @@ std::string href_key(std::string_view href);
 // Writes the text of a fetched card to a temporary file of the folder (made if missing).
 bool keep_arrived_card(FolderChanges& changes, std::string key, KeptCard card, std::string_view text,
                        std::string& failure);
+
+// How many cards the folder holds once `changes` are in place.
+std::size_t cards_after(const FolderChanges& changes, const FolderState& state);
 
 // Puts every arrived card in place, removes the removed ones and writes `state` (updated
 // here) last. False with `failure` set when a step fails.

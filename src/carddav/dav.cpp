@@ -55,6 +55,10 @@ std::string answer_failure(const HttpClient& client, const DavAnswer& answer, st
     switch (http.status) {
         case 401:
         case 403:
+            if (!http.credentials_sent) {
+                return "the server redirected to " + http.url + ", which asks for a login (" + code +
+                       "): the credentials of quorlan.ini go to no other server than the one CARDDAV= names";
+            }
             if (login_name(client).empty()) {
                 return "the server at " + http.url + " asks for a login (" + code +
                        "): add CARDDAV_USER= and CARDDAV_PASSWORD_FROM= to quorlan.ini";

@@ -24,6 +24,14 @@ std::string last_segment(std::string_view url) {
     return std::string(url.substr(url.find_last_of('/') + 1));
 }
 
+// True for a URL without a path: only a server's root leads to the well-known address,
+// so that a mistyped book is reported as missing rather than replaced by another.
+bool names_a_server(std::string_view url) {
+    const auto scheme = url.find("://");
+    const auto path = url.find('/', scheme == std::string_view::npos ? 0 : scheme + 3);
+    return path == std::string_view::npos || url.substr(path) == "/";
+}
+
 // The one response about `url` itself in a Depth 0 answer.
 bool ask_about(HttpClient& client, const std::string& url, DavResponse& about, DavAnswer& answer) {
     std::vector<DavResponse> responses;
@@ -80,7 +88,8 @@ bool discover_address_book(HttpClient& client, const CarddavSettings& settings, 
     std::string where = settings.url;
     if (!ask_about(client, where, about, answer)) {
         // A server's root often says nothing; the well-known address leads to the user's books.
-        if (answer.http.failure.empty() && answer.http.status != 401 && answer.http.status != 403) {
+        if (answer.http.failure.empty() && answer.http.status != 401 && answer.http.status != 403 &&
+            names_a_server(settings.url)) {
             const std::string well_known = resolve_href(settings.url, "/.well-known/carddav");
             DavAnswer second;
             if (!ask_about(client, well_known, about, second)) {

@@ -34,6 +34,24 @@ std::string origin_of(const std::string& url) {
     return origin;
 }
 
+// `url` without a user name or password in it: libcurl writes the ones it sent into the
+// URL of a redirect, and URLs end up in messages and the card folder's state file.
+std::string without_userinfo(const char* url) {
+    CURLU* handle = curl_url();
+    std::string result = url;
+    if (curl_url_set(handle, CURLUPART_URL, url, 0) == CURLUE_OK) {
+        curl_url_set(handle, CURLUPART_USER, nullptr, 0);
+        curl_url_set(handle, CURLUPART_PASSWORD, nullptr, 0);
+        char* text = nullptr;
+        if (curl_url_get(handle, CURLUPART_URL, &text, 0) == CURLUE_OK) {
+            result = text;
+            curl_free(text);
+        }
+    }
+    curl_url_cleanup(handle);
+    return result;
+}
+
 }  // namespace
 
 struct HttpSession {
@@ -213,7 +231,8 @@ HttpAnswer send_request(HttpClient& client, std::string_view method, const std::
         curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
         curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, on_body);
         curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer);
-        set_credentials(s, origin_of(answer.url) == s.origin);
+        answer.credentials_sent = origin_of(answer.url) == s.origin;
+        set_credentials(s, answer.credentials_sent);
         const CURLcode code = curl_easy_perform(c);
         long status = 0;
         curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
@@ -229,7 +248,7 @@ HttpAnswer send_request(HttpClient& client, std::string_view method, const std::
         } else if (is_redirect(status) && redirects < kMaxRedirects) {
             char* next = nullptr;
             if (curl_easy_getinfo(c, CURLINFO_REDIRECT_URL, &next) == CURLE_OK && next != nullptr) {
-                answer.url = next;
+                answer.url = without_userinfo(next);
                 ++redirects;
                 continue;
             }

@@ -37,6 +37,7 @@ struct BodySink {
 struct HttpAnswer {
     int status = 0;              // 0 when no answer came
     std::string url;             // where the answer came from, redirects followed
+    bool credentials_sent = true;  // false after a redirect to another origin
     std::string failure;         // one line when the request failed before a whole answer
     std::string error_body;      // the start of the body of an answer that is not 2xx
 };

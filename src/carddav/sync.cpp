@@ -225,7 +225,7 @@ bool sync_address_book(const CarddavSettings& settings, FetchProgress progress, 
     if (!make_http_client(client, settings, failure)) return false;
     FolderState state;
     if (!load_folder_state(settings.folder, state, failure)) return false;
-    if (state.url != settings.url) {
+    if (state.url != settings.url || state.chosen != settings.book) {
         // Another book (or none) filled the folder: all of it is listed and fetched anew.
         state.book.clear();
         state.token.clear();
@@ -253,7 +253,15 @@ bool sync_address_book(const CarddavSettings& settings, FetchProgress progress, 
         return false;
     }
     for (std::string& key : listing.removed) changes.removed.push_back(std::move(key));
+    if (cards_after(changes, state) == 0) {
+        // An empty book would make an empty phonebook: more likely a wrong book than a wish.
+        failure = "the address book " + state.book + " holds no card; the phonebook and the card folder are left "
+                  "as they were";
+        abandon_folder_changes(changes);
+        return false;
+    }
     state.url = settings.url;
+    state.chosen = settings.book;
     state.token = listing.token;
     result.fetched = changes.arrived.size();
     if (!commit_folder_changes(changes, state, failure)) return false;
