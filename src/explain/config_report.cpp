@@ -156,8 +156,13 @@ void describe_settings(std::string& out, const Settings& settings, const Documen
     }
 
     const SeenLine* input = last_of(watch, LineKind::InputName);
-    out += "  input file:       " + in_quotes(names.input_file) +
-           (input != nullptr ? " (" + where(*input) + ")" : " (default)") + "\n";
+    if (!settings.carddav.url.empty()) {
+        out += "  input:            the address book " + in_quotes(settings.carddav.url) + ", its cards kept in the folder " +
+               in_quotes(settings.carddav.folder) + " (read here as the last run left it)\n";
+    } else {
+        out += "  input file:       " + in_quotes(names.input_file) +
+               (input != nullptr ? " (" + where(*input) + ")" : " (default)") + "\n";
+    }
 
     const SeenLine* output = last_of(watch, LineKind::OutputName);
     out += "  output file:      " + in_quotes(names.output_file);

@@ -6,6 +6,7 @@ as Debian ships them, and a fault server. Each class starts its servers and stop
 
 import base64
 import os
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -127,7 +128,7 @@ class RadicaleTest(unittest.TestCase, SyncCycle):
     @classmethod
     def setUpClass(cls):
         cls.storage = tempfile.mkdtemp(prefix="carddav-radicale-")
-        cls.server = servers.radicale(cls.storage, {"anna": "secret", "otto": "secret", "eva": "secret"})
+        cls.server = servers.radicale(cls.storage, {"anna": "secret", "otto": "secret", "eva": "secret", "zoe": "secret"})
         cls.dav = servers.Dav(cls.server.url(), "anna", "secret")
 
     @classmethod
@@ -192,6 +193,53 @@ class RadicaleTest(unittest.TestCase, SyncCycle):
         after = run.snapshot()
         del after["quorlan.ini"], before["quorlan.ini"]
         self.assertEqual(after, before)
+
+
+    def test_init_for_a_family_then_run_and_explain(self):
+        zoe = servers.Dav(self.server.url(), "zoe", "secret")
+        zoe.make_book("/zoe/book/", "Book")
+        cards = {"z.vcf": servers.card("z", "Zelená Zoe", "+420600000005")}
+        zoe.put("/zoe/book/z.vcf", cards["z.vcf"])
+        run = Run(self, "", {"QUORLAN_USER": "zoe", "QUORLAN_PASSWORD": "secret"})
+        os.remove(os.path.join(run.folder, "quorlan.ini"))
+        result = subprocess.run([QUORLAN, "--init", "--for", "yealink", self.server.url()], cwd=run.folder,
+                                env=run.env, capture_output=True, text=True, timeout=60)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("CARDDAV_PASSWORD_FROM=env:QUORLAN_PASSWORD\n", result.stdout)
+        self.assertEqual(run(), (0, ""))
+        with open(os.path.join(run.folder, "yealink-phonebook.xml"), "rb") as f:
+            self.assertIn("<Name>Zoe Zelená</Name>".encode(), f.read())
+        explained = subprocess.run([QUORLAN, "--explain"], cwd=run.folder, env=run.env, capture_output=True,
+                                   text=True, timeout=60)
+        self.assertEqual(explained.returncode, 0, explained.stderr)
+        self.assertIn('its cards kept in the folder "carddav"', explained.stdout)
+
+
+class TlsTest(unittest.TestCase):
+    """Radicale over TLS with a certificate of its own: refused without CARDDAV_CA=, taken with it."""
+
+    def test_own_certificate_needs_the_ca_line(self):
+        storage = tempfile.mkdtemp(prefix="carddav-tls-")
+        self.addCleanup(subprocess.run, ["rm", "-rf", storage])
+        cert, key = os.path.join(storage, "cert.pem"), os.path.join(storage, "key.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                        "-nodes", "-keyout", key, "-out", cert, "-days", "2", "-subj", "/CN=127.0.0.1",
+                        "-addext", "subjectAltName=IP:127.0.0.1"], check=True, capture_output=True)
+        server = servers.radicale(storage, {"anna": "secret"}, tls=(cert, key))
+        self.addCleanup(server.stop)
+        base = "https://127.0.0.1:%d" % server.port
+        dav = servers.Dav(base, "anna", "secret", ssl.create_default_context(cafile=cert))
+        dav.make_book("/anna/book/", "Book")
+        dav.put("/anna/book/a.vcf", CARDS["a.vcf"])
+        run = Run(self, carddav_lines(base + "/") + FIELDS)
+        code, errors = run()
+        self.assertEqual(code, 1)
+        self.assertIn("TLS failure", errors)
+        self.assertIn("CARDDAV_CA=", errors)
+        self.assertFalse(os.path.exists(os.path.join(run.folder, "carddav")))
+        run.write_ini(carddav_lines(base + "/") + "CARDDAV_CA=%s\n" % cert + FIELDS)
+        self.assertEqual(run(), (0, ""))
+        self.assertEqual(run.phonebook(), converted_from_a_file(self, {"a.vcf": CARDS["a.vcf"]}))
 
 
 class XandikosTest(unittest.TestCase, SyncCycle):
