@@ -47,7 +47,7 @@ stage_sanitize() {
     ctest --test-dir "$asan_dir" --output-on-failure -j2
 }
 
-# Runs each fuzz target for a bounded time (seconds in QUORLAN_FUZZ_SECONDS, split 2:1);
+# Runs each fuzz target for a bounded time (seconds in QUORLAN_FUZZ_SECONDS, split 4:1:1);
 # any crash, sanitizer report or failed property fails the stage.
 stage_fuzz() {
     build_sanitized
@@ -55,14 +55,14 @@ stage_fuzz() {
     local work
     work=$(mktemp -d)
     local name seconds seeds status
-    for name in convert text; do
+    for name in convert text multistatus; do
         seeds=("$repo_root/fuzz/corpus/$name")
         if [ "$name" = convert ]; then
-            seconds=$((total * 2 / 3))
+            seconds=$((total * 4 / 6))
             # Read recursively: the real-world exports of tests/data/vcards among them.
             seeds+=("$repo_root/tests/data")
         else
-            seconds=$((total / 3))
+            seconds=$((total / 6))
         fi
         mkdir -p "$work/$name"
         status=0
