@@ -1,6 +1,7 @@
 #include "carddav/http.h"
 
-#include <curl/curl.h>
+#include "carddav/curl_api.h"
+
 
 #include <algorithm>
 #include <chrono>
@@ -18,37 +19,37 @@ enum class Secret { None, Environment, Netrc };
 
 // The scheme, host and port of a URL: credentials go only where all three are those named.
 std::string origin_of(const std::string& url) {
-    CURLU* handle = curl_url();
+    CURLU* handle = curl().url();
     std::string origin;
-    if (curl_url_set(handle, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK) {
+    if (curl().url_set(handle, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK) {
         for (const CURLUPart part : {CURLUPART_SCHEME, CURLUPART_HOST, CURLUPART_PORT}) {
             char* text = nullptr;
-            if (curl_url_get(handle, part, &text, CURLU_DEFAULT_PORT) == CURLUE_OK) {
+            if (curl().url_get(handle, part, &text, CURLU_DEFAULT_PORT) == CURLUE_OK) {
                 origin += text;
-                curl_free(text);
+                curl().free(text);
             }
             origin += '|';
         }
     }
-    curl_url_cleanup(handle);
+    curl().url_cleanup(handle);
     return origin;
 }
 
 // `url` without a user name or password in it: libcurl writes the ones it sent into the
 // URL of a redirect, and URLs end up in messages and the card folder's state file.
 std::string without_userinfo(const char* url) {
-    CURLU* handle = curl_url();
+    CURLU* handle = curl().url();
     std::string result = url;
-    if (curl_url_set(handle, CURLUPART_URL, url, 0) == CURLUE_OK) {
-        curl_url_set(handle, CURLUPART_USER, nullptr, 0);
-        curl_url_set(handle, CURLUPART_PASSWORD, nullptr, 0);
+    if (curl().url_set(handle, CURLUPART_URL, url, 0) == CURLUE_OK) {
+        curl().url_set(handle, CURLUPART_USER, nullptr, 0);
+        curl().url_set(handle, CURLUPART_PASSWORD, nullptr, 0);
         char* text = nullptr;
-        if (curl_url_get(handle, CURLUPART_URL, &text, 0) == CURLUE_OK) {
+        if (curl().url_get(handle, CURLUPART_URL, &text, 0) == CURLUE_OK) {
             result = text;
-            curl_free(text);
+            curl().free(text);
         }
     }
-    curl_url_cleanup(handle);
+    curl().url_cleanup(handle);
     return result;
 }
 
@@ -64,7 +65,7 @@ struct HttpSession {
     char error_text[CURL_ERROR_SIZE] = {};
 
     ~HttpSession() {
-        if (curl != nullptr) curl_easy_cleanup(curl);
+        if (curl != nullptr) quorlan::curl().easy_cleanup(curl);
     }
 };
 
@@ -103,9 +104,9 @@ bool read_secret(HttpSession& s, const CarddavSettings& settings, std::string& f
 
 // Credentials for this request's URL: only at the origin named in quorlan.ini.
 void set_credentials(HttpSession& s, bool allowed) {
-    curl_easy_setopt(s.curl, CURLOPT_USERNAME, allowed && !s.user.empty() ? s.user.c_str() : nullptr);
-    curl_easy_setopt(s.curl, CURLOPT_PASSWORD, allowed && s.secret == Secret::Environment ? s.password.c_str() : nullptr);
-    curl_easy_setopt(s.curl, CURLOPT_NETRC,
+    curl().easy_setopt(s.curl, CURLOPT_USERNAME, allowed && !s.user.empty() ? s.user.c_str() : nullptr);
+    curl().easy_setopt(s.curl, CURLOPT_PASSWORD, allowed && s.secret == Secret::Environment ? s.password.c_str() : nullptr);
+    curl().easy_setopt(s.curl, CURLOPT_NETRC,
                      static_cast<long>(allowed && s.secret == Secret::Netrc ? CURL_NETRC_REQUIRED : CURL_NETRC_IGNORED));
 }
 
@@ -122,7 +123,7 @@ std::size_t on_body(char* data, std::size_t size, std::size_t count, void* conte
     auto& t = *static_cast<Transfer*>(context);
     const std::size_t bytes = size * count;
     long code = 0;
-    curl_easy_getinfo(t.session->curl, CURLINFO_RESPONSE_CODE, &code);
+    curl().easy_getinfo(t.session->curl, CURLINFO_RESPONSE_CODE, &code);
     if (code < 200 || code > 299) {
         if (t.error_body.size() < kMaxErrorBody) t.error_body.append(data, std::min(bytes, kMaxErrorBody));
         return bytes;
@@ -141,7 +142,7 @@ std::size_t on_body(char* data, std::size_t size, std::size_t count, void* conte
 }
 
 std::string describe_failure(CURLcode code, const HttpSession& s, const std::string& url) {
-    const std::string reason = s.error_text[0] != '\0' ? s.error_text : curl_easy_strerror(code);
+    const std::string reason = s.error_text[0] != '\0' ? s.error_text : curl().easy_strerror(code);
     switch (code) {
         case CURLE_OPERATION_TIMEDOUT:
             return "the server at " + url + " stopped answering for " + std::to_string(s.timeout) +
@@ -168,9 +169,9 @@ bool is_busy(long code) { return code == 502 || code == 503 || code == 504; }
 
 // Seconds to wait before trying a busy server again: its Retry-After when it gives a number,
 // else a short doubling pause. Negative when it asks for longer than we wait.
-long retry_pause(CURL* curl, int attempt) {
+long retry_pause(CURL* handle, int attempt) {
     curl_header* header = nullptr;
-    if (curl_easy_header(curl, "Retry-After", 0, CURLH_HEADER, -1, &header) == CURLHE_OK) {
+    if (curl().easy_header(handle, "Retry-After", 0, CURLH_HEADER, -1, &header) == CURLHE_OK) {
         char* end = nullptr;
         const long seconds = std::strtol(header->value, &end, 10);
         if (end != header->value && seconds >= 0) return seconds <= kMaxRetryAfterSeconds ? seconds : -1;
@@ -181,10 +182,10 @@ long retry_pause(CURL* curl, int attempt) {
 }  // namespace
 
 bool make_http_client(HttpClient& client, const CarddavSettings& settings, std::string& failure) {
-    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     client.session = std::make_unique<HttpSession>();
     HttpSession& s = *client.session;
-    if (!initialised || (s.curl = curl_easy_init()) == nullptr) {
+    if (load_curl(failure) == nullptr) return false;
+    if ((s.curl = curl().easy_init()) == nullptr) {
         failure = "libcurl could not be set up";
         return false;
     }
@@ -193,19 +194,19 @@ bool make_http_client(HttpClient& client, const CarddavSettings& settings, std::
     s.origin = origin_of(settings.url);
     s.timeout = settings.timeout;
     CURL* c = s.curl;
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, s.error_text);
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(c, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC | CURLAUTH_DIGEST));
-    curl_easy_setopt(c, CURLOPT_USERAGENT, "quorlan");
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, std::min(kConnectSeconds, s.timeout));
+    curl().easy_setopt(c, CURLOPT_ERRORBUFFER, s.error_text);
+    curl().easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl().easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
+    curl().easy_setopt(c, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC | CURLAUTH_DIGEST));
+    curl().easy_setopt(c, CURLOPT_USERAGENT, "quorlan");
+    curl().easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl().easy_setopt(c, CURLOPT_CONNECTTIMEOUT, std::min(kConnectSeconds, s.timeout));
     // An idle bound, not a total one: a server may take long to build a big answer, but
     // one that sends nothing for this long has stopped.
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, s.timeout);
-    if (!settings.ca_file.empty()) curl_easy_setopt(c, CURLOPT_CAINFO, settings.ca_file.c_str());
-    if (!settings.pinned_key.empty()) curl_easy_setopt(c, CURLOPT_PINNEDPUBLICKEY, settings.pinned_key.c_str());
+    curl().easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl().easy_setopt(c, CURLOPT_LOW_SPEED_TIME, s.timeout);
+    if (!settings.ca_file.empty()) curl().easy_setopt(c, CURLOPT_CAINFO, settings.ca_file.c_str());
+    if (!settings.pinned_key.empty()) curl().easy_setopt(c, CURLOPT_PINNEDPUBLICKEY, settings.pinned_key.c_str());
     return true;
 }
 
@@ -216,26 +217,26 @@ HttpAnswer send_request(HttpClient& client, std::string_view method, const std::
     HttpAnswer answer;
     answer.url = url;
     const std::string verb(method);
-    curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/xml; charset=utf-8");
-    headers = curl_slist_append(headers, "Expect:");
-    if (depth >= 0) headers = curl_slist_append(headers, ("Depth: " + std::to_string(depth)).c_str());
+    curl_slist* headers = curl().slist_append(nullptr, "Content-Type: application/xml; charset=utf-8");
+    headers = curl().slist_append(headers, "Expect:");
+    if (depth >= 0) headers = curl().slist_append(headers, ("Depth: " + std::to_string(depth)).c_str());
     int redirects = 0;
     int retries = 0;
     for (;;) {
         Transfer transfer{&s, sink, 0, false, false, {}};
         s.error_text[0] = '\0';
-        curl_easy_setopt(c, CURLOPT_URL, answer.url.c_str());
-        curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, verb.c_str());
-        curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers);
-        curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
-        curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-        curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, on_body);
-        curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer);
+        curl().easy_setopt(c, CURLOPT_URL, answer.url.c_str());
+        curl().easy_setopt(c, CURLOPT_CUSTOMREQUEST, verb.c_str());
+        curl().easy_setopt(c, CURLOPT_HTTPHEADER, headers);
+        curl().easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
+        curl().easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        curl().easy_setopt(c, CURLOPT_WRITEFUNCTION, on_body);
+        curl().easy_setopt(c, CURLOPT_WRITEDATA, &transfer);
         answer.credentials_sent = origin_of(answer.url) == s.origin;
         set_credentials(s, answer.credentials_sent);
-        const CURLcode code = curl_easy_perform(c);
+        const CURLcode code = curl().easy_perform(c);
         long status = 0;
-        curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+        curl().easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
         answer.status = static_cast<int>(status);
         answer.error_body = std::move(transfer.error_body);
         if (transfer.too_big) {
@@ -247,7 +248,7 @@ HttpAnswer send_request(HttpClient& client, std::string_view method, const std::
             answer.failure = describe_failure(code, s, answer.url);
         } else if (is_redirect(status) && redirects < kMaxRedirects) {
             char* next = nullptr;
-            if (curl_easy_getinfo(c, CURLINFO_REDIRECT_URL, &next) == CURLE_OK && next != nullptr) {
+            if (curl().easy_getinfo(c, CURLINFO_REDIRECT_URL, &next) == CURLE_OK && next != nullptr) {
                 answer.url = without_userinfo(next);
                 ++redirects;
                 continue;
@@ -262,22 +263,22 @@ HttpAnswer send_request(HttpClient& client, std::string_view method, const std::
         }
         break;
     }
-    curl_slist_free_all(headers);
+    curl().slist_free_all(headers);
     return answer;
 }
 
 std::string resolve_href(std::string_view base, std::string_view href) {
-    CURLU* handle = curl_url();
+    CURLU* handle = curl().url();
     std::string result(href);
-    if (curl_url_set(handle, CURLUPART_URL, std::string(base).c_str(), 0) == CURLUE_OK &&
-        curl_url_set(handle, CURLUPART_URL, std::string(href).c_str(), 0) == CURLUE_OK) {
+    if (curl().url_set(handle, CURLUPART_URL, std::string(base).c_str(), 0) == CURLUE_OK &&
+        curl().url_set(handle, CURLUPART_URL, std::string(href).c_str(), 0) == CURLUE_OK) {
         char* text = nullptr;
-        if (curl_url_get(handle, CURLUPART_URL, &text, 0) == CURLUE_OK) {
+        if (curl().url_get(handle, CURLUPART_URL, &text, 0) == CURLUE_OK) {
             result = text;
-            curl_free(text);
+            curl().free(text);
         }
     }
-    curl_url_cleanup(handle);
+    curl().url_cleanup(handle);
     return result;
 }
 
