@@ -71,6 +71,10 @@ bool ends_with_vcf(std::string_view name) {
     return end == ".vcf";
 }
 
+std::string temporary_path(const FolderChanges& changes, std::size_t number) {
+    return path_in(changes.folder, kTemporaryPrefix + std::to_string(number));
+}
+
 }  // namespace
 
 bool load_folder_state(const std::string& folder, FolderState& state, std::string& failure) {
@@ -113,18 +117,23 @@ bool keep_arrived_card(FolderChanges& changes, std::string key, KeptCard card, s
         }
         changes.created_folder = true;
     }
-    std::string temporary = path_in(changes.folder, kTemporaryPrefix + std::to_string(changes.temporaries++));
-    if (!write_file(temporary, text, failure)) return false;
-    changes.arrived.push_back(ArrivedCard{std::move(key), std::move(card), std::move(temporary)});
+    const std::size_t number = changes.temporaries++;
+    if (!write_file(temporary_path(changes, number), text, failure)) return false;
+    changes.arrived.push_back(ArrivedCard{std::move(key), std::move(card), number, true});
     return true;
 }
 
 std::size_t cards_after(const FolderChanges& changes, const FolderState& state) {
-    std::set<std::string> keys;
-    for (const auto& [key, card] : state.cards) keys.insert(key);
-    for (const std::string& key : changes.removed) keys.erase(key);
-    for (const ArrivedCard& arrived : changes.arrived) keys.insert(arrived.key);
-    return keys.size();
+    std::set<std::string_view> gone(changes.removed.begin(), changes.removed.end());
+    std::size_t count = state.cards.size();
+    for (const ArrivedCard& arrived : changes.arrived) {
+        gone.erase(arrived.key);
+        if (state.cards.count(arrived.key) == 0) ++count;
+    }
+    for (const std::string_view key : gone) {
+        if (state.cards.count(std::string(key)) != 0) --count;
+    }
+    return count;
 }
 
 bool commit_folder_changes(FolderChanges& changes, FolderState& state, std::string& failure) {
@@ -135,13 +144,13 @@ bool commit_folder_changes(FolderChanges& changes, FolderState& state, std::stri
     }
     for (ArrivedCard& arrived : changes.arrived) {
         const std::string target = path_in(changes.folder, arrived.card.file);
-        if (std::rename(arrived.temporary.c_str(), target.c_str()) != 0) {
+        if (std::rename(temporary_path(changes, arrived.temporary).c_str(), target.c_str()) != 0) {
             failure = "cannot put '" + target + "' in place: " + std::strerror(errno);
             abandon_folder_changes(changes);
             return false;
         }
-        arrived.temporary.clear();
-        state.cards[arrived.key] = std::move(arrived.card);
+        arrived.waiting = false;
+        state.cards[std::move(arrived.key)] = std::move(arrived.card);
     }
     for (const std::string& key : changes.removed) {
         const auto kept = state.cards.find(key);
@@ -170,8 +179,8 @@ bool commit_folder_changes(FolderChanges& changes, FolderState& state, std::stri
 
 void abandon_folder_changes(FolderChanges& changes) {
     for (ArrivedCard& arrived : changes.arrived) {
-        if (!arrived.temporary.empty()) std::remove(arrived.temporary.c_str());
-        arrived.temporary.clear();
+        if (arrived.waiting) std::remove(temporary_path(changes, arrived.temporary).c_str());
+        arrived.waiting = false;
     }
     std::error_code ignored;
     if (changes.created_folder) fs::remove(changes.folder, ignored);  // only when still empty

@@ -37,7 +37,8 @@ bool load_folder_state(const std::string& folder, FolderState& state, std::strin
 struct ArrivedCard {
     std::string key;
     KeptCard card;
-    std::string temporary;
+    std::size_t temporary = 0;  // the number in the temporary file's name
+    bool waiting = true;        // still in its temporary file
 };
 
 struct FolderChanges {

@@ -131,12 +131,12 @@ bool list_by_propfind(HttpClient& client, const std::string& book, Listing& list
 
 // The members to fetch: those whose ETag differs from the kept one. A full listing also
 // makes every kept card it lacks a removed one.
-std::vector<Listed> cards_to_fetch(Listing& listing, const FolderState& state) {
-    std::vector<Listed> fetch;
+std::vector<const Listed*> cards_to_fetch(Listing& listing, const FolderState& state) {
+    std::vector<const Listed*> fetch;
     for (const auto& [key, listed] : listing.members) {
         const auto kept = state.cards.find(key);
         if (kept == state.cards.end() || listed.etag.empty() || kept->second.etag != listed.etag) {
-            fetch.push_back(listed);
+            fetch.push_back(&listed);
         }
     }
     if (listing.full) {
@@ -150,7 +150,7 @@ std::vector<Listed> cards_to_fetch(Listing& listing, const FolderState& state) {
 struct FetchContext {
     const FolderState* state;
     FolderChanges* changes;
-    const std::map<std::string, Listed>* asked;
+    const std::map<std::string, const Listed*>* asked;
     FetchProgress progress;
     std::size_t arrived = 0;
     std::size_t total = 0;
@@ -167,7 +167,8 @@ void take_card(void* context, DavResponse& response) {
         return;
     }
     if (response.status != 200 || response.address_data.empty()) return;
-    KeptCard card{asked->second.href, response.etag.empty() ? asked->second.etag : response.etag, {}};
+    const Listed& listed = *asked->second;
+    KeptCard card{listed.href, response.etag.empty() ? listed.etag : response.etag, {}};
     const auto kept = c.state->cards.find(key);
     card.file = kept != c.state->cards.end() ? kept->second.file : card_file_name(card.href, *c.changes);
     if (!keep_arrived_card(*c.changes, key, std::move(card), response.address_data, c.failure)) return;
@@ -175,17 +176,17 @@ void take_card(void* context, DavResponse& response) {
     if (c.progress.show != nullptr) c.progress.show(c.progress.context, c.arrived, c.total);
 }
 
-bool fetch_cards(HttpClient& client, const std::string& book, const std::vector<Listed>& fetch,
+bool fetch_cards(HttpClient& client, const std::string& book, const std::vector<const Listed*>& fetch,
                  const FolderState& state, FolderChanges& changes, FetchProgress progress, std::string& failure) {
     FetchContext context{&state, &changes, nullptr, progress, 0, fetch.size(), {}};
     for (std::size_t first = 0; first < fetch.size(); first += kCardsPerMultiget) {
-        std::map<std::string, Listed> asked;
+        std::map<std::string, const Listed*> asked;
         std::string body =
             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<c:addressbook-multiget xmlns:d=\"DAV:\" "
             "xmlns:c=\"urn:ietf:params:xml:ns:carddav\"><d:prop><d:getetag/><c:address-data/></d:prop>";
         for (std::size_t i = first; i < fetch.size() && i < first + kCardsPerMultiget; ++i) {
-            body += "<d:href>" + xml_escaped(fetch[i].href) + "</d:href>";
-            asked[href_key(fetch[i].href)] = fetch[i];
+            body += "<d:href>" + xml_escaped(fetch[i]->href) + "</d:href>";
+            asked[href_key(fetch[i]->href)] = fetch[i];
         }
         body += "</c:addressbook-multiget>";
         context.asked = &asked;
@@ -246,13 +247,15 @@ bool sync_address_book(const CarddavSettings& settings, FetchProgress progress, 
         if (!discover_address_book(client, settings, state.book, failure)) return false;
         if (!list_changes(client, state.book, state, listing, failure)) return false;
     }
-    const std::vector<Listed> fetch = cards_to_fetch(listing, state);
+    const std::vector<const Listed*> fetch = cards_to_fetch(listing, state);
     FolderChanges changes = begin_folder_changes(settings.folder, state);
     if (!fetch_cards(client, state.book, fetch, state, changes, progress, failure)) {
         abandon_folder_changes(changes);
         return false;
     }
     for (std::string& key : listing.removed) changes.removed.push_back(std::move(key));
+    listing.members = {};  // no longer needed: memory for the commit
+    changes.names = {};
     if (cards_after(changes, state) == 0) {
         // An empty book would make an empty phonebook: more likely a wrong book than a wish.
         failure = "the address book " + state.book + " holds no card; the phonebook and the card folder are left "
