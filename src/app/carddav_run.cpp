@@ -25,8 +25,9 @@ std::string grouped(std::size_t number) {
     return out;
 }
 
-void show_progress(void*, std::size_t arrived, std::size_t total) {
+void show_progress(void* context, std::size_t arrived, std::size_t total) {
     if (total < kShownFrom || (arrived % kShownEvery != 0 && arrived != total)) return;
+    *static_cast<bool*>(context) = arrived != total;  // a line is open: a failure starts a new one
     std::fprintf(stderr, "\rquorlan: %s of %s cards", grouped(arrived).c_str(), grouped(total).c_str());
     if (arrived == total) std::fputc('\n', stderr);
     std::fflush(stderr);
@@ -37,17 +38,18 @@ void show_progress(void*, std::size_t arrived, std::size_t total) {
 bool refresh_card_folder(const Settings& settings) {
     std::string failure;
     SyncResult result;
+    bool progress_shown = false;
     if (!carddav_built_in()) {
         (void)sync_address_book(settings.carddav, FetchProgress{}, result, failure);  // says why not
     } else if (settings.decode == 0) {
         failure = "CARDDAV= needs DECODE=1 in quorlan.ini: cards from a server are text, which only decoding reads "
                   "as such";
     } else {
-        const FetchProgress progress{error_output_is_terminal() ? show_progress : nullptr, nullptr};
+        const FetchProgress progress{error_output_is_terminal() ? show_progress : nullptr, &progress_shown};
         (void)sync_address_book(settings.carddav, progress, result, failure);
     }
     if (failure.empty()) return true;
-    std::fprintf(stderr, "quorlan: %s\n", failure.c_str());
+    std::fprintf(stderr, "%squorlan: %s\n", progress_shown ? "\n" : "", failure.c_str());
     return false;
 }
 
