@@ -282,6 +282,7 @@ class FaultTest(unittest.TestCase):
         for fault, extra, message in [("malformed", "", "line 2, column"),
                                       ("huge", "", "over 64 MiB"),
                                       ("stall", "CARDDAV_TIMEOUT=1\n", "stopped answering for 1 s"),
+                                      ("short", "", "cut short"),
                                       ("multiget500", "", "answered 500")]:
             with self.subTest(fault):
                 book = self.book()

@@ -95,6 +95,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send(501)
         elif book.fault == "malformed":
             self.send(207, MULTISTATUS % "<D:response><D:href>/book/a.vcf</D:href></D:respons>")
+        elif book.fault == "short":
+            # Fewer bytes than announced, then the connection closes.
+            self.send_response(207)
+            self.send_header("Content-Length", "1000")
+            self.end_headers()
+            self.wfile.write(b'<?xml version="1.0"?><D:multistatus xmlns:D="DAV:">')
+            self.close_connection = True
         elif book.fault == "stall":
             self.send_response(207)
             self.send_header("Content-Length", "1000")
