@@ -47,5 +47,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Loaded only by a CardDAV run, so the shared-library scan does not see it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libcurl4")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

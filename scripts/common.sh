@@ -32,7 +32,8 @@ need_packages() {
     return 1
 }
 
-build_packages=(cmake ninja-build g++ libgtest-dev libkainjow-mustache-dev)
+# libcurl and expat: the CardDAV client.
+build_packages=(cmake ninja-build g++ libgtest-dev libkainjow-mustache-dev libcurl4-openssl-dev libexpat1-dev)
 
 # Configures and builds a tree: build_tree DIR [cmake options...]
 build_tree() {

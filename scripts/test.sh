@@ -13,7 +13,8 @@ source "$(dirname "$0")/common.sh"
 asan_dir=${QUORLAN_ASAN_DIR:-$repo_root/build-asan}
 
 # fiu-utils: the end-to-end tests make system calls fail with libfiu's fiu-run.
-test_packages=("${build_packages[@]}" libxml2-utils fiu-utils)
+# python3-radicale, xandikos, openssl: the CardDAV servers of the tests and their certificate.
+test_packages=("${build_packages[@]}" libxml2-utils fiu-utils python3-radicale xandikos openssl)
 
 build_main() {
     need_packages "${test_packages[@]}"
@@ -46,7 +47,7 @@ stage_sanitize() {
     ctest --test-dir "$asan_dir" --output-on-failure -j2
 }
 
-# Runs each fuzz target for a bounded time (seconds in QUORLAN_FUZZ_SECONDS, split 2:1);
+# Runs each fuzz target for a bounded time (seconds in QUORLAN_FUZZ_SECONDS, split 4:1:1);
 # any crash, sanitizer report or failed property fails the stage.
 stage_fuzz() {
     build_sanitized
@@ -54,14 +55,14 @@ stage_fuzz() {
     local work
     work=$(mktemp -d)
     local name seconds seeds status
-    for name in convert text; do
+    for name in convert text multistatus; do
         seeds=("$repo_root/fuzz/corpus/$name")
         if [ "$name" = convert ]; then
-            seconds=$((total * 2 / 3))
+            seconds=$((total * 4 / 6))
             # Read recursively: the real-world exports of tests/data/vcards among them.
             seeds+=("$repo_root/tests/data")
         else
-            seconds=$((total / 3))
+            seconds=$((total / 6))
         fi
         mkdir -p "$work/$name"
         status=0

@@ -66,6 +66,7 @@ TEST(Settings, FileNamesAndSwitches) {
         {"TEMPLATE=phones/cisco.xml.mustache \n", "import", "*", 0, 0, 0, 0, "phones/cisco.xml.mustache"},
         {"template=a.vcf\nTemplate=snom\n", "import", "*", 0, 0, 0, 0, "snom"},  // before names; the last counts
         {"X TEMPLATE=a.vcf\n", "X TEMPLATE=a", "*", 0, 0, 0, 0, ""},            // only at the line's start
+        {"carddav=https://h/a.vcf/b.xml\nCARDDAV_BOOK=x.xml\n", "import", "*", 0, 0, 0, 0, ""},  // before names
     };
     for (const NameCase& c : cases) {
         const Settings s = settings_from(c.config);
@@ -175,6 +176,23 @@ TEST(Settings, BytesAreTakenAsTheyStand) {
     ASSERT_EQ(s.mappings.size(), 1u);
     EXPECT_EQ(s.mappings[0].element, "JM\xC9NO");
     EXPECT_EQ(s.mappings[0].prefix, "N:\xC8");
+}
+
+TEST(Settings, CarddavLines) {
+    const Settings s = settings_from(
+        "CARDDAV=https://dav.example.com/remote.php/dav/ \nCardDAV_User=anna\nCARDDAV_PASSWORD_FROM=env:PW\n"
+        "CARDDAV_BOOK=Kontakty firmy\nCARDDAV_CA=/etc/ca.pem\nCARDDAV_PIN=sha256//abc=\nCARDDAV_FOLDER=cards\n"
+        "CARDDAV_TIMEOUT=5\nCARDDAV_TIMEOUT=nothing\nCARDDAV_USERS=x\n");
+    EXPECT_EQ(s.carddav.url, "https://dav.example.com/remote.php/dav/");
+    EXPECT_EQ(s.carddav.user, "anna");
+    EXPECT_EQ(s.carddav.password_from, "env:PW");
+    EXPECT_EQ(s.carddav.book, "Kontakty firmy");
+    EXPECT_EQ(s.carddav.ca_file, "/etc/ca.pem");
+    EXPECT_EQ(s.carddav.pinned_key, "sha256//abc=");
+    EXPECT_EQ(s.carddav.folder, "cards");
+    EXPECT_EQ(s.carddav.timeout, 5);  // a line without a number keeps the last one
+    ASSERT_EQ(s.mappings.size(), 1u);   // an unknown CARDDAV_ line is no CardDAV line
+    EXPECT_EQ(s.mappings[0].element, "CARDDAV_USERS");
 }
 
 }  // namespace

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
 
+#include "app/carddav_run.h"
 #include "app/init_family.h"
 #include "config/config_file.h"
 #include "convert/document.h"
@@ -14,6 +16,7 @@
 #include "diagnose/census.h"
 #include "diagnose/show.h"
 #include "io/files.h"
+#include "io/folder_source.h"
 #include "io/messages.h"
 #include "io/platform.h"
 #include "text/line_reader.h"
@@ -87,8 +90,19 @@ void on_card_ended(void* context, const CardState& card, bool) {
     ++counting.cards;
 }
 
-// Counts, by a run's own reading, the cards of the file that fill each field; when none
-// ended, `why_none` says why, as a run would.
+// Counts, by a run's own reading, the cards of `input` and the cards that fill each field.
+ConversionResult count_cards_in(const Settings& settings, LineReader& input, InitCounts& counts) {
+    Counting counting{make_census(settings)};
+    CardObserver observer{};
+    observer.card_ended = on_card_ended;
+    observer.context = &counting;
+    const ConversionResult result = convert_document(settings, "phonebook", input, discarding_sink(), observer);
+    counts.cards = counting.cards;
+    for (const MappingTakes& takes : counting.census.takes) counts.filled.push_back(takes.cards_filled);
+    return result;
+}
+
+// Counts the cards of the file; when none ended, `why_none` says why, as a run would.
 bool count_cards(const Settings& settings, const std::string& card_file, InitCounts& counts, std::string& why_none) {
     TextFile file;
     int error = 0;
@@ -99,16 +113,10 @@ bool count_cards(const Settings& settings, const std::string& card_file, InitCou
     LineReader input = make_line_reader(text_bytes(file));
     prime_reader(input);
     const CardFileLook look = look_at_card_file(input);
-    Counting counting{make_census(settings)};
-    CardObserver observer{};
-    observer.card_ended = on_card_ended;
-    observer.context = &counting;
-    const ConversionResult result = convert_document(settings, "phonebook", input, discarding_sink(), observer);
+    const ConversionResult result = count_cards_in(settings, input, counts);
     const int close_error = close_text_file(file);
     if (report_reading_end(card_file, input.error, close_error) != 0) return false;
-    counts.cards = counting.cards;
     if (counts.cards == 0) why_none = why_no_card(look, result);
-    for (const MappingTakes& takes : counting.census.takes) counts.filled.push_back(takes.cards_filled);
     return true;
 }
 
@@ -186,6 +194,62 @@ bool write_config(const std::string& text) {
     return true;
 }
 
+bool names_a_url(std::string_view argument) {
+    return argument.starts_with("http://") || argument.starts_with("https://");
+}
+
+// The CardDAV lines for `url`: the user from QUORLAN_USER, the password from the variable
+// QUORLAN_PASSWORD when it is set, else from .netrc when there is one.
+CarddavSettings init_carddav(const std::string& url) {
+    CarddavSettings carddav;
+    carddav.url = url;
+    if (const char* user = std::getenv("QUORLAN_USER"); user != nullptr) carddav.user = user;
+    const char* password = std::getenv("QUORLAN_PASSWORD");
+    const char* home = std::getenv("HOME");
+    std::error_code error;
+    if (password != nullptr && *password != '\0') {
+        carddav.password_from = "env:QUORLAN_PASSWORD";
+    } else if (home != nullptr && std::filesystem::exists(std::filesystem::path(home) / ".netrc", error)) {
+        carddav.password_from = "netrc";
+    }
+    return carddav;
+}
+
+std::string carddav_lines(const CarddavSettings& carddav) {
+    std::string lines = "CARDDAV=" + carddav.url + "\r\n";
+    if (!carddav.user.empty()) lines += "CARDDAV_USER=" + carddav.user + "\r\n";
+    if (!carddav.password_from.empty()) lines += "CARDDAV_PASSWORD_FROM=" + carddav.password_from + "\r\n";
+    return lines.substr(0, lines.size() - 2);
+}
+
+// --init for an address book: the book fetched into its folder, and quorlan.ini written
+// from its cards as from a card file.
+int run_init_from_server(const std::string& url, const BuiltinTemplate* family) {
+    if (url.find_first_of("\r\n\t ") != std::string::npos) return usage_error("was given a URL with a space or a line break");
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::symlink_status(kConfigFile, error))) return refuse_to_replace();
+    Settings settings = init_settings("import.vcf", family);
+    settings.carddav = init_carddav(url);
+    if (!refresh_card_folder(settings)) return 1;
+    FolderSource folder;
+    int open_error = 0;
+    if (!open_folder_source(folder, settings.carddav.folder, open_error)) {
+        return report("cannot read", settings.carddav.folder, open_error);
+    }
+    LineReader input = make_line_reader(folder_bytes(folder));
+    InitCounts counts;
+    count_cards_in(settings, input, counts);
+    if (report_reading_end(folder.failed_file, input.error, close_folder_source(folder)) != 0) return 1;
+    std::string text = init_text(carddav_lines(settings.carddav), settings, counts, family);
+    text.replace(0, text.find("\r\n"), "# Written by quorlan --init for the address book on the next line, which holds " +
+                                           count_of(counts.cards, "card", "cards") + "; the cards are kept in the folder " +
+                                           settings.carddav.folder);
+    if (!write_config(text)) return 1;
+    const std::string done = "Wrote quorlan.ini:\n\n" + shown_lines(text) + "\nNext: run quorlan to write " +
+                             std::string(output_of(family)) + " (quorlan --explain shows what each line takes)\n";
+    return write_report(done) == ReportOutput::Failed ? 1 : 0;
+}
+
 }  // namespace
 
 Settings init_settings(const std::string& card_file, const BuiltinTemplate* family) {
@@ -236,6 +300,7 @@ int run_init(const std::vector<std::string>& arguments) {
         }
         return usage_error("takes one card file, not " + std::to_string(card_files.size()) + ":" + names);
     }
+    if (card_files.size() == 1 && names_a_url(card_files[0])) return run_init_from_server(card_files[0], family);
     std::string card_file;
     if (!card_files.empty()) {
         card_file = card_files[0];

@@ -10,7 +10,7 @@ namespace quorlan {
 namespace {
 
 constexpr const char* kHelp =
-    "Usage: quorlan [--init [--for FAMILY] [--] [CARDFILE] | --explain\n"
+    "Usage: quorlan [--init [--for FAMILY] [--] [CARDFILE | URL] | --explain\n"
     "               | --template [NAME] | --help | --version]\n"
     "\n"
     "Converts a file of electronic business cards (vCard, .vcf) into an XML\n"
@@ -45,6 +45,12 @@ constexpr const char* kHelp =
     "                     snom, fritzbox, polycom) or a file (TEMPLATE=my.mustache),\n"
     "                     field names are its variables, {{N.2}} a part of a value;\n"
     "                     the line is read before the file names; UTF-8 output\n"
+    "  CARDDAV=URL        with DECODE=1, the cards come from a CardDAV address book\n"
+    "                     (the server, the user or one book), kept in the folder\n"
+    "                     carddav and fetched again only where they changed; with\n"
+    "                     CARDDAV_USER=, CARDDAV_PASSWORD_FROM=env:VARIABLE or\n"
+    "                     netrc, CARDDAV_BOOK=, CARDDAV_CA=, CARDDAV_FOLDER= (see\n"
+    "                     man quorlan); the line is read before the file names\n"
     "  anything else      is ignored, such as [Fields] or empty lines\n"
     "\n"
     "Options:\n"
@@ -58,6 +64,10 @@ constexpr const char* kHelp =
     "  --init --for FAMILY [CARDFILE]\n"
     "                     the same for a desk phone family's phonebook: the fields\n"
     "                     and TEMPLATE= of the built-in template FAMILY\n"
+    "  --init [--for FAMILY] URL\n"
+    "                     the same for the address book at URL on a CardDAV\n"
+    "                     server, fetched into the folder carddav (user and\n"
+    "                     password from QUORLAN_USER and QUORLAN_PASSWORD)\n"
     "  --template [NAME]  print the built-in template NAME, to save and adapt it;\n"
     "                     without NAME, list the built-in templates\n"
     "  --explain          show how quorlan.ini is read, which card lines the file\n"

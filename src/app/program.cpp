@@ -8,6 +8,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "app/carddav_run.h"
 #include "app/template_run.h"
 #include "app/warnings.h"
 #include "config/config_file.h"
@@ -15,6 +16,7 @@
 #include "convert/document.h"
 #include "diagnose/cards.h"
 #include "io/files.h"
+#include "io/folder_source.h"
 #include "io/messages.h"
 #include "io/platform.h"
 #include "text/line_reader.h"
@@ -26,16 +28,17 @@ namespace {
 // The first failure of the run, reported; the exit status 1, or 0 when there is none.
 // Decided before anything is committed, so that a failure leaves every file as it was.
 int first_failure(const Settings& settings, const ConversionResult& result, const LineReader& input,
-                  int input_close_error, const DocumentNames& names, CardFileLook look) {
+                  int input_close_error, const DocumentNames& names, const std::string& input_name,
+                  CardFileLook look) {
     if (result.write_failed) return report("cannot write", names.output_file, result.write_error);
-    if (const int status = report_reading_end(names.input_file, input.error, input_close_error); status != 0) {
+    if (const int status = report_reading_end(input_name, input.error, input_close_error); status != 0) {
         return status;
     }
     // Read as vCard readers read it, a file in which no card ended is an export that went
     // wrong (empty, cut off, of another kind): a phonebook without entries would replace
     // the phone's. The byte reading keeps writing one, as its users have always had.
     if (settings.decode != 0 && result.cards_ended == 0) {
-        return report_no_card(names.input_file, why_no_card(look, result), names.output_file);
+        return report_no_card(input_name, why_no_card(look, result), names.output_file);
     }
     return 0;
 }
@@ -84,26 +87,34 @@ int run_program() {
     const bool templated = !settings.template_name.empty();
     if (templated && !prepare_template(settings, loaded, template_form_of_run)) return 1;
 
+    // Cards from an address book server are brought into their folder first, and read from there.
+    const bool from_server = !settings.carddav.url.empty();
+    if (from_server && !refresh_card_folder(settings)) return 1;
+    FolderSource folder;
+
     // The input is opened, and its first block read, before the output is created, so
     // that a missing or unreadable input never touches an existing phonebook.
     TextFile input_file;
     int error = 0;
-    if (!open_text_file(input_file, names.input_file, error)) {
+    if (from_server ? !open_folder_source(folder, settings.carddav.folder, error)
+                    : !open_text_file(input_file, names.input_file, error)) {
+        if (from_server) return report("cannot read", settings.carddav.folder, error);
         return report_unopened_input(names.input_file, error, facts.present);
     }
-    LineReader input = make_line_reader(text_bytes(input_file));
+    const auto close_input = [&] { return from_server ? close_folder_source(folder) : close_text_file(input_file); };
+    LineReader input = make_line_reader(from_server ? folder_bytes(folder) : text_bytes(input_file));
     prime_reader(input);
     if (input.error != 0) {
-        (void)close_text_file(input_file);  // the read failed first: that is what is reported
-        return report("cannot read", names.input_file, input.error);
+        (void)close_input();  // the read failed first: that is what is reported
+        return report("cannot read", from_server ? folder.failed_file : names.input_file, input.error);
     }
     // Nothing, or a UTF-8 byte-order mark alone, is what an empty address book exports.
     const CardFileLook look = look_at_card_file(input);
-    input.from_utf16 = input_file.utf16.guess.encoding != TextEncoding::Bytes;
+    input.from_utf16 = !from_server && input_file.utf16.guess.encoding != TextEncoding::Bytes;
 
     OutputFile output;
     if (!open_output(output, names.output_file, error)) {
-        (void)close_text_file(input_file);  // the output failed first: that is what is reported
+        (void)close_input();  // the output failed first: that is what is reported
         return report_uncreated_output(names.output_file, error);
     }
     LeftOutTally left_out = make_left_out_tally(settings);
@@ -111,10 +122,14 @@ int run_program() {
     const ConversionResult result =
         templated ? convert_document(settings, input, template_form(template_form_of_run), sink, left_out_observer(left_out))
                   : convert_document(settings, names.element, input, sink, left_out_observer(left_out));
-    const int close_error = close_text_file(input_file);
+    const int close_error = close_input();
 
     // Any failure leaves the old file as it was; only a complete document replaces it.
-    if (const int status = first_failure(settings, result, input, close_error, names, look); status != 0) {
+    const std::string& input_name = from_server ? settings.carddav.folder : names.input_file;
+    if (const int status = first_failure(settings, result, input, close_error, names,
+                                         from_server && !folder.failed_file.empty() ? folder.failed_file : input_name,
+                                         look);
+        status != 0) {
         abandon_output(output);
         return status;
     }

@@ -109,6 +109,12 @@ ConfigLine classify_config_line(std::string_view line) {
         trim_line_end(result.name);
         return result;
     }
+    // Before the file names too: a URL may hold ".vcf" or ".xml".
+    if (is_carddav_line(line)) {
+        result.kind = LineKind::CarddavLine;
+        result.name = line;
+        return result;
+    }
     if (const auto p = find_text(upper, ".VCF", 0); p >= 0) {
         result.kind = LineKind::InputName;
         result.name = left_text(line, static_cast<std::size_t>(p));
@@ -160,6 +166,7 @@ Settings read_settings(LineReader& reader, const ConfigObserver& observer) {
                 settings.mappings.push_back(std::move(config.mapping));
                 break;
             case LineKind::TemplateName: settings.template_name = std::move(config.name); break;
+            case LineKind::CarddavLine: apply_carddav_line(config.name, settings.carddav); break;
             case LineKind::Ignored: break;
         }
     }

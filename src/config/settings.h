@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "config/carddav_settings.h"
 #include "text/line_reader.h"
 
 namespace quorlan {
@@ -44,11 +45,14 @@ struct Settings {
     // UTF-8 (1253 for Greek); 0 keeps windows-1250.
     std::int32_t codepage = 0;
     std::vector<FieldMapping> mappings;
+    // CARDDAV= and its companions: the cards come from an address book server.
+    CarddavSettings carddav;
 };
 
 // What one configuration line is, decided by its content in a fixed order.
 enum class LineKind {
-    InputName, OutputName, FoldSwitch, DecodeSwitch, Utf8Switch, CodepageSwitch, Mapping, Ignored, TemplateName
+    InputName, OutputName, FoldSwitch, DecodeSwitch, Utf8Switch, CodepageSwitch, Mapping, Ignored, TemplateName,
+    CarddavLine  // CARDDAV= or a companion, read by apply_carddav_line
 };
 
 // The keywords of the switches, found anywhere in a line in any case; the number follows.

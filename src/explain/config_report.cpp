@@ -129,6 +129,8 @@ std::string describe_line(const ConfigWatch& watch, const SeenLine& line, std::s
         case LineKind::TemplateName:
             text = "begins with \"TEMPLATE=\": the phonebook's form comes from the template " + in_quotes(config.name);
             break;
+        case LineKind::CarddavLine:
+            return "a CardDAV line: the cards come from an address book server (with DECODE=1), kept in a folder";
     }
     if (const SeenLine* later = overridden_by(watch, line)) {
         text += "; " + where(*later) + " sets it again, so this line has no effect";
@@ -154,8 +156,13 @@ void describe_settings(std::string& out, const Settings& settings, const Documen
     }
 
     const SeenLine* input = last_of(watch, LineKind::InputName);
-    out += "  input file:       " + in_quotes(names.input_file) +
-           (input != nullptr ? " (" + where(*input) + ")" : " (default)") + "\n";
+    if (!settings.carddav.url.empty()) {
+        out += "  input:            the address book " + in_quotes(settings.carddav.url) + ", its cards kept in the folder " +
+               in_quotes(settings.carddav.folder) + " (read here as the last run left it)\n";
+    } else {
+        out += "  input file:       " + in_quotes(names.input_file) +
+               (input != nullptr ? " (" + where(*input) + ")" : " (default)") + "\n";
+    }
 
     const SeenLine* output = last_of(watch, LineKind::OutputName);
     out += "  output file:      " + in_quotes(names.output_file);

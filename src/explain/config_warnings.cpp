@@ -300,6 +300,7 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
                 break;
             }
             case LineKind::TemplateName:
+            case LineKind::CarddavLine:
             case LineKind::Mapping:
             case LineKind::Ignored: break;
         }

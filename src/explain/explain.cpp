@@ -18,6 +18,7 @@
 #include "explain/value_checks.h"
 #include "explain/value_report.h"
 #include "io/files.h"
+#include "io/folder_source.h"
 #include "io/messages.h"
 #include "text/line_reader.h"
 
@@ -75,13 +76,19 @@ void on_value_line(void* context, std::size_t number, std::size_t alternative) {
 int explain_cards(const Settings& settings, const DocumentNames& names, const ConfigWatch& config,
                   const ConfigFileFacts& facts, TemplateReport* templated) {
     TextFile file;
+    // With CARDDAV=, the cards are those the last run kept in the card folder: read offline.
+    FolderSource folder;
+    const bool from_server = !settings.carddav.url.empty();
+    const std::string input_name = from_server ? settings.carddav.folder : names.input_file;
     int open_error = 0;
-    if (!open_text_file(file, names.input_file, open_error)) {
+    if (from_server ? !open_folder_source(folder, input_name, open_error)
+                    : !open_text_file(file, input_name, open_error)) {
+        if (from_server) return report("cannot read the card folder (a run fetches it)", input_name, open_error);
         return report_unopened_input(names.input_file, open_error, facts.present);
     }
-    LineReader input = make_line_reader(text_bytes(file));
+    LineReader input = make_line_reader(from_server ? folder_bytes(folder) : text_bytes(file));
     prime_reader(input);  // which reads enough to tell UTF-16
-    input.from_utf16 = file.utf16.guess.encoding != TextEncoding::Bytes;
+    input.from_utf16 = !from_server && file.utf16.guess.encoding != TextEncoding::Bytes;
 
     CardFileWatch watch{make_card_watch(settings), make_census(settings), make_value_checks(settings)};
     watch.cards.look = look_at_card_file(input);
@@ -92,10 +99,10 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
         templated != nullptr && templated->usable
             ? convert_document(settings, input, template_form(templated->form), discarding_sink(), observer)
             : convert_document(settings, names.element, input, discarding_sink(), observer);
-    const int close_error = close_text_file(file);
+    const int close_error = from_server ? close_folder_source(folder) : close_text_file(file);
     watch.cards.encoding = encoding_name(file.utf16.guess.encoding);
     watch.values.text_is_unicode = input.from_utf16;
-    if (report_reading_end(names.input_file, input.error, close_error) != 0) return 1;
+    if (report_reading_end(from_server ? folder.failed_file : input_name, input.error, close_error) != 0) return 1;
 
     std::string out;
     describe_cards(out, settings, names, result, watch.cards);

@@ -65,6 +65,9 @@ void abandon_output(OutputFile& output);
 // True when the output replaces its target only once the run succeeds.
 inline bool replaces_atomically(const OutputFile& output) { return !output.temporary.empty(); }
 
+// True when standard error is a terminal, where a long task may show its progress.
+bool error_output_is_terminal();
+
 // Identifies a file, links followed, so that two names of one file can be recognised.
 struct FileIdentity {
     bool exists = false;

@@ -223,6 +223,8 @@ std::size_t read_from_handle(void* context, char* buffer, std::size_t capacity, 
 
 int close_for_reading(std::intptr_t handle) { return close(static_cast<int>(handle)) == 0 ? 0 : errno; }
 
+bool error_output_is_terminal() { return isatty(STDERR_FILENO) == 1; }
+
 void ignore_write_signals() {
     signal(SIGPIPE, SIG_IGN);
     signal(SIGXFSZ, SIG_IGN);

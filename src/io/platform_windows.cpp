@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -182,6 +183,8 @@ std::size_t read_from_handle(void* context, char* buffer, std::size_t capacity, 
 }
 
 int close_for_reading(std::intptr_t handle) { return _close(static_cast<int>(handle)) == 0 ? 0 : errno; }
+
+bool error_output_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
 
 void ignore_write_signals() {}
 
