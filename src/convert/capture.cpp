@@ -26,6 +26,7 @@ CardState make_card_state(const Settings& settings) {
     CardState card;
     card.values.resize(settings.mappings.size());
     card.preferred.resize(settings.mappings.size());
+    card.kept_line.resize(settings.mappings.size());
     if (std::any_of(settings.mappings.begin(), settings.mappings.end(),
                     [&](const FieldMapping& mapping) { return is_list_field(settings, mapping); })) {
         card.lists.resize(settings.mappings.size());
@@ -38,6 +39,12 @@ void reset_card(CardState& card) {
     for (std::vector<std::string>& parts : card.components) parts.clear();
     std::fill(card.preferred.begin(), card.preferred.end(), 0);
     for (ValueList& list : card.lists) list.count = 0;
+    if (card.card_lost.count != 0) {
+        card.card_lost.count = 0;
+        card.card_lost.by_name.clear();
+        card.card_lost.one_value_fields = 0;
+        card.card_lost.unnamed.clear();
+    }
     CardLines& waiting = card.waiting;
     if (waiting.waiting || !waiting.labels.empty() || !waiting.charset.empty() || waiting.charsets_differ) {
         waiting.waiting = false;
@@ -190,16 +197,49 @@ bool add_list_value(CardState& card, std::size_t j, std::string_view text, Value
     return true;
 }
 
-void note_lost_value(CardState& card, std::size_t number, std::string_view name, std::size_t mapping,
-                     std::string_view value, const CardObserver* observer) {
-    LostValues& lost = card.lost;
-    ++lost.count;
+namespace {
+
+void count_lost(LostValues& lost, std::string_view name, std::size_t count) {
+    lost.count += count;
     auto found = std::find_if(lost.by_name.begin(), lost.by_name.end(),
                               [&](const auto& entry) { return entry.first == name; });
     if (found != lost.by_name.end()) {
-        ++found->second;
+        found->second += count;
     } else if (lost.by_name.size() < kLostNamesKept) {
-        lost.by_name.emplace_back(name, 1);
+        lost.by_name.emplace_back(name, count);
+    }
+}
+
+void add_unnamed(LostValues& lost, std::string_view name) {
+    if (lost.unnamed.size() < kLostNamesKept &&
+        std::find(lost.unnamed.begin(), lost.unnamed.end(), name) == lost.unnamed.end()) {
+        lost.unnamed.emplace_back(name);
+    }
+}
+
+}  // namespace
+
+void keep_lost_values(CardState& card) {
+    LostValues& from = card.card_lost;
+    if (from.count == 0) return;
+    std::size_t named = 0;
+    for (const auto& [name, count] : from.by_name) {
+        count_lost(card.lost, name, count);
+        named += count;
+    }
+    card.lost.count += from.count - named;  // of names beyond those kept
+    card.lost.one_value_fields |= from.one_value_fields;
+    for (const std::string& name : from.unnamed) add_unnamed(card.lost, name);
+}
+
+void note_lost_value(CardState& card, std::size_t number, std::string_view name, std::size_t mapping,
+                     std::string_view value, const CardObserver* observer) {
+    LostValues& lost = card.card_lost;
+    count_lost(lost, name, 1);
+    if (mapping != kNoField) {
+        lost.one_value_fields |= std::uint64_t{1} << mapping;
+    } else {
+        add_unnamed(lost, name);
     }
     if (observer != nullptr && observer->value_lost != nullptr) {
         observer->value_lost(observer->context, number, name, mapping, value);
@@ -466,8 +506,11 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     // Address books show the first number or address of a card, or the preferred one; a
     // value of another field's kind that is not kept is lost, unless it is the kept one again.
     if (first || (head.preferred && card.preferred[j] == 0)) {
-        if (!first && !same_value(kept, value, head.tel)) note_lost_value(card, number, head.name, j, kept, observer);
+        if (!first && !same_value(kept, value, head.tel)) {
+            note_lost_value(card, card.kept_line[j], head.name, j, kept, observer);
+        }
         if (!first) kept.assign(value);
+        card.kept_line[j] = number;
         card.preferred[j] = head.preferred ? 1 : 0;
         if (card.keep_components) keep_components(card, j, value_part, head.charset);
         if (observer != nullptr && observer->value_taken != nullptr) {
