@@ -239,8 +239,8 @@ const KnownHead& known_head(PrefixHeads& prefixes, std::string_view head) {
     for (const auto& [key, value] : line.params) {
         if (key == "CHARSET") facts.charset = value;
     }
-    facts.kind = value_kind(line);
-    facts.name = line.name;
+    // Only list fields keep a value's kind.
+    facts.kind = prefixes.any_lists ? value_kind(line) : ValueKind::Other;
     facts.group = line.group;
     facts.grouped = !line.group.empty();
     facts.label = facts.grouped && std::string_view(line.name) == "X-ABLABEL";
@@ -291,7 +291,7 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     if (head.named == 0 && !(head.grouped && head.wanted)) {
         // A property some field takes, of a kind none names: its value is lost.
         if (head.wanted && value_part.find_first_not_of(' ') != std::string_view::npos) {
-            note_lost_value(card, number, head.name, kNoField, value_part, observer);
+            note_lost_value(card, number, property_name_of(line), kNoField, value_part, observer);
         }
         return false;
     }
@@ -334,13 +334,7 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     }
 
     if (list) {
-        if (add_list_value(card, j, value, head.kind, head.preferred, head.tel)) {
-            if (observer != nullptr && observer->value_taken != nullptr) {
-                observer->value_taken(observer->context, j, value, false);
-            }
-        } else if (observer != nullptr && observer->value_dropped != nullptr) {
-            observer->value_dropped(observer->context, j, value);
-        }
+        take_list_value(card, j, value, head.kind, head.preferred, head.tel, observer);
         return true;
     }
 
@@ -348,7 +342,7 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     // value of another field's kind that is not kept is lost, unless it is the kept one again.
     if (first || (head.preferred && card.preferred[j] == 0)) {
         if (!first && !same_value(kept, value, head.tel)) {
-            note_lost_value(card, card.kept_line[j], head.name, j, kept, observer);
+            note_lost_value(card, card.kept_line[j], property_name_of(line), j, kept, observer);
         }
         if (!first) kept.assign(value);
         card.kept_line[j] = number;
@@ -358,7 +352,9 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
             observer->value_taken(observer->context, j, kept, false);
         }
     } else {
-        if (!same_value(kept, value, head.tel)) note_lost_value(card, number, head.name, j, value, observer);
+        if (!same_value(kept, value, head.tel)) {
+            note_lost_value(card, number, property_name_of(line), j, value, observer);
+        }
         if (observer != nullptr && observer->value_dropped != nullptr) observer->value_dropped(observer->context, j, value);
     }
     return true;

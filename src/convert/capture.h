@@ -54,10 +54,8 @@ struct CardState {
     // With list fields: one list per mapping (empty for the others), and the first value of
     // each list in `values`, so that the filter sees a list with a value as filled.
     std::vector<ValueList> lists{};
-    // When decoding: those of the current card, and of the cards written so far (a card
-    // the filter leaves out loses its values on purpose).
+    // When decoding: the values the current card lost (see keep_lost_values).
     LostValues card_lost{};
-    LostValues lost{};
     // When decoding: the value kept came from a preferred line, so no later line replaces it.
     std::vector<unsigned char> preferred{};
     // When decoding: the card line each kept value came from, to tell of it when a
@@ -142,14 +140,19 @@ inline std::span<const ListValue> list_values(const CardState& card, std::size_t
 bool add_list_value(CardState& card, std::size_t j, std::string_view text, ValueKind kind, bool preferred,
                     bool number);
 
+// add_list_value, telling `observer` whether the value was taken or dropped.
+void take_list_value(CardState& card, std::size_t j, std::string_view text, ValueKind kind, bool preferred,
+                     bool number, const CardObserver* observer);
+
 // True when `a` and `b` are the same value: numbers by their digits, when they have any.
 bool same_value(std::string_view a, std::string_view b, bool numbers);
 
-// Adds the lost values of a card that was written to the run's.
-void keep_lost_values(CardState& card);
+// Adds the lost values of a card that was written to `kept`, the run's (a card the filter
+// leaves out loses its values on purpose).
+void keep_lost_values(const CardState& card, LostValues& kept);
 
 // Counts a lost value and tells `observer` about it.
-void note_lost_value(CardState& card, std::size_t number, std::string_view name, std::size_t mapping,
+[[gnu::cold]] void note_lost_value(CardState& card, std::size_t number, std::string_view name, std::size_t mapping,
                      std::string_view value, const CardObserver* observer);
 
 // Empties every value.
@@ -186,9 +189,8 @@ struct KnownHead {
     bool grouped = false;  // it has a group, whose Apple label may give it a type
     bool wanted = false;   // a prefix gives its property name
     bool label = false;    // an X-ABLabel line
-    ValueKind kind = ValueKind::Other;
+    ValueKind kind = ValueKind::Other;  // when some field is a list
     std::string group;
-    std::string name;  // the property name
 };
 inline constexpr std::size_t kKnownHeads = 64;
 // Longer heads, rare and mostly of quoted parameters, are read again on every line.
@@ -200,6 +202,7 @@ struct PrefixHeads {
     // Every alternative of each mapping's prefix ("N|FN|ORG"), in order.
     std::vector<std::vector<PrefixHead>> alternatives;
     bool any_alternatives = false;  // some prefix has two or more: every card waits for its end
+    bool any_lists = false;         // some field is a list, whose values keep their kinds
     std::string codepage;  // the charset of undeclared text that is not UTF-8 (CODEPAGE=), or empty
     std::vector<std::string> names;  // the property names they give, each once
     std::array<bool, 256> name_first{};  // their first bytes, in either letter case

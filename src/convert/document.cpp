@@ -140,7 +140,9 @@ struct ExactLines {
     bool ends_card(std::string_view current) const { return input.began_line && begins_with(current, "END:"); }
     // Every line has fed its field as it came.
     static void settle(CardState&) {}
-    static void end_card(CardState&) {}
+    static void end_card(CardState&, bool) {}
+    // Nothing is lost that a field's property names: the exact reading knows no properties.
+    static void take_lost(LostValues&) {}
 };
 
 // The card lines as vCard readers read them: logical lines, quoted-printable decoded, the
@@ -156,6 +158,8 @@ struct DecodedLines {
     bool card_open = false;
     EmbeddedCards embedded{};
     std::string line{};  // a quoted-printable line, decoded
+    LostValues lost{};   // by the cards written
+    void take_lost(LostValues& to) { to = std::move(lost); }
 
     std::size_t number = 0;  // the line of the file the current line starts on
     bool next(std::string_view& raw, std::size_t& line_number, LineJoin& join) {
@@ -195,8 +199,10 @@ struct DecodedLines {
     bool ends_card(std::string_view current) const { return card_open && begins_with_any_case(current, "END:"); }
     // The lines that waited for the card's end feed their fields.
     void settle(CardState& card) { settle_card(settings, prefixes, card, watcher); }
-    // Each card starts empty, even one whose "BEGIN:VCARD" is missing.
-    void end_card(CardState& card) {
+    // Each card starts empty, even one whose "BEGIN:VCARD" is missing. The values it lost
+    // count when it was written: a card the filter leaves out loses them on purpose.
+    void end_card(CardState& card, bool written) {
+        if (written && card.card_lost.count != 0) keep_lost_values(card, lost);
         reset_card(card);
         card_open = false;
     }
@@ -234,12 +240,9 @@ ConversionResult convert_lines(Lines& lines, const Settings& settings, LineReade
             ++result.cards_ended;
             lines.settle(card);
             const bool written = write_card(writer, card);
-            if (written) {
-                ++result.records_written;
-                keep_lost_values(card);
-            }
+            if (written) ++result.records_written;
             if (observer.card_ended != nullptr) observer.card_ended(observer.context, card, written);
-            lines.end_card(card);
+            lines.end_card(card, written);
         }
         if (!flush_when_full(writer)) break;
     }
@@ -249,7 +252,7 @@ ConversionResult convert_lines(Lines& lines, const Settings& settings, LineReade
     result.write_failed = writer.failed;
     result.write_error = writer.error;
     result.embedded_cards = lines.embedded_cards();
-    result.lost = std::move(card.lost);
+    lines.take_lost(result.lost);
     return result;
 }
 

@@ -32,6 +32,8 @@ PrefixHeads make_prefix_heads(const Settings& settings) {
         }
     }
     prefixes.codepage = codepage_charset(settings.codepage);
+    prefixes.any_lists = std::any_of(settings.mappings.begin(), settings.mappings.end(),
+                                     [&](const FieldMapping& mapping) { return is_list_field(settings, mapping); });
     return prefixes;
 }
 

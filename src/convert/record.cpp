@@ -230,15 +230,15 @@ void finish_value(const FieldMapping& mapping, std::string& value, Constant cons
     if (mapping.phone && !value.empty() && value[0] == '+') group(value);
 }
 
+// A record with list fields: one element for each value of a list, none for an empty one.
+// Kept apart, so that a record without lists is written as it always was.
 template <typename Constant, typename AppendElement, typename GroupPhone>
-bool write_record_with(const Settings& settings, CardState& card, std::string& out, Constant constant_of,
-                       AppendElement append, GroupPhone group) {
-    if (!passes_filter(settings, card)) return false;
-    out += "<vcf>\r\n";
+[[gnu::noinline]] void write_list_record(const Settings& settings, CardState& card, Constant constant_of,
+                                         AppendElement append, GroupPhone group) {
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
         std::string& value = card.values[j];
         finish_value(settings.mappings[j], value, constant_of, j, group);
-        if (!is_list(settings, card, j)) {
+        if (!is_list_field(settings, settings.mappings[j])) {
             append(j, value);
             continue;
         }
@@ -247,6 +247,22 @@ bool write_record_with(const Settings& settings, CardState& card, std::string& o
         for (std::size_t i = 0; i < list.count; ++i) {
             finish_value(settings.mappings[j], list.items[i].text, constant_of, j, group);
             append(j, list.items[i].text);
+        }
+    }
+}
+
+template <typename Constant, typename AppendElement, typename GroupPhone>
+bool write_record_with(const Settings& settings, CardState& card, std::string& out, Constant constant_of,
+                       AppendElement append, GroupPhone group) {
+    if (!passes_filter(settings, card)) return false;
+    out += "<vcf>\r\n";
+    if (!card.lists.empty()) {
+        write_list_record(settings, card, constant_of, append, group);
+    } else {
+        for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+            std::string& value = card.values[j];
+            finish_value(settings.mappings[j], value, constant_of, j, group);
+            append(j, value);
         }
     }
     out += "</vcf>\r\n";

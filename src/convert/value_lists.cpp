@@ -7,26 +7,23 @@ namespace quorlan {
 
 namespace {
 
-// The digits of a number, which tell it apart from the card's others whatever spaces,
-// dashes or parentheses its line writes.
-std::size_t digits_of(std::string_view text, char (&digits)[kMaxValueBytes]) {
-    std::size_t n = 0;
-    for (const char c : text) {
-        if (c >= '0' && c <= '9' && n < kMaxValueBytes) digits[n++] = c;
-    }
-    return n;
-}
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
+// Numbers by their digits, whatever spaces, dashes or parentheses their lines write; a
+// value without digits by its text.
 bool same_value(std::string_view a, std::string_view b, bool numbers) {
-    if (numbers) {
-        char da[kMaxValueBytes];
-        char db[kMaxValueBytes];
-        const std::size_t na = digits_of(a, da);
-        if (na != 0) return na == digits_of(b, db) && std::equal(da, da + na, db);
+    if (a == b) return true;
+    if (!numbers) return false;
+    bool digits = false;
+    for (std::size_t i = 0, k = 0;; ++i, ++k) {
+        while (i < a.size() && !is_digit(a[i])) ++i;
+        while (k < b.size() && !is_digit(b[k])) ++k;
+        if (i == a.size() || k == b.size()) return digits && i == a.size() && k == b.size();
+        if (a[i] != b[k]) return false;
+        digits = true;
     }
-    return a == b;
 }
 
 bool add_list_value(CardState& card, std::size_t j, std::string_view text, ValueKind kind, bool preferred,
@@ -76,22 +73,35 @@ void add_unnamed(LostValues& lost, std::string_view name) {
 
 }  // namespace
 
-void keep_lost_values(CardState& card) {
-    LostValues& from = card.card_lost;
-    if (from.count == 0) return;
+void keep_lost_values(const CardState& card, LostValues& kept) {
+    const LostValues& from = card.card_lost;
     std::size_t named = 0;
     for (const auto& [name, count] : from.by_name) {
-        count_lost(card.lost, name, count);
+        count_lost(kept, name, count);
         named += count;
     }
-    card.lost.count += from.count - named;  // of names beyond those kept
-    card.lost.one_value_fields |= from.one_value_fields;
-    for (const std::string& name : from.unnamed) add_unnamed(card.lost, name);
+    kept.count += from.count - named;  // of names beyond those kept
+    kept.one_value_fields |= from.one_value_fields;
+    for (const std::string& name : from.unnamed) add_unnamed(kept, name);
+}
+
+void take_list_value(CardState& card, std::size_t j, std::string_view text, ValueKind kind, bool preferred,
+                     bool number, const CardObserver* observer) {
+    const bool taken = add_list_value(card, j, text, kind, preferred, number);
+    if (observer == nullptr) return;
+    if (taken && observer->value_taken != nullptr) observer->value_taken(observer->context, j, text, false);
+    if (!taken && observer->value_dropped != nullptr) observer->value_dropped(observer->context, j, text);
 }
 
 void note_lost_value(CardState& card, std::size_t number, std::string_view name, std::size_t mapping,
                      std::string_view value, const CardObserver* observer) {
     LostValues& lost = card.card_lost;
+    // The name as the line writes it, in upper case as heads are read.
+    std::string upper(name);
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    name = upper;
     count_lost(lost, name, 1);
     if (mapping != kNoField) {
         lost.one_value_fields |= std::uint64_t{1} << mapping;
