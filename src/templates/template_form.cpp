@@ -71,11 +71,12 @@ public:
     const Settings* settings = nullptr;
     const CardState* card = nullptr;
     std::vector<ListData> lists;  // per mapping, for list fields
+    bool has_lists = false;       // the template uses a list field: a template without pays nothing
 
     void push(const mustache::data* data) override { stack_.push_back(frame_of(data)); }
     void pop() override { stack_.pop_back(); }
     const mustache::data* get(const std::string& name) const override {
-        if (const mustache::data* item = item_data(name); item != nullptr) return item;
+        if (const mustache::data* item = has_lists ? item_data(name) : nullptr; item != nullptr) return item;
         if (name == ".") return stack_.empty() ? nullptr : stack_.back().data;
         const auto found = slot_of.find(name);
         if (found == slot_of.end() || !filled[found->second]) return nullptr;
@@ -94,6 +95,7 @@ private:
     const mustache::data false_{false};
 
     Frame frame_of(const mustache::data* data) const {
+        if (!has_lists) return Frame{data};
         for (std::size_t j = 0; j < lists.size(); ++j) {
             const ListData& list = lists[j];
             if (list.bound == nullptr || list.count == 0) continue;
@@ -338,6 +340,7 @@ bool make_template_form(const Settings& settings, const TemplateText& text, Temp
         context.values.resize(context.slots.size());
         clear_values(context);
         const std::vector<std::string> lists = list_names(context, settings);
+        context.has_lists = !lists.empty();
         if (!lists.empty()) renderer->record = mustache::mustache(name_main_values(text.record, lists));
         if (!compile(renderer->before, *renderer, error) || !compile(renderer->record, *renderer, error) ||
             !compile(renderer->after, *renderer, error)) {
