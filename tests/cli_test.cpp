@@ -182,6 +182,18 @@ TEST(Warnings, OneLineForEachThingThatSpoilsThePhonebook) {
         {"CODEPAGE= that names no code page", "DECODE=1\nCODEPAGE=9999\nN=N:\n", kCard,
          {"CODEPAGE=9999 names no code page known here, so text that declares no charset and is not UTF-8 stays "
           "windows-1250"}},
+        {"values that reach no field, of written cards only", "DECODE=1\nN*=N\nM#=TEL;CELL\nE=EMAIL\n",
+         "BEGIN:VCARD\nN:A\nTEL;CELL:1\nTEL;CELL:(1)\nTEL;CELL:2\nTEL;PAGER:3\nitem1.TEL:4\nitem1.X-ABLabel:x\n"
+         "EMAIL:a\nEMAIL:b\nEND:VCARD\nBEGIN:VCARD\nTEL;PAGER:5\nEND:VCARD\n",
+         {"4 values (3 TEL, 1 EMAIL) of 'import.vcf' reach no field: a second value where a field takes one, or a "
+          "kind no field names. To keep them, write each field that takes one value as a list (M#[]=TEL;CELL; "
+          "E[]=EMAIL, every value of a card); add a list field for the kinds of TEL no field names, after the "
+          "others (OTHER#[]=TEL); quorlan --explain lists them with their lines"}},
+        {"every value in lists: nothing lost", "DECODE=1\nN*=N\nM#[]=TEL;CELL\nT#[]=TEL\nE[]=EMAIL\n",
+         "BEGIN:VCARD\nN:A\nTEL;CELL:1\nTEL;CELL:2\nTEL;PAGER:3\nEMAIL:a\nEMAIL:b\nEND:VCARD\n", {}},
+        {"[] without DECODE=1", "N=N:\nT[]=TEL\n", kCard,
+         {"[] (every value, as a list) needs DECODE=1, so each field marked so takes one value: without decoding, "
+          "lines are bytes, not properties whose values could be told apart"}},
         {"UTF-8 names in a UTF-8 document", "UTF8=1\nDECODE=1\nN\xC3\x81ZEV=N:\n\xC3\x81=ORG\n", kCard, {}},
         {"CJK names in a UTF-8 document", "UTF8=1\nDECODE=1\n\xE5\x90\x8D\xE5\x89\x8D=N:\n", kCard, {}},
         {"UTF-8 names are converted for a windows-1250 document", "DECODE=1\nN\xC3\x81ZEV=N:\n", kCard, {}},
@@ -301,7 +313,7 @@ TEST(Init, WritesAFirstConfigurationOnlyWhenItIsClear) {
         }
         // The next command makes the phonebook, and the fields no card fills stay comments.
         EXPECT_NE(r.out.find("quorlan.ini"), std::string::npos) << c.name;
-        EXPECT_NE(f.read("quorlan.ini").find("# FAX#  TEL;FAX   (no card has one"), std::string::npos) << c.name;
+        EXPECT_NE(f.read("quorlan.ini").find("# FAX#[]  TEL;FAX   (no card has one"), std::string::npos) << c.name;
         ASSERT_EQ(f.run().status, 0) << c.name;
         EXPECT_NE(f.read("phonebook.xml").find("<vcf>\r\n<NAME>Novak Jan</NAME>\r\n<MOBILE>+420 603 123 456</MOBILE>\r\n"
                                                "</vcf>\r\n"),
@@ -345,6 +357,28 @@ TEST(Init, NamesEveryCardThatHasOne) {
                                "<NAME>Novak Jan</NAME>\r\n<FULL>Jan Novak</FULL>"}) {
         EXPECT_NE(xml.find(record), std::string::npos) << record << "\n" << xml;
     }
+}
+
+// Plain --init writes every number of a card into its record: typed ones as lists, and
+// the ones no typed field takes (untyped, VOICE, PAGER, CAR, a custom label) in OTHER.
+TEST(Init, GivesTheRecordEveryNumber) {
+    Folder f;
+    f.write("contacts.vcf",
+            "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Novak;Jan\r\nTEL:1\r\nTEL;TYPE=VOICE:2\r\nTEL;PAGER:3\r\n"
+            "TEL;TYPE=CAR:4\r\nTEL;TYPE=CELL:5\r\nTEL;CELL;PREF:6\r\nitem1.TEL:7\r\n"
+            "item1.X-ABLabel:_$!<Mobile>!$_\r\nitem2.TEL:8\r\nitem2.X-ABLabel:Chata\r\nTEL;TYPE=WORK,FAX:(1)\r\n"
+            "TEL;VALUE=uri;TYPE=cell:tel:9\r\nTEL;WORK:10\r\nEND:VCARD\r\n");
+    ASSERT_EQ(f.run("--init").status, 0);
+    const RunResult r = f.run();
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    const std::string xml = f.read("phonebook.xml");
+    // The number given twice is written once, in the first field that takes it.
+    EXPECT_NE(xml.find("<MOBILE>5</MOBILE>\r\n<MOBILE>6</MOBILE>\r\n<MOBILE>7</MOBILE>\r\n<MOBILE>9</MOBILE>\r\n"
+                       "<FAX>(1)</FAX>\r\n<WORK>10</WORK>\r\n<OTHER>2</OTHER>\r\n<OTHER>3</OTHER>\r\n"
+                       "<OTHER>4</OTHER>\r\n<OTHER>8</OTHER>\r\n"),
+              std::string::npos)
+        << xml;
 }
 
 }  // namespace

@@ -26,6 +26,11 @@ CardState make_card_state(const Settings& settings) {
     CardState card;
     card.values.resize(settings.mappings.size());
     card.preferred.resize(settings.mappings.size());
+    card.kept_line.resize(settings.mappings.size());
+    if (std::any_of(settings.mappings.begin(), settings.mappings.end(),
+                    [&](const FieldMapping& mapping) { return is_list_field(settings, mapping); })) {
+        card.lists.resize(settings.mappings.size());
+    }
     return card;
 }
 
@@ -33,6 +38,13 @@ void reset_card(CardState& card) {
     for (std::string& value : card.values) value.clear();
     for (std::vector<std::string>& parts : card.components) parts.clear();
     std::fill(card.preferred.begin(), card.preferred.end(), 0);
+    for (ValueList& list : card.lists) list.count = 0;
+    if (card.card_lost.count != 0) {
+        card.card_lost.count = 0;
+        card.card_lost.by_name.clear();
+        card.card_lost.one_value_fields = 0;
+        card.card_lost.unnamed.clear();
+    }
     CardLines& waiting = card.waiting;
     if (waiting.waiting || !waiting.labels.empty() || !waiting.charset.empty() || waiting.charsets_differ) {
         waiting.waiting = false;
@@ -186,67 +198,6 @@ std::string_view capture_values(std::string_view line, std::string& buffer, Cont
     return line;
 }
 
-PrefixHeads make_prefix_heads(const Settings& settings) {
-    PrefixHeads prefixes;
-    prefixes.known.resize(kKnownHeads);
-    for (const FieldMapping& mapping : settings.mappings) {
-        std::vector<PrefixHead>& alternatives = prefixes.alternatives.emplace_back();
-        for (const std::string_view alternative : prefix_alternatives(mapping.prefix)) {
-            alternatives.push_back(parse_prefix_head(alternative));
-        }
-        // A rank per alternative is kept in a byte.
-        if (alternatives.size() > 255) alternatives.resize(255);
-        prefixes.any_alternatives = prefixes.any_alternatives || alternatives.size() > 1;
-        prefixes.heads.push_back(alternatives.front());
-        for (const PrefixHead& head : alternatives) {
-            if (!head.valid || std::find(prefixes.names.begin(), prefixes.names.end(), head.head.name) !=
-                                   prefixes.names.end()) {
-                continue;
-            }
-            prefixes.names.push_back(head.head.name);
-            const char first = head.head.name[0];
-            prefixes.name_first[static_cast<unsigned char>(first)] = true;
-            if (first >= 'A' && first <= 'Z') prefixes.name_first[static_cast<unsigned char>(first - 'A' + 'a')] = true;
-        }
-    }
-    prefixes.codepage = codepage_charset(settings.codepage);
-    return prefixes;
-}
-
-bool may_feed(const PrefixHeads& prefixes, std::string_view line) {
-    // The property name, as property_name_of gives it, in one walk: it ends at the first
-    // ";" or ":", and a group before its last "." is no part of it.
-    std::size_t start = 0;
-    std::size_t end = 0;
-    bool high = false;
-    bool quote = false;
-    for (; end < line.size(); ++end) {
-        const auto c = static_cast<unsigned char>(line[end]);
-        if (c == ';' || c == ':') break;
-        if (c == '.') {
-            start = end + 1;
-            high = false;
-        }
-        high = high || c >= 0x80;
-        quote = quote || c == '"';
-    }
-    // Decoding and folding may turn other bytes into the letters of a name; and the head's
-    // reader drops quotes and reads past a ";", "." or ":" between them: left to it.
-    if (high || quote) return true;
-    std::string_view name = line.substr(start, end - start);
-    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
-    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-    if (!name.empty() && prefixes.name_first[static_cast<unsigned char>(name[0])] &&
-        std::any_of(prefixes.names.begin(), prefixes.names.end(), [&](const std::string& wanted) {
-            return wanted.size() == name.size() && equal_any_case(name, wanted);
-        })) {
-        return true;
-    }
-    // The card's charset and the labels of its groups are learnt from lines that feed nothing.
-    if (end < line.size() && line[end] == ';' && declares_charset(line.substr(end))) return true;
-    return start != 0 && equal_any_case(name, "X-ABLABEL");
-}
-
 namespace {
 
 // Any spread of the heads over the slots will do, as a slot is checked against the whole
@@ -289,6 +240,8 @@ const KnownHead& known_head(PrefixHeads& prefixes, std::string_view head) {
     for (const auto& [key, value] : line.params) {
         if (key == "CHARSET" && find_charset(value) != nullptr) facts.charset = value;
     }
+    // Only list fields keep a value's kind.
+    facts.kind = prefixes.any_lists ? value_kind(line) : ValueKind::Other;
     facts.group = line.group;
     facts.grouped = !line.group.empty();
     facts.label = facts.grouped && std::string_view(line.name) == "X-ABLABEL";
@@ -334,7 +287,13 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     if (!head.charset.empty()) note_card_charset(card.waiting, head.charset);
     // A label gives its group's lines a kind, and still feeds a mapping that names it.
     if (head.label) note_label(card.waiting, head.group, value_part);
-    if (head.named == 0 && !(head.grouped && head.wanted)) return false;
+    if (head.named == 0 && !(head.grouped && head.wanted)) {
+        // A property some field takes, of a kind none names: its value is lost.
+        if (!head.label && head.wanted && value_part.find_first_not_of(' ') != std::string_view::npos) {
+            note_lost_value(card, number, property_name_of(line), kNoField, value_part, observer);
+        }
+        return false;
+    }
     if (card.waiting.waiting || must_wait(prefixes, head)) {
         keep_waiting(card.waiting, line.substr(0, end), value_part, number);
         return false;
@@ -351,7 +310,8 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     // its first bytes as surely give those characters.
     // The card's first value is decoded where it is kept; an empty value leaves it empty.
     std::string& kept = card.values[j];
-    const bool first = kept.empty();
+    const bool list = !card.lists.empty() && is_list_field(settings, settings.mappings[j]);
+    const bool first = kept.empty() && !list;
     std::string& value = first ? kept : prefixes.value;
     value.assign(value_part);
     bool not_utf8 = false;
@@ -372,16 +332,29 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
         return false;
     }
 
-    // Address books show the first number or address of a card, or the preferred one.
+    if (list) {
+        take_list_value(card, j, value, head.kind, head.preferred, head.tel, observer);
+        return true;
+    }
+
+    // Address books show the first number or address of a card, or the preferred one; a
+    // value of another field's kind that is not kept is lost, unless it is the kept one again.
     if (first || (head.preferred && card.preferred[j] == 0)) {
+        if (!first && !same_value(kept, value, head.tel)) {
+            note_lost_value(card, card.kept_line[j], property_name_of(line), j, kept, observer);
+        }
         if (!first) kept.assign(value);
+        card.kept_line[j] = number;
         card.preferred[j] = head.preferred ? 1 : 0;
         if (card.keep_components) keep_components(card, j, value_part, head.charset);
         if (observer != nullptr && observer->value_taken != nullptr) {
             observer->value_taken(observer->context, j, kept, false);
         }
-    } else if (observer != nullptr && observer->value_dropped != nullptr) {
-        observer->value_dropped(observer->context, j, value);
+    } else {
+        if (!same_value(kept, value, head.tel)) {
+            note_lost_value(card, number, property_name_of(line), j, value, observer);
+        }
+        if (observer != nullptr && observer->value_dropped != nullptr) observer->value_dropped(observer->context, j, value);
     }
     return true;
 }

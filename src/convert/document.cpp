@@ -144,10 +144,12 @@ struct ExactLines {
     }
     // Every line has fed its field as it came.
     static void settle(CardState&) {}
-    static void end_card(CardState&) {}
+    static void end_card(CardState&, bool) {}
     // The file as it stands has no card left unfinished: values stay for the next "END:".
     static void note_line(std::string_view) {}
     static void finish(CardState&, ConversionResult&) {}
+    // Nothing is lost that a field's property names: the exact reading knows no properties.
+    static void take_lost(LostValues&) {}
 };
 
 // The card lines as vCard readers read them: logical lines, quoted-printable decoded, the
@@ -168,6 +170,8 @@ struct DecodedLines {
     std::size_t card_start = 0;
     std::string full_name_line{};
     std::string name_line{};
+    LostValues lost{};   // by the cards written
+    void take_lost(LostValues& to) { to = std::move(lost); }
 
     std::size_t number = 0;  // the line of the file the current line starts on
     bool next(std::string_view& raw, std::size_t& line_number, LineJoin& join) {
@@ -240,8 +244,10 @@ struct DecodedLines {
     }
     // The lines that waited for the card's end feed their fields.
     void settle(CardState& card) { settle_card(settings, prefixes, card, watcher); }
-    // Each card starts empty, even one whose "BEGIN:VCARD" is missing.
-    void end_card(CardState& card) {
+    // Each card starts empty, even one whose "BEGIN:VCARD" is missing. The values it lost
+    // count when it was written: a card the filter leaves out loses them on purpose.
+    void end_card(CardState& card, bool written) {
+        if (written && card.card_lost.count != 0) keep_lost_values(card, lost);
         reset_card(card);
         card_open = false;
         forget_card(0);
@@ -291,7 +297,7 @@ ConversionResult convert_lines(Lines& lines, const Settings& settings, LineReade
             const bool written = write_card(writer, card);
             if (written) ++result.records_written;
             if (observer.card_ended != nullptr) observer.card_ended(observer.context, card, written);
-            lines.end_card(card);
+            lines.end_card(card, written);
         }
         if (!flush_when_full(writer)) break;
     }
@@ -302,6 +308,7 @@ ConversionResult convert_lines(Lines& lines, const Settings& settings, LineReade
     result.write_failed = writer.failed;
     result.write_error = writer.error;
     result.embedded_cards = lines.embedded_cards();
+    lines.take_lost(result.lost);
     return result;
 }
 

@@ -34,6 +34,7 @@ struct ConversionResult {
     // it has neither).
     std::size_t unfinished_card_line = 0;
     std::string unfinished_card_name;
+    LostValues lost;                 // when decoding: values that reached no field
 };
 
 // Writes the whole document for the card lines of `input` to `sink`: the declaration, the

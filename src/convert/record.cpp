@@ -215,6 +215,10 @@ void group_text_phone(std::string& number) {
     number = std::move(grouped);
 }
 
+bool is_list(const Settings& settings, const CardState& card, std::size_t j) {
+    return !card.lists.empty() && is_list_field(settings, settings.mappings[j]);
+}
+
 // The value as the record writes it. The changes are made on the stored value: a second
 // "END:" line of the same card sees the constant and the grouped number, not what was
 // captured.
@@ -226,15 +230,40 @@ void finish_value(const FieldMapping& mapping, std::string& value, Constant cons
     if (mapping.phone && !value.empty() && value[0] == '+') group(value);
 }
 
+// A record with list fields: one element for each value of a list, none for an empty one.
+// Kept apart, so that a record without lists is written as it always was.
+template <typename Constant, typename AppendElement, typename GroupPhone>
+[[gnu::noinline]] void write_list_record(const Settings& settings, CardState& card, Constant constant_of,
+                                         AppendElement append, GroupPhone group) {
+    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        std::string& value = card.values[j];
+        finish_value(settings.mappings[j], value, constant_of, j, group);
+        if (!is_list_field(settings, settings.mappings[j])) {
+            append(j, value);
+            continue;
+        }
+        // A list field: one element for each value, none for an empty list.
+        ValueList& list = card.lists[j];
+        for (std::size_t i = 0; i < list.count; ++i) {
+            finish_value(settings.mappings[j], list.items[i].text, constant_of, j, group);
+            append(j, list.items[i].text);
+        }
+    }
+}
+
 template <typename Constant, typename AppendElement, typename GroupPhone>
 bool write_record_with(const Settings& settings, CardState& card, std::string& out, Constant constant_of,
                        AppendElement append, GroupPhone group) {
     if (!passes_filter(settings, card)) return false;
     out += "<vcf>\r\n";
-    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
-        std::string& value = card.values[j];
-        finish_value(settings.mappings[j], value, constant_of, j, group);
-        append(j, value);
+    if (!card.lists.empty()) {
+        write_list_record(settings, card, constant_of, append, group);
+    } else {
+        for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+            std::string& value = card.values[j];
+            finish_value(settings.mappings[j], value, constant_of, j, group);
+            append(j, value);
+        }
     }
     out += "</vcf>\r\n";
     return true;
@@ -287,6 +316,11 @@ bool finish_text_values(const Settings& settings, const TextWriting& writing, Ca
     const auto constant_of = [&](std::size_t j) -> const std::string& { return writing.constants[j]; };
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
         finish_value(settings.mappings[j], card.values[j], constant_of, j, group_text_phone);
+        if (!is_list(settings, card, j)) continue;
+        ValueList& list = card.lists[j];
+        for (std::size_t i = 0; i < list.count; ++i) {
+            finish_value(settings.mappings[j], list.items[i].text, constant_of, j, group_text_phone);
+        }
     }
     return true;
 }

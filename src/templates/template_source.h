@@ -27,6 +27,10 @@ bool load_template(const Settings& settings, LoadedTemplate& loaded, std::string
 // The mapping whose element is the variable's name (the part before ".1"), or npos.
 std::size_t feeding_mapping(const Settings& settings, std::string_view variable);
 
+// The list field whose values a name inside its section tells of ({{value}}, {{kind}} and
+// the others of kListItemNames, {{.}} and the field's own name in {{#TEL}}...{{/TEL}}), or npos.
+std::size_t list_item_mapping(const Settings& settings, const TemplateName& name);
+
 // The warnings a run gives about a usable template: each variable that no mapping gives
 // (rendered empty) and each mapping that no variable uses.
 std::vector<std::string> template_warnings(const Settings& settings, const LoadedTemplate& loaded);
