@@ -169,9 +169,12 @@ void describe_settings(std::string& out, const Settings& settings, const Documen
     std::error_code ignored;
     if (std::filesystem::is_regular_file(names.output_file, ignored)) out += ", exists: a run replaces it";
     out += "\n";
-    out += "  document element: " + tag(names.element);
-    if (names.output_file.size() != names.element.size() + 4) out += " (the output's name without its folder)";
-    out += "\n";
+    // A template writes its own elements: the output's name names none of them.
+    if (settings.template_name.empty()) {
+        out += "  document element: " + tag(names.element);
+        if (names.output_file.size() != names.element.size() + 4) out += " (the output's name without its folder)";
+        out += "\n";
+    }
 
     const SeenLine* fold = last_of(watch, LineKind::FoldSwitch);
     out += "  ASCII folding:    ";
