@@ -109,6 +109,13 @@ ConfigLine classify_config_line(std::string_view line) {
         trim_line_end(result.name);
         return result;
     }
+    // An address ends in ".xml" too.
+    if (upper.starts_with(kPhonebookUrlKeyword)) {
+        result.kind = LineKind::PhonebookUrl;
+        result.name = line.substr(kPhonebookUrlKeyword.size());
+        trim_line_end(result.name);
+        return result;
+    }
     if (const auto p = find_text(upper, ".VCF", 0); p >= 0) {
         result.kind = LineKind::InputName;
         result.name = left_text(line, static_cast<std::size_t>(p));
@@ -160,6 +167,7 @@ Settings read_settings(LineReader& reader, const ConfigObserver& observer) {
                 settings.mappings.push_back(std::move(config.mapping));
                 break;
             case LineKind::TemplateName: settings.template_name = std::move(config.name); break;
+            case LineKind::PhonebookUrl: settings.phonebook_url = std::move(config.name); break;
             case LineKind::Ignored: break;
         }
     }

@@ -129,6 +129,10 @@ std::string describe_line(const ConfigWatch& watch, const SeenLine& line, std::s
         case LineKind::TemplateName:
             text = "begins with \"TEMPLATE=\": the phonebook's form comes from the template " + in_quotes(config.name);
             break;
+        case LineKind::PhonebookUrl:
+            text = "begins with \"PHONEBOOK_URL=\": the phone fetches the phonebook from " + in_quotes(config.name) +
+                   ", where the pages of a paged form link to one another";
+            break;
     }
     if (const SeenLine* later = overridden_by(watch, line)) {
         text += "; " + where(*later) + " sets it again, so this line has no effect";

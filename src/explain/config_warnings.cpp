@@ -298,6 +298,7 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
                 break;
             }
             case LineKind::TemplateName:
+            case LineKind::PhonebookUrl:
             case LineKind::Mapping:
             case LineKind::Ignored: break;
         }

@@ -65,6 +65,18 @@ void abandon_output(OutputFile& output);
 // True when the output replaces its target only once the run succeeds.
 inline bool replaces_atomically(const OutputFile& output) { return !output.temporary.empty(); }
 
+// Pages after the first of a document that a phone fetches page by page. Page `number`
+// (2, 3, ...) is written to a temporary named after the first page's, which an interrupt
+// removes with it; where the first page is written in place, so is each page.
+bool open_page_output(const OutputFile& first, OutputFile& page, std::size_t number, const std::string& name,
+                      int& error);
+// Puts a written page safely on disk and closes it; 0 or the errno value of the failure.
+int finish_page_output(OutputFile& page);
+// Moves a finished page over its target; 0 or the errno value.
+int place_page_output(OutputFile& page);
+// Removes a page's temporary; its target stays as it was.
+void abandon_page_output(OutputFile& page);
+
 // Identifies a file, links followed, so that two names of one file can be recognised.
 struct FileIdentity {
     bool exists = false;

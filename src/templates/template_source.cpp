@@ -103,6 +103,7 @@ bool load_template(const Settings& settings, LoadedTemplate& loaded, std::string
             return false;
         }
         loaded.builtin = true;
+        loaded.family = builtin;
         loaded.name = builtin->name;
         text = builtin->text;
     } else if (!read_template_file(loaded.name, text, error)) {
@@ -127,6 +128,18 @@ std::size_t feeding_mapping(const Settings& settings, std::string_view variable)
     return std::string::npos;
 }
 
+EntryRules entry_rules(const Settings& settings, const LoadedTemplate& loaded, const std::string& output_file) {
+    EntryRules rules;
+    if (loaded.family == nullptr) return rules;
+    rules.entry_start = loaded.family->entry_start;
+    rules.needs = loaded.family->needs;
+    rules.page_entries = loaded.family->page_entries;
+    rules.family = loaded.family->rule;
+    rules.address = settings.phonebook_url;
+    rules.output_file = output_file;
+    return rules;
+}
+
 std::vector<std::string> template_warnings(const Settings& settings, const LoadedTemplate& loaded) {
     std::vector<std::string> warnings;
     std::vector<bool> used(settings.mappings.size(), false);
@@ -142,7 +155,7 @@ std::vector<std::string> template_warnings(const Settings& settings, const Loade
             used[j] = true;
             continue;
         }
-        if (name.name == "record" || std::find(unfed.begin(), unfed.end(), name.name) != unfed.end()) continue;
+        if (name.name == "record" || is_page_variable(name.name) || std::find(unfed.begin(), unfed.end(), name.name) != unfed.end()) continue;
         unfed.push_back(name.name);
         warnings.push_back(where + place(name.line, name.column) + ": no mapping gives {{" +
                            terminal_name(name.name) + "}}: it is written empty");
