@@ -294,7 +294,7 @@ TEST(Init, WritesAFirstConfigurationOnlyWhenItIsClear) {
         }
         // The next command makes the phonebook, and the fields no card fills stay comments.
         EXPECT_NE(r.out.find("quorlan.ini"), std::string::npos) << c.name;
-        EXPECT_NE(f.read("quorlan.ini").find("# FAX#  TEL;FAX   (no card has one"), std::string::npos) << c.name;
+        EXPECT_NE(f.read("quorlan.ini").find("# FAX#[]  TEL;FAX   (no card has one"), std::string::npos) << c.name;
         ASSERT_EQ(f.run().status, 0) << c.name;
         EXPECT_NE(f.read("phonebook.xml").find("<vcf>\r\n<NAME>Novak Jan</NAME>\r\n<MOBILE>+420 603 123 456</MOBILE>\r\n"
                                                "</vcf>\r\n"),
@@ -338,6 +338,28 @@ TEST(Init, NamesEveryCardThatHasOne) {
                                "<NAME>Novak Jan</NAME>\r\n<FULL>Jan Novak</FULL>"}) {
         EXPECT_NE(xml.find(record), std::string::npos) << record << "\n" << xml;
     }
+}
+
+// Plain --init writes every number of a card into its record: typed ones as lists, and
+// the ones no typed field takes (untyped, VOICE, PAGER, CAR, a custom label) in OTHER.
+TEST(Init, GivesTheRecordEveryNumber) {
+    Folder f;
+    f.write("contacts.vcf",
+            "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Novak;Jan\r\nTEL:1\r\nTEL;TYPE=VOICE:2\r\nTEL;PAGER:3\r\n"
+            "TEL;TYPE=CAR:4\r\nTEL;TYPE=CELL:5\r\nTEL;CELL;PREF:6\r\nitem1.TEL:7\r\n"
+            "item1.X-ABLabel:_$!<Mobile>!$_\r\nitem2.TEL:8\r\nitem2.X-ABLabel:Chata\r\nTEL;TYPE=WORK,FAX:(1)\r\n"
+            "TEL;VALUE=uri;TYPE=cell:tel:9\r\nTEL;WORK:10\r\nEND:VCARD\r\n");
+    ASSERT_EQ(f.run("--init").status, 0);
+    const RunResult r = f.run();
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    const std::string xml = f.read("phonebook.xml");
+    // The number given twice is written once, in the first field that takes it.
+    EXPECT_NE(xml.find("<MOBILE>5</MOBILE>\r\n<MOBILE>6</MOBILE>\r\n<MOBILE>7</MOBILE>\r\n<MOBILE>9</MOBILE>\r\n"
+                       "<FAX>(1)</FAX>\r\n<WORK>10</WORK>\r\n<OTHER>2</OTHER>\r\n<OTHER>3</OTHER>\r\n"
+                       "<OTHER>4</OTHER>\r\n<OTHER>8</OTHER>\r\n"),
+              std::string::npos)
+        << xml;
 }
 
 }  // namespace

@@ -156,6 +156,12 @@ std::string repeated(std::string_view text, std::size_t times) {
 }
 
 // DECODE=1 reads the card file as vCard readers do; without it every byte stays as it was.
+// Every kind of number a card may give, one of them twice (by its digits).
+const std::string kEveryNumber =
+    "BEGIN:VCARD\nVERSION:3.0\nN:Novak;Jan\nTEL:1\nTEL;TYPE=VOICE:2\nTEL;PAGER:3\nTEL;TYPE=CAR:4\n"
+    "TEL;TYPE=CELL:5\nTEL;CELL;PREF:6\nitem1.TEL:7\nitem1.X-ABLabel:_$!<Mobile>!$_\nitem2.TEL:8\n"
+    "item2.X-ABLabel:Chata\nTEL;TYPE=WORK,FAX:(1)\nTEL;VALUE=uri;TYPE=cell:tel:+420603123456\nEND:VCARD\n";
+
 TEST(ConvertDocument, DecodeSwitch) {
     const std::string qp_name = "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Zden=C4=9Bk;=C5=BD=C3=A1k=\r\n=20Jr.\r\n";
     const std::vector<DecodeCase> cases = {
@@ -257,6 +263,13 @@ TEST(ConvertDocument, DecodeSwitch) {
          "BEGIN:VCARD\nN:" + std::string(99, 'a') + "\xF0\x9F\x98\x80" "b\nEND:VCARD\n",
          "<vcf>\r\n<N>Jan &#128512; Nov\xE1k</N>\r\n</vcf>\r\n<vcf>\r\n<N>&#7879;</N>\r\n</vcf>\r\n<vcf>\r\n<N>" +
              std::string(99, 'a') + "&#128512;</N>\r\n</vcf>\r\n"},
+        {"a list takes every number, once", "DECODE=1\nN*=N\nT#[]=TEL\nNONE[]=EMAIL\n", kEveryNumber,
+         "<vcf>\r\n<N>Novak Jan</N>\r\n<T>1</T>\r\n<T>2</T>\r\n<T>3</T>\r\n<T>4</T>\r\n<T>5</T>\r\n<T>6</T>\r\n"
+         "<T>7</T>\r\n<T>8</T>\r\n<T>+420 603 123 456</T>\r\n</vcf>\r\n"},
+        {"Required and Forbidden lists", "DECODE=1\nN=N\nT*[]=TEL\nE-[]=EMAIL\n",
+         "BEGIN:VCARD\nN:no number\nEND:VCARD\nBEGIN:VCARD\nN:mail\nTEL:1\nEMAIL:a\nEND:VCARD\n"
+         "BEGIN:VCARD\nN:ok\nTEL:1\nEND:VCARD\n",
+         "<vcf>\r\n<N>ok</N>\r\n<T>1</T>\r\n</vcf>\r\n"},
         {"a value prefix is compared in any case", "DECODE=1\nN=N\nTRAINEE-=TITLE:trainee\n",
          "BEGIN:VCARD\nN:A\nTITLE:Trainee\nEND:VCARD\nBEGIN:VCARD\nN:B\nTITLE:Boss\nEND:VCARD\n",
          "<vcf>\r\n<N>B</N>\r\n<TRAINEE></TRAINEE>\r\n</vcf>\r\n"},

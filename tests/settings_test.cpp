@@ -84,6 +84,7 @@ struct MappingCase {
     std::string element, prefix;
     Condition condition;
     bool phone, constant;
+    bool list = false;
 };
 
 TEST(Settings, MappingLines) {
@@ -108,6 +109,9 @@ TEST(Settings, MappingLines) {
         {"Ident_1=x", "Ident_1", "x", Condition::None, false, true},
         {"XIDENTX=x", "XIDENTX", "x", Condition::None, false, true},
         {"IDEN=x", "IDEN", "x", Condition::None, false, false},
+        {"TEL*#[]=TEL", "TEL", "TEL", Condition::Required, true, false, true},
+        {"T[]EL[]=TEL", "TEL", "TEL", Condition::None, false, false, true},
+        {"T[ ]=TEL", "T[ ]", "TEL", Condition::None, false, false, false},
         // Decoding keeps prefixes and constants whole, wherever the switch stands; the last one counts.
         {"N=N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE\r\nDECODE=1", "N", "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE",
          Condition::None, false, false},
@@ -124,6 +128,7 @@ TEST(Settings, MappingLines) {
         EXPECT_EQ(m.condition, c.condition) << c.line;
         EXPECT_EQ(m.phone, c.phone) << c.line;
         EXPECT_EQ(m.constant, c.constant) << c.line;
+        EXPECT_EQ(m.list, c.list) << c.line;
     }
 }
 

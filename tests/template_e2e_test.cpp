@@ -136,6 +136,30 @@ TEST(Templates, ATemplateOfOnesOwn) {
         << r.err;
 }
 
+// A list field in a template: one section per value with its kind, flags and places, and
+// outside its section the value a one-value field holds (the preferred one).
+TEST(Templates, AListIsASectionPerValue) {
+    Folder f;
+    f.write("cards.vcf",
+            "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Novak;Jan\r\nTEL:1\r\nTEL;TYPE=VOICE:2\r\nTEL;PAGER:3\r\n"
+            "TEL;TYPE=CAR:4\r\nTEL;TYPE=CELL:5\r\nTEL;CELL;PREF:6\r\nitem1.TEL:7\r\n"
+            "item1.X-ABLabel:_$!<Mobile>!$_\r\nitem2.TEL:8\r\nitem2.X-ABLabel:Chata\r\nTEL;TYPE=WORK,FAX:(1)\r\n"
+            "TEL;VALUE=uri;TYPE=cell:tel:+9\r\nTEL;TYPE=HOME:10\r\nTEL;WORK:11\r\nTEL;FAX:12\r\nEND:VCARD\r\n"
+            "BEGIN:VCARD\r\nN:B\r\nTEL:13\r\nEND:VCARD\r\nBEGIN:VCARD\r\nN:C\r\nEND:VCARD\r\n");
+    f.write("quorlan.ini", "cards.vcf\r\nbook.xml\r\nDECODE=1\r\nTEMPLATE=my.mustache\r\nN=N\r\nTEL[]=TEL\r\n");
+    f.write("my.mustache",
+            "{{#records}}{{N}} {{TEL}}:{{#TEL}} {{kind}}/{{value}}/{{position}}/{{index}}"
+            "{{#main}}*{{/main}}{{#first}}<{{/first}}{{#last}}>{{/last}}{{#mobile}}m{{/mobile}}{{#fax}}f{{/fax}}"
+            "{{#preferred}}p{{/preferred}}{{/TEL}}{{^TEL}} none{{/TEL}}\n{{/records}}\n");
+    const RunResult r = f.run();
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(f.read("book.xml"),
+              "Novak Jan 6: other/1/0/0< other/2/1/1 pager/3/2/2 other/4/3/3 mobile/5/4/4m mobile/6/5/5*mp "
+              "mobile/7/6/6m other/8/7/7 mobile/+9/8/8m home/10/9/9 work/11/10/10 fax/12/11/11>f\r\n"
+              "B 13: other/13/0/12*<>\r\nC : none\r\n");
+}
+
 TEST(Templates, TheOptionListsAndPrintsTheBuiltins) {
     Folder f;
     const RunResult list = f.run("--template");

@@ -27,10 +27,13 @@ constexpr std::string_view kOutput = "phonebook.xml";
 // Element and prefix of each field offered, the more particular phones before the rest,
 // as a line feeds only the first field that names it. Every card with a name gets one: its
 // N, else the FN that vCard 4.0 and company cards may have alone, else its ORG; and the FN
-// that NAME leaves is the full name.
+// that NAME leaves is the full name. The phones and mail addresses are lists, so that a
+// card's second mobile is written too, and OTHER takes every number the typed fields leave
+// (untyped, VOICE, PAGER, CAR, a custom label): every number of every card is written.
 constexpr std::string_view kFields[][2] = {
-    {"NAME*", "N|FN|ORG"}, {"FULL", "FN|N"},       {"MOBILE#", "TEL;CELL"}, {"FAX#", "TEL;FAX"},
-    {"WORK#", "TEL;WORK"}, {"HOME#", "TEL;HOME"}, {"EMAIL", "EMAIL"},       {"COMPANY", "ORG"},
+    {"NAME*", "N|FN|ORG"},   {"FULL", "FN|N"},          {"MOBILE#[]", "TEL;CELL"},
+    {"FAX#[]", "TEL;FAX"},   {"WORK#[]", "TEL;WORK"},   {"HOME#[]", "TEL;HOME"},
+    {"OTHER#[]", "TEL"},     {"EMAIL[]", "EMAIL"},      {"COMPANY", "ORG"},
 };
 
 // The fields and the phonebook's name: the usual ones, or those of a phone family's

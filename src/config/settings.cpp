@@ -14,6 +14,11 @@ FieldMapping parse_mapping(std::string_view line, std::size_t equals) {
     mapping.element = left_text(line, equals);
     trim_line_end(mapping.element);
     // Markers are taken from anywhere in the name, after the trim: "TEL #" keeps its space.
+    for (std::size_t at = mapping.element.find(kListMarker); at != std::string::npos;
+         at = mapping.element.find(kListMarker)) {
+        mapping.element.erase(at, kListMarker.size());
+        mapping.list = true;
+    }
     if (mapping.element.find('#') != std::string::npos) {
         remove_char(mapping.element, '#');
         mapping.phone = true;

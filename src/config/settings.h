@@ -25,6 +25,9 @@ struct FieldMapping {
     Condition condition = Condition::None;
     bool phone = false;     // values beginning with "+" are grouped as phone numbers
     bool constant = false;  // "IDENT" in the element name, in any case: the prefix is the value
+    // "[]" in the element name: with decoding, the field takes every value its lines give,
+    // in card order, instead of the first (see is_list_field).
+    bool list = false;
     std::size_t line = 0;   // where quorlan.ini holds it, 1 for the first line
 };
 
@@ -89,6 +92,16 @@ SwitchNumber parse_switch_number(std::string_view text);
 // document stays windows-1250 whatever UTF8= says.
 inline bool document_is_utf8(const Settings& settings) {
     return settings.decode != 0 && (settings.utf8 != 0 || !settings.template_name.empty());
+}
+
+// The marker of a list field, as "TEL*[]=TEL" writes it.
+inline constexpr std::string_view kListMarker = "[]";
+
+// True for a mapping that takes every value of a card: marked "[]", with decoding on (the
+// byte reading knows no properties to take values of, and takes one value as it always
+// has), and not a constant field, which has one value whatever the card holds.
+inline bool is_list_field(const Settings& settings, const FieldMapping& mapping) {
+    return mapping.list && settings.decode != 0 && !mapping.constant;
 }
 
 // An element name holding it, in any case, makes a constant field.

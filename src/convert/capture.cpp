@@ -26,6 +26,10 @@ CardState make_card_state(const Settings& settings) {
     CardState card;
     card.values.resize(settings.mappings.size());
     card.preferred.resize(settings.mappings.size());
+    if (std::any_of(settings.mappings.begin(), settings.mappings.end(),
+                    [&](const FieldMapping& mapping) { return is_list_field(settings, mapping); })) {
+        card.lists.resize(settings.mappings.size());
+    }
     return card;
 }
 
@@ -33,6 +37,7 @@ void reset_card(CardState& card) {
     for (std::string& value : card.values) value.clear();
     for (std::vector<std::string>& parts : card.components) parts.clear();
     std::fill(card.preferred.begin(), card.preferred.end(), 0);
+    for (ValueList& list : card.lists) list.count = 0;
     CardLines& waiting = card.waiting;
     if (waiting.waiting || !waiting.labels.empty() || !waiting.charset.empty() || waiting.charsets_differ) {
         waiting.waiting = false;
@@ -135,6 +140,71 @@ void take_continuation(std::string& line, ContinuationSource more, std::string& 
 void read_next_line(void* input, std::string& line) { read_line(*static_cast<LineReader*>(input), line); }
 
 }  // namespace
+
+namespace {
+
+// The digits of a number, which tell it apart from the card's others whatever spaces,
+// dashes or parentheses its line writes.
+std::size_t digits_of(std::string_view text, char (&digits)[kMaxValueBytes]) {
+    std::size_t n = 0;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9' && n < kMaxValueBytes) digits[n++] = c;
+    }
+    return n;
+}
+
+}  // namespace
+
+bool same_value(std::string_view a, std::string_view b, bool numbers) {
+    if (numbers) {
+        char da[kMaxValueBytes];
+        char db[kMaxValueBytes];
+        const std::size_t na = digits_of(a, da);
+        if (na != 0) return na == digits_of(b, db) && std::equal(da, da + na, db);
+    }
+    return a == b;
+}
+
+bool add_list_value(CardState& card, std::size_t j, std::string_view text, ValueKind kind, bool preferred,
+                    bool number) {
+    // The card's numbers are one set across its list fields: a number given as CELL and
+    // again as WORK is one number to dial.
+    for (std::size_t k = 0; k < card.lists.size(); ++k) {
+        if (k != j && !number) continue;
+        ValueList& other = card.lists[k];
+        for (std::size_t i = 0; i < other.count; ++i) {
+            ListValue& kept = other.items[i];
+            if (kept.number != number || !same_value(kept.text, text, number)) continue;
+            kept.preferred = kept.preferred || preferred;
+            return false;
+        }
+    }
+    ValueList& list = card.lists[j];
+    if (list.count == list.items.size()) list.items.emplace_back();
+    ListValue& added = list.items[list.count++];
+    added.text.assign(text);
+    added.kind = kind;
+    added.preferred = preferred;
+    added.number = number;
+    if (list.count == 1) card.values[j].assign(text);
+    return true;
+}
+
+void note_lost_value(CardState& card, std::size_t number, std::string_view name, std::size_t mapping,
+                     std::string_view value, const CardObserver* observer) {
+    LostValues& lost = card.lost;
+    ++lost.count;
+    auto found = std::find_if(lost.by_name.begin(), lost.by_name.end(),
+                              [&](const auto& entry) { return entry.first == name; });
+    if (found != lost.by_name.end()) {
+        ++found->second;
+    } else if (lost.by_name.size() < kLostNamesKept) {
+        lost.by_name.emplace_back(name, 1);
+    }
+    if (observer != nullptr && observer->value_lost != nullptr) {
+        observer->value_lost(observer->context, number, name, mapping, value);
+    }
+}
 
 ContinuationSource continuation_from(LineReader& input) { return ContinuationSource{read_next_line, &input}; }
 
@@ -288,6 +358,8 @@ const KnownHead& known_head(PrefixHeads& prefixes, std::string_view head) {
     for (const auto& [key, value] : line.params) {
         if (key == "CHARSET") facts.charset = value;
     }
+    facts.kind = value_kind(line);
+    facts.name = line.name;
     facts.group = line.group;
     facts.grouped = !line.group.empty();
     facts.label = facts.grouped && std::string_view(line.name) == "X-ABLABEL";
@@ -335,7 +407,13 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
         note_label(card.waiting, head.group, value_part);
         return false;
     }
-    if (head.named == 0 && !(head.grouped && head.wanted)) return false;
+    if (head.named == 0 && !(head.grouped && head.wanted)) {
+        // A property some field takes, of a kind none names: its value is lost.
+        if (head.wanted && value_part.find_first_not_of(' ') != std::string_view::npos) {
+            note_lost_value(card, number, head.name, kNoField, value_part, observer);
+        }
+        return false;
+    }
     if (card.waiting.waiting || must_wait(prefixes, head)) {
         keep_waiting(card.waiting, line.substr(0, end), value_part, number);
         return true;
@@ -352,7 +430,8 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     // its first bytes as surely give those characters.
     // The card's first value is decoded where it is kept; an empty value leaves it empty.
     std::string& kept = card.values[j];
-    const bool first = kept.empty();
+    const bool list = !card.lists.empty() && is_list_field(settings, settings.mappings[j]);
+    const bool first = kept.empty() && !list;
     std::string& value = first ? kept : prefixes.value;
     value.assign(value_part);
     bool not_utf8 = false;
@@ -373,16 +452,30 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
         return false;
     }
 
-    // Address books show the first number or address of a card, or the preferred one.
+    if (list) {
+        if (add_list_value(card, j, value, head.kind, head.preferred, head.tel)) {
+            if (observer != nullptr && observer->value_taken != nullptr) {
+                observer->value_taken(observer->context, j, value, false);
+            }
+        } else if (observer != nullptr && observer->value_dropped != nullptr) {
+            observer->value_dropped(observer->context, j, value);
+        }
+        return true;
+    }
+
+    // Address books show the first number or address of a card, or the preferred one; a
+    // value of another field's kind that is not kept is lost, unless it is the kept one again.
     if (first || (head.preferred && card.preferred[j] == 0)) {
+        if (!first && !same_value(kept, value, head.tel)) note_lost_value(card, number, head.name, j, kept, observer);
         if (!first) kept.assign(value);
         card.preferred[j] = head.preferred ? 1 : 0;
         if (card.keep_components) keep_components(card, j, value_part, head.charset);
         if (observer != nullptr && observer->value_taken != nullptr) {
             observer->value_taken(observer->context, j, kept, false);
         }
-    } else if (observer != nullptr && observer->value_dropped != nullptr) {
-        observer->value_dropped(observer->context, j, value);
+    } else {
+        if (!same_value(kept, value, head.tel)) note_lost_value(card, number, head.name, j, value, observer);
+        if (observer != nullptr && observer->value_dropped != nullptr) observer->value_dropped(observer->context, j, value);
     }
     return true;
 }

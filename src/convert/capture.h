@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <span>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,9 +19,41 @@ namespace quorlan {
 
 inline constexpr std::size_t kMaxValueBytes = 100;
 
+// No field: the mapping of a lost value that no field's prefix names.
+inline constexpr std::size_t kNoField = static_cast<std::size_t>(-1);
+
+// One value of a list field (is_list_field), as its line gave it.
+struct ListValue {
+    std::string text;
+    ValueKind kind = ValueKind::Other;
+    bool preferred = false;
+    bool number = false;  // from a TEL line: the card's numbers are told apart by their digits
+};
+
+// The values of a list field in card order: the first `count` of `items`; the others are
+// kept for the next card, so that their storage is reused.
+struct ValueList {
+    std::vector<ListValue> items;
+    std::size_t count = 0;
+};
+
+// Values that a field's property names reach no field: a second value where the field
+// takes one, or a line whose types no field's prefix names.
+struct LostValues {
+    std::size_t count = 0;
+    // The property names they came from, with their counts, the commonest few kept.
+    std::vector<std::pair<std::string, std::size_t>> by_name;
+};
+inline constexpr std::size_t kLostNamesKept = 8;
+
 // The current card's values, one per field mapping, in mapping order.
 struct CardState {
     std::vector<std::string> values;
+    // With list fields: one list per mapping (empty for the others), and the first value of
+    // each list in `values`, so that the filter sees a list with a value as filled.
+    std::vector<ValueList> lists{};
+    // Over the whole run, when decoding.
+    LostValues lost{};
     // When decoding: the value kept came from a preferred line, so no later line replaces it.
     std::vector<unsigned char> preferred{};
     // The converters of the charsets that decoded values declared, kept for the whole run
@@ -77,13 +110,37 @@ struct CardObserver {
     void (*value_taken)(void* context, std::size_t mapping, std::string_view value, bool continuation);
     void* context;
     // When decoding: a line matched mapping `mapping` but its `value` was not kept: it
-    // came out empty, or the card's first (or preferred) value stays.
+    // came out empty, or the card's first (or preferred) value stays, or a list holds it.
     void (*value_dropped)(void* context, std::size_t mapping, std::string_view value) = nullptr;
     // When decoding, for lines that waited for the card's end: the next value_taken or
     // value_dropped is about the card line `number`, which alternative `alternative` of
     // the mapping's prefix (0 for the first) names.
     void (*value_line)(void* context, std::size_t number, std::size_t alternative) = nullptr;
+    // When decoding: the value `value` of card line `number`, a `name` line, reaches no
+    // field (see LostValues); `mapping` is the field that took another value in its place,
+    // or npos when no field's prefix names the line.
+    void (*value_lost)(void* context, std::size_t number, std::string_view name, std::size_t mapping,
+                       std::string_view value) = nullptr;
 };
+
+// The values of list field `j` of the card (none for a field that is no list).
+inline std::span<const ListValue> list_values(const CardState& card, std::size_t j) {
+    if (j >= card.lists.size()) return {};
+    return {card.lists[j].items.data(), card.lists[j].count};
+}
+
+// Adds a value to list field `j`: false, and the list unchanged, when the card holds it
+// already (a number by its digits in any list field, other values by their text in this
+// one); a preferred duplicate makes the value kept preferred.
+bool add_list_value(CardState& card, std::size_t j, std::string_view text, ValueKind kind, bool preferred,
+                    bool number);
+
+// True when `a` and `b` are the same value: numbers by their digits, when they have any.
+bool same_value(std::string_view a, std::string_view b, bool numbers);
+
+// Counts a lost value and tells `observer` about it.
+void note_lost_value(CardState& card, std::size_t number, std::string_view name, std::size_t mapping,
+                     std::string_view value, const CardObserver* observer);
 
 // Empties every value.
 void reset_card(CardState& card);
@@ -119,7 +176,9 @@ struct KnownHead {
     bool grouped = false;  // it has a group, whose Apple label may give it a type
     bool wanted = false;   // a prefix gives its property name
     bool label = false;    // an X-ABLabel line
+    ValueKind kind = ValueKind::Other;
     std::string group;
+    std::string name;  // the property name
 };
 inline constexpr std::size_t kKnownHeads = 64;
 // Longer heads, rare and mostly of quoted parameters, are read again on every line.

@@ -215,6 +215,10 @@ void group_text_phone(std::string& number) {
     number = std::move(grouped);
 }
 
+bool is_list(const Settings& settings, const CardState& card, std::size_t j) {
+    return !card.lists.empty() && is_list_field(settings, settings.mappings[j]);
+}
+
 // The value as the record writes it. The changes are made on the stored value: a second
 // "END:" line of the same card sees the constant and the grouped number, not what was
 // captured.
@@ -234,7 +238,16 @@ bool write_record_with(const Settings& settings, CardState& card, std::string& o
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
         std::string& value = card.values[j];
         finish_value(settings.mappings[j], value, constant_of, j, group);
-        append(j, value);
+        if (!is_list(settings, card, j)) {
+            append(j, value);
+            continue;
+        }
+        // A list field: one element for each value, none for an empty list.
+        ValueList& list = card.lists[j];
+        for (std::size_t i = 0; i < list.count; ++i) {
+            finish_value(settings.mappings[j], list.items[i].text, constant_of, j, group);
+            append(j, list.items[i].text);
+        }
     }
     out += "</vcf>\r\n";
     return true;
@@ -287,6 +300,11 @@ bool finish_text_values(const Settings& settings, const TextWriting& writing, Ca
     const auto constant_of = [&](std::size_t j) -> const std::string& { return writing.constants[j]; };
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
         finish_value(settings.mappings[j], card.values[j], constant_of, j, group_text_phone);
+        if (!is_list(settings, card, j)) continue;
+        ValueList& list = card.lists[j];
+        for (std::size_t i = 0; i < list.count; ++i) {
+            finish_value(settings.mappings[j], list.items[i].text, constant_of, j, group_text_phone);
+        }
     }
     return true;
 }

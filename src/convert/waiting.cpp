@@ -65,6 +65,9 @@ void read_waiting_line(const Settings& settings, PrefixHeads& prefixes, CardStat
         }
     }
     line.preferred = head.preferred;
+    line.kind = value_kind(head);
+    line.tel = std::string_view(head.name) == "TEL";
+    line.name = head.name;
     line.used = false;
 }
 
@@ -88,6 +91,23 @@ void tell_line(const CardObserver* observer, const WaitingLine& line, std::uint8
     }
 }
 
+void tell_taken(const CardObserver* observer, std::size_t j, std::string_view value, bool taken) {
+    if (observer == nullptr) return;
+    if (taken && observer->value_taken != nullptr) observer->value_taken(observer->context, j, value, false);
+    if (!taken && observer->value_dropped != nullptr) observer->value_dropped(observer->context, j, value);
+}
+
+void take_list_lines(CardState& card, std::size_t j, std::uint8_t alternative, const CardObserver* observer) {
+    for (std::size_t i = 0; i < card.waiting.count; ++i) {
+        WaitingLine& line = card.waiting.lines[i];
+        if (line.used || line.rank[j] != alternative) continue;
+        line.used = true;
+        tell_line(observer, line, alternative);
+        tell_taken(observer, j, line.text,
+                   !line.text.empty() && add_list_value(card, j, line.text, line.kind, line.preferred, line.tel));
+    }
+}
+
 void take_lines(CardState& card, std::size_t j, std::uint8_t alternative,
                 const CardObserver* observer) {
     std::string& kept = card.values[j];
@@ -97,7 +117,12 @@ void take_lines(CardState& card, std::size_t j, std::uint8_t alternative,
         line.used = true;
         tell_line(observer, line, alternative);
         const bool preferred = line.preferred;
-        // Address books show the first value of a card, or the preferred one.
+        // Address books show the first value of a card, or the preferred one; a value that
+        // is not kept is lost, unless it is the kept one again.
+        if (!line.text.empty() && !kept.empty() && !same_value(kept, line.text, line.tel)) {
+            const bool replaces = preferred && card.preferred[j] == 0;
+            note_lost_value(card, line.number, line.name, j, replaces ? std::string_view(kept) : line.text, observer);
+        }
         if (!line.text.empty() && (kept.empty() || (preferred && card.preferred[j] == 0))) {
             kept = line.text;
             card.preferred[j] = preferred ? 1 : 0;
@@ -173,7 +198,20 @@ void settle_card(const Settings& settings, PrefixHeads& prefixes, CardState& car
         // A value taken before the card began to wait came from the mapping's only
         // alternative, from a line before all that waited.
         const std::uint8_t alternative = card.values[j].empty() ? chosen_alternative(waiting, j) : 0;
-        if (alternative != kNoRank) take_lines(card, j, alternative, observer);
+        if (alternative == kNoRank) continue;
+        if (!card.lists.empty() && is_list_field(settings, settings.mappings[j])) {
+            take_list_lines(card, j, alternative, observer);
+        } else {
+            take_lines(card, j, alternative, observer);
+        }
+    }
+    // A line that no field's prefix names at all (an Apple label no field takes) is lost; one
+    // that an alternative names was left by a field that took another alternative.
+    for (std::size_t i = 0; i < waiting.count; ++i) {
+        const WaitingLine& line = waiting.lines[i];
+        if (line.used || line.text.empty()) continue;
+        if (std::any_of(line.rank.begin(), line.rank.end(), [](std::uint8_t rank) { return rank != kNoRank; })) continue;
+        note_lost_value(card, line.number, line.name, kNoField, line.text, observer);
     }
     // Settled once: a second "END:" line of the card finds nothing waiting.
     waiting.waiting = false;

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "vcard/head.h"
+
 namespace quorlan {
 
 // When decoding, the lines of a card that wait for its end before they feed a field: what
@@ -22,6 +24,9 @@ struct WaitingLine {
     std::string text;               // the value decoded, once the card has ended
     std::string charset;            // the charset it was decoded from (empty: UTF-8 or windows-1250)
     std::vector<std::uint8_t> rank;  // per mapping: its first alternative that takes the line
+    std::string name;                // the property name
+    ValueKind kind = ValueKind::Other;
+    bool tel = false;
     bool preferred = false;
     bool used = false;
 };

@@ -21,6 +21,12 @@ std::string lines_of(const std::string& part) {
 }
 
 std::string what_feeds(const Settings& settings, const TemplateName& name) {
+    if (const std::size_t list = list_item_mapping(settings, name); list != std::string::npos) {
+        const std::string field = terminal_name(settings.mappings[list].element);
+        return name.name == "." || name.name == settings.mappings[list].element || name.name == "value"
+                   ? "each value of the list " + field
+                   : name.name + " of each value of the list " + field;
+    }
     const std::size_t j = feeding_mapping(settings, name.name);
     if (j == std::string::npos && is_page_variable(name.name)) {
         return "the address of the " + std::string(name.name == "next_page" ? "next" : "previous") +

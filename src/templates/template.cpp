@@ -70,6 +70,9 @@ struct Scan {
         added.name = name;
         locate(text, at, added.line, added.column);
         added.part = part_at(at);
+        for (const Open& open : sections) {
+            if (open.name != "records") added.sections.push_back(open.name);
+        }
     }
 
     bool open_section(std::string_view name, char sigil, std::size_t at, std::size_t end) {

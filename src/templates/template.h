@@ -18,6 +18,16 @@ struct TemplateName {
     std::size_t line = 0;
     std::size_t column = 0;  // in characters, 1 for the first
     TemplatePart part = TemplatePart::Record;
+    std::vector<std::string> sections;  // the sections around it, outermost first ({{#records}} aside)
+};
+
+// The names that, inside the section of a list field, tell of the value being written, in
+// this order: its text, its kind, one flag for each kind (in the order of ValueKind), and
+// whether it is preferred, the card's main one, the first, the last, its position in the
+// card and its index in the document.
+inline constexpr std::string_view kListItemNames[] = {
+    "value", "kind", "mobile", "work", "home", "fax", "pager", "other",
+    "preferred", "main", "first", "last", "position", "index",
 };
 
 struct TemplateText {

@@ -20,16 +20,47 @@ namespace mustache = kainjow::mustache;
 namespace {
 
 // What a variable shows: the value of a mapping (component 0) or one of its components,
-// or the record's number (no mapping).
+// or the record's number or a page's neighbour (no mapping); for a list field, its values
+// as a section (`list`), or outside its section the value a one-value field would hold
+// (`main`).
 enum class SlotSource { Mapping, RecordNumber, PreviousPage, NextPage };
 
 struct Slot {
     std::size_t mapping = 0;
     std::size_t component = 0;
     SlotSource source = SlotSource::Mapping;
+    bool list = false;
+    bool main = false;
 };
 
 constexpr std::size_t kNoMapping = static_cast<std::size_t>(-1);
+
+// Inside a list field's section, the names of kListItemNames, in their order.
+enum class ItemName { Value, Kind, Mobile, Work, Home, Fax, Pager, Other, Preferred, Main, First, Last, Position, Index };
+static_assert(std::size(kListItemNames) == static_cast<std::size_t>(ItemName::Index) + 1);
+static_assert(static_cast<int>(ItemName::Other) - static_cast<int>(ItemName::Mobile) ==
+              static_cast<int>(ValueKind::Other) - static_cast<int>(ValueKind::Mobile));
+
+// Lists of this many items or fewer are made once and kept; a longer one is made for its card.
+constexpr std::size_t kListsKept = 64;
+
+// A list field's values as the library iterates them: a list of as many placeholder items
+// as the card has values. The library pushes each item in turn, and its place in the list
+// tells which value is being written.
+struct ListData {
+    std::vector<mustache::data> by_length;  // [n]: a list of n items, made when first needed
+    mustache::data longer{mustache::data::type::list};
+    const mustache::data* bound = nullptr;  // this record's
+    std::size_t count = 0;
+    std::size_t main = 0;        // the preferred value, else the first
+    std::size_t index_base = 0;  // the values of this field written before this record
+};
+
+struct Frame {
+    const mustache::data* data = nullptr;
+    std::size_t mapping = kNoMapping;  // the list field whose value it is, or none
+    std::size_t position = 0;
+};
 
 // The record's values as the library looks names up. The library asks a context object for
 // each name; this one knows "N" and "N.1" apart, where its own would look for a member "1"
@@ -40,19 +71,77 @@ public:
     std::vector<Slot> slots;
     std::vector<mustache::data> values;
     std::vector<bool> filled;
+    const Settings* settings = nullptr;
+    const CardState* card = nullptr;
+    std::vector<ListData> lists;  // per mapping, for list fields
 
-    void push(const mustache::data* data) override { stack_.push_back(data); }
+    void push(const mustache::data* data) override { stack_.push_back(frame_of(data)); }
     void pop() override { stack_.pop_back(); }
     const mustache::data* get(const std::string& name) const override {
-        if (name == ".") return stack_.empty() ? nullptr : stack_.back();
+        if (const mustache::data* item = item_data(name); item != nullptr) return item;
+        if (name == ".") return stack_.empty() ? nullptr : stack_.back().data;
         const auto found = slot_of.find(name);
         if (found == slot_of.end() || !filled[found->second]) return nullptr;
+        const Slot& slot = slots[found->second];
+        if (slot.list) return lists[slot.mapping].bound;
         return &values[found->second];
     }
     const mustache::data* get_partial(const std::string&) const override { return nullptr; }
 
 private:
-    std::vector<const mustache::data*> stack_;
+    std::vector<Frame> stack_;
+    mutable mustache::data text_;
+    mutable mustache::data kind_;
+    mutable mustache::data number_;
+    const mustache::data true_{true};
+    const mustache::data false_{false};
+
+    Frame frame_of(const mustache::data* data) const {
+        for (std::size_t j = 0; j < lists.size(); ++j) {
+            const ListData& list = lists[j];
+            if (list.bound == nullptr || list.count == 0) continue;
+            const mustache::data* items = list.bound->list_value().data();
+            if (data >= items && data < items + list.count) return Frame{data, j, static_cast<std::size_t>(data - items)};
+        }
+        return Frame{data};
+    }
+
+    const mustache::data* flag(bool on) const { return on ? &true_ : &false_; }
+
+    // A name of the value being written, in the innermost list section around the tag.
+    const mustache::data* item_data(const std::string& name) const {
+        const auto frame = std::find_if(stack_.rbegin(), stack_.rend(),
+                                        [](const Frame& f) { return f.mapping != kNoMapping; });
+        if (frame == stack_.rend()) return nullptr;
+        const ListValue& value = card->lists[frame->mapping].items[frame->position];
+        const ListData& list = lists[frame->mapping];
+        if (name == "." || name == settings->mappings[frame->mapping].element) return text(value.text);
+        const auto known = std::find(std::begin(kListItemNames), std::end(kListItemNames), name);
+        if (known == std::end(kListItemNames)) return nullptr;
+        const auto item = static_cast<ItemName>(known - std::begin(kListItemNames));
+        switch (item) {
+            case ItemName::Value: return text(value.text);
+            case ItemName::Kind: kind_ = mustache::data(std::string(kind_name(value.kind))); return &kind_;
+            case ItemName::Preferred: return flag(value.preferred);
+            case ItemName::Main: return flag(frame->position == list.main);
+            case ItemName::First: return flag(frame->position == 0);
+            case ItemName::Last: return flag(frame->position + 1 == list.count);
+            case ItemName::Position: number_ = mustache::data(std::to_string(frame->position)); return &number_;
+            case ItemName::Index:
+                number_ = mustache::data(std::to_string(list.index_base + frame->position));
+                return &number_;
+            default: {
+                const auto kind = static_cast<std::size_t>(item) - static_cast<std::size_t>(ItemName::Mobile);
+                return flag(static_cast<std::size_t>(value.kind) == kind);
+            }
+        }
+    }
+
+    const mustache::data* text(const std::string& value) const {
+        if (value.empty()) return nullptr;
+        text_ = mustache::data(value);
+        return &text_;
+    }
 };
 
 // The library writes to any stream; this one appends to the writer's buffer.
@@ -129,8 +218,67 @@ void add_slot(TemplateRenderer& renderer, const std::string& name) {
     slot.mapping = mapping;
     slot.component = component;
     if (component != 0) renderer.components = true;
+    if (mapping != kNoMapping && component == 0 && is_list_field(*renderer.settings, renderer.settings->mappings[mapping])) {
+        slot.list = true;
+        // Its one-value form, which its variables outside its sections are renamed to.
+        Slot main = slot;
+        main.list = false;
+        main.main = true;
+        context.slot_of.emplace(name + std::string(kListMarker), context.slots.size());
+        context.slots.push_back(main);
+    }
     context.slot_of.emplace(name, context.slots.size());
     context.slots.push_back(slot);
+}
+
+// The names of the list fields that the template uses.
+std::vector<std::string> list_names(const RecordContext& context, const Settings& settings) {
+    std::vector<std::string> names;
+    for (const Slot& slot : context.slots) {
+        if (slot.list) names.push_back(settings.mappings[slot.mapping].element);
+    }
+    return names;
+}
+
+// A list field's variable outside a section of its own ({{TEL}} where a template was written
+// for a one-value TEL) shows the value a one-value field would hold: it is renamed "TEL[]",
+// a name no mapping can have, which the context gives that value.
+std::string name_main_values(const std::string& part, const std::vector<std::string>& lists) {
+    if (lists.empty()) return part;
+    std::string out;
+    std::vector<std::string_view> open;
+    std::size_t copied = 0;
+    for (std::size_t at = part.find("{{"); at != std::string::npos; at = part.find("{{", at)) {
+        const bool triple = part.compare(at, 3, "{{{") == 0;
+        const std::size_t inner = at + (triple ? 3 : 2);
+        const std::size_t close = part.find(triple ? "}}}" : "}}", inner);
+        if (close == std::string::npos) break;
+        const std::string_view content = std::string_view(part).substr(inner, close - inner);
+        at = close + (triple ? 3 : 2);
+        const std::size_t first = content.find_first_not_of(" \t");
+        if (first == std::string_view::npos) continue;
+        const char sigil = !triple && std::string_view("#^/&!").find(content[first]) != std::string_view::npos
+                               ? content[first]
+                               : '\0';
+        std::size_t name_at = inner + first;
+        if (sigil != '\0') name_at = std::min(close, part.find_first_not_of(" \t", name_at + 1));
+        std::size_t name_end = close;
+        while (name_end > name_at && (part[name_end - 1] == ' ' || part[name_end - 1] == '\t')) --name_end;
+        const std::string_view name = std::string_view(part).substr(name_at, name_end - name_at);
+        if (sigil == '#' || sigil == '^') {
+            open.push_back(name);
+        } else if (sigil == '/') {
+            if (!open.empty()) open.pop_back();
+        } else if ((sigil == '\0' || sigil == '&') &&
+                   std::find(lists.begin(), lists.end(), name) != lists.end() &&
+                   std::find(open.begin(), open.end(), name) == open.end()) {
+            out.append(part, copied, name_end - copied);
+            out += kListMarker;
+            copied = name_end;
+        }
+    }
+    out.append(part, copied);
+    return out;
 }
 
 // Renders one part with the values the context holds. A compiled template throws only
@@ -231,6 +379,38 @@ bool take_page_end(void* form, std::size_t& at) {
     return true;
 }
 
+// The preferred value of a list, else its first: the one a one-value field keeps.
+std::size_t main_position(const ValueList& values) {
+    for (std::size_t i = 0; i < values.count; ++i) {
+        if (values.items[i].preferred) return i;
+    }
+    return 0;
+}
+
+const std::string& main_value(const ValueList& values) {
+    static const std::string kNone;
+    return values.count == 0 ? kNone : values.items[main_position(values)].text;
+}
+
+// Gives the list the card's values for this record; false when it has none.
+bool bind_list(ListData& list, const ValueList& values) {
+    list.count = values.count;
+    list.main = main_position(values);
+    if (values.count == 0) return false;
+    if (values.count < kListsKept) {
+        if (list.by_length.size() <= values.count) list.by_length.resize(values.count + 1);
+        mustache::data& made = list.by_length[values.count];
+        if (!made.is_list()) made = mustache::data(mustache::list(values.count, mustache::data(true)));
+        list.bound = &made;
+    } else {
+        if (list.longer.list_value().size() != values.count) {
+            list.longer = mustache::data(mustache::list(values.count, mustache::data(true)));
+        }
+        list.bound = &list.longer;
+    }
+    return true;
+}
+
 const std::string& slot_text(const Slot& slot, const CardState& card, const std::string& number) {
     static const std::string kNone;
     if (slot.source == SlotSource::RecordNumber) return number;
@@ -247,8 +427,15 @@ bool write_template_record(void* form, CardState& card, std::string& out) {
     ++renderer.records;
     const std::string number = std::to_string(renderer.records);
     RecordContext& context = renderer.context;
+    context.card = &card;
     for (std::size_t i = 0; i < context.slots.size(); ++i) {
-        const std::string& text = slot_text(context.slots[i], card, number);
+        const Slot& slot = context.slots[i];
+        if (slot.list) {
+            context.filled[i] = bind_list(context.lists[slot.mapping], card.lists[slot.mapping]);
+            continue;
+        }
+        const std::string& text =
+            slot.main ? main_value(card.lists[slot.mapping]) : slot_text(slot, card, number);
         context.filled[i] = !text.empty();
         if (!text.empty()) context.values[i] = mustache::data(text);
     }
@@ -266,6 +453,12 @@ bool write_template_record(void* form, CardState& card, std::string& out) {
         }
     }
     if (renderer.records == 1) renderer.first_record.assign(out, start);
+    // {{index}} runs on over the values of the whole document.
+    for (ListData& list : context.lists) {
+        list.index_base += list.count;
+        list.count = 0;
+        list.bound = nullptr;
+    }
     return true;
 }
 
@@ -287,9 +480,14 @@ bool make_template_form(const Settings& settings, const TemplateText& text, Temp
         std::shared_ptr<TemplateRenderer> renderer(new TemplateRenderer{
             &settings, make_text_writing(settings), mustache::mustache(text.before), mustache::mustache(text.record),
             mustache::mustache(text.after), {}, 0, {}, false, rules, {rules.family, {}, 0, 0}, {}, 0, {}, {}, 0, {}, {}});
+        RecordContext& context = renderer->context;
+        context.settings = &settings;
+        context.lists.resize(settings.mappings.size());
         for (const TemplateName& name : text.names) add_slot(*renderer, name.name);
-        renderer->context.values.resize(renderer->context.slots.size());
-        clear_values(renderer->context);
+        context.values.resize(context.slots.size());
+        clear_values(context);
+        const std::vector<std::string> lists = list_names(context, settings);
+        if (!lists.empty()) renderer->record = mustache::mustache(name_main_values(text.record, lists));
         if (!compile(renderer->before, *renderer, error) || !compile(renderer->record, *renderer, error) ||
             !compile(renderer->after, *renderer, error)) {
             return false;

@@ -140,6 +140,21 @@ EntryRules entry_rules(const Settings& settings, const LoadedTemplate& loaded, c
     return rules;
 }
 
+std::size_t list_item_mapping(const Settings& settings, const TemplateName& name) {
+    for (auto section = name.sections.rbegin(); section != name.sections.rend(); ++section) {
+        const std::size_t j = feeding_mapping(settings, *section);
+        if (j == std::string::npos || *section != settings.mappings[j].element ||
+            !is_list_field(settings, settings.mappings[j])) {
+            continue;
+        }
+        const bool item = name.name == "." || name.name == *section ||
+                          std::find(std::begin(kListItemNames), std::end(kListItemNames), name.name) !=
+                              std::end(kListItemNames);
+        return item ? j : std::string::npos;
+    }
+    return std::string::npos;
+}
+
 std::vector<std::string> template_warnings(const Settings& settings, const LoadedTemplate& loaded) {
     std::vector<std::string> warnings;
     std::vector<bool> used(settings.mappings.size(), false);
@@ -155,7 +170,11 @@ std::vector<std::string> template_warnings(const Settings& settings, const Loade
             used[j] = true;
             continue;
         }
-        if (name.name == "record" || is_page_variable(name.name) || std::find(unfed.begin(), unfed.end(), name.name) != unfed.end()) continue;
+        if (list_item_mapping(settings, name) != std::string::npos) continue;
+        if (name.name == "record" || is_page_variable(name.name) ||
+            std::find(unfed.begin(), unfed.end(), name.name) != unfed.end()) {
+            continue;
+        }
         unfed.push_back(name.name);
         warnings.push_back(where + place(name.line, name.column) + ": no mapping gives {{" +
                            terminal_name(name.name) + "}}: it is written empty");

@@ -36,6 +36,10 @@ std::size_t feeding_mapping(const Settings& settings, std::string_view variable)
 // The rules of the built-in's family for a run that writes `output_file`; none for a file.
 EntryRules entry_rules(const Settings& settings, const LoadedTemplate& loaded, const std::string& output_file);
 
+// The list field whose values a name inside its section tells of ({{value}}, {{kind}} and
+// the others of kListItemNames, {{.}} and the field's own name in {{#TEL}}...{{/TEL}}), or npos.
+std::size_t list_item_mapping(const Settings& settings, const TemplateName& name);
+
 // The warnings a run gives about a usable template: each variable that no mapping gives
 // (rendered empty) and each mapping that no variable uses.
 std::vector<std::string> template_warnings(const Settings& settings, const LoadedTemplate& loaded);

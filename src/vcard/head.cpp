@@ -274,4 +274,21 @@ std::string head_meaning(const Head& head) {
     return meaning;
 }
 
+ValueKind value_kind(const Head& head) {
+    // In the order of precedence; "MOBILE" is no vCard type, but some exporters write it.
+    static constexpr std::pair<std::string_view, ValueKind> kTypes[] = {
+        {"FAX", ValueKind::Fax},   {"PAGER", ValueKind::Pager}, {"CELL", ValueKind::Mobile},
+        {"MOBILE", ValueKind::Mobile}, {"WORK", ValueKind::Work},  {"HOME", ValueKind::Home},
+    };
+    for (const auto& [type, kind] : kTypes) {
+        if (has_param(head, "TYPE", type)) return kind;
+    }
+    return ValueKind::Other;
+}
+
+std::string_view kind_name(ValueKind kind) {
+    static constexpr std::string_view kNames[kValueKinds] = {"mobile", "work", "home", "fax", "pager", "other"};
+    return kNames[static_cast<std::size_t>(kind)];
+}
+
 }  // namespace quorlan

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -103,5 +104,17 @@ std::vector<std::string_view> head_types(const Head& head, bool kinds_only);
 // and its TYPE values sorted, PREF left out. "TEL;CELL;VOICE", "TEL;type=VOICE;type=cell"
 // and "item2.TEL;TYPE=cell,voice" are one kind.
 std::string head_meaning(const Head& head);
+
+// The kind of a value, as phones sort numbers: one per value, so a work fax is a fax.
+enum class ValueKind : std::uint8_t { Mobile, Work, Home, Fax, Pager, Other };
+inline constexpr std::size_t kValueKinds = 6;
+
+// The kind a head gives its value, from its TYPE values (bare ones and Apple labels added
+// included): FAX before PAGER before CELL before WORK before HOME; any other type, none, or
+// only VOICE and PREF give Other.
+ValueKind value_kind(const Head& head);
+
+// "mobile", "work", "home", "fax", "pager" or "other".
+std::string_view kind_name(ValueKind kind);
 
 }  // namespace quorlan
