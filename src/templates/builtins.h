@@ -23,7 +23,6 @@ struct BuiltinTemplate {
     std::string_view text;
     // The rules of the family's phones on the entries, where a template can't keep them.
     std::string_view entry_start = {};  // each entry begins so
-    std::string_view needs = {};        // an entry without it (a number) is left out
     std::size_t page_entries = 0;       // at most this many a document; 0: no limit
     FamilyRule rule = FamilyRule::None;
 };

@@ -123,7 +123,7 @@ bool apply_family_rule(FamilyRuleState& state, std::string& entry) {
     switch (state.rule) {
         case FamilyRule::None: return true;
         case FamilyRule::Polycom: return polycom(state, entry);
-        case FamilyRule::Snom: set_attribute(entry, "index", std::to_string(state.next_index++), 0); return true;
+        case FamilyRule::Snom: return true;  // its index is the template's {{index}}; its limit is warned about
         case FamilyRule::Fritzbox: fritzbox(entry); return true;
     }
     return true;

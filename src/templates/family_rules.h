@@ -14,7 +14,6 @@ struct FamilyRuleState {
     FamilyRule rule = FamilyRule::None;
     std::unordered_set<std::string> numbers;  // Polycom: every number written so far
     std::size_t duplicates = 0;
-    std::size_t next_index = 0;  // Snom
 };
 
 // Applies the rule to one entry as rendered (escaped text); false when the entry is left out.

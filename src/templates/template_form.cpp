@@ -342,30 +342,25 @@ void begin_next_page(TemplateRenderer& renderer, std::string& out) {
 }
 
 // Takes the rendered record apart into its entries, keeps those the family's rules keep,
-// and puts each on a page. False when no entry is left.
-bool write_entries(TemplateRenderer& renderer, std::string& out) {
+// and puts each on a page.
+void write_entries(TemplateRenderer& renderer, std::string& out) {
     const std::string& text = renderer.rendered;
     const std::string_view start = renderer.rules.entry_start;
     std::size_t at = text.find(start);
     out.append(text, 0, std::min(at, text.size()));  // what stands before the first entry
-    bool any = false;
     std::string entry;
     while (at != std::string::npos) {
         const std::size_t next = text.find(start, at + start.size());
         entry.assign(text, at, (next == std::string::npos ? text.size() : next) - at);
         at = next;
-        if (entry.find(renderer.rules.needs) == std::string::npos || !apply_family_rule(renderer.family, entry)) {
-            continue;
-        }
+        if (!apply_family_rule(renderer.family, entry)) continue;
         if (renderer.rules.page_entries != 0 && renderer.on_page == renderer.rules.page_entries) {
             begin_next_page(renderer, out);
         }
         out += entry;
         ++renderer.on_page;
         ++renderer.counts.entries;
-        any = true;
     }
-    return any;
 }
 
 bool take_page_end(void* form, std::size_t& at) {
@@ -445,12 +440,7 @@ bool write_template_record(void* form, CardState& card, std::string& out) {
     } else {
         renderer.rendered.clear();
         render(renderer.record, context, renderer.rendered);
-        // A record whose entries the rules all leave out is none: its number goes to the next.
-        if (!write_entries(renderer, out)) {
-            --renderer.records;
-            out.resize(start);
-            return false;
-        }
+        write_entries(renderer, out);
     }
     if (renderer.records == 1) renderer.first_record.assign(out, start);
     // {{index}} runs on over the values of the whole document.
@@ -479,7 +469,7 @@ bool make_template_form(const Settings& settings, const TemplateText& text, Temp
     try {
         std::shared_ptr<TemplateRenderer> renderer(new TemplateRenderer{
             &settings, make_text_writing(settings), mustache::mustache(text.before), mustache::mustache(text.record),
-            mustache::mustache(text.after), {}, 0, {}, false, rules, {rules.family, {}, 0, 0}, {}, 0, {}, {}, 0, {}, {}});
+            mustache::mustache(text.after), {}, 0, {}, false, rules, {rules.family, {}, 0}, {}, 0, {}, {}, 0, {}, {}});
         RecordContext& context = renderer->context;
         context.settings = &settings;
         context.lists.resize(settings.mappings.size());

@@ -19,7 +19,6 @@ struct EntryRules {
     // Each entry begins with this text, which no escaped value can hold; empty: the records
     // are written as rendered.
     std::string_view entry_start;
-    std::string_view needs;  // an entry without this text is left out: it has no number
     // The phone reads at most this many entries a document (0: no limit): the entries go to
     // pages, each framed as the whole document is, with {{previous_page}} and {{next_page}}
     // the addresses of its neighbours, found beside `address`, the first page's.

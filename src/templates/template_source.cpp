@@ -132,7 +132,6 @@ EntryRules entry_rules(const Settings& settings, const LoadedTemplate& loaded, c
     EntryRules rules;
     if (loaded.family == nullptr) return rules;
     rules.entry_start = loaded.family->entry_start;
-    rules.needs = loaded.family->needs;
     rules.page_entries = loaded.family->page_entries;
     rules.family = loaded.family->rule;
     rules.address = settings.phonebook_url;
