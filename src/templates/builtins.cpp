@@ -19,8 +19,10 @@ constexpr BuiltinField kNumbers{"TEL*[]", "TEL"};
 constexpr BuiltinField kMail{"EMAIL[]", "EMAIL"};
 constexpr std::array kFields = {kName, kNumbers};
 constexpr std::array kFieldsWithMail = {kName, kNumbers, kMail};
-constexpr std::array kFieldsWithNames = {kName, kNameParts, kNumbers};
-constexpr std::array kFieldsWithNamesAndMail = {kName, kNameParts, kNumbers, kMail};
+// N comes first: a line feeds only the first mapping that names it, and NAME takes N only
+// where no N is mapped before it.
+constexpr std::array kFieldsWithNames = {kNameParts, kName, kNumbers};
+constexpr std::array kFieldsWithNamesAndMail = {kNameParts, kName, kNumbers, kMail};
 
 constexpr std::string_view kYealink = R"(<?xml version="1.0" encoding="UTF-8"?>{{!
   Yealink remote phonebook, as Yealink's "Yealink IP Phones Administrator Guide" describes
