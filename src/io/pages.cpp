@@ -53,6 +53,10 @@ int commit_pages(PagedOutput& output) {
             return error;
         }
     }
+    if (const int error = output.later.empty() ? 0 : sync_pages(output.first); error != 0) {
+        abandon_pages(output);
+        return error;
+    }
     for (OutputFile& page : output.later) {
         if (const int error = place_page_output(page); error != 0) {
             abandon_pages(output);

@@ -70,8 +70,12 @@ inline bool replaces_atomically(const OutputFile& output) { return !output.tempo
 // removes with it; where the first page is written in place, so is each page.
 bool open_page_output(const OutputFile& first, OutputFile& page, std::size_t number, const std::string& name,
                       int& error);
-// Puts a written page safely on disk and closes it; 0 or the errno value of the failure.
+// Closes a written page, on its way to the disk (sync_pages ends that); 0 or the errno
+// value of the failure.
 int finish_page_output(OutputFile& page);
+// Puts every finished page on disk, where finishing a page only started that; 0 or the
+// errno value.
+int sync_pages(const OutputFile& first);
 // Moves a finished page over its target; 0 or the errno value.
 int place_page_output(OutputFile& page);
 // Removes a page's temporary; its target stays as it was.
