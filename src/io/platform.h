@@ -73,8 +73,8 @@ bool open_page_output(const OutputFile& first, OutputFile& page, std::size_t num
 // Closes a written page, on its way to the disk (sync_pages ends that); 0 or the errno
 // value of the failure.
 int finish_page_output(OutputFile& page);
-// Puts every finished page on disk, where finishing a page only started that; 0 or the
-// errno value.
+// Puts every finished page on disk, where finishing a page only started that, and the
+// first page with them; 0 or the errno value.
 int sync_pages(const OutputFile& first);
 // Moves a finished page over its target; 0 or the errno value.
 int place_page_output(OutputFile& page);

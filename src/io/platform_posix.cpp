@@ -434,12 +434,12 @@ int finish_page_output(OutputFile& page) {
 }
 
 int sync_pages(const OutputFile& first) {
+    if (!replaces_atomically(first)) return 0;
 #ifdef __linux__
-    if (replaces_atomically(first) && syncfs(file_descriptor(first)) != 0) return errno;
-#else
-    (void)first;
+    if (syncfs(file_descriptor(first)) != 0) return errno;
 #endif
-    return 0;
+    // The first page too, so that its commit can hardly fail once the others are in place.
+    return fsync(file_descriptor(first)) != 0 ? errno : 0;
 }
 
 int place_page_output(OutputFile& page) {

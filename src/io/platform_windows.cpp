@@ -321,7 +321,12 @@ int finish_page_output(OutputFile& page) {
     return error;
 }
 
-int sync_pages(const OutputFile&) { return 0; }  // each page was flushed as it was finished
+// Each later page was flushed as it was finished; the first too, so that its commit can
+// hardly fail once the others are in place.
+int sync_pages(const OutputFile& first) {
+    if (replaces_atomically(first) && FlushFileBuffers(handle_of(first)) == 0) return errno_of(GetLastError());
+    return 0;
+}
 
 int place_page_output(OutputFile& page) {
     if (!replaces_atomically(page)) return 0;
