@@ -188,6 +188,18 @@ TEST(Warnings, OneLineForEachThingThatSpoilsThePhonebook) {
         {"CODEPAGE= that names no code page", "DECODE=1\nCODEPAGE=9999\nN=N:\n", kCard,
          {"CODEPAGE=9999 names no code page known here, so text that declares no charset and is not UTF-8 stays "
           "windows-1250"}},
+        {"values that reach no field, of written cards only", "DECODE=1\nN*=N\nM#=TEL;CELL\nE=EMAIL\n",
+         "BEGIN:VCARD\nN:A\nTEL;CELL:1\nTEL;CELL:(1)\nTEL;CELL:2\nTEL;PAGER:3\nitem1.TEL:4\nitem1.X-ABLabel:x\n"
+         "EMAIL:a\nEMAIL:b\nEND:VCARD\nBEGIN:VCARD\nTEL;PAGER:5\nEND:VCARD\n",
+         {"4 values (3 TEL, 1 EMAIL) of 'import.vcf' reach no field: a second value where a field takes one, or a "
+          "kind no field names. To keep them, write each field that takes one value as a list (M#[]=TEL;CELL; "
+          "E[]=EMAIL, every value of a card); add a list field for the kinds of TEL no field names, after the "
+          "others (OTHER#[]=TEL); quorlan --explain lists them with their lines"}},
+        {"every value in lists: nothing lost", "DECODE=1\nN*=N\nM#[]=TEL;CELL\nT#[]=TEL\nE[]=EMAIL\n",
+         "BEGIN:VCARD\nN:A\nTEL;CELL:1\nTEL;CELL:2\nTEL;PAGER:3\nEMAIL:a\nEMAIL:b\nEND:VCARD\n", {}},
+        {"[] without DECODE=1", "N=N:\nT[]=TEL\n", kCard,
+         {"[] (every value, as a list) needs DECODE=1, so each field marked so takes one value: without decoding, "
+          "lines are bytes, not properties whose values could be told apart"}},
         {"UTF-8 names in a UTF-8 document", "UTF8=1\nDECODE=1\nN\xC3\x81ZEV=N:\n\xC3\x81=ORG\n", kCard, {}},
         {"CJK names in a UTF-8 document", "UTF8=1\nDECODE=1\n\xE5\x90\x8D\xE5\x89\x8D=N:\n", kCard, {}},
         {"UTF-8 names are converted for a windows-1250 document", "DECODE=1\nN\xC3\x81ZEV=N:\n", kCard, {}},

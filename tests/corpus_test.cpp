@@ -79,7 +79,10 @@ TEST_P(CorpusFile, ConvertsToTheSameWellFormedDocumentTwice) {
                                         "' (no line began with \"END:\"): is it a vCard file?\n";
             // So does one where the filter left every card out (Outlook's "N;LANGUAGE=en-us:").
             const std::string no_record = "quorlan: warning: '" + std::string(c.output) + "' holds no record: ";
-            const std::string err = console_text(r.err);
+            // The large configuration takes one value of most properties: the run says how
+            // many values of the file reach no field.
+            std::string err = console_text(r.err);
+            if (err.find(" reach no field: ") != std::string::npos) err.erase(0, err.find('\n') + 1);
             const bool empty = xml.find("<vcf>") == std::string::npos;
             EXPECT_TRUE(err.empty() || (empty && (err == no_card || err.rfind(no_record, 0) == 0))) << err;
             if (run == 0) {

@@ -1,11 +1,13 @@
 #include "app/warnings.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <string_view>
 
 #include "charset/unicode_text.h"
 #include "charset/xml_name.h"
+#include "diagnose/lost_values.h"
 #include "diagnose/show.h"
 #include "diagnose/switch_typos.h"
 #include "diagnose/xml_names.h"
@@ -60,6 +62,11 @@ void warn_about_the_document(const Settings& settings, const DocumentNames& name
         warn("UTF8=1 needs DECODE=1, so the document is written in windows-1250: without decoding, values are "
              "the card file's bytes, which a UTF-8 document would show garbled");
     }
+    if (settings.decode == 0 && std::any_of(settings.mappings.begin(), settings.mappings.end(),
+                                            [](const FieldMapping& mapping) { return mapping.list; })) {
+        warn("[] (every value, as a list) needs DECODE=1, so each field marked so takes one value: without "
+             "decoding, lines are bytes, not properties whose values could be told apart");
+    }
     if (settings.codepage != 0 && settings.decode == 0) {
         warn("CODEPAGE= needs DECODE=1, so it is ignored: without decoding, values are the card file's bytes");
     } else if (settings.codepage != 0 && !is_known_codepage(settings.codepage)) {
@@ -89,6 +96,11 @@ void warn_about_the_document(const Settings& settings, const DocumentNames& name
                  "or rename it");
         }
         if (const std::string typo = switch_typo_warning(mapping); !typo.empty()) warn("quorlan.ini: " + typo);
+    }
+    if (result.lost.count != 0) {
+        warn(lost_values_count(result.lost) + " of " + quoted_name(names.input_file) +
+             " reach no field: a second value where a field takes one, or a kind no field names. To keep them, " +
+             lost_values_fix(settings, result.lost) + "; quorlan --explain lists them with their lines");
     }
     if (input_held_bytes && result.cards_ended == 0) {
         warn("no card ended in " + quoted_name(names.input_file) +

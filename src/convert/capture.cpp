@@ -26,6 +26,7 @@ CardState make_card_state(const Settings& settings) {
     CardState card;
     card.values.resize(settings.mappings.size());
     card.preferred.resize(settings.mappings.size());
+    card.kept_line.resize(settings.mappings.size());
     if (std::any_of(settings.mappings.begin(), settings.mappings.end(),
                     [&](const FieldMapping& mapping) { return is_list_field(settings, mapping); })) {
         card.lists.resize(settings.mappings.size());
@@ -38,6 +39,12 @@ void reset_card(CardState& card) {
     for (std::vector<std::string>& parts : card.components) parts.clear();
     std::fill(card.preferred.begin(), card.preferred.end(), 0);
     for (ValueList& list : card.lists) list.count = 0;
+    if (card.card_lost.count != 0) {
+        card.card_lost.count = 0;
+        card.card_lost.by_name.clear();
+        card.card_lost.one_value_fields = 0;
+        card.card_lost.unnamed.clear();
+    }
     CardLines& waiting = card.waiting;
     if (waiting.waiting || !waiting.labels.empty() || !waiting.charset.empty() || waiting.charsets_differ) {
         waiting.waiting = false;
@@ -141,71 +148,6 @@ void read_next_line(void* input, std::string& line) { read_line(*static_cast<Lin
 
 }  // namespace
 
-namespace {
-
-// The digits of a number, which tell it apart from the card's others whatever spaces,
-// dashes or parentheses its line writes.
-std::size_t digits_of(std::string_view text, char (&digits)[kMaxValueBytes]) {
-    std::size_t n = 0;
-    for (const char c : text) {
-        if (c >= '0' && c <= '9' && n < kMaxValueBytes) digits[n++] = c;
-    }
-    return n;
-}
-
-}  // namespace
-
-bool same_value(std::string_view a, std::string_view b, bool numbers) {
-    if (numbers) {
-        char da[kMaxValueBytes];
-        char db[kMaxValueBytes];
-        const std::size_t na = digits_of(a, da);
-        if (na != 0) return na == digits_of(b, db) && std::equal(da, da + na, db);
-    }
-    return a == b;
-}
-
-bool add_list_value(CardState& card, std::size_t j, std::string_view text, ValueKind kind, bool preferred,
-                    bool number) {
-    // The card's numbers are one set across its list fields: a number given as CELL and
-    // again as WORK is one number to dial.
-    for (std::size_t k = 0; k < card.lists.size(); ++k) {
-        if (k != j && !number) continue;
-        ValueList& other = card.lists[k];
-        for (std::size_t i = 0; i < other.count; ++i) {
-            ListValue& kept = other.items[i];
-            if (kept.number != number || !same_value(kept.text, text, number)) continue;
-            kept.preferred = kept.preferred || preferred;
-            return false;
-        }
-    }
-    ValueList& list = card.lists[j];
-    if (list.count == list.items.size()) list.items.emplace_back();
-    ListValue& added = list.items[list.count++];
-    added.text.assign(text);
-    added.kind = kind;
-    added.preferred = preferred;
-    added.number = number;
-    if (list.count == 1) card.values[j].assign(text);
-    return true;
-}
-
-void note_lost_value(CardState& card, std::size_t number, std::string_view name, std::size_t mapping,
-                     std::string_view value, const CardObserver* observer) {
-    LostValues& lost = card.lost;
-    ++lost.count;
-    auto found = std::find_if(lost.by_name.begin(), lost.by_name.end(),
-                              [&](const auto& entry) { return entry.first == name; });
-    if (found != lost.by_name.end()) {
-        ++found->second;
-    } else if (lost.by_name.size() < kLostNamesKept) {
-        lost.by_name.emplace_back(name, 1);
-    }
-    if (observer != nullptr && observer->value_lost != nullptr) {
-        observer->value_lost(observer->context, number, name, mapping, value);
-    }
-}
-
 ContinuationSource continuation_from(LineReader& input) { return ContinuationSource{read_next_line, &input}; }
 
 std::string_view capture_values(std::string_view line, std::string& buffer, ContinuationSource more,
@@ -254,67 +196,6 @@ std::string_view capture_values(std::string_view line, std::string& buffer, Cont
         }
     }
     return line;
-}
-
-PrefixHeads make_prefix_heads(const Settings& settings) {
-    PrefixHeads prefixes;
-    prefixes.known.resize(kKnownHeads);
-    for (const FieldMapping& mapping : settings.mappings) {
-        std::vector<PrefixHead>& alternatives = prefixes.alternatives.emplace_back();
-        for (const std::string_view alternative : prefix_alternatives(mapping.prefix)) {
-            alternatives.push_back(parse_prefix_head(alternative));
-        }
-        // A rank per alternative is kept in a byte.
-        if (alternatives.size() > 255) alternatives.resize(255);
-        prefixes.any_alternatives = prefixes.any_alternatives || alternatives.size() > 1;
-        prefixes.heads.push_back(alternatives.front());
-        for (const PrefixHead& head : alternatives) {
-            if (!head.valid || std::find(prefixes.names.begin(), prefixes.names.end(), head.head.name) !=
-                                   prefixes.names.end()) {
-                continue;
-            }
-            prefixes.names.push_back(head.head.name);
-            const char first = head.head.name[0];
-            prefixes.name_first[static_cast<unsigned char>(first)] = true;
-            if (first >= 'A' && first <= 'Z') prefixes.name_first[static_cast<unsigned char>(first - 'A' + 'a')] = true;
-        }
-    }
-    prefixes.codepage = codepage_charset(settings.codepage);
-    return prefixes;
-}
-
-bool may_feed(const PrefixHeads& prefixes, std::string_view line) {
-    // The property name, as property_name_of gives it, in one walk: it ends at the first
-    // ";" or ":", and a group before its last "." is no part of it.
-    std::size_t start = 0;
-    std::size_t end = 0;
-    bool high = false;
-    bool quote = false;
-    for (; end < line.size(); ++end) {
-        const auto c = static_cast<unsigned char>(line[end]);
-        if (c == ';' || c == ':') break;
-        if (c == '.') {
-            start = end + 1;
-            high = false;
-        }
-        high = high || c >= 0x80;
-        quote = quote || c == '"';
-    }
-    // Decoding and folding may turn other bytes into the letters of a name; and the head's
-    // reader drops quotes and reads past a ";", "." or ":" between them: left to it.
-    if (high || quote) return true;
-    std::string_view name = line.substr(start, end - start);
-    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
-    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-    if (!name.empty() && prefixes.name_first[static_cast<unsigned char>(name[0])] &&
-        std::any_of(prefixes.names.begin(), prefixes.names.end(), [&](const std::string& wanted) {
-            return wanted.size() == name.size() && equal_any_case(name, wanted);
-        })) {
-        return true;
-    }
-    // The card's charset and the labels of its groups are learnt from lines that feed nothing.
-    if (end < line.size() && line[end] == ';' && declares_charset(line.substr(end))) return true;
-    return start != 0 && equal_any_case(name, "X-ABLABEL");
 }
 
 namespace {
@@ -466,8 +347,11 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     // Address books show the first number or address of a card, or the preferred one; a
     // value of another field's kind that is not kept is lost, unless it is the kept one again.
     if (first || (head.preferred && card.preferred[j] == 0)) {
-        if (!first && !same_value(kept, value, head.tel)) note_lost_value(card, number, head.name, j, kept, observer);
+        if (!first && !same_value(kept, value, head.tel)) {
+            note_lost_value(card, card.kept_line[j], head.name, j, kept, observer);
+        }
         if (!first) kept.assign(value);
+        card.kept_line[j] = number;
         card.preferred[j] = head.preferred ? 1 : 0;
         if (card.keep_components) keep_components(card, j, value_part, head.charset);
         if (observer != nullptr && observer->value_taken != nullptr) {

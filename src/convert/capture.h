@@ -43,6 +43,8 @@ struct LostValues {
     std::size_t count = 0;
     // The property names they came from, with their counts, the commonest few kept.
     std::vector<std::pair<std::string, std::size_t>> by_name;
+    std::uint64_t one_value_fields = 0;  // bit j: mapping j took one value where a card gave more
+    std::vector<std::string> unnamed;    // properties of a kind no prefix names, the first few
 };
 inline constexpr std::size_t kLostNamesKept = 8;
 
@@ -52,10 +54,15 @@ struct CardState {
     // With list fields: one list per mapping (empty for the others), and the first value of
     // each list in `values`, so that the filter sees a list with a value as filled.
     std::vector<ValueList> lists{};
-    // Over the whole run, when decoding.
+    // When decoding: those of the current card, and of the cards written so far (a card
+    // the filter leaves out loses its values on purpose).
+    LostValues card_lost{};
     LostValues lost{};
     // When decoding: the value kept came from a preferred line, so no later line replaces it.
     std::vector<unsigned char> preferred{};
+    // When decoding: the card line each kept value came from, to tell of it when a
+    // preferred value replaces it.
+    std::vector<std::size_t> kept_line{};
     // The converters of the charsets that decoded values declared, kept for the whole run
     // so that each is opened once.
     CharsetConverters charsets = {};
@@ -137,6 +144,9 @@ bool add_list_value(CardState& card, std::size_t j, std::string_view text, Value
 
 // True when `a` and `b` are the same value: numbers by their digits, when they have any.
 bool same_value(std::string_view a, std::string_view b, bool numbers);
+
+// Adds the lost values of a card that was written to the run's.
+void keep_lost_values(CardState& card);
 
 // Counts a lost value and tells `observer` about it.
 void note_lost_value(CardState& card, std::size_t number, std::string_view name, std::size_t mapping,

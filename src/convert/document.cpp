@@ -234,7 +234,10 @@ ConversionResult convert_lines(Lines& lines, const Settings& settings, LineReade
             ++result.cards_ended;
             lines.settle(card);
             const bool written = write_card(writer, card);
-            if (written) ++result.records_written;
+            if (written) {
+                ++result.records_written;
+                keep_lost_values(card);
+            }
             if (observer.card_ended != nullptr) observer.card_ended(observer.context, card, written);
             lines.end_card(card);
         }
@@ -246,6 +249,7 @@ ConversionResult convert_lines(Lines& lines, const Settings& settings, LineReade
     result.write_failed = writer.failed;
     result.write_error = writer.error;
     result.embedded_cards = lines.embedded_cards();
+    result.lost = std::move(card.lost);
     return result;
 }
 

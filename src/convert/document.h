@@ -28,6 +28,7 @@ struct ConversionResult {
     std::size_t cards_ended = 0;
     std::size_t records_written = 0;
     std::size_t embedded_cards = 0;  // when decoding: cards inside an AGENT line of a card
+    LostValues lost;                 // when decoding: values that reached no field
 };
 
 // Writes the whole document for the card lines of `input` to `sink`: the declaration, the

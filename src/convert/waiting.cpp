@@ -121,10 +121,12 @@ void take_lines(CardState& card, std::size_t j, std::uint8_t alternative,
         // is not kept is lost, unless it is the kept one again.
         if (!line.text.empty() && !kept.empty() && !same_value(kept, line.text, line.tel)) {
             const bool replaces = preferred && card.preferred[j] == 0;
-            note_lost_value(card, line.number, line.name, j, replaces ? std::string_view(kept) : line.text, observer);
+            note_lost_value(card, replaces ? card.kept_line[j] : line.number, line.name, j,
+                            replaces ? std::string_view(kept) : line.text, observer);
         }
         if (!line.text.empty() && (kept.empty() || (preferred && card.preferred[j] == 0))) {
             kept = line.text;
+            card.kept_line[j] = line.number;
             card.preferred[j] = preferred ? 1 : 0;
             if (card.keep_components) keep_components(card, j, line.value, line.charset);
             if (observer != nullptr && observer->value_taken != nullptr) {

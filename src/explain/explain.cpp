@@ -70,6 +70,11 @@ void on_value_line(void* context, std::size_t number, std::size_t alternative) {
     check_value_line(watch.values, number);
 }
 
+void on_value_lost(void* context, std::size_t number, std::string_view name, std::size_t mapping,
+                   std::string_view value) {
+    check_lost_value(static_cast<CardFileWatch*>(context)->values, number, name, mapping, value);
+}
+
 // Runs the conversion loop over the vCard file with a sink that keeps nothing, watching
 // every line, value and card. Returns the exit status.
 int explain_cards(const Settings& settings, const DocumentNames& names, const ConfigWatch& config,
@@ -84,8 +89,8 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     input.from_utf16 = file.utf16.guess.encoding != TextEncoding::Bytes;
 
     CardFileWatch watch{make_card_watch(settings), make_census(settings), make_value_checks(settings)};
-    const CardObserver observer{on_card_begun, on_card_ended, on_card_line, on_value_taken,
-                                &watch, on_value_dropped, on_value_line};
+    const CardObserver observer{on_card_begun, on_card_ended, on_card_line,  on_value_taken,
+                                &watch,        on_value_dropped, on_value_line, on_value_lost};
     // With a usable template, the cards go through its form, which keeps the first record.
     const ConversionResult result =
         templated != nullptr && templated->usable
@@ -103,7 +108,7 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     describe_census(out, settings, watch.census, written, result.cards_ended);
     describe_charsets(out, watch.values);
     describe_undeclared_text(out, watch.values);
-    describe_value_warnings(out, watch.values, watch.census, result.cards_ended);
+    describe_value_warnings(out, watch.values, watch.census, result.cards_ended, result.lost);
     if (templated != nullptr) describe_template_sample(out, *templated);
     return write_report(out) == ReportOutput::Failed ? 1 : 0;
 }

@@ -1,8 +1,11 @@
 #include "explain/value_checks.h"
 
+#include "diagnose/cards.h"
+
 #include "charset/cp1250.h"
 #include "charset/unicode_text.h"
 #include "convert/record.h"
+#include "diagnose/cards.h"
 #include "diagnose/show.h"
 #include "text/text_ops.h"
 #include "text/utf8.h"
@@ -215,6 +218,15 @@ void forget_card_lines(ValueChecks& checks) {
 
 }  // namespace
 
+void check_lost_value(ValueChecks& checks, std::size_t number, std::string_view name, std::size_t mapping,
+                      std::string_view value) {
+    if (checks.lost.size() + checks.card_lost.size() >= kLostShown) return;
+    checks.card_lost.push_back(line_label(number) + ": " + terminal_name(name) + " " + in_quotes(value) +
+                          (mapping == kNoField ? ", a kind no field names"
+                                               : ", where " + mapping_name(*checks.settings, mapping) +
+                                                     " takes one value"));
+}
+
 void check_value_line(ValueChecks& checks, std::size_t number) {
     checks.taken_on_last_line.clear();
     checks.line = number;
@@ -295,10 +307,14 @@ void check_value(ValueChecks& checks, std::size_t mapping, std::string_view valu
 void checks_card_begun(ValueChecks& checks) {
     for (std::uint32_t& faults : checks.faults) faults = 0;
     forget_card_lines(checks);
+    checks.card_lost.clear();
 }
 
 void checks_card_ended(ValueChecks& checks, const CardState& card, bool written) {
     checks.taken_on_last_line.clear();
+    // A card the filter leaves out loses its values on purpose.
+    if (written) checks.lost.insert(checks.lost.end(), checks.card_lost.begin(), checks.card_lost.end());
+    checks.card_lost.clear();
     for (std::size_t j = 0; written && j < checks.faults.size(); ++j) {
         const std::string& value = card.values[j];
         std::uint32_t faults = checks.faults[j];

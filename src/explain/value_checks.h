@@ -91,7 +91,11 @@ struct ValueChecks {
     // Undeclared 8-bit text that is not UTF-8, a sample for the CODEPAGE= suggestion.
     std::string undeclared_sample;
     std::size_t undeclared_lines = 0;
+    // Values that reach no field, each shown with its line, the first kLostShown of them.
+    std::vector<std::string> lost;
+    std::vector<std::string> card_lost;  // the current card's, kept when it is written
 };
+inline constexpr std::size_t kLostShown = 12;
 
 ValueChecks make_value_checks(const Settings& settings);
 void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, LineJoin join, const LineHead& head);
@@ -99,6 +103,10 @@ void check_value(ValueChecks& checks, std::size_t mapping, std::string_view valu
 // The values checked next come from card line `number` of the current card (when decoding).
 void check_value_line(ValueChecks& checks, std::size_t number);
 void checks_card_begun(ValueChecks& checks);
+// The value `value` of card line `number`, a `name` line, reaches no field (`mapping` took
+// another value in its place, or npos: no field names its kind).
+void check_lost_value(ValueChecks& checks, std::size_t number, std::string_view name, std::size_t mapping,
+                      std::string_view value);
 void checks_card_ended(ValueChecks& checks, const CardState& card, bool written);
 
 }  // namespace quorlan

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "diagnose/cards.h"
+#include "diagnose/lost_values.h"
 #include "diagnose/show.h"
 #include "explain/codepage_guess.h"
 #include "explain/value_checks.h"
@@ -191,7 +192,7 @@ void describe_undeclared_text(std::string& out, const ValueChecks& checks) {
 }
 
 void describe_value_warnings(std::string& out, const ValueChecks& checks, const Census& census,
-                             std::size_t cards_ended) {
+                             std::size_t cards_ended, const LostValues& lost) {
     const bool decode_on = checks.settings->decode != 0;
     out += "\nValues and lines a run would write wrong\n";
     const std::size_t heading = out.size();
@@ -202,6 +203,13 @@ void describe_value_warnings(std::string& out, const ValueChecks& checks, const 
                        decode_on);
     }
     describe_mixed_kinds(out, *checks.settings, census);
+    if (lost.count != 0) {
+        out += "  " + lost_values_count(lost) +
+               " reach no field: a second value where a field takes one, or a kind no field names; to keep them, " +
+               lost_values_fix(*checks.settings, lost) + "\n";
+        for (const std::string& example : checks.lost) out += "    " + example + "\n";
+        if (lost.count > checks.lost.size()) out += "    ...\n";
+    }
     for (const DeclaredCharset& charset : checks.charsets) {
         if (charset.known || checks.text_is_unicode) continue;
         out += "  " + count_of(charset.lines, "line declares", "lines declare") + " the charset " +

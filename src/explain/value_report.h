@@ -16,7 +16,8 @@ void describe_charsets(std::string& out, const ValueChecks& checks);
 // they are read, and the code page their letters fit best (the CODEPAGE= suggestion).
 void describe_undeclared_text(std::string& out, const ValueChecks& checks);
 
+// `lost`: the values the run found reaching no field.
 void describe_value_warnings(std::string& out, const ValueChecks& checks, const Census& census,
-                             std::size_t cards_ended);
+                             std::size_t cards_ended, const LostValues& lost);
 
 }  // namespace quorlan
