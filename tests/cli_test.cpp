@@ -139,6 +139,12 @@ std::string typo(const std::string& element, const std::string& name, const std:
            "\" and \"=\"";
 }
 
+std::string template_typo(const std::string& element) {
+    return "quorlan.ini: " + element + " is a field, not the switch \"TEMPLATE=\" (which writes the phonebook in a "
+           "phone's form), and the phonebook is written as <vcf> records in windows-1250, not in the phone's form: "
+           "write \"TEMPLATE=yealink\", spelled so, with nothing between \"TEMPLATE\" and \"=\"";
+}
+
 TEST(Warnings, OneLineForEachThingThatSpoilsThePhonebook) {
     const std::string no_card = "no card ended in 'import.vcf' (no line began with \"END:\"): is it a vCard file?";
     const std::vector<WarningCase> cases = {
@@ -166,6 +172,9 @@ TEST(Warnings, OneLineForEachThingThatSpoilsThePhonebook) {
           typo("<UFT8>", "UTF8", "writes the phonebook in UTF-8 when \"DECODE=1\" is on"),
           "quorlan.ini: <CHARSET> is a field, not a switch: \"DECODE=1\" reads encoded and folded card lines, and "
           "\"UTF8=1\" (with \"DECODE=1\") writes the phonebook in UTF-8"}},
+        {"TEMPLATE mistyped, or with spaces before its \"=\"", "TEMPLAT=yealink\nTEMPLATES=x.mustache\nTEMPLATE = x\nN=N:\n",
+         kCard,
+         {template_typo("<TEMPLAT>"), template_typo("<TEMPLATES>"), template_typo("<TEMPLATE>")}},
         {"no card passes: the commonest reason", "N*=N:\nORG-=ORG\n",
          "N:A\nORG:x\nEND:VCARD\nBEGIN:VCARD\nN;LANGUAGE=en-us:B\nORG:y\nEND:VCARD\n",
          {"'import.xml' holds no record: 2 cards ended in 'import.vcf' and none passed the filter (Forbidden "

@@ -86,6 +86,11 @@ const std::vector<ExplainCase>& configuration_cases() {
           "  line 6: <ASCIZ> is a field, not the switch \"ASCII=\" (which folds accented letters to ASCII), and "
           "the switch stays off: write \"ASCII=1\", spelled so, with nothing between \"ASCII\" and \"=\""},
          {"line 5: <UTF16>"}},
+        {"TEMPLATE mistyped", "TEMPLAT=snom\n", kCards,
+         {"  line 1: <TEMPLAT> is a field, not the switch \"TEMPLATE=\" (which writes the phonebook in a phone's form), "
+          "and the phonebook is written as <vcf> records in windows-1250, not in the phone's form: write "
+          "\"TEMPLATE=yealink\", spelled so, with nothing between \"TEMPLATE\" and \"=\""},
+         {}},
         {"a temporary file left by a killed run", "", kCards,
          {"  the temporary file \".import.xml.quorlan-Ab12Cd\" (written 3 hours ago) was left by a run that was "
           "killed: no run deletes it, as another run may be writing it; delete it when no run is going on"},

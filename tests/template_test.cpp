@@ -25,6 +25,8 @@ TEST(Template, FaultsNameTheirPlace) {
         {"{{=<% %>=}}{{#records}}{{/records}}", "delimiters", 1, 1},
         {"{{#records}}{{^records}}{{/records}}", "{{^records}}", 1, 13},
         {"{{#records}}{{}}{{/records}}", "without a name", 1, 13},
+        // An unclosed tag is named where it opens, not where the braces of a later tag close it.
+        {"<a>\n{{#records}}\n<c>{{MOBILE</c>\n{{/records}}", "a tag that is not closed", 3, 4},
     };
     for (const FaultCase& c : cases) {
         TemplateText parts;
@@ -49,6 +51,11 @@ TEST(Template, SplitsAtTheRecordsAndCutsLinesOfSectionTagsAlone) {
     EXPECT_EQ(parts.names[0].name, "M");
     EXPECT_EQ(parts.names[0].line, 4u);
     EXPECT_EQ(parts.names[1].part, TemplatePart::Record);
+    // A section that shares its line with text is cut at its tags.
+    ASSERT_TRUE(split_template("<a>\n<b>{{#records}}<c>{{M}}</c>{{/records}}</b>\n</a>", parts, fault)) << fault.message;
+    EXPECT_EQ(parts.before, "<a>\r\n<b>");
+    EXPECT_EQ(parts.record, "<c>{{M}}</c>");
+    EXPECT_EQ(parts.after, "</b>\r\n</a>");
 }
 
 TEST(Template, NamesAndComponents) {

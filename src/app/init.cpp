@@ -275,6 +275,12 @@ std::string init_text(const std::string& card_file, const Settings& settings, co
                        count_of(counts.cards, "card", "cards") + "\r\n";
     text += card_file + "\r\n" + std::string(output_of(family)) + "\r\nDECODE=1\r\n";
     if (family != nullptr) text += "TEMPLATE=" + std::string(family->name) + "\r\n";
+    // The example holds neither "=" nor a file name, so that the line stays a comment.
+    if (family != nullptr && family->page_entries != 0) {
+        text += "# PHONEBOOK_URL  http://192.168.1.10/phones/   (the folder the phone fetches the phonebook from, "
+                "or the file's whole address: put an equals sign after PHONEBOOK_URL so that its pages of " +
+                std::to_string(family->page_entries) + " entries link to one another)\r\n";
+    }
     const std::vector<BuiltinField> fields = offered_fields(family);
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
         const std::string element(fields[j].element);

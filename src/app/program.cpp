@@ -18,6 +18,7 @@
 #include "io/files.h"
 #include "io/folder_source.h"
 #include "io/messages.h"
+#include "io/pages.h"
 #include "io/platform.h"
 #include "text/line_reader.h"
 
@@ -85,7 +86,7 @@ int run_program() {
     LoadedTemplate loaded;
     TemplateForm template_form_of_run;
     const bool templated = !settings.template_name.empty();
-    if (templated && !prepare_template(settings, loaded, template_form_of_run)) return 1;
+    if (templated && !prepare_template(settings, loaded, template_form_of_run, names.output_file)) return 1;
 
     // Cards from an address book server are brought into their folder first, and read from there.
     const bool from_server = !settings.carddav.url.empty();
@@ -112,31 +113,36 @@ int run_program() {
     const CardFileLook look = look_at_card_file(input);
     input.from_utf16 = !from_server && input_file.utf16.guess.encoding != TextEncoding::Bytes;
 
-    OutputFile output;
-    if (!open_output(output, names.output_file, error)) {
+    PagedOutput output;
+    const bool paged = templated && writes_pages(loaded);
+    if (!open_output(output.first, names.output_file, error)) {
         (void)close_input();  // the output failed first: that is what is reported
         return report_uncreated_output(names.output_file, error);
     }
     LeftOutTally left_out = make_left_out_tally(settings);
-    const ByteSink sink{write_output, &output};
+    const ByteSink sink = paged ? ByteSink{write_page, &output, begin_next_page}
+                                : ByteSink{write_output, &output.first, nullptr};
     const ConversionResult result =
         templated ? convert_document(settings, input, template_form(template_form_of_run), sink, left_out_observer(left_out))
                   : convert_document(settings, names.element, input, sink, left_out_observer(left_out));
     const int close_error = close_input();
 
-    // Any failure leaves the old file as it was; only a complete document replaces it.
+    // Any failure leaves the old file (or pages) as it was; only a complete document
+    // replaces it.
     const std::string& input_name = from_server ? settings.carddav.folder : names.input_file;
     if (const int status = first_failure(settings, result, input, close_error, names,
                                          from_server && !folder.failed_file.empty() ? folder.failed_file : input_name,
                                          look);
         status != 0) {
-        abandon_output(output);
+        if (paged) abandon_pages(output);
+        else abandon_output(output.first);
         return status;
     }
-    if (const int commit_error = commit_output(output); commit_error != 0) {
+    if (const int commit_error = paged ? commit_pages(output) : commit_output(output.first); commit_error != 0) {
         return report("cannot write", names.output_file, commit_error);
     }
     warn_about_the_document(settings, names, result, look != CardFileLook::Empty, left_out);
+    if (templated) warn_about_the_rules(settings, loaded, template_form_of_run, names.output_file);
     return 0;
 }
 

@@ -10,6 +10,16 @@ namespace quorlan {
 // Loads the template of `settings` and compiles its form. False after one line on standard
 // error when it can't be used; true after a warning for each variable that no mapping gives
 // and each mapping that no variable uses.
-bool prepare_template(const Settings& settings, LoadedTemplate& loaded, TemplateForm& form);
+// `output_file` is the document's, whose name the pages of a paged form take.
+bool prepare_template(const Settings& settings, LoadedTemplate& loaded, TemplateForm& form,
+                      const std::string& output_file);
+
+// True when the form writes its document as pages, each a file of its own.
+bool writes_pages(const LoadedTemplate& loaded);
+
+// The warnings about what the family's rules did in a run that succeeded: pages the phone
+// can't reach, numbers left out, more items than the phones hold.
+void warn_about_the_rules(const Settings& settings, const LoadedTemplate& loaded, const TemplateForm& form,
+                          const std::string& output_file);
 
 }  // namespace quorlan

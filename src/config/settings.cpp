@@ -120,6 +120,13 @@ ConfigLine classify_config_line(std::string_view line) {
         result.name = line;
         return result;
     }
+    // An address ends in ".xml" too.
+    if (upper.starts_with(kPhonebookUrlKeyword)) {
+        result.kind = LineKind::PhonebookUrl;
+        result.name = line.substr(kPhonebookUrlKeyword.size());
+        trim_line_end(result.name);
+        return result;
+    }
     if (const auto p = find_text(upper, ".VCF", 0); p >= 0) {
         result.kind = LineKind::InputName;
         result.name = left_text(line, static_cast<std::size_t>(p));
@@ -172,6 +179,7 @@ Settings read_settings(LineReader& reader, const ConfigObserver& observer) {
                 break;
             case LineKind::TemplateName: settings.template_name = std::move(config.name); break;
             case LineKind::CarddavLine: apply_carddav_line(config.name, settings.carddav); break;
+            case LineKind::PhonebookUrl: settings.phonebook_url = std::move(config.name); break;
             case LineKind::Ignored: break;
         }
     }

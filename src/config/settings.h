@@ -44,6 +44,9 @@ struct Settings {
     // TEMPLATE=: the phonebook's form comes from this template, a built-in name or a file
     // name; empty writes the record form.
     std::string template_name;
+    // PHONEBOOK_URL=: where the phone fetches the phonebook, for a form written as pages
+    // that link to one another; empty: the pages are not linked.
+    std::string phonebook_url;
     // With decoding on, the Windows code page of text that declares no charset and is not
     // UTF-8 (1253 for Greek); 0 keeps windows-1250.
     std::int32_t codepage = 0;
@@ -55,7 +58,8 @@ struct Settings {
 // What one configuration line is, decided by its content in a fixed order.
 enum class LineKind {
     InputName, OutputName, FoldSwitch, DecodeSwitch, Utf8Switch, CodepageSwitch, Mapping, Ignored, TemplateName,
-    CarddavLine  // CARDDAV= or a companion, read by apply_carddav_line
+    CarddavLine,  // CARDDAV= or a companion, read by apply_carddav_line
+    PhonebookUrl
 };
 
 // The keywords of the switches, found anywhere in a line in any case; the number follows.
@@ -64,10 +68,12 @@ inline constexpr std::string_view kDecodeKeyword = "DECODE=";
 inline constexpr std::string_view kUtf8Keyword = "UTF8=";
 inline constexpr std::string_view kCodepageKeyword = "CODEPAGE=";
 inline constexpr std::string_view kTemplateKeyword = "TEMPLATE=";
+inline constexpr std::string_view kPhonebookUrlKeyword = "PHONEBOOK_URL=";
 
 struct ConfigLine {
     LineKind kind = LineKind::Ignored;
-    std::string name;         // InputName, OutputName: the base name it sets; TemplateName: the template
+    std::string name;         // InputName, OutputName: the base name it sets; TemplateName: the template;
+                              // PhonebookUrl: the address
     std::int32_t number = 0;  // a switch: the number read
     bool number_given = false;  // a switch: digits stood after the keyword (none count as 0)
     FieldMapping mapping;     // Mapping

@@ -37,11 +37,29 @@ DocumentWriter open_document(DocumentForm form, ByteSink sink) {
     return writer;
 }
 
-bool flush_when_full(DocumentWriter& writer) { return writer.out.size() < kFlushBytes || flush(writer); }
+void hand_over_pages(DocumentWriter& writer) {
+    std::size_t handed = 0;  // bytes of `out` already given to the sink
+    std::size_t at = 0;
+    while (writer.form.take_page_end(writer.form.form, at)) {
+        if (writer.failed) continue;  // told, but nothing more is written
+        const std::size_t size = at - handed;
+        if (!writer.sink.write(writer.sink.context, writer.out.data() + handed, size, writer.error) ||
+            (writer.sink.end_page != nullptr && !writer.sink.end_page(writer.sink.context, writer.error))) {
+            writer.failed = true;
+        }
+        handed = at;
+    }
+    writer.out.erase(0, handed);
+}
+
+bool flush_when_full(DocumentWriter& writer) {
+    return !writer.failed && (writer.out.size() < kFlushBytes || flush(writer));
+}
 
 bool close_document(DocumentWriter& writer, bool complete) {
     if (complete) writer.form.close(writer.form.form, writer.out);
-    return flush(writer);
+    if (writer.form.take_page_end != nullptr) hand_over_pages(writer);
+    return !writer.failed && flush(writer);
 }
 
 }  // namespace quorlan

@@ -15,6 +15,9 @@ struct ByteSink {
     // Writes all `size` bytes; returns false and sets `error` to an errno value on failure.
     bool (*write)(void* context, const char* data, std::size_t size, int& error);
     void* context;
+    // Ends a page of a paged document and begins the next, or null where the pages follow
+    // one another in one stream. False with an errno value in `error` on failure.
+    bool (*end_page)(void* context, int& error) = nullptr;
 };
 
 // A sink that appends to `buffer`.
@@ -36,6 +39,9 @@ struct DocumentForm {
     // The form shows the components of structured values (a template's {{N.1}}): capture
     // keeps them, which costs a little on every value taken.
     bool components = false;
+    // A form that writes its document as pages tells where each page ends: true with the
+    // offset in `out` of the next page end not yet told, false when there is none.
+    bool (*take_page_end)(void* form, std::size_t& at) = nullptr;
 };
 
 struct DocumentWriter {
@@ -49,9 +55,14 @@ struct DocumentWriter {
 // A writer whose document starts at once: the form's opening is in its buffer.
 DocumentWriter open_document(DocumentForm form, ByteSink sink);
 
+// Hands the pages that the form has ended to the sink, each followed by its end.
+void hand_over_pages(DocumentWriter& writer);
+
 // Offers an ended card to the form; true when it wrote a record.
 inline bool write_card(DocumentWriter& writer, CardState& card) {
-    return writer.form.record(writer.form.form, card, writer.out);
+    const bool written = writer.form.record(writer.form.form, card, writer.out);
+    if (writer.form.take_page_end != nullptr) hand_over_pages(writer);
+    return written;
 }
 
 // Hands the buffer to the sink once it holds a block's worth. False once a write failed.

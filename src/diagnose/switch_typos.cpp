@@ -14,6 +14,8 @@ struct Switch {
     std::string_view keyword;  // with its "="
     const char* does;
     const char* example = "1";
+    // What a run does while the switch is missing.
+    const char* meanwhile = "the switch stays off";
 };
 
 constexpr Switch kSwitches[] = {
@@ -21,6 +23,8 @@ constexpr Switch kSwitches[] = {
     {kDecodeKeyword, "reads the card file as vCard readers do"},
     {kUtf8Keyword, "writes the phonebook in UTF-8 when \"DECODE=1\" is on"},
     {kCodepageKeyword, "names the code page of undeclared text when \"DECODE=1\" is on", "1253"},
+    {kTemplateKeyword, "writes the phonebook in a phone's form", "yealink",
+     "the phonebook is written as <vcf> records in windows-1250, not in the phone's form"},
 };
 
 // The element as a user reads it: upper case, no spaces or tabs around it.
@@ -51,7 +55,7 @@ std::string switch_typo_warning(const FieldMapping& mapping) {
     for (const Switch& s : kSwitches) {
         const std::string name(s.keyword.substr(0, s.keyword.size() - 1));
         if (!within_one_edit(element, name)) continue;
-        return field + "the switch \"" + name + "=\" (which " + s.does + "), and the switch stays off: write \"" +
+        return field + "the switch \"" + name + "=\" (which " + s.does + "), and " + s.meanwhile + ": write \"" +
                name + "=" + s.example + "\", spelled so, with nothing between \"" + name + "\" and \"=\"";
     }
     // What vCard calls these is the natural guess for the switches that deal with them.

@@ -131,6 +131,10 @@ std::string describe_line(const ConfigWatch& watch, const SeenLine& line, std::s
             break;
         case LineKind::CarddavLine:
             return "a CardDAV line: the cards come from an address book server (with DECODE=1), kept in a folder";
+        case LineKind::PhonebookUrl:
+            text = "begins with \"PHONEBOOK_URL=\": the phone fetches the phonebook from " + in_quotes(config.name) +
+                   ", where the pages of a paged form link to one another";
+            break;
     }
     if (const SeenLine* later = overridden_by(watch, line)) {
         text += "; " + where(*later) + " sets it again, so this line has no effect";
@@ -176,9 +180,12 @@ void describe_settings(std::string& out, const Settings& settings, const Documen
     std::error_code ignored;
     if (std::filesystem::is_regular_file(names.output_file, ignored)) out += ", exists: a run replaces it";
     out += "\n";
-    out += "  document element: " + tag(names.element);
-    if (names.output_file.size() != names.element.size() + 4) out += " (the output's name without its folder)";
-    out += "\n";
+    // A template writes its own elements: the output's name names none of them.
+    if (settings.template_name.empty()) {
+        out += "  document element: " + tag(names.element);
+        if (names.output_file.size() != names.element.size() + 4) out += " (the output's name without its folder)";
+        out += "\n";
+    }
 
     const SeenLine* fold = last_of(watch, LineKind::FoldSwitch);
     out += "  ASCII folding:    ";

@@ -301,6 +301,7 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
             }
             case LineKind::TemplateName:
             case LineKind::CarddavLine:
+            case LineKind::PhonebookUrl:
             case LineKind::Mapping:
             case LineKind::Ignored: break;
         }

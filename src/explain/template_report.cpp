@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "convert/document.h"
 #include "io/messages.h"
 
 namespace quorlan {
@@ -27,6 +28,10 @@ std::string what_feeds(const Settings& settings, const TemplateName& name) {
                    : name.name + " of each value of the list " + field;
     }
     const std::size_t j = feeding_mapping(settings, name.name);
+    if (j == std::string::npos && is_page_variable(name.name)) {
+        return "the address of the " + std::string(name.name == "next_page" ? "next" : "previous") +
+               " page, beside PHONEBOOK_URL=";
+    }
     if (j == std::string::npos) return name.name == "record" ? "the record's number, 1 for the first" : "";
     std::size_t component = 0;
     base_name(name.name, component);
@@ -42,7 +47,8 @@ std::string what_feeds(const Settings& settings, const TemplateName& name) {
 TemplateReport load_template_report(const Settings& settings) {
     TemplateReport report;
     report.usable = load_template(settings, report.loaded, report.error) &&
-                    make_template_form(settings, report.loaded.text, report.form, report.error);
+                    make_template_form(settings, report.loaded.text, report.form, report.error,
+                                       entry_rules(settings, report.loaded, document_names(settings).output_file));
     return report;
 }
 

@@ -67,6 +67,21 @@ inline bool replaces_atomically(const OutputFile& output) { return !output.tempo
 
 // True when standard error is a terminal, where a long task may show its progress.
 bool error_output_is_terminal();
+// Pages after the first of a document that a phone fetches page by page. Page `number`
+// (2, 3, ...) is written to a temporary named after the first page's, which an interrupt
+// removes with it; where the first page is written in place, so is each page.
+bool open_page_output(const OutputFile& first, OutputFile& page, std::size_t number, const std::string& name,
+                      int& error);
+// Closes a written page, on its way to the disk (sync_pages ends that); 0 or the errno
+// value of the failure.
+int finish_page_output(OutputFile& page);
+// Puts every finished page on disk, where finishing a page only started that, and the
+// first page with them; 0 or the errno value.
+int sync_pages(const OutputFile& first);
+// Moves a finished page over its target; 0 or the errno value.
+int place_page_output(OutputFile& page);
+// Removes a page's temporary; its target stays as it was.
+void abandon_page_output(OutputFile& page);
 
 // Identifies a file, links followed, so that two names of one file can be recognised.
 struct FileIdentity {

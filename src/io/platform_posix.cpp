@@ -26,6 +26,9 @@ namespace {
 // What the handler needs, kept where it can read it without allocating: the temporary
 // file to remove (empty when there is none) and the line to print.
 char g_temporary[PATH_MAX + 64];
+// Pages 2 to g_pages of a paged document: their temporaries are g_temporary, "-" and the
+// page's number.
+volatile sig_atomic_t g_pages = 0;
 char g_message[1024];
 std::size_t g_message_size = 0;
 
@@ -36,9 +39,34 @@ constexpr int kOthers[] = {SIGQUIT, SIGABRT, SIGSEGV, SIGBUS, SIGALRM, SIGUSR1, 
 struct sigaction g_previous_interrupts[std::size(kInterrupts)];
 struct sigaction g_previous_others[std::size(kOthers)];
 
+// The temporary of page `number`, built without allocating.
+void page_temporary(char (&name)[sizeof g_temporary + 24], long number) {
+    std::size_t n = 0;
+    while (g_temporary[n] != '\0') {
+        name[n] = g_temporary[n];
+        ++n;
+    }
+    name[n++] = '-';
+    char digits[24];
+    std::size_t d = 0;
+    do {
+        digits[d++] = static_cast<char>('0' + number % 10);
+        number /= 10;
+    } while (number > 0);
+    while (d > 0) name[n++] = digits[--d];
+    name[n] = '\0';
+}
+
 void on_signal(int signal_number) {
     const int saved = errno;
-    if (g_temporary[0] != '\0') unlink(g_temporary);
+    if (g_temporary[0] != '\0') {
+        for (long page = 2; page <= static_cast<long>(g_pages); ++page) {
+            char name[sizeof g_temporary + 24];
+            page_temporary(name, page);
+            unlink(name);
+        }
+        unlink(g_temporary);
+    }
     for (const int interrupt : kInterrupts) {
         if (signal_number == interrupt && g_message_size > 0) {
             // Nothing more can be done about a message that can't be written.
@@ -199,6 +227,7 @@ mode_t mode_from_umask() {
 void forget_temporary() {
     BlockedSignals blocked;
     g_temporary[0] = '\0';
+    g_pages = 0;
 }
 
 }  // namespace
@@ -338,6 +367,7 @@ int commit_output(OutputFile& output) {
             error = errno;
         } else {
             g_temporary[0] = '\0';
+            g_pages = 0;
             // The rename itself is on disk once the folder is; some file systems can't say.
             const int folder = open((folder_of(output.target) + ".").c_str(), O_RDONLY | O_CLOEXEC);
             if (folder >= 0) {
@@ -362,6 +392,70 @@ void abandon_output(OutputFile& output) {
         forget_temporary();
     }
     restore_handlers();
+}
+
+bool open_page_output(const OutputFile& first, OutputFile& page, std::size_t number, const std::string& name,
+                      int& error) {
+    page.name = name;
+    if (!replaces_atomically(first)) {
+        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0) error = errno;
+        page.handle = fd;
+        return fd >= 0;
+    }
+    // Beside the first page's target, where the first page's link led.
+    const std::size_t slash = name.rfind('/');
+    page.target = folder_of(first.target) + (slash == std::string::npos ? name : name.substr(slash + 1));
+    page.temporary = first.temporary + "-" + std::to_string(number);
+    BlockedSignals blocked;
+    const int fd = open(page.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        error = errno;
+        page.temporary.clear();
+        return false;
+    }
+    g_pages = static_cast<sig_atomic_t>(number);
+    fchmod(fd, mode_from_umask());
+    page.handle = fd;
+    return true;
+}
+
+int finish_page_output(OutputFile& page) {
+    const int fd = file_descriptor(page);
+    page.handle = -1;
+    int error = 0;
+#ifdef __linux__
+    // A disk flush for each page of a long phonebook would take seconds: the page is only
+    // sent on its way here, and sync_pages puts every page on disk with one call.
+    if (replaces_atomically(page)) sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+    if (replaces_atomically(page) && fsync(fd) != 0) error = errno;
+#endif
+    if (close(fd) != 0 && error == 0) error = errno;
+    return error;
+}
+
+int sync_pages(const OutputFile& first) {
+    if (!replaces_atomically(first)) return 0;
+#ifdef __linux__
+    if (syncfs(file_descriptor(first)) != 0) return errno;
+#endif
+    // The first page too, so that its commit can hardly fail once the others are in place.
+    return fsync(file_descriptor(first)) != 0 ? errno : 0;
+}
+
+int place_page_output(OutputFile& page) {
+    if (!replaces_atomically(page)) return 0;
+    if (rename(page.temporary.c_str(), page.target.c_str()) != 0) return errno;
+    page.temporary.clear();
+    return 0;
+}
+
+void abandon_page_output(OutputFile& page) {
+    if (page.handle >= 0) close(file_descriptor(page));
+    page.handle = -1;
+    if (replaces_atomically(page)) unlink(page.temporary.c_str());
+    page.temporary.clear();
 }
 
 FileIdentity file_identity(const std::string& name) {

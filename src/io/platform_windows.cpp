@@ -27,8 +27,19 @@ char g_message[1024];
 DWORD g_message_size = 0;
 volatile LONG g_temporary_set = 0;
 
+// Pages 2 to g_pages of a paged document: their temporaries are g_temporary, "-" and the
+// page's number.
+volatile LONG g_pages = 0;
+
 void remove_temporary_and_say_so() {
-    if (InterlockedExchange(&g_temporary_set, 0) != 0) DeleteFileA(g_temporary);
+    if (InterlockedExchange(&g_temporary_set, 0) != 0) {
+        for (LONG page = 2; page <= g_pages; ++page) {
+            char name[sizeof g_temporary + 24];
+            std::snprintf(name, sizeof name, "%s-%ld", g_temporary, static_cast<long>(page));
+            DeleteFileA(name);
+        }
+        DeleteFileA(g_temporary);
+    }
     if (g_message_size > 0) {
         DWORD written = 0;
         WriteFile(GetStdHandle(STD_ERROR_HANDLE), g_message, g_message_size, &written, nullptr);
@@ -266,6 +277,7 @@ int commit_output(OutputFile& output) {
         return error;
     }
     InterlockedExchange(&g_temporary_set, 0);
+    InterlockedExchange(&g_pages, 0);
     restore_handlers();
     return 0;
 }
@@ -275,8 +287,60 @@ void abandon_output(OutputFile& output) {
     if (replaces_atomically(output)) {
         DeleteFileA(output.temporary.c_str());
         InterlockedExchange(&g_temporary_set, 0);
+        InterlockedExchange(&g_pages, 0);
     }
     restore_handlers();
+}
+
+bool open_page_output(const OutputFile& first, OutputFile& page, std::size_t number, const std::string& name,
+                      int& error) {
+    page.name = name;
+    if (!replaces_atomically(first)) {
+        const int fd = _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _S_IREAD | _S_IWRITE);
+        if (fd < 0) error = errno;
+        page.handle = fd;
+        return fd >= 0;
+    }
+    const std::size_t slash = name.find_last_of("/\\");
+    page.target = folder_of(first.target) + (slash == std::string::npos ? name : name.substr(slash + 1));
+    page.temporary = first.temporary + "-" + std::to_string(number);
+    const HANDLE file = CreateFileA(page.temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = errno_of(GetLastError());
+        page.temporary.clear();
+        return false;
+    }
+    InterlockedExchange(&g_pages, static_cast<LONG>(number));
+    page.handle = reinterpret_cast<std::intptr_t>(file);
+    return true;
+}
+
+int finish_page_output(OutputFile& page) {
+    int error = 0;
+    if (replaces_atomically(page) && FlushFileBuffers(handle_of(page)) == 0) error = errno_of(GetLastError());
+    close_output(page);
+    return error;
+}
+
+// Each later page was flushed as it was finished; the first too, so that its commit can
+// hardly fail once the others are in place.
+int sync_pages(const OutputFile& first) {
+    if (replaces_atomically(first) && FlushFileBuffers(handle_of(first)) == 0) return errno_of(GetLastError());
+    return 0;
+}
+
+int place_page_output(OutputFile& page) {
+    if (!replaces_atomically(page)) return 0;
+    if (!move_into_place(page)) return errno_of(GetLastError());
+    page.temporary.clear();
+    return 0;
+}
+
+void abandon_page_output(OutputFile& page) {
+    close_output(page);
+    if (replaces_atomically(page)) DeleteFileA(page.temporary.c_str());
+    page.temporary.clear();
 }
 
 FileIdentity file_identity(const std::string& name) {

@@ -2,8 +2,11 @@
 // that `quorlan --init --for FAMILY` offers for it.
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <string_view>
+
+#include "templates/family_rules.h"
 
 namespace quorlan {
 
@@ -18,6 +21,10 @@ struct BuiltinTemplate {
     std::string_view output;  // the file name --init --for writes
     std::span<const BuiltinField> fields;
     std::string_view text;
+    // The rules of the family's phones on the entries, where a template can't keep them.
+    std::string_view entry_start = {};  // each entry begins so
+    std::size_t page_entries = 0;       // at most this many a document; 0: no limit
+    FamilyRule rule = FamilyRule::None;
 };
 
 std::span<const BuiltinTemplate> builtin_templates();

@@ -108,7 +108,12 @@ struct Scan {
         const bool triple = text.compare(at, 3, "{{{") == 0;
         const std::string_view closing = triple ? "}}}" : "}}";
         const std::size_t close = text.find(closing, at + closing.size());
-        if (close == std::string_view::npos) return fail(at, "a tag that is not closed with " + std::string(closing));
+        // A "{{" before the closing braces means this tag was left open: the braces found
+        // belong to a later tag, and the fault is here, not where that one stands.
+        const std::size_t next_open = text.find("{{", at + closing.size());
+        if (close == std::string_view::npos || (next_open != std::string_view::npos && next_open < close)) {
+            return fail(at, "a tag that is not closed with " + std::string(closing));
+        }
         end = close + closing.size();
         std::string_view content = trimmed(text.substr(at + closing.size(), close - at - closing.size()));
         if (triple) return variable(content, at);
@@ -134,20 +139,21 @@ struct Scan {
 };
 
 // Where a section tag's line is cut: a tag that stands alone on its line takes the line
-// with it, as Mustache leaves out such lines.
+// with it, as Mustache leaves out such lines. `line_start` and `line_end` are set only when
+// it does: a tag that shares its line is cut at the tag itself.
 bool stands_alone(std::string_view text, std::size_t at, std::size_t end, std::size_t& line_start,
                   std::size_t& line_end) {
-    line_start = text.rfind('\n', at == 0 ? 0 : at - 1);
-    line_start = line_start == std::string_view::npos || at == 0 ? 0 : line_start + 1;
-    if (!trimmed(text.substr(line_start, at - line_start)).empty()) return false;
+    std::size_t start = text.rfind('\n', at == 0 ? 0 : at - 1);
+    start = start == std::string_view::npos || at == 0 ? 0 : start + 1;
+    if (!trimmed(text.substr(start, at - start)).empty()) return false;
     std::size_t after = end;
     while (after < text.size() && (text[after] == ' ' || text[after] == '\t')) ++after;
-    if (after == text.size()) {
-        line_end = after;
-        return true;
+    if (after != text.size()) {
+        if (text.compare(after, 2, "\r\n") != 0) return false;
+        after += 2;
     }
-    if (text.compare(after, 2, "\r\n") != 0) return false;
-    line_end = after + 2;
+    line_start = start;
+    line_end = after;
     return true;
 }
 

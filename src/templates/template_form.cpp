@@ -11,6 +11,7 @@
 #include <mustache.hpp>
 
 #include "convert/record.h"
+#include "io/pages.h"
 #include "templates/list_tags.h"
 
 namespace quorlan {
@@ -20,12 +21,15 @@ namespace mustache = kainjow::mustache;
 namespace {
 
 // What a variable shows: the value of a mapping (component 0) or one of its components,
-// or the record's number (no mapping); for a list field, its values as a section
-// (`list`), or outside its section the value a one-value field would hold (`main`).
+// or the record's number or a page's neighbour (no mapping); for a list field, its values
+// as a section (`list`), or outside its section the value a one-value field would hold
+// (`main`).
+enum class SlotSource { Mapping, RecordNumber, PreviousPage, NextPage };
+
 struct Slot {
     std::size_t mapping = 0;
     std::size_t component = 0;
-    bool record_number = false;
+    SlotSource source = SlotSource::Mapping;
     bool list = false;
     bool main = false;
 };
@@ -164,6 +168,15 @@ struct TemplateRenderer {
     std::size_t records = 0;
     std::string first_record;
     bool components = false;
+    EntryRules rules;
+    FamilyRuleState family;
+    std::string rendered;  // a record before its entries are taken apart
+    std::size_t on_page = 0;  // entries on the page being written
+    RuleCounts counts;
+    std::vector<std::size_t> page_ends;  // in the writer's buffer, not yet told
+    std::size_t told = 0;
+    std::string previous_page;  // the neighbours' addresses, while a page's frame is rendered
+    std::string next_page;
 };
 
 namespace {
@@ -195,8 +208,15 @@ void add_slot(TemplateRenderer& renderer, const std::string& name) {
         if (renderer.settings->mappings[j].element == base) mapping = j;
     }
     if (mapping == kNoMapping) {
-        if (name != "record") return;  // rendered empty, as no mapping gives it
-        slot.record_number = true;
+        if (name == "record") {
+            slot.source = SlotSource::RecordNumber;
+        } else if (name == "previous_page") {
+            slot.source = SlotSource::PreviousPage;
+        } else if (name == "next_page") {
+            slot.source = SlotSource::NextPage;
+        } else {
+            return;  // rendered empty, as no mapping gives it
+        }
     }
     slot.mapping = mapping;
     slot.component = component;
@@ -233,16 +253,87 @@ void render(mustache::mustache& part, RecordContext& context, std::string& out) 
 
 void clear_values(RecordContext& context) { context.filled.assign(context.slots.size(), false); }
 
+// The address of page `number`: beside the first page's, under the name its file has.
+std::string page_address(const EntryRules& rules, std::size_t number) {
+    if (rules.address.empty() || number == 0) return {};
+    // An address that ends in "/" names the folder: every page's file name follows it.
+    if (number == 1 && rules.address.back() != '/') return rules.address;
+    const std::string file = page_file_name(rules.output_file, number);
+    const std::size_t file_slash = file.find_last_of("/\\");
+    const std::size_t slash = rules.address.rfind('/');
+    return rules.address.substr(0, slash == std::string::npos ? 0 : slash + 1) +
+           (file_slash == std::string::npos ? file : file.substr(file_slash + 1));
+}
+
+// Renders a part of the frame, with the page's neighbours where the document has pages.
+void render_frame(TemplateRenderer& renderer, mustache::mustache& part, bool last, std::string& out) {
+    RecordContext& context = renderer.context;
+    clear_values(context);
+    const std::size_t page = renderer.counts.pages;
+    renderer.previous_page = page > 1 ? page_address(renderer.rules, page - 1) : std::string();
+    renderer.next_page = last ? std::string() : page_address(renderer.rules, page + 1);
+    for (std::size_t i = 0; i < context.slots.size(); ++i) {
+        const SlotSource source = context.slots[i].source;
+        const std::string* text = source == SlotSource::PreviousPage ? &renderer.previous_page
+                                  : source == SlotSource::NextPage   ? &renderer.next_page
+                                                                     : nullptr;
+        if (text == nullptr || text->empty()) continue;
+        context.filled[i] = true;
+        context.values[i] = mustache::data(*text);
+    }
+    render(part, context, out);
+}
+
 void open_template(void* form, std::string& out) {
     auto& renderer = *static_cast<TemplateRenderer*>(form);
-    clear_values(renderer.context);
-    render(renderer.before, renderer.context, out);
+    render_frame(renderer, renderer.before, false, out);
 }
 
 void close_template(void* form, std::string& out) {
     auto& renderer = *static_cast<TemplateRenderer*>(form);
-    clear_values(renderer.context);
-    render(renderer.after, renderer.context, out);
+    render_frame(renderer, renderer.after, true, out);
+}
+
+// A page is full: it ends, linked to the next, and the next begins.
+void begin_next_page(TemplateRenderer& renderer, std::string& out) {
+    render_frame(renderer, renderer.after, false, out);
+    renderer.page_ends.push_back(out.size());
+    ++renderer.counts.pages;
+    renderer.on_page = 0;
+    render_frame(renderer, renderer.before, false, out);
+}
+
+// Takes the rendered record apart into its entries, keeps those the family's rules keep,
+// and puts each on a page.
+void write_entries(TemplateRenderer& renderer, std::string& out) {
+    const std::string& text = renderer.rendered;
+    const std::string_view start = renderer.rules.entry_start;
+    std::size_t at = text.find(start);
+    out.append(text, 0, std::min(at, text.size()));  // what stands before the first entry
+    std::string entry;
+    while (at != std::string::npos) {
+        const std::size_t next = text.find(start, at + start.size());
+        entry.assign(text, at, (next == std::string::npos ? text.size() : next) - at);
+        at = next;
+        if (!apply_family_rule(renderer.family, entry)) continue;
+        if (renderer.rules.page_entries != 0 && renderer.on_page == renderer.rules.page_entries) {
+            begin_next_page(renderer, out);
+        }
+        out += entry;
+        ++renderer.on_page;
+        ++renderer.counts.entries;
+    }
+}
+
+bool take_page_end(void* form, std::size_t& at) {
+    auto& renderer = *static_cast<TemplateRenderer*>(form);
+    if (renderer.told == renderer.page_ends.size()) {
+        renderer.page_ends.clear();
+        renderer.told = 0;
+        return false;
+    }
+    at = renderer.page_ends[renderer.told++];
+    return true;
 }
 
 // The preferred value of a list, else its first: the one a one-value field keeps.
@@ -279,7 +370,8 @@ bool bind_list(ListData& list, const ValueList& values) {
 
 const std::string& slot_text(const Slot& slot, const CardState& card, const std::string& number) {
     static const std::string kNone;
-    if (slot.record_number) return number;
+    if (slot.source == SlotSource::RecordNumber) return number;
+    if (slot.source != SlotSource::Mapping) return kNone;
     if (slot.component == 0) return card.values[slot.mapping];
     if (slot.mapping >= card.components.size()) return kNone;
     const std::vector<std::string>& parts = card.components[slot.mapping];
@@ -305,7 +397,13 @@ bool write_template_record(void* form, CardState& card, std::string& out) {
         if (!text.empty()) context.values[i] = mustache::data(text);
     }
     const std::size_t start = out.size();
-    render(renderer.record, context, out);
+    if (renderer.rules.entry_start.empty()) {
+        render(renderer.record, context, out);
+    } else {
+        renderer.rendered.clear();
+        render(renderer.record, context, renderer.rendered);
+        write_entries(renderer, out);
+    }
     if (renderer.records == 1) renderer.first_record.assign(out, start);
     // {{index}} runs on over the values of the whole document.
     for (ListData& list : context.lists) {
@@ -328,11 +426,12 @@ bool compile(mustache::mustache& part, const TemplateRenderer& renderer, std::st
 
 }  // namespace
 
-bool make_template_form(const Settings& settings, const TemplateText& text, TemplateForm& form, std::string& error) {
+bool make_template_form(const Settings& settings, const TemplateText& text, TemplateForm& form, std::string& error,
+                        const EntryRules& rules) {
     try {
         std::shared_ptr<TemplateRenderer> renderer(new TemplateRenderer{
             &settings, make_text_writing(settings), mustache::mustache(text.before), mustache::mustache(text.record),
-            mustache::mustache(text.after), {}, 0, {}, false});
+            mustache::mustache(text.after), {}, 0, {}, false, rules, {rules.family, {}, 0}, {}, 0, {}, {}, 0, {}, {}});
         RecordContext& context = renderer->context;
         context.settings = &settings;
         context.lists.resize(settings.mappings.size());
@@ -355,10 +454,18 @@ bool make_template_form(const Settings& settings, const TemplateText& text, Temp
 }
 
 DocumentForm template_form(TemplateForm& form) {
-    return DocumentForm{open_template, write_template_record, close_template, form.renderer.get(),
-                        form.renderer->components};
+    DocumentForm document{open_template, write_template_record, close_template, form.renderer.get(),
+                          form.renderer->components};
+    if (form.renderer->rules.page_entries != 0) document.take_page_end = take_page_end;
+    return document;
 }
 
 const std::string& first_rendered_record(const TemplateForm& form) { return form.renderer->first_record; }
+
+RuleCounts rule_counts(const TemplateForm& form) {
+    RuleCounts counts = form.renderer->counts;
+    counts.duplicate_numbers = form.renderer->family.duplicates;
+    return counts;
+}
 
 }  // namespace quorlan

@@ -7,11 +7,26 @@
 
 #include "config/settings.h"
 #include "convert/writer.h"
+#include "templates/family_rules.h"
 #include "templates/template.h"
 
 namespace quorlan {
 
 struct TemplateRenderer;  // the compiled parts and the values of the record being written
+
+// How a phone family wants the entries of its document, where it has rules of its own.
+struct EntryRules {
+    // Each entry begins with this text, which no escaped value can hold; empty: the records
+    // are written as rendered.
+    std::string_view entry_start;
+    // The phone reads at most this many entries a document (0: no limit): the entries go to
+    // pages, each framed as the whole document is, with {{previous_page}} and {{next_page}}
+    // the addresses of its neighbours, found beside `address`, the first page's.
+    std::size_t page_entries = 0;
+    std::string address;
+    std::string output_file;  // the first page's file, whose name the others take
+    FamilyRule family = FamilyRule::None;
+};
 
 struct TemplateForm {
     std::shared_ptr<TemplateRenderer> renderer;
@@ -19,11 +34,20 @@ struct TemplateForm {
 
 // Compiles the parts of a template that split_template has checked, for `settings` (which
 // must outlive the form). False with `error` set when the Mustache library refuses a part.
-bool make_template_form(const Settings& settings, const TemplateText& text, TemplateForm& form, std::string& error);
+bool make_template_form(const Settings& settings, const TemplateText& text, TemplateForm& form, std::string& error,
+                        const EntryRules& rules = {});
 
 DocumentForm template_form(TemplateForm& form);
 
 // The first record the form wrote, as written; empty before that.
 const std::string& first_rendered_record(const TemplateForm& form);
+
+// What the family's rules did in a run, for its warnings.
+struct RuleCounts {
+    std::size_t pages = 1;
+    std::size_t entries = 0;           // written
+    std::size_t duplicate_numbers = 0;  // entries left out for a number written before
+};
+RuleCounts rule_counts(const TemplateForm& form);
 
 }  // namespace quorlan

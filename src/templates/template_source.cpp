@@ -103,6 +103,7 @@ bool load_template(const Settings& settings, LoadedTemplate& loaded, std::string
             return false;
         }
         loaded.builtin = true;
+        loaded.family = builtin;
         loaded.name = builtin->name;
         text = builtin->text;
     } else if (!read_template_file(loaded.name, text, error)) {
@@ -125,6 +126,17 @@ std::size_t feeding_mapping(const Settings& settings, std::string_view variable)
         if (settings.mappings[j].element == base) return j;
     }
     return std::string::npos;
+}
+
+EntryRules entry_rules(const Settings& settings, const LoadedTemplate& loaded, const std::string& output_file) {
+    EntryRules rules;
+    if (loaded.family == nullptr) return rules;
+    rules.entry_start = loaded.family->entry_start;
+    rules.page_entries = loaded.family->page_entries;
+    rules.family = loaded.family->rule;
+    rules.address = settings.phonebook_url;
+    rules.output_file = output_file;
+    return rules;
 }
 
 std::size_t list_item_mapping(const Settings& settings, const TemplateName& name) {
@@ -158,7 +170,10 @@ std::vector<std::string> template_warnings(const Settings& settings, const Loade
             continue;
         }
         if (list_item_mapping(settings, name) != std::string::npos) continue;
-        if (name.name == "record" || std::find(unfed.begin(), unfed.end(), name.name) != unfed.end()) continue;
+        if (name.name == "record" || is_page_variable(name.name) ||
+            std::find(unfed.begin(), unfed.end(), name.name) != unfed.end()) {
+            continue;
+        }
         unfed.push_back(name.name);
         warnings.push_back(where + place(name.line, name.column) + ": no mapping gives {{" +
                            terminal_name(name.name) + "}}: it is written empty");

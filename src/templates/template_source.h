@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "config/settings.h"
+#include "templates/builtins.h"
+#include "templates/template_form.h"
 #include "templates/template.h"
 
 namespace quorlan {
@@ -15,6 +17,7 @@ namespace quorlan {
 struct LoadedTemplate {
     std::string name;  // the built-in's name, or the file name
     bool builtin = false;
+    const BuiltinTemplate* family = nullptr;  // the built-in, with its family's rules
     TemplateText text;
 };
 
@@ -24,8 +27,14 @@ struct LoadedTemplate {
 // a variable.
 bool load_template(const Settings& settings, LoadedTemplate& loaded, std::string& error);
 
+// True for {{previous_page}} and {{next_page}}: the neighbours' addresses in a paged form.
+inline bool is_page_variable(std::string_view name) { return name == "previous_page" || name == "next_page"; }
+
 // The mapping whose element is the variable's name (the part before ".1"), or npos.
 std::size_t feeding_mapping(const Settings& settings, std::string_view variable);
+
+// The rules of the built-in's family for a run that writes `output_file`; none for a file.
+EntryRules entry_rules(const Settings& settings, const LoadedTemplate& loaded, const std::string& output_file);
 
 // The list field whose values a name inside its section tells of ({{value}}, {{kind}} and
 // the others of kListItemNames, {{.}} and the field's own name in {{#TEL}}...{{/TEL}}), or npos.
