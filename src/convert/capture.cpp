@@ -186,6 +186,13 @@ std::string_view capture_values(std::string_view line, std::string& buffer, Cont
     return line;
 }
 
+namespace {
+
+// The bit of PrefixHeads::name_lengths for a name of `size` bytes.
+std::uint64_t name_length_bit(std::size_t size) { return std::uint64_t{1} << std::min<std::size_t>(size, 63); }
+
+}  // namespace
+
 PrefixHeads make_prefix_heads(const Settings& settings) {
     PrefixHeads prefixes;
     prefixes.known.resize(kKnownHeads);
@@ -205,46 +212,34 @@ PrefixHeads make_prefix_heads(const Settings& settings) {
             }
             prefixes.names.push_back(head.head.name);
             const char first = head.head.name[0];
-            prefixes.name_first[static_cast<unsigned char>(first)] = true;
-            if (first >= 'A' && first <= 'Z') prefixes.name_first[static_cast<unsigned char>(first - 'A' + 'a')] = true;
+            const std::uint64_t length = name_length_bit(head.head.name.size());
+            prefixes.name_lengths[static_cast<unsigned char>(first)] |= length;
+            if (first >= 'A' && first <= 'Z') {
+                prefixes.name_lengths[static_cast<unsigned char>(first - 'A' + 'a')] |= length;
+            }
         }
     }
     prefixes.codepage = codepage_charset(settings.codepage);
     return prefixes;
 }
 
-bool may_feed(const PrefixHeads& prefixes, std::string_view line) {
-    // The property name, as property_name_of gives it, in one walk: it ends at the first
-    // ";" or ":", and a group before its last "." is no part of it.
-    std::size_t start = 0;
-    std::size_t end = 0;
-    bool high = false;
-    bool quote = false;
-    for (; end < line.size(); ++end) {
-        const auto c = static_cast<unsigned char>(line[end]);
-        if (c == ';' || c == ':') break;
-        if (c == '.') {
-            start = end + 1;
-            high = false;
-        }
-        high = high || c >= 0x80;
-        quote = quote || c == '"';
-    }
+bool may_feed(const PrefixHeads& prefixes, std::string_view line, const NameLook& look) {
     // Decoding and folding may turn other bytes into the letters of a name; and the head's
     // reader drops quotes and reads past a ";", "." or ":" between them: left to it.
-    if (high || quote) return true;
-    std::string_view name = line.substr(start, end - start);
+    if (look.high || look.quote) return true;
+    std::string_view name = look.name;
     while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
     while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-    if (!name.empty() && prefixes.name_first[static_cast<unsigned char>(name[0])] &&
+    if (!name.empty() &&
+        (prefixes.name_lengths[static_cast<unsigned char>(name[0])] & name_length_bit(name.size())) != 0 &&
         std::any_of(prefixes.names.begin(), prefixes.names.end(), [&](const std::string& wanted) {
             return wanted.size() == name.size() && equal_any_case(name, wanted);
         })) {
         return true;
     }
     // The card's charset and the labels of its groups are learnt from lines that feed nothing.
-    if (end < line.size() && line[end] == ';' && declares_charset(line.substr(end))) return true;
-    return start != 0 && equal_any_case(name, "X-ABLABEL");
+    if (look.end < line.size() && line[look.end] == ';' && declares_charset(line.substr(look.end))) return true;
+    return look.grouped && equal_any_case(name, "X-ABLABEL");
 }
 
 namespace {

@@ -133,7 +133,9 @@ struct PrefixHeads {
     bool any_alternatives = false;  // some prefix has two or more: every card waits for its end
     std::string codepage;  // the charset of undeclared text that is not UTF-8 (CODEPAGE=), or empty
     std::vector<std::string> names;  // the property names they give, each once
-    std::array<bool, 256> name_first{};  // their first bytes, in either letter case
+    // Their lengths by their first bytes, in either letter case: bit n for a name of n
+    // bytes (63 for 63 or more), so that most other names are told apart without comparing.
+    std::array<std::uint64_t, 256> name_lengths{};
     std::vector<KnownHead> known;    // kKnownHeads slots, chosen by a hash of the head
     KnownHead long_head;             // the facts of the last head too long to keep
     // Reused for every line, so that reading a head and a value allocates nothing once
@@ -144,9 +146,10 @@ struct PrefixHeads {
 
 PrefixHeads make_prefix_heads(const Settings& settings);
 
-// A quick look, before any decoding, at whether the line may name a property that some
-// prefix names; false only when it surely doesn't.
-bool may_feed(const PrefixHeads& prefixes, std::string_view line);
+// A quick look, before any decoding, at whether the line, whose property name `look` gives
+// (look_at_name), may name a property that some prefix names; false only when it surely
+// doesn't.
+bool may_feed(const PrefixHeads& prefixes, std::string_view line, const NameLook& look);
 
 // Capture when decoding: the line, decoded, feeds the first mapping whose prefix names it
 // and no other, with its value part cut and cleaned. A field keeps the first value of the

@@ -10,6 +10,7 @@
 #include "text/text_ops.h"
 #include "vcard/decode.h"
 #include "vcard/embedded_cards.h"
+#include "vcard/head.h"
 #include "vcard/logical_lines.h"
 
 namespace quorlan {
@@ -158,16 +159,19 @@ struct DecodedLines {
     std::string line{};  // a quoted-printable line, decoded
 
     std::size_t number = 0;  // the line of the file the current line starts on
+    // The current line's property name, looked at once for every step that asks for it.
+    NameLook look{};
     bool next(std::string_view& raw, std::size_t& line_number, LineJoin& join) {
         join = LineJoin::Own;
         if (!read_logical_line_view(reader, raw, number)) return false;
         line_number = number;
         raw = trimmed_line_end(raw);
+        look = look_at_name(raw);
         return true;
     }
     static std::string_view as_read(std::string_view raw) { return raw; }
     // The lines of a card embedded in an AGENT line are that line's value.
-    bool inside_embedded_card(std::string_view raw) { return in_embedded_card(embedded, raw, card_open); }
+    bool inside_embedded_card(std::string_view raw) { return in_embedded_card(embedded, raw, look.name, card_open); }
     std::size_t embedded_cards() const { return embedded.count; }
     static bool begins_card(std::string_view line) { return begins_with_any_case(line, "BEGIN:VCARD"); }
     void begin_card(CardState& card) {
@@ -177,7 +181,7 @@ struct DecodedLines {
     // Quoted-printable decoding starts after the first colon, so it can't change what
     // decides whether a line matters.
     bool matters(std::string_view raw) const {
-        return !raw.empty() && (begins_with_any_case(raw, "END:") || may_feed(prefixes, raw));
+        return !raw.empty() && (begins_with_any_case(raw, "END:") || may_feed(prefixes, raw, look));
     }
     // Only a quoted-printable line changes before capture: any other stays a view into the
     // reader, which holds it until the next read, and capture copies just its value.

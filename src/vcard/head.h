@@ -72,6 +72,17 @@ bool prefix_covers(const PrefixHead& earlier, const PrefixHead& later);
 // trimmed): a quick look, without reading the parameters, at whether a line may matter.
 std::string_view property_name_of(std::string_view line);
 
+// That quick look with what the walk to the name's end saw on the way, taken once per line
+// for every step that decides whether the line matters.
+struct NameLook {
+    std::string_view name;  // as property_name_of gives it
+    std::size_t end = 0;    // where the name ends: the line's first ";" or ":", or its size
+    bool grouped = false;   // a "." before the name: it has a group
+    bool high = false;      // the name holds a byte from 0x80 up
+    bool quote = false;     // a double quote stands before `end`
+};
+NameLook look_at_name(std::string_view line);
+
 // True when the two texts are equal in any ASCII letter case. Inline, as every card line's
 // name is compared with the names the prefixes give.
 inline bool equal_any_case(std::string_view a, std::string_view b) {
