@@ -372,7 +372,7 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     if (first || (head.preferred && card.preferred[j] == 0)) {
         if (!first) kept.assign(value);
         card.preferred[j] = head.preferred ? 1 : 0;
-        if (card.keep_components) keep_components(card, j, value_part, head.charset);
+        if (keeps_components(card, j)) keep_components(card, j, value_part, head.charset);
         if (observer != nullptr && observer->value_taken != nullptr) {
             observer->value_taken(observer->context, j, kept, false);
         }

@@ -28,8 +28,8 @@ struct CardState {
     CharsetConverters charsets = {};
     // When decoding for a form that shows them (a template's {{N.1}}): each kept value's
     // components, split at each ";" that no backslash escapes, decoded and cleaned as a
-    // value is. Empty otherwise.
-    bool keep_components = false;
+    // value is, for the mappings of the bits of `keep_components`. Empty otherwise.
+    std::uint64_t keep_components = 0;
     std::vector<std::vector<std::string>> components{};
     CardLines waiting = {};
 };
@@ -172,6 +172,8 @@ void settle_card(const Settings& settings, PrefixHeads& prefixes, CardState& car
 // Keeps the components of mapping `j`'s value, whose value part `value_part` is read in
 // `charset` (empty: UTF-8, else windows-1250), when the card keeps them.
 void keep_components(CardState& card, std::size_t j, std::string_view value_part, std::string_view charset);
+// Whether the card keeps the components of mapping `j`.
+inline bool keeps_components(const CardState& card, std::size_t j) { return (card.keep_components >> j & 1U) != 0; }
 
 // The clean-up of every captured value: ";" to space, line end trimmed, runs of spaces collapsed.
 void clean_value(std::string& value);

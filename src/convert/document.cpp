@@ -213,8 +213,8 @@ ConversionResult convert_lines(Lines& lines, const Settings& settings, LineReade
     ConversionResult result;
     CardState card = make_card_state(settings);
     card.charsets.text_is_unicode = input.from_utf16;
-    if (writer.form.components) {
-        card.keep_components = true;
+    if (writer.form.components != 0) {
+        card.keep_components = writer.form.components;
         card.components.resize(settings.mappings.size());
     }
     std::size_t number = 0;

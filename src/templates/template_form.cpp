@@ -1,5 +1,6 @@
 #include "templates/template_form.h"
 
+#include <cstdint>
 #include <exception>
 #include <string_view>
 #include <unordered_map>
@@ -71,7 +72,7 @@ struct TemplateRenderer {
     RecordContext context;
     std::size_t records = 0;
     std::string first_record;
-    bool components = false;
+    std::uint64_t components = 0;  // the mappings whose components a variable shows, a bit each
 };
 
 namespace {
@@ -108,7 +109,7 @@ void add_slot(TemplateRenderer& renderer, const std::string& name) {
     }
     slot.mapping = mapping;
     slot.component = component;
-    if (component != 0) renderer.components = true;
+    if (component != 0 && mapping != kNoMapping) renderer.components |= std::uint64_t{1} << mapping;
     context.slot_of.emplace(name, context.slots.size());
     context.slots.push_back(slot);
 }
@@ -177,7 +178,7 @@ bool make_template_form(const Settings& settings, const TemplateText& text, Temp
     try {
         std::shared_ptr<TemplateRenderer> renderer(new TemplateRenderer{
             &settings, make_text_writing(settings), mustache::mustache(text.before), mustache::mustache(text.record),
-            mustache::mustache(text.after), {}, 0, {}, false});
+            mustache::mustache(text.after), {}, 0, {}, 0});
         for (const TemplateName& name : text.names) add_slot(*renderer, name.name);
         renderer->context.values.resize(renderer->context.slots.size());
         clear_values(renderer->context);
