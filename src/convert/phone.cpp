@@ -120,40 +120,40 @@ bool group_decoded_phone(std::string& number) {
     // fit, and the grouped number is made here and copied back, so that no memory is
     // allocated on the way.
     constexpr std::size_t kMaxRun = 128;  // digits and separators, at most
+    constexpr std::size_t kNoMoreSpaces = static_cast<std::size_t>(-1);
+    const std::string_view text(number);
     std::array<char, 512> grouped;
     std::size_t n = 0;
     grouped[n++] = '+';
     std::size_t count = 0;
-    std::size_t code = 3;
-    std::size_t next_space = 3;  // the count of digits before which a space goes
+    // A space after the code and after the next two groups of three; every digit left
+    // stays in the last group, so none is dropped.
+    std::size_t next_space = 3;  // the count of digits a space goes before
     std::size_t spaces = 0;
     std::size_t i = 1;
-    for (; i < number.size(); ++i) {
-        const char c = number[i];
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
         if (!is_digit(c)) {
             if (is_separator(c)) continue;
             break;
         }
         if (i > kMaxRun) return false;
-        if (count == 0) {
-            if (c == '1' || c == '7') code = 1;
-        } else if (count == 1 && code != 1) {
-            const auto two = static_cast<std::size_t>((grouped[1] - '0') * 10 + (c - '0'));
-            code = kItuTwoDigitTable[two] ? 2 : 3;
+        if (count < 2) {
+            if (count == 0) {
+                next_space = c == '1' || c == '7' ? 1 : 3;
+            } else if (next_space != 1) {
+                next_space = kItuTwoDigitTable[static_cast<std::size_t>((grouped[1] - '0') * 10 + (c - '0'))] ? 2 : 3;
+            }
         }
-        if (count == 1) next_space = code;
-        // A space after the code and after the next two groups of three; every digit left
-        // stays in the last group, so none is dropped.
-        if (count == next_space && spaces < 3) {
+        if (count == next_space) {
             grouped[n++] = ' ';
-            ++spaces;
-            next_space += 3;
+            next_space = ++spaces < 3 ? next_space + 3 : kNoMoreSpaces;
         }
         grouped[n++] = c;
         ++count;
     }
     if (i - 1 > kMaxRun) return false;
-    const std::string_view extension = std::string_view(number).substr(i);
+    const std::string_view extension = text.substr(i);
     if (count == 0 || (!extension.empty() && extension_mark(extension) == 0)) return false;
     if (!extension.empty() && n + 1 + extension.size() <= grouped.size()) {
         grouped[n++] = ' ';
