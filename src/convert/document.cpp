@@ -171,7 +171,9 @@ struct DecodedLines {
     }
     static std::string_view as_read(std::string_view raw) { return raw; }
     // The lines of a card embedded in an AGENT line are that line's value.
-    bool inside_embedded_card(std::string_view raw) { return in_embedded_card(embedded, raw, look.name, card_open); }
+    bool inside_embedded_card(std::string_view raw) {
+        return may_be_in_embedded_card(embedded, raw, look.name) && in_embedded_card(embedded, raw, look.name, card_open);
+    }
     std::size_t embedded_cards() const { return embedded.count; }
     static bool begins_card(std::string_view line) { return begins_with_any_case(line, "BEGIN:VCARD"); }
     void begin_card(CardState& card) {
@@ -187,7 +189,10 @@ struct DecodedLines {
     // reader, which holds it until the next read, and capture copies just its value.
     std::string_view capture(std::string_view raw, CardState& card) {
         std::string_view current = raw;
-        if (is_quoted_printable_line(raw)) {
+        // A name that runs to the first ":" and is shorter than "QUOTED-PRINTABLE" leaves
+        // no room for it: most lines are told apart by their look.
+        const bool short_property = look.end < raw.size() && raw[look.end] == ':' && look.end < 16;
+        if (!short_property && is_quoted_printable_line(raw)) {
             line.assign(raw);
             decode_quoted_printable(line);
             trim_line_end(line);

@@ -24,4 +24,11 @@ bool is_empty_agent_line(std::string_view line, std::string_view name);
 // closes every embedded card, so that one that lost its end never swallows the cards after it.
 bool in_embedded_card(EmbeddedCards& cards, std::string_view line, std::string_view name, bool card_open);
 
+// False only when in_embedded_card would return false and change nothing: no embedded card
+// is open, the line before was no empty AGENT line, and the line neither begins with a "B"
+// nor has a name of five bytes. Inline, as every line is asked and nearly all answer false.
+inline bool may_be_in_embedded_card(const EmbeddedCards& cards, std::string_view line, std::string_view name) {
+    return cards.depth > 0 || cards.after_agent || name.size() == 5 || (!line.empty() && (line[0] | 0x20) == 'b');
+}
+
 }  // namespace quorlan
