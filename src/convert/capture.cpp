@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "charset/cp1250.h"
 #include "text/text_ops.h"
 #include "vcard/decode.h"
 #include "vcard/value_text.h"
@@ -191,6 +192,23 @@ namespace {
 // The bit of PrefixHeads::name_lengths for a name of `size` bytes.
 std::uint64_t name_length_bit(std::size_t size) { return std::uint64_t{1} << std::min<std::size_t>(size, 63); }
 
+// A name of eight bytes or fewer, none from 0x80 up, `room` of them readable from its
+// start, as one word in upper case, zeros after it: two such words are equal exactly when
+// the names are equal in any letter case.
+std::uint64_t name_word(std::string_view name, std::size_t room) {
+    constexpr std::uint64_t kHigh = 0x8080808080808080U;
+    std::uint64_t word = 0;
+    if (room >= 8) {
+        word = load_word(name.data());
+        if (name.size() < 8) word &= (std::uint64_t{1} << (8 * name.size())) - 1;
+    } else {
+        for (std::size_t i = 0; i < name.size(); ++i) word |= std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * i);
+    }
+    // a to z, bytes below 0x80 each: from 'a' up and not beyond 'z'.
+    const std::uint64_t lower = (word + 0x1F1F1F1F1F1F1F1FU) & ~(word + 0x0505050505050505U) & kHigh;
+    return word - (lower >> 2);
+}
+
 }  // namespace
 
 PrefixHeads make_prefix_heads(const Settings& settings) {
@@ -211,6 +229,10 @@ PrefixHeads make_prefix_heads(const Settings& settings) {
                 continue;
             }
             prefixes.names.push_back(head.head.name);
+            // (A line's name with a byte from 0x80 up may feed whatever it names.)
+            if (head.head.name.size() <= 8 && ascii_prefix_length(head.head.name) == head.head.name.size()) {
+                prefixes.name_words.push_back(name_word(head.head.name, 0));
+            }
             const char first = head.head.name[0];
             const std::uint64_t length = name_length_bit(head.head.name.size());
             prefixes.name_lengths[static_cast<unsigned char>(first)] |= length;
@@ -231,11 +253,17 @@ bool may_feed(const PrefixHeads& prefixes, std::string_view line, const NameLook
     while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
     while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
     if (!name.empty() &&
-        (prefixes.name_lengths[static_cast<unsigned char>(name[0])] & name_length_bit(name.size())) != 0 &&
-        std::any_of(prefixes.names.begin(), prefixes.names.end(), [&](const std::string& wanted) {
-            return wanted.size() == name.size() && equal_any_case(name, wanted);
-        })) {
-        return true;
+        (prefixes.name_lengths[static_cast<unsigned char>(name[0])] & name_length_bit(name.size())) != 0) {
+        if (name.size() <= 8) {
+            const std::uint64_t word = name_word(name, line.size() - static_cast<std::size_t>(name.data() - line.data()));
+            if (std::find(prefixes.name_words.begin(), prefixes.name_words.end(), word) != prefixes.name_words.end()) {
+                return true;
+            }
+        } else if (std::any_of(prefixes.names.begin(), prefixes.names.end(), [&](const std::string& wanted) {
+                       return wanted.size() == name.size() && equal_any_case(name, wanted);
+                   })) {
+            return true;
+        }
     }
     // The card's charset and the labels of its groups are learnt from lines that feed nothing.
     if (look.end < line.size() && line[look.end] == ';' && declares_charset(line.substr(look.end))) return true;
@@ -320,7 +348,8 @@ void keep_components(CardState& card, std::size_t j, std::string_view value_part
     }
 }
 
-bool capture_decoded_values(std::string_view line, const Settings& settings, PrefixHeads& prefixes,
+// (The mappings are known by the heads' bits, one per mapping of `settings`.)
+bool capture_decoded_values(std::string_view line, [[maybe_unused]] const Settings& settings, PrefixHeads& prefixes,
                             CardState& card, const CardObserver* observer, std::size_t number) {
     const std::size_t end = head_end(line);
     const std::string_view value_part = end < line.size() ? line.substr(end + 1) : std::string_view();
@@ -335,12 +364,15 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
         keep_waiting(card.waiting, line.substr(0, end), value_part, number);
         return true;
     }
+    // The first mapping that names the head and takes the value: only the mappings named
+    // are looked at.
     std::size_t j = 0;
-    while (j < settings.mappings.size() &&
-           ((head.named >> j & 1U) == 0 || !prefix_takes_value(prefixes.heads[j], value_part))) {
-        ++j;
+    std::uint64_t named = head.named;
+    for (; named != 0; named &= named - 1) {
+        j = static_cast<std::size_t>(std::countr_zero(named));
+        if (prefix_takes_value(prefixes.heads[j], value_part)) break;
     }
-    if (j == settings.mappings.size()) return false;
+    if (named == 0) return false;
 
     // Values are text here: the limit of 100 counts characters once decoded and composed,
     // before the clean-up as it always has. The value is decoded whole, or from as many of

@@ -136,6 +136,8 @@ struct PrefixHeads {
     // Their lengths by their first bytes, in either letter case: bit n for a name of n
     // bytes (63 for 63 or more), so that most other names are told apart without comparing.
     std::array<std::uint64_t, 256> name_lengths{};
+    // Those of eight bytes or fewer as words (name_word), compared whole.
+    std::vector<std::uint64_t> name_words;
     std::vector<KnownHead> known;    // kKnownHeads slots, chosen by a hash of the head
     KnownHead long_head;             // the facts of the last head too long to keep
     // Reused for every line, so that reading a head and a value allocates nothing once
