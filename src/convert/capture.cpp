@@ -350,8 +350,9 @@ void keep_components(CardState& card, std::size_t j, std::string_view value_part
 
 // (The mappings are known by the heads' bits, one per mapping of `settings`.)
 bool capture_decoded_values(std::string_view line, [[maybe_unused]] const Settings& settings, PrefixHeads& prefixes,
-                            CardState& card, const CardObserver* observer, std::size_t number) {
-    const std::size_t end = head_end(line);
+                            CardState& card, const CardObserver* observer, std::size_t number,
+                            std::size_t head_size) {
+    const std::size_t end = head_size != std::string_view::npos ? head_size : head_end(line);
     const std::string_view value_part = end < line.size() ? line.substr(end + 1) : std::string_view();
     const KnownHead& head = known_head(prefixes, line.substr(0, end));
     if (!head.charset.empty()) note_card_charset(card.waiting, head.charset);

@@ -158,9 +158,11 @@ bool may_feed(const PrefixHeads& prefixes, std::string_view line, const NameLook
 // card, unless a later line is preferred and the kept one is not. Returns true when the
 // line fed a field; a line whose value comes out empty feeds none.
 // A line whose field depends on what the card holds further on waits for the card's end
-// (see settle_card) and counts as feeding one; `number` is its line of the file.
+// (see settle_card) and counts as feeding one; `number` is its line of the file. `head_size`,
+// when the caller knows it, is head_end(line).
 bool capture_decoded_values(std::string_view line, const Settings& settings, PrefixHeads& prefixes,
-                            CardState& card, const CardObserver* observer = nullptr, std::size_t number = 0);
+                            CardState& card, const CardObserver* observer = nullptr, std::size_t number = 0,
+                            std::size_t head_size = std::string_view::npos);
 
 // At the end of a card, when decoding: the lines that waited feed the fields, mapping by
 // mapping in order. A mapping takes the lines of the first alternative of its prefix that

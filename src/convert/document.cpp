@@ -198,7 +198,16 @@ struct DecodedLines {
             trim_line_end(line);
             current = line;
         }
-        if (capture_decoded_values(current, settings, prefixes, card, watcher, number)) card_open = true;
+        // Where the head ends, known from the name's end: there when it is the first ":"
+        // (quoted-printable decoding starts after that one), else further on in a line that
+        // was not decoded. A quote before it is left to capture.
+        std::size_t head_size = std::string_view::npos;
+        if (!look.quote && look.end < raw.size() && raw[look.end] == ':') {
+            head_size = look.end;
+        } else if (!look.quote && current.data() == raw.data()) {
+            head_size = look.end + head_end(raw.substr(look.end));
+        }
+        if (capture_decoded_values(current, settings, prefixes, card, watcher, number, head_size)) card_open = true;
         return current;
     }
     bool ends_card(std::string_view current) const { return card_open && begins_with_any_case(current, "END:"); }

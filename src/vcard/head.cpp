@@ -1,7 +1,6 @@
 #include "vcard/head.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 
 #include "text/text_ops.h"
@@ -28,15 +27,6 @@ void assign_upper(std::string& to, std::string_view text) {
     while (!to.empty() && to.back() == ' ') to.pop_back();
     if (!to.empty() && to.front() == ' ') to.erase(0, to.find_first_not_of(' '));
 }
-
-// The bytes at which look_at_name stops: the end of a name (";" or ":"), the "." after a
-// group, a double quote and the bytes from 0x80 up.
-constexpr std::array<bool, 256> kNameStops = [] {
-    std::array<bool, 256> stops{};
-    for (const char c : std::string_view(";:.\"")) stops[static_cast<unsigned char>(c)] = true;
-    for (std::size_t c = 0x80; c < 0x100; ++c) stops[c] = true;
-    return stops;
-}();
 
 bool is_bare_encoding(std::string_view value) {
     return value == "QUOTED-PRINTABLE" || value == "BASE64" || value == "8BIT" || value == "7BIT";
@@ -259,32 +249,6 @@ bool prefix_covers(const PrefixHead& earlier, const PrefixHead& later) {
 }
 
 std::string_view property_name_of(std::string_view line) { return look_at_name(line).name; }
-
-NameLook look_at_name(std::string_view line) {
-    NameLook look;
-    std::size_t start = 0;
-    std::size_t i = 0;
-    for (;; ++i) {
-        // Names are a few letters: byte by byte, each looked up once, to the next byte that
-        // ends the name or says something about it.
-        while (i < line.size() && !kNameStops[static_cast<unsigned char>(line[i])]) ++i;
-        if (i == line.size()) break;
-        const char c = line[i];
-        if (c == ';' || c == ':') break;
-        if (c == '.') {
-            start = i + 1;
-            look.high = false;  // a group's bytes are no part of the name
-        } else if (c == '"') {
-            look.quote = true;
-        } else {
-            look.high = true;
-        }
-    }
-    look.end = i;
-    look.grouped = start != 0;
-    look.name = line.substr(start, i - start);
-    return look;
-}
 
 std::vector<std::string_view> head_types(const Head& head, bool kinds_only) {
     static constexpr std::string_view kNoKind[] = {"PREF", "VOICE", "INTERNET"};
