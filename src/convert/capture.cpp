@@ -275,15 +275,23 @@ namespace {
 // Any spread of the heads over the slots will do, as a slot is checked against the whole
 // head: its length and its first and last eight bytes, mixed by multiplying. (The heads
 // of a file differ in those: "TEL;TYPE=CELL" and "TEL;TYPE=WORK,VOICE".)
-std::size_t slot_of(std::string_view head) {
+// `room` bytes are readable from the head's start.
+std::size_t slot_of(std::string_view head, std::size_t room) {
     std::uint64_t first = 0;
     std::uint64_t last = 0;
-    // Loads of a fixed size: a copy of a varying length is a call of its own.
+    // Loads of a fixed size: a copy of a varying length is a call of its own. A short head
+    // is one load, cut to its bytes, where the line goes on after it.
     if (head.size() >= sizeof first) {
         std::memcpy(&first, head.data(), sizeof first);
         std::memcpy(&last, head.data() + head.size() - sizeof last, sizeof last);
     } else {
-        for (const char c : head) first = first << 8 | static_cast<unsigned char>(c);
+        if (room >= sizeof first) {
+            first = load_word(head.data()) & ((std::uint64_t{1} << (8 * head.size())) - 1);
+        } else {
+            for (std::size_t i = 0; i < head.size(); ++i) {
+                first |= std::uint64_t{static_cast<unsigned char>(head[i])} << (8 * i);
+            }
+        }
         last = first;
     }
     const std::uint64_t hash = (first * 0x9E3779B97F4A7C15U) ^ (last * 0xC2B2AE3D27D4EB4FU) ^ head.size();
@@ -291,9 +299,9 @@ std::size_t slot_of(std::string_view head) {
     return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15U) >> 58);
 }
 
-const KnownHead& known_head(PrefixHeads& prefixes, std::string_view head) {
+const KnownHead& known_head(PrefixHeads& prefixes, std::string_view head, std::size_t room) {
     const bool keep = head.size() <= kKnownHeadBytes && !head.empty();
-    KnownHead& facts = keep ? prefixes.known[slot_of(head)] : prefixes.long_head;
+    KnownHead& facts = keep ? prefixes.known[slot_of(head, room)] : prefixes.long_head;
     // Compared inline: heads are short, and nearly every line finds its own.
     if (keep && facts.head.size() == head.size() && begins_with(facts.head, head)) return facts;
     read_head(head, prefixes.line);
@@ -354,7 +362,7 @@ bool capture_decoded_values(std::string_view line, [[maybe_unused]] const Settin
                             std::size_t head_size) {
     const std::size_t end = head_size != std::string_view::npos ? head_size : head_end(line);
     const std::string_view value_part = end < line.size() ? line.substr(end + 1) : std::string_view();
-    const KnownHead& head = known_head(prefixes, line.substr(0, end));
+    const KnownHead& head = known_head(prefixes, line.substr(0, end), line.size());
     if (!head.charset.empty()) note_card_charset(card.waiting, head.charset);
     if (head.label) {
         note_label(card.waiting, head.group, value_part);
@@ -371,7 +379,8 @@ bool capture_decoded_values(std::string_view line, [[maybe_unused]] const Settin
     std::uint64_t named = head.named;
     for (; named != 0; named &= named - 1) {
         j = static_cast<std::size_t>(std::countr_zero(named));
-        if (prefix_takes_value(prefixes.heads[j], value_part)) break;
+        const PrefixHead& prefix = prefixes.heads[j];
+        if (prefix.value_prefix.empty() || prefix_takes_value(prefix, value_part)) break;
     }
     if (named == 0) return false;
 

@@ -80,7 +80,7 @@ bool decode_value_text(std::string& value, std::string_view declared, CharsetCon
         });
     } else if (const std::size_t plain = ascii_prefix_length(value); plain == value.size()) {
         // Plain ASCII, most values by far, is its own text, a character a byte.
-        keep_characters(value, max_characters);
+        if (value.size() > max_characters) value.resize(max_characters);
     } else if (value.size() <= first_bound(max_characters)) {
         // Latin letters of two bytes, most of the rest, are composed UTF-8 already: looked
         // for once, from the first byte that is not ASCII.
