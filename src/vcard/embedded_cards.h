@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "vcard/head.h"
+
 namespace quorlan {
 
 struct EmbeddedCards {
@@ -26,9 +28,10 @@ bool in_embedded_card(EmbeddedCards& cards, std::string_view line, std::string_v
 
 // False only when in_embedded_card would return false and change nothing: no embedded card
 // is open, the line before was no empty AGENT line, and the line neither begins with a "B"
-// nor has a name of five bytes. Inline, as every line is asked and nearly all answer false.
+// nor is named AGENT. Inline, as every line is asked and nearly all answer false.
 inline bool may_be_in_embedded_card(const EmbeddedCards& cards, std::string_view line, std::string_view name) {
-    return cards.depth > 0 || cards.after_agent || name.size() == 5 || (!line.empty() && (line[0] | 0x20) == 'b');
+    return cards.depth > 0 || cards.after_agent || (!line.empty() && (line[0] | 0x20) == 'b') ||
+           equal_any_case(name, "AGENT");
 }
 
 }  // namespace quorlan

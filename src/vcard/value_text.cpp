@@ -89,7 +89,7 @@ bool decode_value_text(std::string& value, std::string_view declared, CharsetCon
         // CODEPAGE= may read them instead.
         if (not_utf8 != nullptr) *not_utf8 = !composed && !is_valid_utf8(value);
         if (!composed) make_text(value);
-        keep_characters(value, max_characters);
+        if (value.size() > max_characters) keep_characters(value, max_characters);
     } else {
         // Whether the bytes are UTF-8 is a question about all of them.
         const bool utf8 = is_valid_utf8(value);
