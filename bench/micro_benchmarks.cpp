@@ -15,7 +15,9 @@
 #include "convert/capture.h"
 #include "convert/record.h"
 #include "convert/document.h"
+#include "convert/phone.h"
 #include "text/line_reader.h"
+#include "vcard/decode.h"
 #include "vcard/logical_lines.h"
 
 namespace {
@@ -242,6 +244,38 @@ void BM_CleanValue(benchmark::State& state) {
     state.SetBytesProcessed(per_iteration(state, bytes));
 }
 BENCHMARK(BM_CleanValue);
+
+// The same for decoded values, escapes and all, and the grouping of decoded numbers.
+void BM_CleanDecodedValue(benchmark::State& state) {
+    const std::vector<std::string> values = {"Dvo\xC5\x99\xC3\xA1k;R\xC5\xAF\xC5\xBE" "ena;;;", "+420 222 123 456",
+                                             ";;\xC5\xA0umavsk\xC3\xA1 1420/3;Brno;;60200",
+                                             "Volat a\xC5\xBE po 17:00\\,   nejl\xC3\xA9pe   mobil  "};
+    std::size_t bytes = 0;
+    for (const std::string& value : values) bytes += value.size();
+    std::string value;
+    for (auto _ : state) {
+        for (const std::string& source : values) {
+            value = source;
+            clean_decoded_value(value);
+            benchmark::DoNotOptimize(value.data());
+        }
+    }
+    state.SetBytesProcessed(per_iteration(state, bytes));
+}
+BENCHMARK(BM_CleanDecodedValue);
+
+void BM_GroupDecodedPhone(benchmark::State& state) {
+    const std::vector<std::string> numbers = {"+420603123456", "+49 723 397 949", "+1 (212) 555-0100 ext. 12",
+                                              "+36 092 811 256"};
+    std::string number;
+    for (auto _ : state) {
+        for (const std::string& source : numbers) {
+            number = source;
+            benchmark::DoNotOptimize(group_decoded_phone(number));
+        }
+    }
+}
+BENCHMARK(BM_GroupDecodedPhone);
 
 // The same text in logical vCard lines, as DECODE=1 reads it.
 void BM_ReadLogicalLines(benchmark::State& state) {

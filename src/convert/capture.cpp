@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "charset/cp1250.h"
 #include "text/text_ops.h"
 #include "vcard/decode.h"
 #include "vcard/value_text.h"
@@ -203,15 +204,23 @@ namespace {
 // Any spread of the heads over the slots will do, as a slot is checked against the whole
 // head: its length and its first and last eight bytes, mixed by multiplying. (The heads
 // of a file differ in those: "TEL;TYPE=CELL" and "TEL;TYPE=WORK,VOICE".)
-std::size_t slot_of(std::string_view head) {
+// `room` bytes are readable from the head's start.
+std::size_t slot_of(std::string_view head, std::size_t room) {
     std::uint64_t first = 0;
     std::uint64_t last = 0;
-    // Loads of a fixed size: a copy of a varying length is a call of its own.
+    // Loads of a fixed size: a copy of a varying length is a call of its own. A short head
+    // is one load, cut to its bytes, where the line goes on after it.
     if (head.size() >= sizeof first) {
         std::memcpy(&first, head.data(), sizeof first);
         std::memcpy(&last, head.data() + head.size() - sizeof last, sizeof last);
     } else {
-        for (const char c : head) first = first << 8 | static_cast<unsigned char>(c);
+        if (room >= sizeof first) {
+            first = load_word(head.data()) & ((std::uint64_t{1} << (8 * head.size())) - 1);
+        } else {
+            for (std::size_t i = 0; i < head.size(); ++i) {
+                first |= std::uint64_t{static_cast<unsigned char>(head[i])} << (8 * i);
+            }
+        }
         last = first;
     }
     const std::uint64_t hash = (first * 0x9E3779B97F4A7C15U) ^ (last * 0xC2B2AE3D27D4EB4FU) ^ head.size();
@@ -219,9 +228,9 @@ std::size_t slot_of(std::string_view head) {
     return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15U) >> 58);
 }
 
-const KnownHead& known_head(PrefixHeads& prefixes, std::string_view head) {
+const KnownHead& known_head(PrefixHeads& prefixes, std::string_view head, std::size_t room) {
     const bool keep = head.size() <= kKnownHeadBytes && !head.empty();
-    KnownHead& facts = keep ? prefixes.known[slot_of(head)] : prefixes.long_head;
+    KnownHead& facts = keep ? prefixes.known[slot_of(head, room)] : prefixes.long_head;
     // Compared inline: heads are short, and nearly every line finds its own.
     if (keep && facts.head.size() == head.size() && begins_with(facts.head, head)) return facts;
     read_head(head, prefixes.line);
@@ -279,11 +288,13 @@ void keep_components(CardState& card, std::size_t j, std::string_view value_part
     }
 }
 
-bool capture_decoded_values(std::string_view line, const Settings& settings, PrefixHeads& prefixes,
-                            CardState& card, const CardObserver* observer, std::size_t number) {
-    const std::size_t end = head_end(line);
+// (The mappings are known by the heads' bits, one per mapping of `settings`.)
+bool capture_decoded_values(std::string_view line, [[maybe_unused]] const Settings& settings, PrefixHeads& prefixes,
+                            CardState& card, const CardObserver* observer, std::size_t number,
+                            std::size_t head_size) {
+    const std::size_t end = head_size != std::string_view::npos ? head_size : head_end(line);
     const std::string_view value_part = end < line.size() ? line.substr(end + 1) : std::string_view();
-    const KnownHead& head = known_head(prefixes, line.substr(0, end));
+    const KnownHead& head = known_head(prefixes, line.substr(0, end), line.size());
     if (!head.charset.empty()) note_card_charset(card.waiting, head.charset);
     // A label gives its group's lines a kind, and still feeds a mapping that names it.
     if (head.label) note_label(card.waiting, head.group, value_part);
@@ -298,12 +309,16 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
         keep_waiting(card.waiting, line.substr(0, end), value_part, number);
         return false;
     }
+    // The first mapping that names the head and takes the value: only the mappings named
+    // are looked at.
     std::size_t j = 0;
-    while (j < settings.mappings.size() &&
-           ((head.named >> j & 1U) == 0 || !prefix_takes_value(prefixes.heads[j], value_part))) {
-        ++j;
+    std::uint64_t named = head.named;
+    for (; named != 0; named &= named - 1) {
+        j = static_cast<std::size_t>(std::countr_zero(named));
+        const PrefixHead& prefix = prefixes.heads[j];
+        if (prefix.value_prefix.empty() || prefix_takes_value(prefix, value_part)) break;
     }
-    if (j == settings.mappings.size()) return false;
+    if (named == 0) return false;
 
     // Values are text here: the limit of 100 counts characters once decoded and composed,
     // before the clean-up as it always has. The value is decoded whole, or from as many of
@@ -346,7 +361,7 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
         if (!first) kept.assign(value);
         card.kept_line[j] = number;
         card.preferred[j] = head.preferred ? 1 : 0;
-        if (card.keep_components) keep_components(card, j, value_part, head.charset);
+        if (keeps_components(card, j)) keep_components(card, j, value_part, head.charset);
         if (observer != nullptr && observer->value_taken != nullptr) {
             observer->value_taken(observer->context, j, kept, false);
         }

@@ -66,8 +66,8 @@ struct CardState {
     CharsetConverters charsets = {};
     // When decoding for a form that shows them (a template's {{N.1}}): each kept value's
     // components, split at each ";" that no backslash escapes, decoded and cleaned as a
-    // value is. Empty otherwise.
-    bool keep_components = false;
+    // value is, for the mappings of the bits of `keep_components`. Empty otherwise.
+    std::uint64_t keep_components = 0;
     std::vector<std::vector<std::string>> components{};
     CardLines waiting = {};
 };
@@ -205,7 +205,11 @@ struct PrefixHeads {
     bool any_lists = false;         // some field is a list, whose values keep their kinds
     std::string codepage;  // the charset of undeclared text that is not UTF-8 (CODEPAGE=), or empty
     std::vector<std::string> names;  // the property names they give, each once
-    std::array<bool, 256> name_first{};  // their first bytes, in either letter case
+    // Their lengths by their first bytes, in either letter case: bit n for a name of n
+    // bytes (63 for 63 or more), so that most other names are told apart without comparing.
+    std::array<std::uint64_t, 256> name_lengths{};
+    // Those of eight bytes or fewer as words (name_word), compared whole.
+    std::vector<std::uint64_t> name_words;
     std::vector<KnownHead> known;    // kKnownHeads slots, chosen by a hash of the head
     KnownHead long_head;             // the facts of the last head too long to keep
     // Reused for every line, so that reading a head and a value allocates nothing once
@@ -216,9 +220,10 @@ struct PrefixHeads {
 
 PrefixHeads make_prefix_heads(const Settings& settings);
 
-// A quick look, before any decoding, at whether the line may name a property that some
-// prefix names; false only when it surely doesn't.
-bool may_feed(const PrefixHeads& prefixes, std::string_view line);
+// A quick look, before any decoding, at whether the line, whose property name `look` gives
+// (look_at_name), may name a property that some prefix names; false only when it surely
+// doesn't.
+bool may_feed(const PrefixHeads& prefixes, std::string_view line, const NameLook& look);
 
 // Capture when decoding: the line, decoded, feeds the first mapping whose prefix names it
 // and no other, with its value part cut and cleaned. A field keeps the first value of the
@@ -226,8 +231,10 @@ bool may_feed(const PrefixHeads& prefixes, std::string_view line);
 // line fed a field; a line whose value comes out empty feeds none.
 // A line whose field depends on what the card holds further on waits for the card's end
 // (see settle_card; `card.waiting`) and has fed none yet; `number` is its line of the file.
+// `head_size`, when the caller knows it, is head_end(line).
 bool capture_decoded_values(std::string_view line, const Settings& settings, PrefixHeads& prefixes,
-                            CardState& card, const CardObserver* observer = nullptr, std::size_t number = 0);
+                            CardState& card, const CardObserver* observer = nullptr, std::size_t number = 0,
+                            std::size_t head_size = std::string_view::npos);
 
 // At the end of a card, when decoding: the lines that waited feed the fields, mapping by
 // mapping in order. A mapping takes the lines of the first alternative of its prefix that
@@ -241,6 +248,8 @@ void settle_card(const Settings& settings, PrefixHeads& prefixes, CardState& car
 // Keeps the components of mapping `j`'s value, whose value part `value_part` is read in
 // `charset` (empty: UTF-8, else windows-1250), when the card keeps them.
 void keep_components(CardState& card, std::size_t j, std::string_view value_part, std::string_view charset);
+// Whether the card keeps the components of mapping `j`.
+inline bool keeps_components(const CardState& card, std::size_t j) { return (card.keep_components >> j & 1U) != 0; }
 
 // The clean-up of every captured value: ";" to space, line end trimmed, runs of spaces collapsed.
 void clean_value(std::string& value);

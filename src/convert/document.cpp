@@ -11,6 +11,7 @@
 #include "text/text_ops.h"
 #include "vcard/decode.h"
 #include "vcard/embedded_cards.h"
+#include "vcard/head.h"
 #include "vcard/logical_lines.h"
 #include "vcard/value_text.h"
 
@@ -174,16 +175,21 @@ struct DecodedLines {
     void take_lost(LostValues& to) { to = std::move(lost); }
 
     std::size_t number = 0;  // the line of the file the current line starts on
+    // The current line's property name, looked at once for every step that asks for it.
+    NameLook look{};
     bool next(std::string_view& raw, std::size_t& line_number, LineJoin& join) {
         join = LineJoin::Own;
         if (!read_logical_line_view(reader, raw, number)) return false;
         line_number = number;
         raw = trimmed_line_end(raw);
+        look = look_at_name(raw);
         return true;
     }
     static std::string_view as_read(std::string_view raw) { return raw; }
     // The lines of a card embedded in an AGENT line are that line's value.
-    bool inside_embedded_card(std::string_view raw) { return in_embedded_card(embedded, raw, card_open); }
+    bool inside_embedded_card(std::string_view raw) {
+        return may_be_in_embedded_card(embedded, raw, look.name) && in_embedded_card(embedded, raw, look.name, card_open);
+    }
     std::size_t embedded_cards() const { return embedded.count; }
     static bool begins_card(std::string_view line) { return begins_with_any_case(line, "BEGIN:VCARD"); }
     void begin_card(CardState& card) {
@@ -208,20 +214,32 @@ struct DecodedLines {
     // Quoted-printable decoding starts after the first colon, so it can't change what
     // decides whether a line matters.
     bool matters(std::string_view raw) const {
-        return !raw.empty() && (begins_with_any_case(raw, "END:") || may_feed(prefixes, raw));
+        return !raw.empty() && (begins_with_any_case(raw, "END:") || may_feed(prefixes, raw, look));
     }
     // Only a quoted-printable line changes before capture: any other stays a view into the
     // reader, which holds it until the next read, and capture copies just its value.
     std::string_view capture(std::string_view raw, CardState& card) {
         std::string_view current = raw;
-        if (is_quoted_printable_line(raw)) {
+        // A name that runs to the first ":" and is shorter than "QUOTED-PRINTABLE" leaves
+        // no room for it: most lines are told apart by their look.
+        const bool short_property = look.end < raw.size() && raw[look.end] == ':' && look.end < 16;
+        if (!short_property && is_quoted_printable_line(raw)) {
             line.assign(raw);
             decode_quoted_printable(line, declares_wide_charset(raw));
             trim_line_end(line);
             current = line;
         }
+        // Where the head ends, known from the name's end: there when it is the first ":"
+        // (quoted-printable decoding starts after that one), else further on in a line that
+        // was not decoded. A quote before it is left to capture.
+        std::size_t head_size = std::string_view::npos;
+        if (!look.quote && look.end < raw.size() && raw[look.end] == ':') {
+            head_size = look.end;
+        } else if (!look.quote && current.data() == raw.data()) {
+            head_size = look.end + head_end(raw.substr(look.end));
+        }
         const bool waited = card.waiting.waiting;
-        const bool fed = capture_decoded_values(current, settings, prefixes, card, watcher, number);
+        const bool fed = capture_decoded_values(current, settings, prefixes, card, watcher, number, head_size);
         // A card without "BEGIN:VCARD" begins at its first line that feeds a field or waits to.
         if (!card_open && !waited && (fed || card.waiting.waiting)) card_start = number;
         if (fed) card_open = true;
@@ -268,8 +286,8 @@ ConversionResult convert_lines(Lines& lines, const Settings& settings, LineReade
     ConversionResult result;
     CardState card = make_card_state(settings);
     card.charsets.text_is_unicode = input.from_utf16;
-    if (writer.form.components) {
-        card.keep_components = true;
+    if (writer.form.components != 0) {
+        card.keep_components = writer.form.components;
         card.components.resize(settings.mappings.size());
     }
     std::size_t number = 0;
@@ -329,9 +347,13 @@ DocumentNames document_names(const Settings& settings) {
 
 namespace {
 
-// The decoding reading, apart from the exact one: its preparations stay out of the other's way.
-ConversionResult convert_decoded(const Settings& settings, LineReader& input, DocumentWriter& writer,
-                                 const CardObserver& observer, const CardObserver* watcher) {
+// The decoding reading, apart from the exact one: its preparations stay out of the other's
+// way, and its state and loop leave the exact reading's code as it was (sharing one function,
+// they changed how the compiler kept the exact reading's per-line state, at a cost of some
+// ten instructions a line).
+[[gnu::noinline]] ConversionResult convert_decoded(const Settings& settings, LineReader& input,
+                                                   DocumentWriter& writer, const CardObserver& observer,
+                                                   const CardObserver* watcher) {
     // Files of old Macs end their lines in CR alone, which vCard readers take as line ends.
     prime_reader(input);
     CrLineEnds cr_lines;

@@ -85,14 +85,6 @@ constexpr std::array<bool, 100> make_itu_table() {
 }
 constexpr std::array<bool, 100> kItuTwoDigitTable = make_itu_table();
 
-std::size_t country_code_length(std::string_view digits) {
-    if (digits.empty()) return 0;
-    if (digits[0] == '1' || digits[0] == '7') return 1;
-    if (digits.size() < 2) return digits.size();
-    const auto two = static_cast<std::size_t>((digits[0] - '0') * 10 + (digits[1] - '0'));
-    return kItuTwoDigitTable[two] ? 2 : std::min<std::size_t>(3, digits.size());
-}
-
 bool is_separator(char c) { return c == ' ' || c == '-' || c == '.' || c == '/' || c == '(' || c == ')'; }
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -122,26 +114,47 @@ std::size_t extension_mark(std::string_view text) {
 
 bool group_decoded_phone(std::string& number) {
     if (number.empty() || number[0] != '+') return false;
-    // Values are at most a hundred characters: the digits fit, and the grouped number is
-    // made here and copied back, so that no memory is allocated on the way.
-    std::array<char, 128> digits;
-    std::size_t count = 0;
-    std::size_t i = 1;
-    for (; i < number.size() && (is_digit(number[i]) || is_separator(number[i])); ++i) {
-        if (is_digit(number[i]) && count < digits.size()) digits[count++] = number[i];
-    }
-    const std::string_view extension = std::string_view(number).substr(i);
-    if (count == 0 || i - 1 > digits.size() || (!extension.empty() && extension_mark(extension) == 0)) return false;
+    // One pass: each digit goes where the grouping puts it, as the first two digits tell
+    // the country code's length (a code longer than the digits there are puts no space
+    // anywhere, whatever its length). Values are at most a hundred characters: the digits
+    // fit, and the grouped number is made here and copied back, so that no memory is
+    // allocated on the way.
+    constexpr std::size_t kMaxRun = 128;  // digits and separators, at most
+    constexpr std::size_t kNoMoreSpaces = static_cast<std::size_t>(-1);
+    const std::string_view text(number);
     std::array<char, 512> grouped;
     std::size_t n = 0;
     grouped[n++] = '+';
-    const std::size_t code = country_code_length(std::string_view(digits.data(), count));
-    for (std::size_t d = 0; d < count; ++d) {
-        // A space after the code and after the next two groups of three; every digit left
-        // stays in the last group, so none is dropped.
-        if (d == code || d == code + 3 || d == code + 6) grouped[n++] = ' ';
-        grouped[n++] = digits[d];
+    std::size_t count = 0;
+    // A space after the code and after the next two groups of three; every digit left
+    // stays in the last group, so none is dropped.
+    std::size_t next_space = 3;  // the count of digits a space goes before
+    std::size_t spaces = 0;
+    std::size_t i = 1;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (!is_digit(c)) {
+            if (is_separator(c)) continue;
+            break;
+        }
+        if (i > kMaxRun) return false;
+        if (count < 2) {
+            if (count == 0) {
+                next_space = c == '1' || c == '7' ? 1 : 3;
+            } else if (next_space != 1) {
+                next_space = kItuTwoDigitTable[static_cast<std::size_t>((grouped[1] - '0') * 10 + (c - '0'))] ? 2 : 3;
+            }
+        }
+        if (count == next_space) {
+            grouped[n++] = ' ';
+            next_space = ++spaces < 3 ? next_space + 3 : kNoMoreSpaces;
+        }
+        grouped[n++] = c;
+        ++count;
     }
+    if (i - 1 > kMaxRun) return false;
+    const std::string_view extension = text.substr(i);
+    if (count == 0 || (!extension.empty() && extension_mark(extension) == 0)) return false;
     if (!extension.empty() && n + 1 + extension.size() <= grouped.size()) {
         grouped[n++] = ' ';
         extension.copy(grouped.data() + n, extension.size());

@@ -129,7 +129,7 @@ void take_lines(CardState& card, std::size_t j, std::uint8_t alternative,
             kept = line.text;
             card.kept_line[j] = line.number;
             card.preferred[j] = preferred ? 1 : 0;
-            if (card.keep_components) keep_components(card, j, line.value, line.charset);
+            if (keeps_components(card, j)) keep_components(card, j, line.value, line.charset);
             if (observer != nullptr && observer->value_taken != nullptr) {
                 observer->value_taken(observer->context, j, kept, false);
             }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "convert/capture.h"
@@ -36,9 +37,9 @@ struct DocumentForm {
     // The end of the document, written only when the input was read to its end.
     void (*close)(void* form, std::string& out);
     void* form;
-    // The form shows the components of structured values (a template's {{N.1}}): capture
-    // keeps them, which costs a little on every value taken.
-    bool components = false;
+    // The mappings whose components of structured values the form shows (a template's
+    // {{N.1}}), one bit each: capture keeps theirs, which costs a little on every value taken.
+    std::uint64_t components = 0;
     // A form that writes its document as pages tells where each page ends: true with the
     // offset in `out` of the next page end not yet told, false when there is none.
     bool (*take_page_end)(void* form, std::size_t& at) = nullptr;

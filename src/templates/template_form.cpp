@@ -1,6 +1,7 @@
 #include "templates/template_form.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <exception>
 #include <string_view>
 #include <unordered_map>
@@ -167,7 +168,7 @@ struct TemplateRenderer {
     RecordContext context;
     std::size_t records = 0;
     std::string first_record;
-    bool components = false;
+    std::uint64_t components = 0;  // the mappings whose components a variable shows, a bit each
     EntryRules rules;
     FamilyRuleState family;
     std::string rendered;  // a record before its entries are taken apart
@@ -220,7 +221,7 @@ void add_slot(TemplateRenderer& renderer, const std::string& name) {
     }
     slot.mapping = mapping;
     slot.component = component;
-    if (component != 0) renderer.components = true;
+    if (component != 0 && mapping != kNoMapping) renderer.components |= std::uint64_t{1} << mapping;
     if (mapping != kNoMapping && component == 0 && is_list_field(*renderer.settings, renderer.settings->mappings[mapping])) {
         slot.list = true;
         // Its one-value form, which its variables outside its sections are renamed to.
@@ -431,7 +432,7 @@ bool make_template_form(const Settings& settings, const TemplateText& text, Temp
     try {
         std::shared_ptr<TemplateRenderer> renderer(new TemplateRenderer{
             &settings, make_text_writing(settings), mustache::mustache(text.before), mustache::mustache(text.record),
-            mustache::mustache(text.after), {}, 0, {}, false, rules, {rules.family, {}, 0}, {}, 0, {}, {}, 0, {}, {}});
+            mustache::mustache(text.after), {}, 0, {}, 0, rules, {rules.family, {}, 0}, {}, 0, {}, {}, 0, {}, {}});
         RecordContext& context = renderer->context;
         context.settings = &settings;
         context.lists.resize(settings.mappings.size());

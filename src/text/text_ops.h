@@ -51,13 +51,17 @@ struct CleanWord {
     std::uint64_t spaces;
     std::uint64_t dropped;
 };
-inline CleanWord clean_word(const char* at, bool after_space) {
+inline CleanWord clean_word(std::uint64_t word, bool after_space) {
     CleanWord w;
-    std::memcpy(&w.word, at, sizeof w.word);
-    w.word ^= (bytes_equal(w.word, ';') >> 7) * static_cast<std::uint64_t>(';' ^ ' ');
+    w.word = word ^ (bytes_equal(word, ';') >> 7) * static_cast<std::uint64_t>(';' ^ ' ');
     w.spaces = bytes_equal(w.word, ' ');
     w.dropped = (w.spaces & (w.spaces << 8)) | (after_space ? w.spaces & 0x80 : 0);
     return w;
+}
+inline CleanWord clean_word(const char* at, bool after_space) {
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    return clean_word(word, after_space);
 }
 // True when the last byte of a clean word is a space.
 inline bool ends_in_space(const CleanWord& w) { return (w.spaces >> 63) != 0; }

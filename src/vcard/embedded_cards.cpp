@@ -5,8 +5,7 @@
 
 namespace quorlan {
 
-bool is_empty_agent_line(std::string_view line) {
-    const std::string_view name = property_name_of(line);
+bool is_empty_agent_line(std::string_view line, std::string_view name) {
     if (!equal_any_case(name, "AGENT")) return false;
     const std::size_t end = head_end(line);
     if (end == line.size()) return false;  // no ":" at all: no property line
@@ -16,7 +15,7 @@ bool is_empty_agent_line(std::string_view line) {
     return true;
 }
 
-bool in_embedded_card(EmbeddedCards& cards, std::string_view line, bool card_open) {
+bool in_embedded_card(EmbeddedCards& cards, std::string_view line, std::string_view name, bool card_open) {
     const bool after_agent = cards.after_agent;
     cards.after_agent = false;
     if (begins_with_any_case(line, "BEGIN:VCARD")) {
@@ -32,7 +31,7 @@ bool in_embedded_card(EmbeddedCards& cards, std::string_view line, bool card_ope
     if (inside && begins_with_any_case(line, "END:")) {
         --cards.depth;
     } else {
-        cards.after_agent = is_empty_agent_line(line);
+        cards.after_agent = is_empty_agent_line(line, name);
     }
     return inside;
 }

@@ -3,6 +3,7 @@
 // configuration serves every exporter's spelling of the same property.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -72,6 +73,52 @@ bool prefix_covers(const PrefixHead& earlier, const PrefixHead& later);
 // The property name of a card line, as it stands (group removed, case kept, nothing
 // trimmed): a quick look, without reading the parameters, at whether a line may matter.
 std::string_view property_name_of(std::string_view line);
+
+// That quick look with what the walk to the name's end saw on the way, taken once per line
+// for every step that decides whether the line matters.
+struct NameLook {
+    std::string_view name;  // as property_name_of gives it
+    std::size_t end = 0;    // where the name ends: the line's first ";" or ":", or its size
+    bool grouped = false;   // a "." before the name: it has a group
+    bool high = false;      // the name holds a byte from 0x80 up
+    bool quote = false;     // a double quote stands before `end`
+};
+
+// The bytes at which look_at_name stops: the end of a name (";" or ":"), the "." after a
+// group, a double quote and the bytes from 0x80 up.
+inline constexpr std::array<bool, 256> kNameStops = [] {
+    std::array<bool, 256> stops{};
+    for (const char c : std::string_view(";:.\"")) stops[static_cast<unsigned char>(c)] = true;
+    for (std::size_t c = 0x80; c < 0x100; ++c) stops[c] = true;
+    return stops;
+}();
+
+// Inline: every line of a decoding run is looked at.
+inline NameLook look_at_name(std::string_view line) {
+    NameLook look;
+    std::size_t start = 0;
+    std::size_t i = 0;
+    for (;; ++i) {
+        // Names are a few letters: byte by byte, each looked up once, to the next byte that
+        // ends the name or says something about it.
+        while (i < line.size() && !kNameStops[static_cast<unsigned char>(line[i])]) ++i;
+        if (i == line.size()) break;
+        const char c = line[i];
+        if (c == ';' || c == ':') break;
+        if (c == '.') {
+            start = i + 1;
+            look.high = false;  // a group's bytes are no part of the name
+        } else if (c == '"') {
+            look.quote = true;
+        } else {
+            look.high = true;
+        }
+    }
+    look.end = i;
+    look.grouped = start != 0;
+    look.name = line.substr(start, i - start);
+    return look;
+}
 
 // True when the two texts are equal in any ASCII letter case. Inline, as every card line's
 // name is compared with the names the prefixes give.

@@ -101,15 +101,18 @@ bool decode_value_text(std::string& value, std::string_view declared, CharsetCon
             convert_from_charset(converters, declared, bytes, text);
             compose_nfc(text);
         });
-    } else if (ascii_prefix_length(value) == value.size()) {
+    } else if (const std::size_t plain = ascii_prefix_length(value); plain == value.size()) {
         // Plain ASCII, most values by far, is its own text, a character a byte.
-        keep_characters(value, max_characters);
+        if (value.size() > max_characters) value.resize(max_characters);
     } else if (value.size() <= first_bound(max_characters)) {
+        // Latin letters of two bytes, most of the rest, are composed UTF-8 already: looked
+        // for once, from the first byte that is not ASCII.
+        const bool composed = is_composed_latin(std::string_view(value).substr(plain));
         // Bytes that are not UTF-8 are told apart on the way: a card's own charset or
         // CODEPAGE= may read them instead.
-        if (not_utf8 != nullptr) *not_utf8 = !is_composed_latin(value) && !is_valid_utf8(value);
-        make_text(value);
-        keep_characters(value, max_characters);
+        if (not_utf8 != nullptr) *not_utf8 = !composed && !is_valid_utf8(value);
+        if (!composed) make_text(value);
+        if (value.size() > max_characters) keep_characters(value, max_characters);
     } else {
         // Whether the bytes are UTF-8 is a question about all of them.
         const bool utf8 = is_valid_utf8(value);
