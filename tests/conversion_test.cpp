@@ -268,6 +268,9 @@ TEST(ConvertDocument, DecodeSwitch) {
          "FN;CHARSET=utf-32;QUOTED-PRINTABLE:=00=00=01=0D=00=00=00a\nORG;CHARSET=UTF-16;QUOTED-PRINTABLE:=FF=FEa=00\n"
          "END:VCARD\n",
          "<vcf>\r\n<N>Nov\xE1k \xE8</N>\r\n<F>\xE8" "a</F>\r\n<O>a</O>\r\n</vcf>\r\n"},
+        {"a charset only named like UTF-16 keeps no line break bytes", "DECODE=1\nN=N\n",
+         "BEGIN:VCARD\nN;CHARSET=UTF-16ENCODING=QUOTED-PRINTABLE:Jr.=0D=0Ax\nEND:VCARD\n",
+         "<vcf>\r\n<N>Jr. x</N>\r\n</vcf>\r\n"},
         {"lines that wait make no card of their own", "DECODE=1\nW=TEL;WORK\nS_IDENT=c\n",
          "BEGIN:V\xEF\xBB\xBF" "CARD\nitem2.TEL;type=CELL:555\nEND:VCARD\n", ""},
         {"a UTF-8 byte-order mark hides no BEGIN:VCARD", "DECODE=1\nW=TEL;WORK\n",

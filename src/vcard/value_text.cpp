@@ -21,7 +21,9 @@ bool declares_wide_charset(std::string_view line) {
     for (std::size_t at = head.find('-'); at != std::string_view::npos; at = head.find('-', at + 1)) {
         if (at >= 3 && at + 2 < head.size() && begins_with_any_case(head.substr(at - 3), "UTF-") &&
             (head.compare(at + 1, 2, "16") == 0 || head.compare(at + 1, 2, "32") == 0)) {
-            return true;
+            // The quick look only finds the name: the charset the value is read in decides,
+            // so that an unknown "UTF-16X" line, read as undeclared text, gets no line breaks.
+            return is_wide_unicode_charset(find_charset(declared_charset(line)));
         }
     }
     return false;
