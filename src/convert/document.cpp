@@ -192,8 +192,12 @@ struct DecodedLines {
     }
     std::size_t embedded_cards() const { return embedded.count; }
     static bool begins_card(std::string_view line) { return begins_with_any_case(line, "BEGIN:VCARD"); }
+    // No line has been captured since the card was last emptied: at the "BEGIN:VCARD" after
+    // an "END:" it is empty already.
+    bool card_empty = true;
     void begin_card(CardState& card) {
-        reset_card(card);
+        if (!card_empty) reset_card(card);
+        card_empty = true;
         card_open = true;
         forget_card(number);
     }
@@ -202,12 +206,13 @@ struct DecodedLines {
         full_name_line.clear();
         name_line.clear();
     }
+    // The line's look, already made, tells the name lines: an ungrouped name of one or two
+    // letters, ended by ";" or ":".
     void note_line(std::string_view raw) {
-        // Most lines begin with neither letter: they are passed by at once.
-        if (raw.size() < 2 || ((raw[0] | 0x20) != 'f' && (raw[0] | 0x20) != 'n')) return;
-        if (names_property(raw, "FN")) {
+        if (look.grouped || look.name.size() - 1 > 1 || look.end == raw.size()) return;
+        if (equal_any_case(look.name, "FN")) {
             if (full_name_line.empty()) full_name_line.assign(raw);
-        } else if (names_property(raw, "N") && name_line.empty()) {
+        } else if (name_line.empty() && equal_any_case(look.name, "N")) {
             name_line.assign(raw);
         }
     }
@@ -238,6 +243,7 @@ struct DecodedLines {
         } else if (!look.quote && current.data() == raw.data()) {
             head_size = look.end + head_end(raw.substr(look.end));
         }
+        card_empty = false;
         const bool waited = card.waiting.waiting;
         const bool fed = capture_decoded_values(current, settings, prefixes, card, watcher, number, head_size);
         // A card without "BEGIN:VCARD" begins at its first line that feeds a field or waits to.
@@ -267,6 +273,7 @@ struct DecodedLines {
     void end_card(CardState& card, bool written) {
         if (written && card.card_lost.count != 0) keep_lost_values(card, lost);
         reset_card(card);
+        card_empty = true;
         card_open = false;
         forget_card(0);
     }
