@@ -192,8 +192,12 @@ struct DecodedLines {
     }
     std::size_t embedded_cards() const { return embedded.count; }
     static bool begins_card(std::string_view line) { return begins_with_any_case(line, "BEGIN:VCARD"); }
+    // No line has been captured since the card was last emptied: at the "BEGIN:VCARD" after
+    // an "END:" it is empty already.
+    bool card_empty = true;
     void begin_card(CardState& card) {
-        reset_card(card);
+        if (!card_empty) reset_card(card);
+        card_empty = true;
         card_open = true;
         forget_card(number);
     }
@@ -202,13 +206,16 @@ struct DecodedLines {
         full_name_line.clear();
         name_line.clear();
     }
+    // The line's look, already made, tells the name lines: an ungrouped name of one or two
+    // letters, ended by ";" or ":".
     void note_line(std::string_view raw) {
-        // Most lines begin with neither letter: they are passed by at once.
-        if (raw.size() < 2 || ((raw[0] | 0x20) != 'f' && (raw[0] | 0x20) != 'n')) return;
-        if (names_property(raw, "FN")) {
-            if (full_name_line.empty()) full_name_line.assign(raw);
-        } else if (names_property(raw, "N") && name_line.empty()) {
-            name_line.assign(raw);
+        if (look.grouped || look.name.size() - 1 > 1 || look.end == raw.size()) return;
+        // Appended to the empty buffer, whose room stays from card to card: an append costs
+        // less than an assignment, which must allow for the bytes overlapping.
+        if (equal_any_case(look.name, "FN")) {
+            if (full_name_line.empty()) full_name_line.append(raw);
+        } else if (name_line.empty() && equal_any_case(look.name, "N")) {
+            name_line.append(raw);
         }
     }
     // Quoted-printable decoding starts after the first colon, so it can't change what
@@ -220,10 +227,29 @@ struct DecodedLines {
     // reader, which holds it until the next read, and capture copies just its value.
     std::string_view capture(std::string_view raw, CardState& card) {
         std::string_view current = raw;
-        // A name that runs to the first ":" and is shorter than "QUOTED-PRINTABLE" leaves
-        // no room for it: most lines are told apart by their look.
-        const bool short_property = look.end < raw.size() && raw[look.end] == ':' && look.end < 16;
-        if (!short_property && is_quoted_printable_line(raw)) {
+        // The first ":" or double quote from the name's end on. Without a quote before it, a
+        // ":" there is the line's first: it ends both the head and the property part that may
+        // name quoted-printable, found in one scan. Most lines' name runs to it.
+        std::size_t stop = look.end;
+        if (look.end < raw.size() && raw[look.end] != ':') {
+            stop += first_marked(raw.substr(look.end), [](std::uint64_t word) {
+                return bytes_equal(word, ':') | bytes_equal(word, '"');
+            });
+        }
+        if (!look.quote && stop < raw.size() && raw[stop] == ':') {
+            // A property part shorter than "QUOTED-PRINTABLE" leaves no room for it.
+            if (stop >= 16 && names_quoted_printable(raw.substr(0, stop))) {
+                line.assign(raw);
+                decode_quoted_printable(line, declares_wide_charset(raw));
+                trim_line_end(line);
+                current = line;
+            }
+            // Decoding starts after the first ":", which the head ends at; a line decoded
+            // otherwise than at its name's end is left to capture to read.
+            const bool head_known = current.data() == raw.data() || stop == look.end;
+            return capture_line(current, card, head_known ? stop : std::string_view::npos);
+        }
+        if (is_quoted_printable_line(raw)) {
             line.assign(raw);
             decode_quoted_printable(line, declares_wide_charset(raw));
             trim_line_end(line);
@@ -238,6 +264,10 @@ struct DecodedLines {
         } else if (!look.quote && current.data() == raw.data()) {
             head_size = look.end + head_end(raw.substr(look.end));
         }
+        return capture_line(current, card, head_size);
+    }
+    std::string_view capture_line(std::string_view current, CardState& card, std::size_t head_size) {
+        card_empty = false;
         const bool waited = card.waiting.waiting;
         const bool fed = capture_decoded_values(current, settings, prefixes, card, watcher, number, head_size);
         // A card without "BEGIN:VCARD" begins at its first line that feeds a field or waits to.
@@ -267,6 +297,7 @@ struct DecodedLines {
     void end_card(CardState& card, bool written) {
         if (written && card.card_lost.count != 0) keep_lost_values(card, lost);
         reset_card(card);
+        card_empty = true;
         card_open = false;
         forget_card(0);
     }

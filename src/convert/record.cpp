@@ -116,7 +116,9 @@ void append_reference(std::string& out, char32_t c) {
 
 // A character beyond ASCII as the document takes it: folded to ASCII when it has a fold,
 // in UTF-8 or as its windows-1250 byte when the document can hold it, else as a reference.
-void append_character(std::string& out, std::string_view bytes, char32_t c, const TextWriting& writing) {
+// Inline: in a name, every other letter may be one.
+[[gnu::always_inline]] inline void append_character(std::string& out, std::string_view bytes, char32_t c,
+                                                    const TextWriting& writing) {
     // U+FFFE and U+FFFF are no XML characters, not even as references.
     if (c == 0xFFFE || c == 0xFFFF) {
         out += '_';
@@ -124,7 +126,12 @@ void append_character(std::string& out, std::string_view bytes, char32_t c, cons
     }
     if (writing.fold) {
         if (const char* ascii = latin_fold(c); ascii != nullptr) {
-            out += ascii;
+            // Most folds are one letter: pushed, without measuring the text.
+            if (ascii[0] != '\0' && ascii[1] == '\0') {
+                out += ascii[0];
+            } else {
+                out += ascii;
+            }
         } else {
             append_reference(out, c);
         }
@@ -164,7 +171,7 @@ void append_text_from(std::string& out, std::string_view text, std::size_t plain
             ++i;
             continue;
         }
-        out.append(text, plain_from, i - plain_from);
+        if (i != plain_from) out.append(text.data() + plain_from, i - plain_from);
         if (b < 0x80) {
             append_escaped(out, text.substr(i, 1));
             ++i;

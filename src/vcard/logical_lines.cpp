@@ -113,9 +113,10 @@ LogicalLineReader make_logical_line_reader(LineReader& input) {
     return reader;
 }
 
-bool is_quoted_printable_line(std::string_view line) {
+bool is_quoted_printable_line(std::string_view line) { return names_quoted_printable(line.substr(0, line.find(':'))); }
+
+bool names_quoted_printable(std::string_view property) {
     constexpr std::string_view kKeyword = "QUOTED-PRINTABLE";
-    const std::string_view property = line.substr(0, line.find(':'));
     for (std::size_t p = 0; p + kKeyword.size() <= property.size(); ++p) {
         if (begins_with_any_case(property.substr(p), kKeyword)) return true;
     }

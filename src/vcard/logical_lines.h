@@ -54,5 +54,7 @@ bool follow_soft_breaks(SoftBreakFollower& follower, std::string_view read, bool
 // True for a line whose property part (before its first ":") holds "QUOTED-PRINTABLE" in
 // any case.
 bool is_quoted_printable_line(std::string_view line);
+// The same for a property part already cut from its line.
+bool names_quoted_printable(std::string_view property);
 
 }  // namespace quorlan
