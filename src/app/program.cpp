@@ -84,9 +84,9 @@ int run_program() {
     const DocumentNames names = document_names(settings);
     if (refuse_output_that_is_an_input(names.output_file, names.input_file)) return 1;
     LoadedTemplate loaded;
-    TemplateForm template_form_of_run;
+    CompiledTemplate compiled_template;
     const bool templated = !settings.template_name.empty();
-    if (templated && !prepare_template(settings, loaded, template_form_of_run, names.output_file)) return 1;
+    if (templated && !prepare_template(settings, loaded, compiled_template, names.output_file)) return 1;
 
     // Cards from an address book server are brought into their folder first, and read from there.
     const bool from_server = !settings.carddav.url.empty();
@@ -123,7 +123,7 @@ int run_program() {
     const ByteSink sink = paged ? ByteSink{write_page, &output, begin_next_page}
                                 : ByteSink{write_output, &output.first, nullptr};
     const ConversionResult result =
-        templated ? convert_document(settings, input, template_form(template_form_of_run), sink, left_out_observer(left_out))
+        templated ? convert_document(settings, input, document_form(compiled_template), sink, left_out_observer(left_out))
                   : convert_document(settings, names.element, input, sink, left_out_observer(left_out));
     const int close_error = close_input();
 
@@ -142,7 +142,7 @@ int run_program() {
         return report("cannot write", names.output_file, commit_error);
     }
     warn_about_the_document(settings, names, result, look != CardFileLook::Empty, left_out);
-    if (templated) warn_about_the_rules(settings, loaded, template_form_of_run, names.output_file);
+    if (templated) warn_about_the_rules(settings, loaded, compiled_template, names.output_file);
     return 0;
 }
 

@@ -343,8 +343,12 @@ ConversionResult convert_lines(Lines& lines, const Settings& settings, LineReade
         if (lines.ends_card(current, card)) {
             ++result.cards_ended;
             lines.settle(card);
-            const bool written = write_card(writer, card);
-            if (written) ++result.records_written;
+            // Filtered and finished here, once: the form renders the record as it stands.
+            const bool written = finish_record(writer.finishing, card);
+            if (written) {
+                write_card(writer, card);
+                ++result.records_written;
+            }
             if (observer.card_ended != nullptr) observer.card_ended(observer.context, card, written);
             lines.end_card(card, written);
         }
@@ -404,7 +408,8 @@ namespace {
 
 ConversionResult convert_document(const Settings& settings, LineReader& input, DocumentForm form, ByteSink sink,
                                   const CardObserver& observer) {
-    DocumentWriter writer = open_document(form, sink);
+    const PhoneGrouping phones = settings.decode != 0 ? form.text_phones : PhoneGrouping::Fixed;
+    DocumentWriter writer = open_document(form, make_record_finishing(settings, phones), sink);
     const CardObserver* watcher = observer.value_taken != nullptr ? &observer : nullptr;
     if (settings.decode != 0) return convert_decoded(settings, input, writer, observer, watcher);
     ExactLines lines{input, settings, watcher};
@@ -416,7 +421,7 @@ ConversionResult convert_document(const Settings& settings, LineReader& input, D
 ConversionResult convert_document(const Settings& settings, std::string_view element, LineReader& input,
                                   ByteSink sink, const CardObserver& observer) {
     RecordForm form = make_record_form(settings, element);
-    return convert_document(settings, input, record_form(form), sink, observer);
+    return convert_document(settings, input, document_form(form), sink, observer);
 }
 
 }  // namespace quorlan

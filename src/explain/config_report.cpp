@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "convert/record.h"
+#include "convert/finish.h"
 #include "diagnose/show.h"
 #include "text/text_ops.h"
 #include "vcard/value_text.h"
@@ -29,8 +29,7 @@ std::string written_constant(const FieldMapping& mapping) {
     alone.mappings.push_back(mapping);
     alone.mappings[0].condition = Condition::None;
     CardState card = make_card_state(alone);
-    std::string ignored;
-    write_record(alone, card, ignored);
+    finish_record(make_record_finishing(alone, PhoneGrouping::Fixed), card);
     return card.values[0];
 }
 

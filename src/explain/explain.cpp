@@ -102,7 +102,7 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     // With a usable template, the cards go through its form, which keeps the first record.
     const ConversionResult result =
         templated != nullptr && templated->usable
-            ? convert_document(settings, input, template_form(templated->form), discarding_sink(), observer)
+            ? convert_document(settings, input, document_form(templated->compiled), discarding_sink(), observer)
             : convert_document(settings, names.element, input, discarding_sink(), observer);
     const int close_error = from_server ? close_folder_source(folder) : close_text_file(file);
     watch.cards.encoding = encoding_name(file.utf16.guess.encoding);
