@@ -343,12 +343,8 @@ ConversionResult convert_lines(Lines& lines, const Settings& settings, LineReade
         if (lines.ends_card(current, card)) {
             ++result.cards_ended;
             lines.settle(card);
-            // Filtered and finished here, once: the form renders the record as it stands.
-            const bool written = finish_record(writer.finishing, card);
-            if (written) {
-                write_card(writer, card);
-                ++result.records_written;
-            }
+            const bool written = write_card(writer, card);
+            if (written) ++result.records_written;
             if (observer.card_ended != nullptr) observer.card_ended(observer.context, card, written);
             lines.end_card(card, written);
         }

@@ -231,7 +231,10 @@ template <typename AppendElement>
 template <typename AppendElement>
 inline void write_elements(const Settings& settings, const CardState& card, AppendElement append) {
     if (card.lists.empty()) {
-        for (std::size_t j = 0; j < settings.mappings.size(); ++j) append(j, card.values[j]);
+        // Held apart from the containers: an append can't change them.
+        const std::string* const values = card.values.data();
+        const std::size_t count = settings.mappings.size();
+        for (std::size_t j = 0; j < count; ++j) append(j, values[j]);
         return;
     }
     write_list_elements(settings, card, append);
@@ -257,9 +260,9 @@ namespace {
 
 void write_byte_record(const Settings& settings, const CardState& card, std::string& out) {
     out += "<vcf>\r\n";
-    write_elements(settings, card, [&](std::size_t j, const std::string& value) {
-        append_element(out, settings.mappings[j].element, value);
-    });
+    const FieldMapping* const mappings = settings.mappings.data();
+    write_elements(settings, card,
+                   [&](std::size_t j, const std::string& value) { append_element(out, mappings[j].element, value); });
     out += "</vcf>\r\n";
 }
 

@@ -65,10 +65,13 @@ DocumentWriter open_document(DocumentForm form, RecordFinishing finishing, ByteS
 // Hands the pages that the form has ended to the sink, each followed by its end.
 void hand_over_pages(DocumentWriter& writer);
 
-// Hands a finished record to the form.
-inline void write_card(DocumentWriter& writer, const CardState& card) {
+// At a card's end: the card is filtered and its values finished, once, in place, and the
+// form renders the finished record. True when the card became a record.
+inline bool write_card(DocumentWriter& writer, CardState& card) {
+    if (!finish_record(writer.finishing, card)) return false;
     writer.form.record(card, writer.out);
     if (writer.form.take_page_end) hand_over_pages(writer);
+    return true;
 }
 
 // Hands the buffer to the sink once it holds a block's worth. False once a write failed.
