@@ -128,7 +128,11 @@ constexpr std::size_t kMaxRun = 128;
 // a run too long to be a number.
 inline std::size_t group_digits(std::string_view text, GroupedDigits& grouped) {
     constexpr std::size_t kNoMoreSpaces = static_cast<std::size_t>(-1);
-    grouped.text[grouped.size++] = '+';
+    // Counted in locals: a store of a char into the text could change the struct's counts.
+    char* const out = grouped.text.data();
+    std::size_t n = 0;
+    std::size_t count = 0;
+    out[n++] = '+';
     std::size_t next_space = 3;  // the count of digits a space goes before
     std::size_t spaces = 0;
     std::size_t i = 1;
@@ -139,18 +143,22 @@ inline std::size_t group_digits(std::string_view text, GroupedDigits& grouped) {
             break;
         }
         if (i > kMaxRun) return std::string_view::npos;
-        if (grouped.digits == 0) {
-            next_space = c == '1' || c == '7' ? 1 : 3;
-        } else if (grouped.digits == 1 && next_space != 1) {
-            next_space = kItuTwoDigitTable[static_cast<std::size_t>((grouped.text[1] - '0') * 10 + (c - '0'))] ? 2 : 3;
+        if (count < 2) {
+            if (count == 0) {
+                next_space = c == '1' || c == '7' ? 1 : 3;
+            } else if (next_space != 1) {
+                next_space = kItuTwoDigitTable[static_cast<std::size_t>((out[1] - '0') * 10 + (c - '0'))] ? 2 : 3;
+            }
         }
-        if (grouped.digits == next_space) {
-            grouped.text[grouped.size++] = ' ';
+        if (count == next_space) {
+            out[n++] = ' ';
             next_space = ++spaces < 3 ? next_space + 3 : kNoMoreSpaces;
         }
-        grouped.text[grouped.size++] = c;
-        ++grouped.digits;
+        out[n++] = c;
+        ++count;
     }
+    grouped.size = n;
+    grouped.digits = count;
     return i - 1 > kMaxRun ? std::string_view::npos : i;
 }
 
