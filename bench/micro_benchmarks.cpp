@@ -19,10 +19,13 @@
 #include "text/line_reader.h"
 #include "vcard/decode.h"
 #include "vcard/logical_lines.h"
+#include "test_support.h"
 
 namespace {
 
 using namespace quorlan;
+
+using test_support::memory_sink;
 
 // The configuration that bench/compare uses.
 constexpr std::string_view kEightMappings =

@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "convert/document.h"
+#include "test_support.h"
 
 namespace quorlan {
 namespace {
+
+using test_support::memory_sink;
 
 struct SeenConfig {
     std::vector<std::string> lines;

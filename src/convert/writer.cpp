@@ -9,11 +9,6 @@ namespace {
 // Output is gathered and handed to the sink in blocks of about this size.
 constexpr std::size_t kFlushBytes = std::size_t{64} * 1024;
 
-bool append_to_buffer(void* context, const char* data, std::size_t size, int&) {
-    static_cast<std::string*>(context)->append(data, size);
-    return true;
-}
-
 bool flush(DocumentWriter& writer) {
     if (writer.out.empty()) return true;
     if (!writer.sink.write(writer.sink.context, writer.out.data(), writer.out.size(), writer.error)) {
@@ -25,8 +20,6 @@ bool flush(DocumentWriter& writer) {
 }
 
 }  // namespace
-
-ByteSink memory_sink(std::string& buffer) { return ByteSink{append_to_buffer, &buffer}; }
 
 ByteSink discarding_sink() {
     return ByteSink{[](void*, const char*, std::size_t, int&) { return true; }, nullptr};

@@ -23,8 +23,6 @@ struct ByteSink {
     bool (*end_page)(void* context, int& error) = nullptr;
 };
 
-// A sink that appends to `buffer`.
-ByteSink memory_sink(std::string& buffer);
 // A sink that keeps nothing, for a run that only watches the cards (--explain, --init).
 ByteSink discarding_sink();
 
