@@ -250,7 +250,7 @@ int run_init_from_server(const std::string& url, const BuiltinTemplate* family) 
     if (!write_config(text)) return 1;
     const std::string done = "Wrote quorlan.ini:\n\n" + shown_lines(text) + "\nNext: run quorlan to write " +
                              std::string(output_of(family)) + " (quorlan --explain shows what each line takes)\n";
-    return write_report(done) == ReportOutput::Failed ? 1 : 0;
+    return print_report(done);
 }
 
 }  // namespace
@@ -351,7 +351,7 @@ int run_init(const std::vector<std::string>& arguments) {
     if (!write_config(text)) return 1;
     const std::string done = "Wrote quorlan.ini:\n\n" + shown_lines(text) + "\nNext: run quorlan to write " +
                              std::string(output_of(family)) + " (quorlan --explain shows what each line takes)\n";
-    return write_report(done) == ReportOutput::Failed ? 1 : 0;
+    return print_report(done);
 }
 
 }  // namespace quorlan

@@ -118,7 +118,7 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     describe_undeclared_text(out, watch.values);
     describe_value_warnings(out, watch.values, watch.census, result.cards_ended, result.lost);
     if (templated != nullptr) describe_template_sample(out, *templated);
-    return write_report(out) == ReportOutput::Failed ? 1 : 0;
+    return print_report(out);
 }
 
 }  // namespace
