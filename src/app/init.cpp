@@ -15,8 +15,8 @@
 #include "diagnose/cards.h"
 #include "diagnose/census.h"
 #include "diagnose/show.h"
+#include "io/card_file.h"
 #include "io/files.h"
-#include "io/folder_source.h"
 #include "io/messages.h"
 #include "io/platform.h"
 #include "text/line_reader.h"
@@ -93,32 +93,34 @@ void on_card_ended(void* context, const CardState& card, bool) {
     ++counting.cards;
 }
 
-// Counts, by a run's own reading, the cards of `input` and the cards that fill each field.
-ConversionResult count_cards_in(const Settings& settings, LineReader& input, InitCounts& counts) {
+// Counts, by a run's own reading, the cards of the card file and the cards that fill each
+// field.
+ConversionResult count_cards_in(const Settings& settings, CardFile& cards, InitCounts& counts) {
     Counting counting{make_census(settings)};
     CardObserver observer{};
     observer.card_ended = on_card_ended;
     observer.context = &counting;
-    const ConversionResult result = convert_document(settings, "phonebook", input, discarding_sink(), observer);
+    const ConversionResult result =
+        convert_document(settings, "phonebook", cards.reader, discarding_sink(), observer, cards.from_utf16);
     counts.cards = counting.cards;
     for (const MappingTakes& takes : counting.census.takes) counts.filled.push_back(takes.cards_filled);
     return result;
 }
 
-// Counts the cards of the file; when none ended, `why_none` says why, as a run would.
+// Counts the cards of the card file, or with CARDDAV= of the card folder; when none ended,
+// `why_none` says why, as a run would. False after reporting a file that can't be read.
 bool count_cards(const Settings& settings, const std::string& card_file, InitCounts& counts, std::string& why_none) {
-    TextFile file;
+    const bool from_server = !settings.carddav.url.empty();
+    CardFile cards;
     int error = 0;
-    if (!open_text_file(file, card_file, error)) {
-        report("cannot open", card_file, error);
+    if (!open_card_file(cards, from_server ? settings.carddav.folder : card_file, from_server, error)) {
+        report(from_server ? "cannot read" : "cannot open", cards.name, error);
         return false;
     }
-    LineReader input = make_line_reader(text_bytes(file));
-    prime_reader(input);
-    const CardFileLook look = look_at_card_file(input);
-    const ConversionResult result = count_cards_in(settings, input, counts);
-    const int close_error = close_text_file(file);
-    if (report_reading_end(card_file, input.error, close_error) != 0) return false;
+    const CardFileLook look = look_at_card_file(cards.reader);
+    const ConversionResult result = count_cards_in(settings, cards, counts);
+    const int close_error = close_card_file(cards);
+    if (report_reading_end(failing_file(cards), cards.reader.error, close_error) != 0) return false;
     if (counts.cards == 0) why_none = why_no_card(look, result);
     return true;
 }
@@ -234,15 +236,9 @@ int run_init_from_server(const std::string& url, const BuiltinTemplate* family) 
     Settings settings = init_settings("import.vcf", family);
     settings.carddav = init_carddav(url);
     if (!refresh_card_folder(settings)) return 1;
-    FolderSource folder;
-    int open_error = 0;
-    if (!open_folder_source(folder, settings.carddav.folder, open_error)) {
-        return report("cannot read", settings.carddav.folder, open_error);
-    }
-    LineReader input = make_line_reader(folder_bytes(folder));
     InitCounts counts;
-    count_cards_in(settings, input, counts);
-    if (report_reading_end(folder.failed_file, input.error, close_folder_source(folder)) != 0) return 1;
+    std::string why_none;
+    if (!count_cards(settings, settings.carddav.folder, counts, why_none)) return 1;
     std::string text = init_text(carddav_lines(settings.carddav), settings, counts, family);
     text.replace(0, text.find("\r\n"), "# Written by quorlan --init for the address book on the next line, which holds " +
                                            count_of(counts.cards, "card", "cards") + "; the cards are kept in the folder " +
