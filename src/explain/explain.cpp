@@ -122,7 +122,11 @@ int run_explain() {
     ConfigWatch watch;
     Settings settings;
     ConfigFileFacts facts;
-    if (!load_settings(settings, config_observer(watch), facts)) return 1;
+    auto line_read = [&watch](std::string_view read, const ConfigLine& config, bool beyond_limit, bool goes_on) {
+        watch_config_line(watch, read, config, beyond_limit, goes_on);
+    };
+    auto stopped = [&watch](LineReader& rest) { watch_config_rest(watch, rest); };
+    if (!load_settings(settings, ConfigObserver{line_read, stopped}, facts)) return 1;
     const DocumentNames names = document_names(settings);
 
     std::string out =
