@@ -240,7 +240,7 @@ bool write_config(const std::string& text) {
         else report("cannot create", kConfigFile, error);
         return false;
     }
-    if (!write_output(&output, text.data(), text.size(), error)) {
+    if (!write_output(output, text.data(), text.size(), error)) {
         abandon_output(output);
         report("cannot write", kConfigFile, error);
         return false;
