@@ -139,7 +139,14 @@ std::string describe_line(const ConfigWatch& watch, const SeenLine& line, std::s
         case LineKind::Ignored: return line.text.empty() ? "ignored: empty" : "ignored: no \"=\" in it";
         case LineKind::CarddavLine:
             return "a CardDAV line: the cards come from an address book server (with DECODE=1), kept in a folder";
-        default: break;
+        case LineKind::InputName:
+        case LineKind::OutputName:
+        case LineKind::FoldSwitch:
+        case LineKind::DecodeSwitch:
+        case LineKind::Utf8Switch:
+        case LineKind::CodepageSwitch:
+        case LineKind::TemplateName:
+        case LineKind::PhonebookUrl: break;
     }
     std::string text = describe_setting_line(line.config);
     if (const SeenLine* later = overridden_by(watch, line)) {

@@ -295,7 +295,13 @@ void warn_about_switch_line(Warnings& warnings, const Settings& settings, const 
                 add(warnings, line, unknown_codepage(config.number, Wording::Report));
             }
             break;
-        default: return;
+        case LineKind::InputName:
+        case LineKind::OutputName:
+        case LineKind::Mapping:
+        case LineKind::Ignored:
+        case LineKind::TemplateName:
+        case LineKind::CarddavLine:
+        case LineKind::PhonebookUrl: return;
     }
     if (!config.number_given) add(warnings, line, counts_as);
 }
