@@ -122,7 +122,9 @@ TEST(Templates, RefusalsKeepTheOldPhonebook) {
 
 TEST(Templates, ATemplateOfOnesOwn) {
     Folder f;
-    f.write("cards.vcf", kCards + "BEGIN:VCARD\r\nFN:{{x}} \\; {{{y}}}\r\nN:A\\;B;C\r\nEND:VCARD\r\n");
+    // The last card's number is grouped by its digits, as the record form writes it.
+    f.write("cards.vcf", kCards + "BEGIN:VCARD\r\nFN:{{x}} \\; {{{y}}}\r\nN:A\\;B;C\r\nEND:VCARD\r\n"
+                                  "BEGIN:VCARD\r\nFN:Dial\r\nTEL;CELL:+1 (555) 123-4567\r\nEND:VCARD\r\n");
     f.write("quorlan.ini",
             "cards.vcf\r\nbook.xml\r\nDECODE=1\r\nASCII=1\r\nTEMPLATE=my.mustache\r\nNAME=FN\r\nN=N|X-NONE\r\n"
             "MOBILE#=TEL;CELL\r\nEMAIL=EMAIL\r\n");
@@ -141,6 +143,7 @@ TEST(Templates, ATemplateOfOnesOwn) {
               "<p n=\"3\" last=\"\" first=\"\">Nobody (no mobile)</p>\r\n"
               "<p n=\"4\" last=\"\" first=\"\">Solo (no mobile)</p>\r\n"
               "<p n=\"5\" last=\"A;B\" first=\"C\">{{x}} ; {{{y}}} (no mobile)</p>\r\n"
+              "<p n=\"6\" last=\"\" first=\"\">Dial +1 555 123 4567</p>\r\n"
               "</book>\r\n");
     // The variable no mapping gives, and the mapping no variable uses.
     EXPECT_NE(r.err.find("my.mustache:4:"), std::string::npos) << r.err;

@@ -404,7 +404,7 @@ namespace {
 
 ConversionResult convert_document(const Settings& settings, LineReader& input, DocumentForm form, ByteSink sink,
                                   const CardObserver& observer, bool from_utf16) {
-    const PhoneGrouping phones = settings.decode != 0 ? form.text_phones : PhoneGrouping::Fixed;
+    const PhoneGrouping phones = settings.decode != 0 ? PhoneGrouping::ByDigits : PhoneGrouping::Fixed;
     DocumentWriter writer = open_document(form, make_record_finishing(settings, phones), sink);
     const CardObserver* watcher = observer.value_taken != nullptr ? &observer : nullptr;
     if (settings.decode != 0) return convert_decoded(settings, input, writer, observer, watcher, from_utf16);

@@ -114,7 +114,6 @@ bool finish_record(const RecordFinishing& finishing, CardState& card) {
                 group_phone);
             break;
         case PhoneGrouping::ByDigits: finish_values(settings, card, text_constant, group_text_phone_by_digits); break;
-        case PhoneGrouping::ByCharacters: finish_values(settings, card, text_constant, group_text_phone); break;
     }
     return true;
 }

@@ -13,9 +13,8 @@ namespace quorlan {
 
 // How the numbers of phone mappings (values that begin with "+") are grouped.
 enum class PhoneGrouping {
-    Fixed,         // the exact reading: group_phone on the bytes
-    ByDigits,      // decoded text: group_decoded_phone, else Characters
-    ByCharacters,  // decoded text: group_phone counting characters, not bytes
+    Fixed,     // the exact reading: group_phone on the bytes
+    ByDigits,  // decoded text, in every form: group_decoded_phone, else by characters
 };
 
 // Chosen once per run.

@@ -41,8 +41,6 @@ struct DocumentForm {
     // The mappings whose components of structured values the form shows (a template's
     // {{N.1}}), one bit each: capture keeps theirs, which costs a little on every value taken.
     std::uint64_t components = 0;
-    // How the numbers of phone mappings are grouped when values are decoded text.
-    PhoneGrouping text_phones = PhoneGrouping::ByDigits;
     // A form that writes its document as pages tells where each page ends: true with the
     // offset in `out` of the next page end not yet told, false when there is none. Unset
     // where the document is one stream.

@@ -307,7 +307,6 @@ DocumentForm document_form(CompiledTemplate& compiled) {
     DocumentForm document{renderer, renderer, renderer.components};
     // Templates group a decoded number as the exact reading groups its bytes, counting
     // characters, where the record form groups it by its digits.
-    document.text_phones = PhoneGrouping::ByCharacters;
     if (renderer.rules.page_entries != 0) document.take_page_end = renderer;
     return document;
 }
