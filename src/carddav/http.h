@@ -8,7 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "carddav/http_status.h"
 #include "config/carddav_settings.h"
+#include "text/function_ref.h"
 
 namespace quorlan {
 
@@ -29,16 +31,14 @@ struct HttpClient {
 };
 
 // Receives the body of a successful answer (2xx) as it arrives; false stops the transfer.
-struct BodySink {
-    bool (*take)(void* context, std::string_view bytes);
-    void* context;
-};
+using BodySink = FunctionRef<bool(std::string_view bytes)>;
 
 struct HttpAnswer {
     int status = 0;              // 0 when no answer came
     std::string url;             // where the answer came from, redirects followed
     bool credentials_sent = true;  // false after a redirect to another origin
     std::string failure;         // one line when the request failed before a whole answer
+    bool sink_stopped = false;   // the sink refused the body, which then ended unread
     std::string error_body;      // the start of the body of an answer that is not 2xx
 };
 

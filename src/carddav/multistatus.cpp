@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "carddav/http_status.h"
+
 namespace quorlan {
 
 namespace {
@@ -86,6 +88,19 @@ bool holds_text(Kind kind) {
     }
 }
 
+// The status code of an HTTP status line such as "HTTP/1.1 200 OK"; 0 when it has none.
+int status_code_of(std::string_view status_line) {
+    const auto space = status_line.find(' ');
+    if (space == std::string_view::npos) return 0;
+    int code = 0;
+    std::size_t i = space + 1;
+    for (std::size_t digits = 0; digits < 3; ++digits, ++i) {
+        if (i >= status_line.size() || status_line[i] < '0' || status_line[i] > '9') return 0;
+        code = code * 10 + (status_line[i] - '0');
+    }
+    return code;
+}
+
 // Surrounding white space of a value written inside an element; the card text keeps its own.
 std::string trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r\n");
@@ -98,7 +113,7 @@ std::string trimmed(const std::string& text) {
 
 struct MultistatusParser {
     XML_Parser expat = nullptr;
-    ResponseSink sink{};
+    ResponseSink sink;
     std::vector<Kind> open;
     std::string text;
     bool collecting = false;
@@ -192,7 +207,7 @@ void on_end(void* data, const char* /*name*/) {
             if (parent == Kind::Home && s.found.home.empty()) s.found.home = trimmed(s.text);
             break;
         case Kind::Propstat:
-            if (s.propstat_status == 200) {
+            if (s.propstat_status == kHttpOk) {
                 merge_found(s);
                 s.saw_ok = true;
             } else if (s.other_status == 0) {
@@ -200,8 +215,8 @@ void on_end(void* data, const char* /*name*/) {
             }
             break;
         case Kind::Response:
-            if (s.response.status == 0) s.response.status = s.saw_ok ? 200 : s.other_status;
-            if (s.sink.take != nullptr) s.sink.take(s.sink.context, s.response);
+            if (s.response.status == 0) s.response.status = s.saw_ok ? kHttpOk : s.other_status;
+            if (s.sink) s.sink(s.response);
             break;
         default: break;
     }
@@ -267,17 +282,5 @@ std::string multistatus_error(const MultistatusReader& reader) {
 std::string multistatus_sync_token(const MultistatusReader& reader) { return reader.parser->sync_token; }
 bool multistatus_refuses_token(const MultistatusReader& reader) { return reader.parser->refuses_token; }
 bool multistatus_seen(const MultistatusReader& reader) { return reader.parser->multistatus; }
-
-int status_code_of(std::string_view status_line) {
-    const auto space = status_line.find(' ');
-    if (space == std::string_view::npos) return 0;
-    int code = 0;
-    std::size_t i = space + 1;
-    for (std::size_t digits = 0; digits < 3; ++digits, ++i) {
-        if (i >= status_line.size() || status_line[i] < '0' || status_line[i] > '9') return 0;
-        code = code * 10 + (status_line[i] - '0');
-    }
-    return code;
-}
 
 }  // namespace quorlan
