@@ -64,8 +64,16 @@ constexpr Charset kEbcdicIntl{"IBM500", 500};
 constexpr Charset kEbcdic1047{"IBM1047", 1047};
 constexpr Charset kMac{"MACINTOSH", 10000};
 
-// In upper case. The IANA names and aliases of each charset, then the spellings of
-// phones and mail clients that IANA does not list.
+// A spelling this program accepts for a charset (in upper case: names are compared in any
+// letter case, and otherwise as written).
+struct CharsetName {
+    std::string_view name;
+    const Charset* charset;
+};
+
+// Every spelling accepted, in upper case: the IANA names and aliases of the charsets both
+// platforms convert, then the spellings of phones and mail clients that IANA does not list
+// (SJIS, CP1250, UTF8...).
 constexpr std::array kNames = std::to_array<CharsetName>({
     {"UTF-8", &kUtf8}, {"CSUTF8", &kUtf8}, {"UTF8", &kUtf8},
     {"UTF-7", &kUtf7}, {"CSUTF7", &kUtf7},
@@ -134,8 +142,6 @@ constexpr std::array kNames = std::to_array<CharsetName>({
 });
 
 }  // namespace
-
-std::span<const CharsetName> accepted_charset_names() { return kNames; }
 
 const Charset* find_charset(std::string_view declared) {
     // Parameter values may be quoted.

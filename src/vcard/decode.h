@@ -16,10 +16,6 @@ namespace quorlan {
 // ends among its characters into spaces instead.
 void decode_quoted_printable(std::string& line, bool wide = false);
 
-// True when the line is a line of the property `name` (upper case): its head, without a
-// group, begins with the name in any letter case, followed by ";" or ":".
-bool names_property(std::string_view line, std::string_view name);
-
 // True when `text` begins with `pattern` (upper-case letters) in any letter case. Inline:
 // every line is tested for the card's start and end, and most differ in the first byte.
 inline bool begins_with_any_case(std::string_view text, std::string_view pattern) {

@@ -183,6 +183,9 @@ std::vector<std::string_view> prefix_alternatives(std::string_view prefix) {
     return alternatives;
 }
 
+namespace {
+
+// The types a standard Apple label stands for, or an empty view for any other label.
 std::string_view apple_label_types(std::string_view label) {
     static constexpr std::pair<std::string_view, std::string_view> kLabels[] = {
         {"_$!<Mobile>!$_", "CELL"},  {"iPhone", "CELL"},        {"_$!<Home>!$_", "HOME"},
@@ -195,6 +198,8 @@ std::string_view apple_label_types(std::string_view label) {
     }
     return {};
 }
+
+}  // namespace
 
 bool add_apple_label(Head& head, std::string_view label) {
     const std::string_view types = apple_label_types(label);
