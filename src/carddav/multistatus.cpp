@@ -118,7 +118,7 @@ struct MultistatusParser {
     std::string text;
     bool collecting = false;
     DavResponse response;
-    DavResponse found;  // the properties of the propstat being read
+    DavResponse propstat;  // the properties of the propstat being read
     int propstat_status = 0;
     bool saw_ok = false;
     int other_status = 0;
@@ -162,12 +162,12 @@ void on_start(void* data, const char* name, const char** /*attributes*/) {
             s.other_status = 0;
             break;
         case Kind::Propstat:
-            s.found = DavResponse{};
+            s.propstat = DavResponse{};
             s.propstat_status = 0;
             break;
         case Kind::ValidSyncToken: s.refuses_token = true; break;
-        case Kind::Collection: s.found.is_collection = true; break;
-        case Kind::Addressbook: s.found.is_addressbook = true; break;
+        case Kind::Collection: s.propstat.is_collection = true; break;
+        case Kind::Addressbook: s.propstat.is_addressbook = true; break;
         default: break;
     }
     if (holds_text(kind)) {
@@ -176,9 +176,10 @@ void on_start(void* data, const char* name, const char** /*attributes*/) {
     }
 }
 
-void merge_found(MultistatusParser& s) {
+// The properties of a propstat of status 200 go to the response.
+void merge_propstat(MultistatusParser& s) {
     DavResponse& r = s.response;
-    DavResponse& f = s.found;
+    DavResponse& f = s.propstat;
     if (!f.etag.empty()) r.etag = std::move(f.etag);
     if (!f.display_name.empty()) r.display_name = std::move(f.display_name);
     if (!f.address_data.empty()) r.address_data = std::move(f.address_data);
@@ -199,16 +200,16 @@ void on_end(void* data, const char* /*name*/) {
         case Kind::ResponseStatus: s.response.status = status_code_of(trimmed(s.text)); break;
         case Kind::SyncToken: s.sync_token = trimmed(s.text); break;
         case Kind::PropstatStatus: s.propstat_status = status_code_of(trimmed(s.text)); break;
-        case Kind::Etag: s.found.etag = trimmed(s.text); break;
-        case Kind::DisplayName: s.found.display_name = trimmed(s.text); break;
-        case Kind::AddressData: s.found.address_data = std::move(s.text); break;
+        case Kind::Etag: s.propstat.etag = trimmed(s.text); break;
+        case Kind::DisplayName: s.propstat.display_name = trimmed(s.text); break;
+        case Kind::AddressData: s.propstat.address_data = std::move(s.text); break;
         case Kind::InnerHref:
-            if (parent == Kind::Principal && s.found.principal.empty()) s.found.principal = trimmed(s.text);
-            if (parent == Kind::Home && s.found.home.empty()) s.found.home = trimmed(s.text);
+            if (parent == Kind::Principal && s.propstat.principal.empty()) s.propstat.principal = trimmed(s.text);
+            if (parent == Kind::Home && s.propstat.home.empty()) s.propstat.home = trimmed(s.text);
             break;
         case Kind::Propstat:
             if (s.propstat_status == kHttpOk) {
-                merge_found(s);
+                merge_propstat(s);
                 s.saw_ok = true;
             } else if (s.other_status == 0) {
                 s.other_status = s.propstat_status;

@@ -27,7 +27,7 @@ struct Listing {
     bool full = false;  // every member was listed: those not listed are gone
     std::string token;
     bool truncated = false;
-    int status = 0;  // of the answer that failed
+    int failed_status = 0;  // the HTTP status of the answer that failed
 };
 
 std::string xml_escaped(std::string_view text) {
@@ -101,7 +101,7 @@ Outcome list_by_sync(HttpClient& client, const std::string& book, std::string to
                 if (token.empty() && is_sync_unknown(answer)) return Outcome::NoSync;
             }
             failure = answer_failure(client, answer, "REPORT");
-            listing.status = answer.http.status;
+            listing.failed_status = answer.http.status;
             return Outcome::Failed;
         }
         listing.token = answer.sync_token;
@@ -123,7 +123,7 @@ bool list_by_propfind(HttpClient& client, const std::string& book, Listing& list
                     take);
     if (!is_multistatus(answer)) {
         failure = answer_failure(client, answer, "PROPFIND");
-        listing.status = answer.http.status;
+        listing.failed_status = answer.http.status;
         return false;
     }
     return true;
@@ -235,7 +235,7 @@ bool list_book_changes(HttpClient& client, const CarddavSettings& settings, Fold
     }
     if (!state.book.empty()) {
         if (list_changes(client, state.book, state, listing, failure)) return true;
-        if (listing.status != kHttpNotFound) return false;
+        if (listing.failed_status != kHttpNotFound) return false;
         // The book moved: it is looked for again from CARDDAV=.
         state.book.clear();
         state.token.clear();
