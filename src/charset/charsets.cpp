@@ -4,6 +4,7 @@
 #include <array>
 
 #include "charset/unicode_text.h"
+#include "text/text_ops.h"
 #include "text/utf16_source.h"
 
 namespace quorlan {
@@ -155,8 +156,7 @@ const Charset* find_charset(std::string_view declared) {
         if (known.name.size() != declared.size()) continue;
         bool equal = true;
         for (std::size_t i = 0; equal && i < declared.size(); ++i) {
-            const char c = declared[i];
-            equal = (c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) == known.name[i];
+            equal = upper_ascii(declared[i]) == known.name[i];
         }
         if (equal) return known.charset;
     }

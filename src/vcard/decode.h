@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/text_ops.h"
+
 namespace quorlan {
 
 // Decodes the value part (after the first ":") of a quoted-printable line in place: "="
@@ -21,9 +23,7 @@ void decode_quoted_printable(std::string& line, bool wide = false);
 inline bool begins_with_any_case(std::string_view text, std::string_view pattern) {
     if (text.size() < pattern.size()) return false;
     for (std::size_t i = 0; i < pattern.size(); ++i) {
-        char c = text[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != pattern[i]) return false;
+        if (upper_ascii(text[i]) != pattern[i]) return false;
     }
     return true;
 }

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "text/text_ops.h"
+
 namespace quorlan {
 
 struct Head {
@@ -125,11 +127,7 @@ inline NameLook look_at_name(std::string_view line) {
 inline bool equal_any_case(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
+        if (upper_ascii(a[i]) != upper_ascii(b[i])) return false;
     }
     return true;
 }
