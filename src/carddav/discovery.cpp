@@ -35,7 +35,7 @@ bool names_a_server(std::string_view url) {
 // The one response about `url` itself in a Depth 0 answer.
 bool ask_about(HttpClient& client, const std::string& url, DavResponse& about, DavAnswer& answer) {
     std::vector<DavResponse> responses;
-    answer = dav_request(client, "PROPFIND", url, 0, kPropfind, responses);
+    answer = dav_request(client, "PROPFIND", url, kDepthItself, kPropfind, responses);
     if (!is_multistatus(answer)) return false;
     for (DavResponse& response : responses) {
         if (response.status == kHttpOk) {
@@ -117,7 +117,7 @@ bool find_home(HttpClient& client, const std::string& where, const DavResponse& 
 // The address books among the members of `home`.
 bool list_books(HttpClient& client, const std::string& home, std::vector<Book>& books, std::string& failure) {
     std::vector<DavResponse> members;
-    const DavAnswer answer = dav_request(client, "PROPFIND", home, 1, kPropfind, members);
+    const DavAnswer answer = dav_request(client, "PROPFIND", home, kDepthMembers, kPropfind, members);
     if (!is_multistatus(answer)) {
         failure = answer_failure(client, answer, "PROPFIND");
         return false;

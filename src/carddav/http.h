@@ -46,6 +46,10 @@ struct HttpAnswer {
 // in the named variable, libcurl refusing an option).
 bool make_http_client(HttpClient& client, const CarddavSettings& settings, std::string& failure);
 
+// The depth of a WebDAV request: the resource itself, or it and its members.
+inline constexpr int kDepthItself = 0;
+inline constexpr int kDepthMembers = 1;
+
 // Sends `method` with `body` (XML, may be empty) to `url` with the header "Depth: depth"
 // (none when depth is negative). The body of a 2xx answer goes to `sink`.
 HttpAnswer send_request(HttpClient& client, std::string_view method, const std::string& url, int depth,

@@ -94,7 +94,7 @@ Outcome list_by_sync(HttpClient& client, const std::string& book, std::string to
             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<d:sync-collection xmlns:d=\"DAV:\"><d:sync-token>" +
             xml_escaped(token) + "</d:sync-token><d:sync-level>1</d:sync-level><d:prop><d:getetag/></d:prop>"
                                  "</d:sync-collection>";
-        const DavAnswer answer = dav_request(client, "REPORT", book, 0, body, take);
+        const DavAnswer answer = dav_request(client, "REPORT", book, kDepthItself, body, take);
         if (!is_multistatus(answer)) {
             if (answer.http.failure.empty() && answer.well_formed) {
                 if (!token.empty() && round == 0 && is_token_refusal(answer)) return Outcome::TokenRefused;
@@ -117,7 +117,7 @@ bool list_by_propfind(HttpClient& client, const std::string& book, Listing& list
     listing.full = true;
     TakeListed take{listing, trimmed_key(book)};
     const DavAnswer answer =
-        dav_request(client, "PROPFIND", book, 1,
+        dav_request(client, "PROPFIND", book, kDepthMembers,
                     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<d:propfind xmlns:d=\"DAV:\"><d:prop><d:getetag/>"
                     "<d:resourcetype/></d:prop></d:propfind>",
                     take);
@@ -198,7 +198,7 @@ bool fetch_cards(HttpClient& client, const std::string& book, const std::vector<
         std::map<std::string, const Listed*> asked;
         const std::string body = multiget_body(fetch, first, asked);
         take.asked = &asked;
-        const DavAnswer answer = dav_request(client, "REPORT", book, 1, body, take);
+        const DavAnswer answer = dav_request(client, "REPORT", book, kDepthMembers, body, take);
         if (!take.failure.empty()) {
             failure = take.failure;
             return false;
