@@ -21,16 +21,16 @@ struct Read {
     bool refuses_token = false;
 };
 
-void take(void* context, DavResponse& r) {
-    static_cast<std::vector<std::string>*>(context)->push_back(
-        r.href + '\x01' + std::to_string(r.status) + '\x01' + r.etag + '\x01' + r.display_name + '\x01' +
+std::string fields_of(const DavResponse& r) {
+    return r.href + '\x01' + std::to_string(r.status) + '\x01' + r.etag + '\x01' + r.display_name + '\x01' +
         r.address_data + '\x01' + r.principal + '\x01' + r.home + (r.is_collection ? "C" : "") +
-        (r.is_addressbook ? "A" : ""));
+        (r.is_addressbook ? "A" : "");
 }
 
 Read read_in_pieces(std::string_view answer, std::size_t largest) {
     Read read;
-    MultistatusReader reader = make_multistatus_reader(ResponseSink{take, &read.responses});
+    auto take = [&read](DavResponse& r) { read.responses.push_back(fields_of(r)); };
+    MultistatusReader reader = make_multistatus_reader(take);
     bool fed = true;
     for (std::size_t calls = 0; fed && !answer.empty(); ++calls) {
         const std::size_t step = largest == 0 ? answer.size() : 1 + (calls * 7919) % largest;
@@ -57,6 +57,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(whole.token == pieces.token);
         FUZZ_CHECK(whole.refuses_token == pieces.refuses_token);
     }
-    (void)status_code_of(answer.substr(0, 40));
     return 0;
 }

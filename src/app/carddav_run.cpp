@@ -25,9 +25,9 @@ std::string grouped(std::size_t number) {
     return out;
 }
 
-void show_progress(void* context, std::size_t arrived, std::size_t total) {
+void show_progress(bool& line_open, std::size_t arrived, std::size_t total) {
     if (total < kShownFrom || (arrived % kShownEvery != 0 && arrived != total)) return;
-    *static_cast<bool*>(context) = arrived != total;  // a line is open: a failure starts a new one
+    line_open = arrived != total;  // a failure starts a new line
     std::fprintf(stderr, "\rquorlan: %s of %s cards", grouped(arrived).c_str(), grouped(total).c_str());
     if (arrived == total) std::fputc('\n', stderr);
     std::fflush(stderr);
@@ -45,7 +45,10 @@ bool refresh_card_folder(const Settings& settings) {
         failure = "CARDDAV= needs DECODE=1 in quorlan.ini: cards from a server are text, which only decoding reads "
                   "as such";
     } else {
-        const FetchProgress progress{error_output_is_terminal() ? show_progress : nullptr, &progress_shown};
+        auto show = [&progress_shown](std::size_t arrived, std::size_t total) {
+            show_progress(progress_shown, arrived, total);
+        };
+        const FetchProgress progress = error_output_is_terminal() ? FetchProgress(show) : FetchProgress();
         (void)sync_address_book(settings.carddav, progress, result, failure);
     }
     if (failure.empty()) return true;

@@ -8,6 +8,8 @@
 #include <set>
 #include <system_error>
 
+#include "text/text_ops.h"
+
 namespace quorlan {
 
 namespace {
@@ -200,14 +202,10 @@ std::string href_key(std::string_view href) {
     }
     std::string key;
     for (std::size_t i = 0; i < href.size(); ++i) {
-        const auto hex = [](char c) {
-            if (c >= '0' && c <= '9') return c - '0';
-            if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-            if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-            return -1;
-        };
-        if (href[i] == '%' && i + 2 < href.size() && hex(href[i + 1]) >= 0 && hex(href[i + 2]) >= 0) {
-            key += static_cast<char>(hex(href[i + 1]) * 16 + hex(href[i + 2]));
+        const int high = href[i] == '%' && i + 2 < href.size() ? hex_digit_value(href[i + 1]) : -1;
+        const int low = high >= 0 ? hex_digit_value(href[i + 2]) : -1;
+        if (low >= 0) {
+            key += static_cast<char>(high * 16 + low);
             i += 2;
         } else {
             key += href[i];

@@ -6,14 +6,12 @@
 #include <string>
 
 #include "config/carddav_settings.h"
+#include "text/function_ref.h"
 
 namespace quorlan {
 
 // Told how many of the cards to fetch have arrived, for a progress line on a terminal.
-struct FetchProgress {
-    void (*show)(void* context, std::size_t arrived, std::size_t total);
-    void* context;
-};
+using FetchProgress = FunctionRef<void(std::size_t arrived, std::size_t total)>;
 
 struct SyncResult {
     std::size_t cards = 0;    // in the folder afterwards

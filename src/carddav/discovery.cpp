@@ -35,10 +35,10 @@ bool names_a_server(std::string_view url) {
 // The one response about `url` itself in a Depth 0 answer.
 bool ask_about(HttpClient& client, const std::string& url, DavResponse& about, DavAnswer& answer) {
     std::vector<DavResponse> responses;
-    answer = dav_request(client, "PROPFIND", url, 0, kPropfind, responses);
+    answer = dav_request(client, "PROPFIND", url, kDepthItself, kPropfind, responses);
     if (!is_multistatus(answer)) return false;
     for (DavResponse& response : responses) {
-        if (response.status == 200) {
+        if (response.status == kHttpOk) {
             about = std::move(response);
             return true;
         }
@@ -79,58 +79,72 @@ bool choose_book(const std::vector<Book>& books, const CarddavSettings& settings
     return true;
 }
 
-}  // namespace
-
-bool discover_address_book(HttpClient& client, const CarddavSettings& settings, std::string& book,
-                           std::string& failure) {
-    DavResponse about;
-    DavAnswer answer;
-    std::string where = settings.url;
-    if (!ask_about(client, where, about, answer)) {
-        // A server's root often says nothing; the well-known address leads to the user's books.
-        if (answer.http.failure.empty() && answer.http.status != 401 && answer.http.status != 403 &&
-            names_a_server(settings.url)) {
-            const std::string well_known = resolve_href(settings.url, "/.well-known/carddav");
-            DavAnswer second;
-            if (!ask_about(client, well_known, about, second)) {
-                failure = answer_failure(client, answer, "PROPFIND");
-                return false;
-            }
+// Asks about the URL of quorlan.ini; a server's root often says nothing, and then the
+// well-known address leads to the user's books. `answer` is the one that was read.
+bool ask_about_start(HttpClient& client, const CarddavSettings& settings, DavResponse& about, DavAnswer& answer,
+                     std::string& failure) {
+    if (ask_about(client, settings.url, about, answer)) return true;
+    const bool refused = answer.http.status == kHttpUnauthorized || answer.http.status == kHttpForbidden;
+    if (answer.http.failure.empty() && !refused && names_a_server(settings.url)) {
+        DavAnswer second;
+        if (ask_about(client, resolve_href(settings.url, "/.well-known/carddav"), about, second)) {
             answer = second;
-        } else {
-            failure = answer_failure(client, answer, "PROPFIND");
-            return false;
+            return true;
         }
     }
-    where = answer.http.url;
-    if (about.is_addressbook) {
-        book = where;
-        return true;
-    }
-    std::string home = about.home.empty() ? std::string() : resolve_href(where, about.home);
+    failure = answer_failure(client, answer, "PROPFIND");
+    return false;
+}
+
+// The home of the user's books, from what `about` (the answer about `where`) names: the
+// home itself, or a principal that names it; else `where` itself.
+bool find_home(HttpClient& client, const std::string& where, const DavResponse& about, std::string& home,
+               std::string& failure) {
+    home = about.home.empty() ? std::string() : resolve_href(where, about.home);
     if (home.empty() && !about.principal.empty()) {
-        const std::string principal = resolve_href(where, about.principal);
         DavResponse of_principal;
-        if (!ask_about(client, principal, of_principal, answer)) {
+        DavAnswer answer;
+        if (!ask_about(client, resolve_href(where, about.principal), of_principal, answer)) {
             failure = answer_failure(client, answer, "PROPFIND");
             return false;
         }
         if (!of_principal.home.empty()) home = resolve_href(answer.http.url, of_principal.home);
     }
     if (home.empty()) home = where;  // the URL may name the home of the books itself
+    return true;
+}
 
+// The address books among the members of `home`.
+bool list_books(HttpClient& client, const std::string& home, std::vector<Book>& books, std::string& failure) {
     std::vector<DavResponse> members;
-    answer = dav_request(client, "PROPFIND", home, 1, kPropfind, members);
+    const DavAnswer answer = dav_request(client, "PROPFIND", home, kDepthMembers, kPropfind, members);
     if (!is_multistatus(answer)) {
         failure = answer_failure(client, answer, "PROPFIND");
         return false;
     }
-    std::vector<Book> books;
     for (const DavResponse& member : members) {
-        if (member.status != 200 || !member.is_addressbook) continue;
+        if (member.status != kHttpOk || !member.is_addressbook) continue;
         const std::string url = resolve_href(answer.http.url, member.href);
         books.push_back(Book{url, member.display_name.empty() ? last_segment(url) : member.display_name});
     }
+    return true;
+}
+
+}  // namespace
+
+bool discover_address_book(HttpClient& client, const CarddavSettings& settings, std::string& book,
+                           std::string& failure) {
+    DavResponse about;
+    DavAnswer answer;
+    if (!ask_about_start(client, settings, about, answer, failure)) return false;
+    const std::string where = answer.http.url;
+    if (about.is_addressbook) {
+        book = where;
+        return true;
+    }
+    std::string home;
+    std::vector<Book> books;
+    if (!find_home(client, where, about, home, failure) || !list_books(client, home, books, failure)) return false;
     return choose_book(books, settings, where, book, failure);
 }
 

@@ -2,10 +2,10 @@
 
 #include "carddav/curl_api.h"
 
-
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <thread>
 
 namespace quorlan {
@@ -17,40 +17,49 @@ constexpr long kConnectSeconds = 30;
 
 enum class Secret { None, Environment, Netrc };
 
+// A URL as libcurl parses it, freed when it goes.
+struct CurlUrl {
+    CURLU* handle = curl().url();
+    CurlUrl() = default;
+    CurlUrl(const CurlUrl&) = delete;
+    CurlUrl& operator=(const CurlUrl&) = delete;
+    ~CurlUrl() { curl().url_cleanup(handle); }
+};
+
+// Sets `url` to `text`, resolved against what it held when `text` is relative.
+bool set_url(CurlUrl& url, std::string_view text) {
+    return curl().url_set(url.handle, CURLUPART_URL, std::string(text).c_str(), 0) == CURLUE_OK;
+}
+
+// One part of `url`, or nothing when libcurl gives none.
+std::optional<std::string> url_part(const CurlUrl& url, CURLUPart part, unsigned int flags = 0) {
+    char* text = nullptr;
+    if (curl().url_get(url.handle, part, &text, flags) != CURLUE_OK) return std::nullopt;
+    std::string result = text;
+    curl().free(text);
+    return result;
+}
+
 // The scheme, host and port of a URL: credentials go only where all three are those named.
 std::string origin_of(const std::string& url) {
-    CURLU* handle = curl().url();
+    CurlUrl parsed;
     std::string origin;
-    if (curl().url_set(handle, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK) {
-        for (const CURLUPart part : {CURLUPART_SCHEME, CURLUPART_HOST, CURLUPART_PORT}) {
-            char* text = nullptr;
-            if (curl().url_get(handle, part, &text, CURLU_DEFAULT_PORT) == CURLUE_OK) {
-                origin += text;
-                curl().free(text);
-            }
-            origin += '|';
-        }
+    if (!set_url(parsed, url)) return origin;
+    for (const CURLUPart part : {CURLUPART_SCHEME, CURLUPART_HOST, CURLUPART_PORT}) {
+        origin += url_part(parsed, part, CURLU_DEFAULT_PORT).value_or("");
+        origin += '|';
     }
-    curl().url_cleanup(handle);
     return origin;
 }
 
 // `url` without a user name or password in it: libcurl writes the ones it sent into the
 // URL of a redirect, and URLs end up in messages and the card folder's state file.
 std::string without_userinfo(const char* url) {
-    CURLU* handle = curl().url();
-    std::string result = url;
-    if (curl().url_set(handle, CURLUPART_URL, url, 0) == CURLUE_OK) {
-        curl().url_set(handle, CURLUPART_USER, nullptr, 0);
-        curl().url_set(handle, CURLUPART_PASSWORD, nullptr, 0);
-        char* text = nullptr;
-        if (curl().url_get(handle, CURLUPART_URL, &text, 0) == CURLUE_OK) {
-            result = text;
-            curl().free(text);
-        }
-    }
-    curl().url_cleanup(handle);
-    return result;
+    CurlUrl parsed;
+    if (!set_url(parsed, url)) return url;
+    curl().url_set(parsed.handle, CURLUPART_USER, nullptr, 0);
+    curl().url_set(parsed.handle, CURLUPART_PASSWORD, nullptr, 0);
+    return url_part(parsed, CURLUPART_URL).value_or(url);
 }
 
 }  // namespace
@@ -134,7 +143,7 @@ std::size_t on_body(char* data, std::size_t size, std::size_t count, void* conte
         t.too_big = true;
         return 0;
     }
-    if (t.sink.take != nullptr && !t.sink.take(t.sink.context, std::string_view(data, bytes))) {
+    if (t.sink && !t.sink(std::string_view(data, bytes))) {
         t.sink_stopped = true;
         return 0;
     }
@@ -179,6 +188,71 @@ long retry_pause(CURL* handle, int attempt) {
     return 1L << attempt;
 }
 
+// The headers of every request: an XML body, no wait for "100 Continue", the depth when
+// one is given.
+curl_slist* request_headers(int depth) {
+    curl_slist* headers = curl().slist_append(nullptr, "Content-Type: application/xml; charset=utf-8");
+    headers = curl().slist_append(headers, "Expect:");
+    if (depth >= 0) headers = curl().slist_append(headers, ("Depth: " + std::to_string(depth)).c_str());
+    return headers;
+}
+
+// One attempt at the request to `answer.url`: its status and the start of an error body
+// go to `answer`, the body of a 2xx answer to the transfer's sink.
+CURLcode perform_once(HttpSession& s, const std::string& verb, curl_slist* headers, std::string_view body,
+                      Transfer& transfer, HttpAnswer& answer) {
+    CURL* c = s.curl;
+    s.error_text[0] = '\0';
+    curl().easy_setopt(c, CURLOPT_URL, answer.url.c_str());
+    curl().easy_setopt(c, CURLOPT_CUSTOMREQUEST, verb.c_str());
+    curl().easy_setopt(c, CURLOPT_HTTPHEADER, headers);
+    curl().easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
+    curl().easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    curl().easy_setopt(c, CURLOPT_WRITEFUNCTION, on_body);
+    curl().easy_setopt(c, CURLOPT_WRITEDATA, &transfer);
+    answer.credentials_sent = origin_of(answer.url) == s.origin;
+    set_credentials(s, answer.credentials_sent);
+    const CURLcode code = curl().easy_perform(c);
+    long status = 0;
+    curl().easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+    answer.status = static_cast<int>(status);
+    answer.error_body = std::move(transfer.error_body);
+    return code;
+}
+
+struct Attempts {
+    int redirects = 0;
+    int retries = 0;
+};
+
+// After an attempt: true when the request goes again, to where a redirect leads or to a
+// busy server after a pause; false when `answer` is final, with `failure` set if it failed.
+bool goes_again(HttpSession& s, CURLcode code, const Transfer& transfer, HttpAnswer& answer, Attempts& attempts) {
+    if (transfer.too_big) {
+        answer.failure = "the answer from " + answer.url + " is over " + std::to_string(kMaxAnswerBytes >> 20) +
+                         " MiB, more than any address book needs";
+    } else if (transfer.sink_stopped) {
+        answer.sink_stopped = true;
+    } else if (code != CURLE_OK) {
+        answer.failure = describe_failure(code, s, answer.url);
+    } else if (is_redirect(answer.status) && attempts.redirects < kMaxRedirects) {
+        char* next = nullptr;
+        if (curl().easy_getinfo(s.curl, CURLINFO_REDIRECT_URL, &next) == CURLE_OK && next != nullptr) {
+            answer.url = without_userinfo(next);
+            ++attempts.redirects;
+            return true;
+        }
+    } else if (is_busy(answer.status) && attempts.retries < kMaxRetries) {
+        const long pause = retry_pause(s.curl, attempts.retries);
+        if (pause >= 0) {
+            std::this_thread::sleep_for(std::chrono::seconds(pause));
+            ++attempts.retries;
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 bool make_http_client(HttpClient& client, const CarddavSettings& settings, std::string& failure) {
@@ -213,73 +287,24 @@ bool make_http_client(HttpClient& client, const CarddavSettings& settings, std::
 HttpAnswer send_request(HttpClient& client, std::string_view method, const std::string& url, int depth,
                         std::string_view body, BodySink sink) {
     HttpSession& s = *client.session;
-    CURL* c = s.curl;
     HttpAnswer answer;
     answer.url = url;
     const std::string verb(method);
-    curl_slist* headers = curl().slist_append(nullptr, "Content-Type: application/xml; charset=utf-8");
-    headers = curl().slist_append(headers, "Expect:");
-    if (depth >= 0) headers = curl().slist_append(headers, ("Depth: " + std::to_string(depth)).c_str());
-    int redirects = 0;
-    int retries = 0;
+    curl_slist* headers = request_headers(depth);
+    Attempts attempts;
     for (;;) {
         Transfer transfer{&s, sink, 0, false, false, {}};
-        s.error_text[0] = '\0';
-        curl().easy_setopt(c, CURLOPT_URL, answer.url.c_str());
-        curl().easy_setopt(c, CURLOPT_CUSTOMREQUEST, verb.c_str());
-        curl().easy_setopt(c, CURLOPT_HTTPHEADER, headers);
-        curl().easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
-        curl().easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-        curl().easy_setopt(c, CURLOPT_WRITEFUNCTION, on_body);
-        curl().easy_setopt(c, CURLOPT_WRITEDATA, &transfer);
-        answer.credentials_sent = origin_of(answer.url) == s.origin;
-        set_credentials(s, answer.credentials_sent);
-        const CURLcode code = curl().easy_perform(c);
-        long status = 0;
-        curl().easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
-        answer.status = static_cast<int>(status);
-        answer.error_body = std::move(transfer.error_body);
-        if (transfer.too_big) {
-            answer.failure = "the answer from " + answer.url + " is over " + std::to_string(kMaxAnswerBytes >> 20) +
-                             " MiB, more than any address book needs";
-        } else if (transfer.sink_stopped) {
-            answer.failure = "stopped";
-        } else if (code != CURLE_OK) {
-            answer.failure = describe_failure(code, s, answer.url);
-        } else if (is_redirect(status) && redirects < kMaxRedirects) {
-            char* next = nullptr;
-            if (curl().easy_getinfo(c, CURLINFO_REDIRECT_URL, &next) == CURLE_OK && next != nullptr) {
-                answer.url = without_userinfo(next);
-                ++redirects;
-                continue;
-            }
-        } else if (is_busy(status) && retries < kMaxRetries) {
-            const long pause = retry_pause(c, retries);
-            if (pause >= 0) {
-                std::this_thread::sleep_for(std::chrono::seconds(pause));
-                ++retries;
-                continue;
-            }
-        }
-        break;
+        const CURLcode code = perform_once(s, verb, headers, body, transfer, answer);
+        if (!goes_again(s, code, transfer, answer, attempts)) break;
     }
     curl().slist_free_all(headers);
     return answer;
 }
 
 std::string resolve_href(std::string_view base, std::string_view href) {
-    CURLU* handle = curl().url();
-    std::string result(href);
-    if (curl().url_set(handle, CURLUPART_URL, std::string(base).c_str(), 0) == CURLUE_OK &&
-        curl().url_set(handle, CURLUPART_URL, std::string(href).c_str(), 0) == CURLUE_OK) {
-        char* text = nullptr;
-        if (curl().url_get(handle, CURLUPART_URL, &text, 0) == CURLUE_OK) {
-            result = text;
-            curl().free(text);
-        }
-    }
-    curl().url_cleanup(handle);
-    return result;
+    CurlUrl parsed;
+    if (!set_url(parsed, base) || !set_url(parsed, href)) return std::string(href);
+    return url_part(parsed, CURLUPART_URL).value_or(std::string(href));
 }
 
 std::string login_name(const HttpClient& client) {

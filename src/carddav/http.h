@@ -8,7 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "carddav/http_status.h"
 #include "config/carddav_settings.h"
+#include "text/function_ref.h"
 
 namespace quorlan {
 
@@ -29,22 +31,24 @@ struct HttpClient {
 };
 
 // Receives the body of a successful answer (2xx) as it arrives; false stops the transfer.
-struct BodySink {
-    bool (*take)(void* context, std::string_view bytes);
-    void* context;
-};
+using BodySink = FunctionRef<bool(std::string_view bytes)>;
 
 struct HttpAnswer {
     int status = 0;              // 0 when no answer came
     std::string url;             // where the answer came from, redirects followed
     bool credentials_sent = true;  // false after a redirect to another origin
     std::string failure;         // one line when the request failed before a whole answer
+    bool sink_stopped = false;   // the sink refused the body, which then ended unread
     std::string error_body;      // the start of the body of an answer that is not 2xx
 };
 
 // Sets up the client for `settings`; false with `failure` set when it can't (no password
 // in the named variable, libcurl refusing an option).
 bool make_http_client(HttpClient& client, const CarddavSettings& settings, std::string& failure);
+
+// The depth of a WebDAV request: the resource itself, or it and its members.
+inline constexpr int kDepthItself = 0;
+inline constexpr int kDepthMembers = 1;
 
 // Sends `method` with `body` (XML, may be empty) to `url` with the header "Depth: depth"
 // (none when depth is negative). The body of a 2xx answer goes to `sink`.

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "carddav/http_status.h"
+
 namespace quorlan {
 
 namespace {
@@ -86,6 +88,19 @@ bool holds_text(Kind kind) {
     }
 }
 
+// The status code of an HTTP status line such as "HTTP/1.1 200 OK"; 0 when it has none.
+int status_code_of(std::string_view status_line) {
+    const auto space = status_line.find(' ');
+    if (space == std::string_view::npos) return 0;
+    int code = 0;
+    std::size_t i = space + 1;
+    for (std::size_t digits = 0; digits < 3; ++digits, ++i) {
+        if (i >= status_line.size() || status_line[i] < '0' || status_line[i] > '9') return 0;
+        code = code * 10 + (status_line[i] - '0');
+    }
+    return code;
+}
+
 // Surrounding white space of a value written inside an element; the card text keeps its own.
 std::string trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r\n");
@@ -98,12 +113,12 @@ std::string trimmed(const std::string& text) {
 
 struct MultistatusParser {
     XML_Parser expat = nullptr;
-    ResponseSink sink{};
+    ResponseSink sink;
     std::vector<Kind> open;
     std::string text;
     bool collecting = false;
     DavResponse response;
-    DavResponse found;  // the properties of the propstat being read
+    DavResponse propstat;  // the properties of the propstat being read
     int propstat_status = 0;
     bool saw_ok = false;
     int other_status = 0;
@@ -147,12 +162,12 @@ void on_start(void* data, const char* name, const char** /*attributes*/) {
             s.other_status = 0;
             break;
         case Kind::Propstat:
-            s.found = DavResponse{};
+            s.propstat = DavResponse{};
             s.propstat_status = 0;
             break;
         case Kind::ValidSyncToken: s.refuses_token = true; break;
-        case Kind::Collection: s.found.is_collection = true; break;
-        case Kind::Addressbook: s.found.is_addressbook = true; break;
+        case Kind::Collection: s.propstat.is_collection = true; break;
+        case Kind::Addressbook: s.propstat.is_addressbook = true; break;
         default: break;
     }
     if (holds_text(kind)) {
@@ -161,9 +176,10 @@ void on_start(void* data, const char* name, const char** /*attributes*/) {
     }
 }
 
-void merge_found(MultistatusParser& s) {
+// The properties of a propstat of status 200 go to the response.
+void merge_propstat(MultistatusParser& s) {
     DavResponse& r = s.response;
-    DavResponse& f = s.found;
+    DavResponse& f = s.propstat;
     if (!f.etag.empty()) r.etag = std::move(f.etag);
     if (!f.display_name.empty()) r.display_name = std::move(f.display_name);
     if (!f.address_data.empty()) r.address_data = std::move(f.address_data);
@@ -184,24 +200,24 @@ void on_end(void* data, const char* /*name*/) {
         case Kind::ResponseStatus: s.response.status = status_code_of(trimmed(s.text)); break;
         case Kind::SyncToken: s.sync_token = trimmed(s.text); break;
         case Kind::PropstatStatus: s.propstat_status = status_code_of(trimmed(s.text)); break;
-        case Kind::Etag: s.found.etag = trimmed(s.text); break;
-        case Kind::DisplayName: s.found.display_name = trimmed(s.text); break;
-        case Kind::AddressData: s.found.address_data = std::move(s.text); break;
+        case Kind::Etag: s.propstat.etag = trimmed(s.text); break;
+        case Kind::DisplayName: s.propstat.display_name = trimmed(s.text); break;
+        case Kind::AddressData: s.propstat.address_data = std::move(s.text); break;
         case Kind::InnerHref:
-            if (parent == Kind::Principal && s.found.principal.empty()) s.found.principal = trimmed(s.text);
-            if (parent == Kind::Home && s.found.home.empty()) s.found.home = trimmed(s.text);
+            if (parent == Kind::Principal && s.propstat.principal.empty()) s.propstat.principal = trimmed(s.text);
+            if (parent == Kind::Home && s.propstat.home.empty()) s.propstat.home = trimmed(s.text);
             break;
         case Kind::Propstat:
-            if (s.propstat_status == 200) {
-                merge_found(s);
+            if (s.propstat_status == kHttpOk) {
+                merge_propstat(s);
                 s.saw_ok = true;
             } else if (s.other_status == 0) {
                 s.other_status = s.propstat_status;
             }
             break;
         case Kind::Response:
-            if (s.response.status == 0) s.response.status = s.saw_ok ? 200 : s.other_status;
-            if (s.sink.take != nullptr) s.sink.take(s.sink.context, s.response);
+            if (s.response.status == 0) s.response.status = s.saw_ok ? kHttpOk : s.other_status;
+            if (s.sink) s.sink(s.response);
             break;
         default: break;
     }
@@ -267,17 +283,5 @@ std::string multistatus_error(const MultistatusReader& reader) {
 std::string multistatus_sync_token(const MultistatusReader& reader) { return reader.parser->sync_token; }
 bool multistatus_refuses_token(const MultistatusReader& reader) { return reader.parser->refuses_token; }
 bool multistatus_seen(const MultistatusReader& reader) { return reader.parser->multistatus; }
-
-int status_code_of(std::string_view status_line) {
-    const auto space = status_line.find(' ');
-    if (space == std::string_view::npos) return 0;
-    int code = 0;
-    std::size_t i = space + 1;
-    for (std::size_t digits = 0; digits < 3; ++digits, ++i) {
-        if (i >= status_line.size() || status_line[i] < '0' || status_line[i] > '9') return 0;
-        code = code * 10 + (status_line[i] - '0');
-    }
-    return code;
-}
 
 }  // namespace quorlan

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/function_ref.h"
+
 namespace quorlan {
 
 // One <response> of the answer, with the properties of its propstat of status 200.
@@ -24,10 +26,7 @@ struct DavResponse {
 };
 
 // Called for each response as soon as its end tag is read.
-struct ResponseSink {
-    void (*take)(void* context, DavResponse& response);
-    void* context;
-};
+using ResponseSink = FunctionRef<void(DavResponse& response)>;
 
 // A property or card text longer than this ends the reading: no card or property is that big.
 inline constexpr std::size_t kMaxPropertyBytes = 8u << 20;
@@ -57,8 +56,5 @@ std::string multistatus_sync_token(const MultistatusReader& reader);
 bool multistatus_refuses_token(const MultistatusReader& reader);
 // True when the root element was a multistatus.
 bool multistatus_seen(const MultistatusReader& reader);
-
-// The status code of an HTTP status line such as "HTTP/1.1 200 OK"; 0 when it has none.
-int status_code_of(std::string_view status_line);
 
 }  // namespace quorlan

@@ -27,7 +27,7 @@ struct Listing {
     bool full = false;  // every member was listed: those not listed are gone
     std::string token;
     bool truncated = false;
-    int status = 0;  // of the answer that failed
+    int failed_status = 0;  // the HTTP status of the answer that failed
 };
 
 std::string xml_escaped(std::string_view text) {
@@ -49,25 +49,25 @@ std::string trimmed_key(std::string_view href) {
     return key;
 }
 
-struct ListingContext {
-    Listing* listing;
+// Takes the responses of a listing of the book `book_key` into `listing`.
+struct TakeListed {
+    Listing& listing;
     std::string book_key;
-};
 
-void take_listed(void* context, DavResponse& response) {
-    auto& c = *static_cast<ListingContext*>(context);
-    const std::string key = trimmed_key(response.href);
-    if (key == c.book_key || response.href.ends_with('/')) {
-        // The collection's own entry: 507 on it says the changes were cut short.
-        if (key == c.book_key && response.status == 507) c.listing->truncated = true;
-        return;
+    void operator()(DavResponse& response) {
+        const std::string key = trimmed_key(response.href);
+        if (key == book_key || response.href.ends_with('/')) {
+            // The collection's own entry: 507 on it says the changes were cut short.
+            if (key == book_key && response.status == kHttpInsufficientStorage) listing.truncated = true;
+            return;
+        }
+        if (response.status == kHttpNotFound) {
+            listing.removed.push_back(href_key(response.href));
+        } else if (response.status == kHttpOk) {
+            listing.members[href_key(response.href)] = Listed{response.href, response.etag};
+        }
     }
-    if (response.status == 404) {
-        c.listing->removed.push_back(href_key(response.href));
-    } else if (response.status == 200) {
-        c.listing->members[href_key(response.href)] = Listed{response.href, response.etag};
-    }
-}
+};
 
 enum class Outcome { Listed, TokenRefused, NoSync, Failed };
 
@@ -78,7 +78,7 @@ bool is_token_refusal(const DavAnswer& answer) {
 
 bool is_sync_unknown(const DavAnswer& answer) {
     const int s = answer.http.status;
-    return s == 400 || s == 405 || s == 415 || s == 422 || s == 501 || (s == 403 && !answer.http.error_body.empty() &&
+    return s == 400 || s == 405 || s == 415 || s == 422 || s == 501 || (s == kHttpForbidden && !answer.http.error_body.empty() &&
                                                                         !answer.refuses_token &&
                                                                         answer.http.error_body.find("supported-report") !=
                                                                             std::string::npos);
@@ -87,21 +87,21 @@ bool is_sync_unknown(const DavAnswer& answer) {
 Outcome list_by_sync(HttpClient& client, const std::string& book, std::string token, Listing& listing,
                      std::string& failure) {
     listing.full = token.empty();
-    ListingContext context{&listing, trimmed_key(book)};
+    TakeListed take{listing, trimmed_key(book)};
     for (int round = 0; round < kMaxSyncRounds; ++round) {
         listing.truncated = false;
         const std::string body =
             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<d:sync-collection xmlns:d=\"DAV:\"><d:sync-token>" +
             xml_escaped(token) + "</d:sync-token><d:sync-level>1</d:sync-level><d:prop><d:getetag/></d:prop>"
                                  "</d:sync-collection>";
-        const DavAnswer answer = dav_request(client, "REPORT", book, 0, body, ResponseSink{take_listed, &context});
+        const DavAnswer answer = dav_request(client, "REPORT", book, kDepthItself, body, take);
         if (!is_multistatus(answer)) {
             if (answer.http.failure.empty() && answer.well_formed) {
                 if (!token.empty() && round == 0 && is_token_refusal(answer)) return Outcome::TokenRefused;
                 if (token.empty() && is_sync_unknown(answer)) return Outcome::NoSync;
             }
             failure = answer_failure(client, answer, "REPORT");
-            listing.status = answer.http.status;
+            listing.failed_status = answer.http.status;
             return Outcome::Failed;
         }
         listing.token = answer.sync_token;
@@ -115,15 +115,15 @@ Outcome list_by_sync(HttpClient& client, const std::string& book, std::string to
 bool list_by_propfind(HttpClient& client, const std::string& book, Listing& listing, std::string& failure) {
     listing = Listing{};
     listing.full = true;
-    ListingContext context{&listing, trimmed_key(book)};
+    TakeListed take{listing, trimmed_key(book)};
     const DavAnswer answer =
-        dav_request(client, "PROPFIND", book, 1,
+        dav_request(client, "PROPFIND", book, kDepthMembers,
                     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<d:propfind xmlns:d=\"DAV:\"><d:prop><d:getetag/>"
                     "<d:resourcetype/></d:prop></d:propfind>",
-                    ResponseSink{take_listed, &context});
+                    take);
     if (!is_multistatus(answer)) {
         failure = answer_failure(client, answer, "PROPFIND");
-        listing.status = answer.http.status;
+        listing.failed_status = answer.http.status;
         return false;
     }
     return true;
@@ -147,52 +147,60 @@ std::vector<const Listed*> cards_to_fetch(Listing& listing, const FolderState& s
     return fetch;
 }
 
-struct FetchContext {
-    const FolderState* state;
-    FolderChanges* changes;
-    const std::map<std::string, const Listed*>* asked;
+// Keeps the cards of multiget answers that were asked for, in temporary files.
+struct TakeCard {
+    const FolderState& state;
+    FolderChanges& changes;
     FetchProgress progress;
-    std::size_t arrived = 0;
     std::size_t total = 0;
+    const std::map<std::string, const Listed*>* asked = nullptr;  // by the multiget being read
+    std::size_t arrived = 0;
     std::string failure;
+
+    void operator()(DavResponse& response) {
+        const std::string key = href_key(response.href);
+        const auto found = asked->find(key);
+        if (found == asked->end() || !failure.empty()) return;
+        if (response.status == kHttpNotFound) {
+            changes.removed.push_back(key);  // gone between the listing and the fetch
+            return;
+        }
+        if (response.status != kHttpOk || response.address_data.empty()) return;
+        const Listed& listed = *found->second;
+        KeptCard card{listed.href, response.etag.empty() ? listed.etag : response.etag, {}};
+        const auto kept = state.cards.find(key);
+        card.file = kept != state.cards.end() ? kept->second.file : card_file_name(card.href, changes);
+        if (!keep_arrived_card(changes, key, std::move(card), response.address_data, failure)) return;
+        ++arrived;
+        if (progress) progress(arrived, total);
+    }
 };
 
-void take_card(void* context, DavResponse& response) {
-    auto& c = *static_cast<FetchContext*>(context);
-    const std::string key = href_key(response.href);
-    const auto asked = c.asked->find(key);
-    if (asked == c.asked->end() || !c.failure.empty()) return;
-    if (response.status == 404) {
-        c.changes->removed.push_back(key);  // gone between the listing and the fetch
-        return;
+// The body of a multiget of the cards fetch[first] on, at most kCardsPerMultiget; `asked`
+// gets them by href_key.
+std::string multiget_body(const std::vector<const Listed*>& fetch, std::size_t first,
+                          std::map<std::string, const Listed*>& asked) {
+    std::string body =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<c:addressbook-multiget xmlns:d=\"DAV:\" "
+        "xmlns:c=\"urn:ietf:params:xml:ns:carddav\"><d:prop><d:getetag/><c:address-data/></d:prop>";
+    for (std::size_t i = first; i < fetch.size() && i < first + kCardsPerMultiget; ++i) {
+        body += "<d:href>" + xml_escaped(fetch[i]->href) + "</d:href>";
+        asked[href_key(fetch[i]->href)] = fetch[i];
     }
-    if (response.status != 200 || response.address_data.empty()) return;
-    const Listed& listed = *asked->second;
-    KeptCard card{listed.href, response.etag.empty() ? listed.etag : response.etag, {}};
-    const auto kept = c.state->cards.find(key);
-    card.file = kept != c.state->cards.end() ? kept->second.file : card_file_name(card.href, *c.changes);
-    if (!keep_arrived_card(*c.changes, key, std::move(card), response.address_data, c.failure)) return;
-    ++c.arrived;
-    if (c.progress.show != nullptr) c.progress.show(c.progress.context, c.arrived, c.total);
+    body += "</c:addressbook-multiget>";
+    return body;
 }
 
 bool fetch_cards(HttpClient& client, const std::string& book, const std::vector<const Listed*>& fetch,
                  const FolderState& state, FolderChanges& changes, FetchProgress progress, std::string& failure) {
-    FetchContext context{&state, &changes, nullptr, progress, 0, fetch.size(), {}};
+    TakeCard take{state, changes, progress, fetch.size(), nullptr, 0, {}};
     for (std::size_t first = 0; first < fetch.size(); first += kCardsPerMultiget) {
         std::map<std::string, const Listed*> asked;
-        std::string body =
-            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<c:addressbook-multiget xmlns:d=\"DAV:\" "
-            "xmlns:c=\"urn:ietf:params:xml:ns:carddav\"><d:prop><d:getetag/><c:address-data/></d:prop>";
-        for (std::size_t i = first; i < fetch.size() && i < first + kCardsPerMultiget; ++i) {
-            body += "<d:href>" + xml_escaped(fetch[i]->href) + "</d:href>";
-            asked[href_key(fetch[i]->href)] = fetch[i];
-        }
-        body += "</c:addressbook-multiget>";
-        context.asked = &asked;
-        const DavAnswer answer = dav_request(client, "REPORT", book, 1, body, ResponseSink{take_card, &context});
-        if (!context.failure.empty()) {
-            failure = context.failure;
+        const std::string body = multiget_body(fetch, first, asked);
+        take.asked = &asked;
+        const DavAnswer answer = dav_request(client, "REPORT", book, kDepthMembers, body, take);
+        if (!take.failure.empty()) {
+            failure = take.failure;
             return false;
         }
         if (!is_multistatus(answer)) {
@@ -216,43 +224,31 @@ bool list_changes(HttpClient& client, const std::string& book, const FolderState
     return outcome == Outcome::Listed;
 }
 
-}  // namespace
-
-bool carddav_built_in() { return true; }
-
-bool sync_address_book(const CarddavSettings& settings, FetchProgress progress, SyncResult& result,
+// Lists the changes of the book the folder was filled from; when the folder knows none,
+// was filled by other settings, or the book moved (404), of the book found from CARDDAV=.
+bool list_book_changes(HttpClient& client, const CarddavSettings& settings, FolderState& state, Listing& listing,
                        std::string& failure) {
-    HttpClient client;
-    if (!make_http_client(client, settings, failure)) return false;
-    FolderState state;
-    if (!load_folder_state(settings.folder, state, failure)) return false;
     if (state.url != settings.url || state.chosen != settings.book) {
         // Another book (or none) filled the folder: all of it is listed and fetched anew.
         state.book.clear();
         state.token.clear();
     }
-    Listing listing;
-    bool listed = false;
     if (!state.book.empty()) {
-        listed = list_changes(client, state.book, state, listing, failure);
-        if (!listed && listing.status != 404) return false;
+        if (list_changes(client, state.book, state, listing, failure)) return true;
+        if (listing.failed_status != kHttpNotFound) return false;
         // The book moved: it is looked for again from CARDDAV=.
-        if (!listed) {
-            state.book.clear();
-            state.token.clear();
-            listing = Listing{};
-        }
+        state.book.clear();
+        state.token.clear();
+        listing = Listing{};
     }
-    if (!listed) {
-        if (!discover_address_book(client, settings, state.book, failure)) return false;
-        if (!list_changes(client, state.book, state, listing, failure)) return false;
-    }
-    const std::vector<const Listed*> fetch = cards_to_fetch(listing, state);
-    FolderChanges changes = begin_folder_changes(settings.folder, state);
-    if (!fetch_cards(client, state.book, fetch, state, changes, progress, failure)) {
-        abandon_folder_changes(changes);
-        return false;
-    }
+    return discover_address_book(client, settings, state.book, failure) &&
+           list_changes(client, state.book, state, listing, failure);
+}
+
+// Puts the fetched cards and the removals in place, with the state of this run; the
+// folder is left as it was when the book would end up empty or a step fails.
+bool put_in_place(const CarddavSettings& settings, Listing& listing, FolderChanges& changes, FolderState& state,
+                  SyncResult& result, std::string& failure) {
     for (std::string& key : listing.removed) changes.removed.push_back(std::move(key));
     listing.members = {};  // no longer needed: memory for the commit
     changes.names = {};
@@ -270,6 +266,27 @@ bool sync_address_book(const CarddavSettings& settings, FetchProgress progress, 
     if (!commit_folder_changes(changes, state, failure)) return false;
     result.cards = state.cards.size();
     return true;
+}
+
+}  // namespace
+
+bool carddav_built_in() { return true; }
+
+bool sync_address_book(const CarddavSettings& settings, FetchProgress progress, SyncResult& result,
+                       std::string& failure) {
+    HttpClient client;
+    if (!make_http_client(client, settings, failure)) return false;
+    FolderState state;
+    if (!load_folder_state(settings.folder, state, failure)) return false;
+    Listing listing;
+    if (!list_book_changes(client, settings, state, listing, failure)) return false;
+    const std::vector<const Listed*> fetch = cards_to_fetch(listing, state);
+    FolderChanges changes = begin_folder_changes(settings.folder, state);
+    if (!fetch_cards(client, state.book, fetch, state, changes, progress, failure)) {
+        abandon_folder_changes(changes);
+        return false;
+    }
+    return put_in_place(settings, listing, changes, state, result, failure);
 }
 
 }  // namespace quorlan

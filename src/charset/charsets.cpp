@@ -4,6 +4,7 @@
 #include <array>
 
 #include "charset/unicode_text.h"
+#include "text/text_ops.h"
 #include "text/utf16_source.h"
 
 namespace quorlan {
@@ -64,8 +65,16 @@ constexpr Charset kEbcdicIntl{"IBM500", 500};
 constexpr Charset kEbcdic1047{"IBM1047", 1047};
 constexpr Charset kMac{"MACINTOSH", 10000};
 
-// In upper case. The IANA names and aliases of each charset, then the spellings of
-// phones and mail clients that IANA does not list.
+// A spelling this program accepts for a charset (in upper case: names are compared in any
+// letter case, and otherwise as written).
+struct CharsetName {
+    std::string_view name;
+    const Charset* charset;
+};
+
+// Every spelling accepted, in upper case: the IANA names and aliases of the charsets both
+// platforms convert, then the spellings of phones and mail clients that IANA does not list
+// (SJIS, CP1250, UTF8...).
 constexpr std::array kNames = std::to_array<CharsetName>({
     {"UTF-8", &kUtf8}, {"CSUTF8", &kUtf8}, {"UTF8", &kUtf8},
     {"UTF-7", &kUtf7}, {"CSUTF7", &kUtf7},
@@ -135,8 +144,6 @@ constexpr std::array kNames = std::to_array<CharsetName>({
 
 }  // namespace
 
-std::span<const CharsetName> accepted_charset_names() { return kNames; }
-
 const Charset* find_charset(std::string_view declared) {
     // Parameter values may be quoted.
     if (declared.size() >= 2 && declared.front() == '"' && declared.back() == '"') {
@@ -149,8 +156,7 @@ const Charset* find_charset(std::string_view declared) {
         if (known.name.size() != declared.size()) continue;
         bool equal = true;
         for (std::size_t i = 0; equal && i < declared.size(); ++i) {
-            const char c = declared[i];
-            equal = (c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) == known.name[i];
+            equal = upper_ascii(declared[i]) == known.name[i];
         }
         if (equal) return known.charset;
     }

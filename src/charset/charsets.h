@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <memory>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,17 +16,6 @@ struct Charset {
     std::string_view iconv_name;
     unsigned code_page;
 };
-
-// A spelling this program accepts for a charset (in upper case: names are compared in any
-// letter case, and otherwise as written).
-struct CharsetName {
-    std::string_view name;
-    const Charset* charset;
-};
-
-// Every spelling accepted: the IANA names and aliases of the charsets both platforms
-// convert, and a few that phones and mail clients write (SJIS, CP1250, UTF8...).
-std::span<const CharsetName> accepted_charset_names();
 
 // The charset `declared` names, quotes around it removed; null when this program accepts
 // no such name, whatever the platform's converter would make of it.

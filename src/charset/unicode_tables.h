@@ -1,5 +1,6 @@
 // The Unicode data that composition and Latin folding need, generated from Unicode's
-// character database by scripts/make_unicode_tables.py. Every table is sorted by code point.
+// character database by scripts/make_unicode_tables.py into composition_tables.cpp and
+// latin_fold_table.cpp. Every table is sorted by code point.
 #pragma once
 
 #include <cstddef>

@@ -31,10 +31,7 @@ constexpr std::array<std::uint16_t, 128> kCp1250High = {
 };
 // clang-format on
 
-}  // namespace
-
-std::uint32_t cp1250_character(std::uint8_t byte) { return byte < 0x80 ? byte : kCp1250High[byte - 0x80u]; }
-
+// The characters an XML 1.0 (fifth edition) name may begin with.
 bool is_xml_name_start(std::uint32_t c) {
     return c == ':' || c == '_' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
            (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
@@ -42,6 +39,10 @@ bool is_xml_name_start(std::uint32_t c) {
            (c >= 0x2070 && c <= 0x218F) || (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) ||
            (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
 }
+
+}  // namespace
+
+std::uint32_t cp1250_character(std::uint8_t byte) { return byte < 0x80 ? byte : kCp1250High[byte - 0x80u]; }
 
 bool is_xml_name_char(std::uint32_t c) {
     return is_xml_name_start(c) || c == '-' || c == '.' || (c >= '0' && c <= '9') || c == 0xB7 ||

@@ -12,7 +12,6 @@ namespace quorlan {
 std::uint32_t cp1250_character(std::uint8_t byte);
 
 // The name characters of XML 1.0 (fifth edition).
-bool is_xml_name_start(std::uint32_t c);
 bool is_xml_name_char(std::uint32_t c);
 
 // `name` without the spaces, tabs and CRs after it, which stand inside a tag where XML

@@ -19,9 +19,7 @@ void remove_char(std::string& text, char c) {
 }
 
 void to_upper_ascii(std::string& text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
+    for (char& c : text) c = upper_ascii(c);
 }
 
 }  // namespace quorlan

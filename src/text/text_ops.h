@@ -109,6 +109,17 @@ inline std::size_t find_byte(std::string_view text, unsigned char byte) {
     return first_marked(text, [byte](std::uint64_t word) { return bytes_equal(word, byte); });
 }
 
+// a-z as A-Z; every other byte, accented letters included, as it is.
+inline char upper_ascii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// The value of a hexadecimal digit of either case, or -1.
+inline int hex_digit_value(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
 inline bool is_line_end_debris(char c) { return c == '\r' || c == '\n' || c == ' '; }
 
 std::string left_text(std::string_view text, std::size_t n);

@@ -7,6 +7,19 @@ namespace quorlan {
 
 namespace {
 
+// What the first two bytes of a file say about its encoding; fewer than two bytes
+// (`size` < 2) are always plain bytes.
+EncodingGuess guess_encoding(const unsigned char* first, std::size_t size) {
+    if (size < 2) return {};
+    const unsigned a = first[0];
+    const unsigned b = first[1];
+    if (a == 0xFF && b == 0xFE) return {TextEncoding::Utf16Le, true};
+    if (a == 0xFE && b == 0xFF) return {TextEncoding::Utf16Be, true};
+    if (a == 0 && b != 0 && b < 0x80) return {TextEncoding::Utf16Be, false};
+    if (b == 0 && a != 0 && a < 0x80) return {TextEncoding::Utf16Le, false};
+    return {};
+}
+
 constexpr std::uint32_t kReplacement = 0xFFFD;
 
 bool is_high_surrogate(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
@@ -168,17 +181,6 @@ std::size_t read_utf16(Utf16Source& s, char* buffer, std::size_t capacity, int& 
 }
 
 }  // namespace
-
-EncodingGuess guess_encoding(const unsigned char* first, std::size_t size) {
-    if (size < 2) return {};
-    const unsigned a = first[0];
-    const unsigned b = first[1];
-    if (a == 0xFF && b == 0xFE) return {TextEncoding::Utf16Le, true};
-    if (a == 0xFE && b == 0xFF) return {TextEncoding::Utf16Be, true};
-    if (a == 0 && b != 0 && b < 0x80) return {TextEncoding::Utf16Be, false};
-    if (b == 0 && a != 0 && a < 0x80) return {TextEncoding::Utf16Le, false};
-    return {};
-}
 
 const char* encoding_name(TextEncoding encoding) {
     switch (encoding) {

@@ -24,10 +24,6 @@ struct EncodingGuess {
     bool mark = false;  // the two bytes are a byte-order mark, not text
 };
 
-// What the first two bytes of a file say about its encoding; fewer than two bytes
-// (`size` < 2) are always plain bytes.
-EncodingGuess guess_encoding(const unsigned char* first, std::size_t size);
-
 // "UTF-16 LE", "UTF-16 BE", or nullptr for plain bytes.
 const char* encoding_name(TextEncoding encoding);
 

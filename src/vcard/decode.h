@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/text_ops.h"
+
 namespace quorlan {
 
 // Decodes the value part (after the first ":") of a quoted-printable line in place: "="
@@ -16,18 +18,12 @@ namespace quorlan {
 // ends among its characters into spaces instead.
 void decode_quoted_printable(std::string& line, bool wide = false);
 
-// True when the line is a line of the property `name` (upper case): its head, without a
-// group, begins with the name in any letter case, followed by ";" or ":".
-bool names_property(std::string_view line, std::string_view name);
-
 // True when `text` begins with `pattern` (upper-case letters) in any letter case. Inline:
 // every line is tested for the card's start and end, and most differ in the first byte.
 inline bool begins_with_any_case(std::string_view text, std::string_view pattern) {
     if (text.size() < pattern.size()) return false;
     for (std::size_t i = 0; i < pattern.size(); ++i) {
-        char c = text[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != pattern[i]) return false;
+        if (upper_ascii(text[i]) != pattern[i]) return false;
     }
     return true;
 }

@@ -5,6 +5,10 @@
 
 namespace quorlan {
 
+namespace {
+
+// True when `line` (a logical line) whose property name is `name` (property_name_of) is an
+// AGENT line whose value is empty.
 bool is_empty_agent_line(std::string_view line, std::string_view name) {
     if (!equal_any_case(name, "AGENT")) return false;
     const std::size_t end = head_end(line);
@@ -14,6 +18,8 @@ bool is_empty_agent_line(std::string_view line, std::string_view name) {
     }
     return true;
 }
+
+}  // namespace
 
 bool in_embedded_card(EmbeddedCards& cards, std::string_view line, std::string_view name, bool card_open) {
     const bool after_agent = cards.after_agent;

@@ -16,10 +16,6 @@ struct EmbeddedCards {
     std::size_t count = 0;     // embedded cards begun
 };
 
-// True when `line` (a logical line) whose property name is `name` (property_name_of) is an
-// AGENT line whose value is empty.
-bool is_empty_agent_line(std::string_view line, std::string_view name);
-
 // Follows one logical line of the card file, whose property name is `name`; true when it
 // belongs to an embedded card: its "BEGIN:VCARD" (right after an empty AGENT line of an
 // open card, `card_open`), its lines and its matching "END:" line. Any other "BEGIN:VCARD"

@@ -9,8 +9,6 @@ namespace quorlan {
 
 namespace {
 
-char upper_ascii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
@@ -183,6 +181,9 @@ std::vector<std::string_view> prefix_alternatives(std::string_view prefix) {
     return alternatives;
 }
 
+namespace {
+
+// The types a standard Apple label stands for, or an empty view for any other label.
 std::string_view apple_label_types(std::string_view label) {
     static constexpr std::pair<std::string_view, std::string_view> kLabels[] = {
         {"_$!<Mobile>!$_", "CELL"},  {"iPhone", "CELL"},        {"_$!<Home>!$_", "HOME"},
@@ -195,6 +196,8 @@ std::string_view apple_label_types(std::string_view label) {
     }
     return {};
 }
+
+}  // namespace
 
 bool add_apple_label(Head& head, std::string_view label) {
     const std::string_view types = apple_label_types(label);

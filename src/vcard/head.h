@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "text/text_ops.h"
+
 namespace quorlan {
 
 struct Head {
@@ -125,21 +127,15 @@ inline NameLook look_at_name(std::string_view line) {
 inline bool equal_any_case(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
+        if (upper_ascii(a[i]) != upper_ascii(b[i])) return false;
     }
     return true;
 }
 
 // Apple's exports give a line's kind as the label of its group ("item2.TEL" with
-// "item2.X-ABLabel:_$!<Mobile>!$_"). The types a standard label stands for ("CELL",
-// "HOME,FAX"), or an empty view for any other label.
-std::string_view apple_label_types(std::string_view label);
-// Adds the types of a standard label to the head of a line of its group, as if the line
-// gave them; false, the head unchanged, for any other label.
+// "item2.X-ABLabel:_$!<Mobile>!$_"). Adds the types a standard label stands for ("CELL",
+// "HOME,FAX") to the head of a line of its group, as if the line gave them; false, the
+// head unchanged, for any other label.
 bool add_apple_label(Head& head, std::string_view label);
 
 // The TYPE values of a head (bare parameters such as CELL included), sorted, each once,

@@ -36,13 +36,19 @@ std::string line_value_text(std::string_view line, CharsetConverters& converters
     std::string value = end < decoded.size() ? decoded.substr(end + 1) : std::string();
     std::string charset = declared_charset(decoded);
     if (find_charset(charset) == nullptr) charset.clear();
-    decode_value_text(value, charset, converters, 100);
+    decode_value_text(value, charset, converters, kShownValueCharacters);
     return value;
 }
 
 std::string codepage_charset(std::int32_t code_page) {
-    if (code_page <= 0 || code_page > 65535) return {};
-    return (code_page >= 1250 && code_page <= 1258 ? "WINDOWS-" : "CP") + std::to_string(code_page);
+    // Windows numbers its code pages with 16 bits; its ANSI code pages of Europe and the
+    // Middle East go by "WINDOWS-", the others by "CP".
+    constexpr std::int32_t kLastCodePage = 0xFFFF;
+    constexpr std::int32_t kFirstWindowsAnsi = 1250;
+    constexpr std::int32_t kLastWindowsAnsi = 1258;
+    if (code_page <= 0 || code_page > kLastCodePage) return {};
+    const bool windows_ansi = code_page >= kFirstWindowsAnsi && code_page <= kLastWindowsAnsi;
+    return (windows_ansi ? "WINDOWS-" : "CP") + std::to_string(code_page);
 }
 
 bool is_known_codepage(std::int32_t code_page) {

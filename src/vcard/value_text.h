@@ -20,8 +20,11 @@ std::string declared_charset(std::string_view line);
 // the text before the first ":", in any letter case.
 bool declares_wide_charset(std::string_view line);
 
+// A message shows this many characters of a value at most, as many as the phonebook keeps.
+inline constexpr std::size_t kShownValueCharacters = 100;
+
 // The text of a card line's value as a message shows it: quoted-printable decoded, read
-// from its charset (else UTF-8, else windows-1250), cut to 100 characters and cleaned.
+// from its charset (else UTF-8, else windows-1250), cut to kShownValueCharacters and cleaned.
 std::string line_value_text(std::string_view line, CharsetConverters& converters);
 
 // The charset name of a Windows code page number as CODEPAGE= gives it ("WINDOWS-1253" for
