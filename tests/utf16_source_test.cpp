@@ -108,10 +108,10 @@ TEST(Utf16Source, GuessesFromTheFirstTwoBytes) {
     const auto guess = [](std::string_view bytes) {
         Trickle trickle{bytes, 4096, 0};
         Utf16Source state;
-        const ByteSource source = utf16_source(state, ByteSource{read_trickle, &trickle});
+        const ByteSource source = utf16_source(state, ByteSource{ByteSource::Read::bind<read_trickle>(trickle)});
         char buffer[8];
         int error = 0;
-        (void)source.read(source.context, buffer, sizeof buffer, error);
+        (void)source.read(buffer, sizeof buffer, error);
         return state.guess;
     };
     EXPECT_EQ(guess("\xFF\xFE").encoding, TextEncoding::Utf16Le);
