@@ -86,20 +86,21 @@ struct SeenCards {
     std::vector<bool> written;
 };
 
-void see_begin(void* context) { ++static_cast<SeenCards*>(context)->begun; }
-
-void see_end(void* context, const CardState& card, bool written) {
-    auto& seen = *static_cast<SeenCards*>(context);
-    seen.values.push_back(card.values);
-    seen.written.push_back(written);
-}
+struct SeeCards {
+    SeenCards& seen;
+    void operator()(const CardBegun&) const { ++seen.begun; }
+    void operator()(const CardEnded& card) const {
+        seen.values.emplace_back(card.values.begin(), card.values.end());
+        seen.written.push_back(card.written);
+    }
+};
 
 Settings settings_from(std::string_view config) {
     LineReader reader = make_line_reader(memory_source(config));
     return read_settings(reader);
 }
 
-TEST(CardObserver, SeesCapturedValuesOfCardsLeftOutAndWrittenValuesOfRecords) {
+TEST(ConversionObserver, SeesCapturedValuesOfCardsLeftOutAndWrittenValuesOfRecords) {
     const Settings settings = settings_from("N*=N:\nTEL#=TEL\nX_IDENT-=abc\n");
     const std::string cards =
         "BEGIN:VCARD\nN:A;B\nTEL:+420603123456\nEND:VCARD\nEND:VCARD\n"
@@ -111,11 +112,14 @@ TEST(CardObserver, SeesCapturedValuesOfCardsLeftOutAndWrittenValuesOfRecords) {
     const ConversionResult plain_result = convert_document(settings, "book", plain, memory_sink(expected));
 
     SeenCards seen;
+    SeeCards see{seen};
+    ConversionObserver observer;
+    observer.card_begun = see;
+    observer.card_ended = see;
     std::string_view bytes = cards;
     LineReader input = make_line_reader(memory_source(bytes));
     std::string out;
-    const ConversionResult result =
-        convert_document(settings, "book", input, memory_sink(out), CardObserver{see_begin, see_end, nullptr, nullptr, &seen});
+    const ConversionResult result = convert_document(settings, "book", input, memory_sink(out), observer);
     EXPECT_EQ(out, expected);
     EXPECT_EQ(result.records_written, plain_result.records_written);
     EXPECT_EQ(result.cards_ended, 3u);
@@ -135,26 +139,33 @@ struct SeenLines {
     std::vector<std::string> values;  // mapping, "+" for a continuation, ":" and the value
 };
 
-void see_card_line(void* context, std::size_t number, std::string_view raw, LineJoin join) {
-    const char* joined = join == LineJoin::Piece ? "+" : join == LineJoin::SoftBreak ? "=" : "";
-    static_cast<SeenLines*>(context)->lines.push_back(std::to_string(number) + joined + ":" + std::string(raw));
-}
-
-void see_value(void* context, std::size_t mapping, std::string_view value, bool continuation) {
-    static_cast<SeenLines*>(context)->values.push_back(std::to_string(mapping) + (continuation ? "+" : "") +
-                                                         ":" + std::string(value));
-}
+struct SeeLines {
+    SeenLines& seen;
+    void operator()(const CardLineFact& line) const {
+        const char* joined = line.join == LineJoin::Piece ? "+" : line.join == LineJoin::SoftBreak ? "=" : "";
+        seen.lines.push_back(std::to_string(line.number) + joined + ":" + std::string(line.raw));
+    }
+    // The values taken; those dropped or lost are told too, each with its outcome.
+    void operator()(const ValueFact& value) const {
+        if (value.outcome != ValueOutcome::Taken && value.outcome != ValueOutcome::Continuation) return;
+        seen.values.push_back(std::to_string(value.mapping) +
+                              (value.outcome == ValueOutcome::Continuation ? "+" : "") + ":" + std::string(value.value));
+    }
+};
 
 SeenLines watch_lines(const Settings& settings, std::string_view cards) {
     SeenLines seen;
+    SeeLines see{seen};
+    ConversionObserver observer;
+    observer.card_line = see;
+    observer.value = see;
     LineReader input = make_line_reader(memory_source(cards));
     std::string out;
-    convert_document(settings, "book", input, memory_sink(out),
-                     CardObserver{nullptr, nullptr, see_card_line, see_value, &seen});
+    convert_document(settings, "book", input, memory_sink(out), observer);
     return seen;
 }
 
-TEST(CardObserver, SeesEveryCardLineWithItsNumberAndEveryValueTaken) {
+TEST(ConversionObserver, SeesEveryCardLineWithItsNumberAndEveryValueTaken) {
     const Settings settings = settings_from("N=N:\nA=ADR\nT#=TEL\n");
     // A long line arrives in two reads; a ";=" continuation line counts but is no card
     // line, and the line after it starts afresh; a line after a soft line break is told.
@@ -170,7 +181,7 @@ TEST(CardObserver, SeesEveryCardLineWithItsNumberAndEveryValueTaken) {
     EXPECT_EQ(seen.values, (std::vector<std::string>{"0:A B", "1:x =", "1+:Street 1", "2:+420 1"}));
 }
 
-TEST(CardObserver, SeesLogicalLinesWhenDecoding) {
+TEST(ConversionObserver, SeesLogicalLinesWhenDecoding) {
     const Settings settings = settings_from("DECODE=1\nN=N;\nNOTE=NOTE\n");
     const std::string cards =
         "begin:vcard\r\nN;QUOTED-PRINTABLE:J=C3=\r\n=A1n\r\nNOTE:a\\,\r\n  b\r\nEND:VCARD\r\n";

@@ -87,18 +87,17 @@ struct Counting {
     std::size_t cards = 0;
 };
 
-void on_card_ended(void* context, const CardState& card, bool) {
-    auto& counting = *static_cast<Counting*>(context);
-    census_card_ended(counting.census, card);
+void count_card(Counting& counting, const CardEnded& card) {
+    census_card_ended(counting.census, card.values);
     ++counting.cards;
 }
 
 // Counts, by a run's own reading, the cards of `input` and the cards that fill each field.
 ConversionResult count_cards_in(const Settings& settings, LineReader& input, InitCounts& counts) {
     Counting counting{make_census(settings)};
-    CardObserver observer{};
+    auto on_card_ended = [&counting](const CardEnded& card) { count_card(counting, card); };
+    ConversionObserver observer;
     observer.card_ended = on_card_ended;
-    observer.context = &counting;
     const ConversionResult result = convert_document(settings, "phonebook", input, discarding_sink(), observer);
     counts.cards = counting.cards;
     for (const MappingTakes& takes : counting.census.takes) counts.filled.push_back(takes.cards_filled);

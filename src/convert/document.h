@@ -8,6 +8,7 @@
 
 #include "config/settings.h"
 #include "convert/capture.h"
+#include "convert/observer.h"
 #include "convert/writer.h"
 #include "text/line_reader.h"
 
@@ -42,10 +43,10 @@ struct ConversionResult {
 // `observer` (if any) about every card. Stops at the first failed write. Read errors end
 // the input, leave the end tag out and are left in `input.error`.
 ConversionResult convert_document(const Settings& settings, std::string_view element,
-                                  LineReader& input, ByteSink sink, const CardObserver& observer = {});
+                                  LineReader& input, ByteSink sink, const ConversionObserver& observer = {});
 
 // The same in another form of the document: the form frames it and writes the records.
 ConversionResult convert_document(const Settings& settings, LineReader& input, DocumentForm form, ByteSink sink,
-                                  const CardObserver& observer = {});
+                                  const ConversionObserver& observer = {});
 
 }  // namespace quorlan

@@ -1,5 +1,6 @@
 #include "diagnose/cards.h"
 
+#include <span>
 #include <string_view>
 
 #include "diagnose/show.h"
@@ -12,12 +13,12 @@ namespace {
 constexpr std::size_t kCardsShown = 20;
 
 // Why one card was left out, and a value that helps to find it in the card file.
-std::string left_out_card(const Settings& settings, const CardState& card, std::size_t number) {
+std::string left_out_card(const Settings& settings, std::span<const std::string> values, std::size_t number) {
     std::string reasons;
     std::string other;
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
         const FieldMapping& mapping = settings.mappings[j];
-        const std::string& value = card.values[j];
+        const std::string& value = values[j];
         std::string reason;
         if (mapping.condition == Condition::Required && value.empty()) {
             reason = "Required " + tag(mapping.element) + " is empty";
@@ -91,12 +92,13 @@ void note_card_begun(CardWatch& watch) {
     watch.begun_since_end = true;
 }
 
-void note_card_ended(CardWatch& watch, const CardState& card, bool written) {
+void note_card_ended(CardWatch& watch, const CardEnded& card) {
+    const bool written = card.written;
     ++watch.ended;
     if (!watch.begun_since_end) ++watch.ended_without_begin;
     watch.begun_since_end = false;
     if (!written && watch.first_left_out.size() < kCardsShown) {
-        watch.first_left_out.push_back(left_out_card(*watch.settings, card, watch.ended));
+        watch.first_left_out.push_back(left_out_card(*watch.settings, card.values, watch.ended));
     }
     const std::vector<FieldMapping>& mappings = watch.settings->mappings;
     for (std::size_t j = 0; j < mappings.size(); ++j) {
