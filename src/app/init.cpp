@@ -88,7 +88,7 @@ struct Counting {
 };
 
 void count_card(Counting& counting, const CardEnded& card) {
-    census_card_ended(counting.census, card.values);
+    census_card_ended(counting.census, card);
     ++counting.cards;
 }
 

@@ -341,6 +341,20 @@ void keep_single_value(CardState& card, std::size_t j, const std::string& value,
     tell_value(observer, j, kept, ValueOutcome::Taken, number);
 }
 
+// Values are text here: the limit of 100 counts characters once decoded and composed,
+// before the clean-up as it always has. The value is decoded whole, or from as many of its
+// first bytes as surely give those characters. False when its bytes, which declare no
+// charset, are not UTF-8.
+inline bool decode_value(std::string& value, std::string_view value_part, const KnownHead& head, CardState& card) {
+    value.assign(value_part);
+    bool not_utf8 = false;
+    decode_value_text(value, head.charset, card.charsets, kMaxValueBytes, &not_utf8);
+    if (not_utf8) return false;
+    // A vCard 4.0 number is written as a URI: "TEL;VALUE=uri:tel:+420603123456".
+    if (head.tel && begins_with_any_case(value, "TEL:")) value.erase(0, 4);
+    return true;
+}
+
 }  // namespace
 
 // (The mappings are known by the heads' bits, one per mapping of `settings`.)
@@ -357,26 +371,18 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     const std::size_t j = taking_mapping(prefixes, head, value_part);
     if (j == kNoField) return false;
 
-    // Values are text here: the limit of 100 counts characters once decoded and composed,
-    // before the clean-up as it always has. The value is decoded whole, or from as many of
-    // its first bytes as surely give those characters.
     // The card's first value is decoded where it is kept; an empty value leaves it empty.
     std::string& kept = card.values[j];
     const bool list = !card.lists.empty() && is_list_field(settings, settings.mappings[j]);
     const bool first = kept.empty() && !list;
     std::string& value = first ? kept : prefixes.value;
-    value.assign(value_part);
-    bool not_utf8 = false;
-    decode_value_text(value, head.charset, card.charsets, kMaxValueBytes, &not_utf8);
     // Undeclared bytes that are not UTF-8 are read in the charset the card declares, which
     // a later line may do: the line waits for the card's end.
-    if (not_utf8) {
+    if (!decode_value(value, value_part, head, card)) {
         if (first) kept.clear();
         keep_waiting(card.waiting, line.substr(0, end), value_part, number);
         return false;
     }
-    // A vCard 4.0 number is written as a URI: "TEL;VALUE=uri:tel:+420603123456".
-    if (head.tel && begins_with_any_case(value, "TEL:")) value.erase(0, 4);
     if (value.empty()) {
         tell_value(observer, j, value, ValueOutcome::DroppedEmpty, number);
     } else if (list) {

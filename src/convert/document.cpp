@@ -85,7 +85,7 @@ ConversionResult convert_lines(Lines& lines, const Settings& settings, LineReade
             lines.settle(card);
             const bool written = write_card(writer, card);
             if (written) ++result.records_written;
-            if (observer.card_ended) observer.card_ended(CardEnded{card.values, written});
+            if (observer.card_ended) observer.card_ended(CardEnded{card.values, written, card.waiting.labels});
             lines.end_card(card, written);
         }
         if (!flush_when_full(writer)) break;

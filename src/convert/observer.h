@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "text/function_ref.h"
 #include "vcard/line_head.h"
@@ -54,6 +55,10 @@ enum class ValueOutcome : std::uint8_t {
     LostUnnamed,
 };
 
+// The Apple labels of a card's groups (X-ABLabel lines), by group, as the run gave their
+// lines types.
+using GroupLabels = std::span<const std::pair<std::string, std::string>>;
+
 struct ValueFact {
     std::size_t mapping = 0;      // kNoField for a value that no field's prefix names
     std::size_t alternative = 0;  // of the mapping's prefix ("N|FN|ORG"), 0 for the first
@@ -65,6 +70,7 @@ struct ValueFact {
     // When decoding, a value that waited: read in a charset the run knows other than UTF-8
     // (its own, the card's or CODEPAGE='s), not as windows-1250 for want of one.
     bool read_in_charset = false;
+    GroupLabels labels;     // of a value that waited: those of its card
     std::string_view name;  // of a lost value: its property name, upper case
 };
 
@@ -77,6 +83,7 @@ struct CardBegun {
 struct CardEnded {
     std::span<const std::string> values;
     bool written = false;
+    GroupLabels labels;  // when decoding
 };
 
 // One function per kind of fact, each may be unset.

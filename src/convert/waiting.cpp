@@ -91,7 +91,7 @@ std::uint8_t chosen_alternative(const WaitingLines& card, std::size_t j) {
 
 // Tells `observer` what became of the value of a line that waited, which alternative
 // `alternative` of mapping `j`'s prefix names.
-void tell_waited(const ConversionObserver* observer, std::size_t j, const WaitingLine& line,
+void tell_waited(const ConversionObserver* observer, const CardState& card, std::size_t j, const WaitingLine& line,
                  std::uint8_t alternative, std::string_view value, ValueOutcome outcome) {
     if (observer == nullptr) return;
     ValueFact fact;
@@ -102,6 +102,7 @@ void tell_waited(const ConversionObserver* observer, std::size_t j, const Waitin
     fact.outcome = outcome;
     fact.waited = true;
     fact.read_in_charset = line.read_in_charset;
+    fact.labels = card.waiting.labels;
     observer->value(fact);
 }
 
@@ -114,7 +115,7 @@ void take_list_lines(CardState& card, std::size_t j, std::uint8_t alternative, c
             line.text.empty() ? ValueOutcome::DroppedEmpty
             : add_list_value(card, j, line.text, line.kind, line.preferred, line.tel) ? ValueOutcome::Taken
                                                                                       : ValueOutcome::DroppedListHolds;
-        tell_waited(observer, j, line, alternative, line.text, outcome);
+        tell_waited(observer, card, j, line, alternative, line.text, outcome);
     }
 }
 
@@ -129,7 +130,7 @@ void take_line(CardState& card, std::size_t j, std::uint8_t alternative, const W
                         replaces ? std::string_view(kept) : line.text, observer);
     }
     if (line.text.empty() || !(kept.empty() || replaces)) {
-        tell_waited(observer, j, line, alternative, line.text,
+        tell_waited(observer, card, j, line, alternative, line.text,
                     line.text.empty() ? ValueOutcome::DroppedEmpty : ValueOutcome::DroppedFirstStays);
         return;
     }
@@ -137,7 +138,7 @@ void take_line(CardState& card, std::size_t j, std::uint8_t alternative, const W
     card.kept_line[j] = line.number;
     card.preferred[j] = line.preferred ? 1 : 0;
     if (keeps_components(card, j)) keep_components(card, j, line.value, line.charset);
-    tell_waited(observer, j, line, alternative, kept, ValueOutcome::Taken);
+    tell_waited(observer, card, j, line, alternative, kept, ValueOutcome::Taken);
 }
 
 void take_lines(CardState& card, std::size_t j, std::uint8_t alternative, const ConversionObserver* observer) {

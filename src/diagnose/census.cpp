@@ -72,12 +72,12 @@ void uncount_line(Census& census, const Census::CardLine& line) {
 
 // Once the card's labels are all known: its grouped lines with a standard Apple label
 // count under the type the label gives them, as prefixes take them.
-void count_labelled_lines(Census& census) {
+void count_labelled_lines(Census& census, GroupLabels labels) {
     if (census.relabelled) return;
     census.relabelled = true;
     for (Census::CardLine& line : census.card_lines) {
         if (line.group.empty()) continue;
-        for (const auto& [group, label] : census.card_labels) {
+        for (const auto& [group, label] : labels) {
             if (group != line.group) continue;
             Head head = parse_head(line.spelling);
             if (!add_apple_label(head, label)) break;
@@ -146,9 +146,6 @@ void census_line(Census& census, const CardLineFact& fact) {
     if (index == SIZE_MAX) return;
     census.current = index;
     if (!census.decode) return;
-    if (parsed.name == "X-ABLABEL" && !parsed.group.empty() && census.card_labels.size() < kMaxWaitingLines) {
-        census.card_labels.emplace_back(parsed.group, raw.substr(std::min(raw.size(), head.size() + 1)));
-    }
     if (census.card_lines.size() < kMaxWaitingLines) {
         Census::CardLine& line = census.card_lines.emplace_back();
         line.number = number;
@@ -164,8 +161,8 @@ namespace {
 
 // With decoding: the values told next come from card line `number` of the current card,
 // which waited for its end, which alternative `alternative` of the mapping's prefix names.
-void census_value_line(Census& census, std::size_t number, std::size_t alternative) {
-    count_labelled_lines(census);
+void census_value_line(Census& census, std::size_t number, std::size_t alternative, GroupLabels labels) {
+    count_labelled_lines(census, labels);
     census.line = number;
     census.current = SIZE_MAX;
     census.line_taken = false;
@@ -220,7 +217,7 @@ void count_value_dropped(Census& census, std::size_t mapping, std::string_view v
 
 void census_value(Census& census, const ValueFact& fact) {
     if (fact.outcome == ValueOutcome::LostToKept || fact.outcome == ValueOutcome::LostUnnamed) return;
-    if (fact.waited) census_value_line(census, fact.line, fact.alternative);
+    if (fact.waited) census_value_line(census, fact.line, fact.alternative, fact.labels);
     if (fact.outcome == ValueOutcome::Taken || fact.outcome == ValueOutcome::Continuation) {
         count_value_taken(census, fact.mapping, fact.value, fact.outcome == ValueOutcome::Continuation);
     } else {
@@ -232,7 +229,6 @@ namespace {
 
 void forget_card_lines(Census& census) {
     census.card_lines.clear();
-    census.card_labels.clear();
     census.relabelled = false;
 }
 
@@ -247,8 +243,9 @@ void census_card_begun(Census& census) {
     }
 }
 
-void census_card_ended(Census& census, std::span<const std::string> values) {
-    if (census.decode) count_labelled_lines(census);
+void census_card_ended(Census& census, const CardEnded& card) {
+    const std::span<const std::string> values = card.values;
+    if (census.decode) count_labelled_lines(census, card.labels);
     for (std::size_t j = 0; j < census.takes.size(); ++j) {
         MappingTakes& takes = census.takes[j];
         if (!values[j].empty()) {

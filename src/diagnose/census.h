@@ -88,8 +88,8 @@ struct Census {
     bool line_taken = false;          // a mapping took the current line
     std::size_t alternative = 0;      // of the prefix, that named the current line
     // With decoding, the current card's lines and their heads, for values that wait for
-    // the card's end (as many as wait, kMaxWaitingLines), and the Apple labels of its groups,
-    // which count a grouped line under the type its label gives.
+    // the card's end (as many as wait, kMaxWaitingLines); once the run has told the Apple
+    // labels of its groups, a grouped line counts under the type its label gives.
     struct CardLine {
         std::size_t number = 0;
         std::size_t head = 0;
@@ -97,7 +97,6 @@ struct Census {
         std::string spelling;  // its head as written, when grouped
     };
     std::vector<CardLine> card_lines;
-    std::vector<std::pair<std::string, std::string>> card_labels;
     bool relabelled = false;
 };
 
@@ -107,7 +106,7 @@ void census_line(Census& census, const CardLineFact& line);
 // report's to show, not counted here).
 void census_value(Census& census, const ValueFact& value);
 void census_card_begun(Census& census);
-void census_card_ended(Census& census, std::span<const std::string> values);
+void census_card_ended(Census& census, const CardEnded& card);
 
 // What kind of line a head stands for: its property name and the types it gives
 // (TYPE values and bare parameters, such as CELL or WORK), sorted and in upper case;

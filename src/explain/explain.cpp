@@ -40,7 +40,7 @@ struct CardFileWatch {
     }
     void operator()(const CardEnded& card) {
         note_card_ended(cards, card);
-        census_card_ended(census, card.values);
+        census_card_ended(census, card);
         checks_card_ended(values, card);
     }
     void operator()(const CardLineFact& line) {
