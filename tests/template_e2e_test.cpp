@@ -223,7 +223,7 @@ TEST(Templates, ExplainShowsTheTemplateAndAFirstRecord) {
 
 // One card with every kind of number, one with only ORG, one without a number, one sharing a
 // number and with a name of 60 bytes: each family's document byte for byte as stored under
-// tests/data/forms. QUORLAN_UPDATE_FORMS=1 rewrites the stored files after an intended change.
+// tests/data/forms. scripts/update-baselines rewrites the stored files after an intended change.
 const std::string kFormCards =
     "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Nov\xC3\xA1k;Jan;;;\r\nFN:Jan Nov\xC3\xA1k\r\nTEL:111\r\nTEL;TYPE=VOICE:222\r\n"
     "TEL;TYPE=PAGER:333\r\nTEL;TYPE=CAR:444\r\nTEL;TYPE=CELL:555\r\nTEL;TYPE=CELL,PREF:666\r\nitem1.TEL:777\r\n"
@@ -236,7 +236,7 @@ const std::string kFormCards =
     "TEL;VALUE=uri;TYPE=cell:tel:4242\r\nEND:VCARD\r\n";
 
 TEST(Templates, EachFamilyWritesItsStoredDocument) {
-    const bool update = std::getenv("QUORLAN_UPDATE_FORMS") != nullptr;
+    const bool update = std::getenv("QUORLAN_UPDATE_BASELINES") != nullptr;
     const fs::path stored = fs::path(QUORLAN_TEST_DATA) / "forms";
     const std::pair<const char*, const char*> families[] = {
         {"yealink", "yealink-phonebook.xml"}, {"cisco", "cisco-directory.xml"}, {"grandstream", "phonebook.xml"},
