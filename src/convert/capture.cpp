@@ -386,7 +386,8 @@ bool capture_decoded_values(std::string_view line, const Settings& settings, Pre
     if (value.empty()) {
         tell_value(observer, j, value, ValueOutcome::DroppedEmpty, number);
     } else if (list) {
-        take_list_value(card, j, value, head.kind, head.preferred, head.tel, observer, number);
+        const bool added = add_list_value(card, j, value, head.kind, head.preferred, head.tel);
+        tell_value(observer, j, value, added ? ValueOutcome::Taken : ValueOutcome::DroppedListHolds, number);
     } else {
         keep_single_value(card, j, value, head, line, value_part, number, observer);
     }

@@ -35,10 +35,6 @@ CardState make_card_state(const Settings& settings);
 bool add_list_value(CardState& card, std::size_t j, std::string_view text, ValueKind kind, bool preferred,
                     bool number);
 
-// add_list_value, telling `observer` whether the value of card line `line` was taken or dropped.
-void take_list_value(CardState& card, std::size_t j, std::string_view text, ValueKind kind, bool preferred,
-                     bool number, const ConversionObserver* observer, std::size_t line);
-
 // True when `a` and `b` are the same value: numbers by their digits, when they have any.
 bool same_value(std::string_view a, std::string_view b, bool numbers);
 

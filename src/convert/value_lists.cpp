@@ -85,12 +85,6 @@ void keep_lost_values(const CardState& card, LostValues& kept) {
     for (const std::string& name : from.unnamed) add_unnamed(kept, name);
 }
 
-void take_list_value(CardState& card, std::size_t j, std::string_view text, ValueKind kind, bool preferred,
-                     bool number, const ConversionObserver* observer, std::size_t line) {
-    const bool taken = add_list_value(card, j, text, kind, preferred, number);
-    tell_value(observer, j, text, taken ? ValueOutcome::Taken : ValueOutcome::DroppedListHolds, line);
-}
-
 void note_lost_value(CardState& card, std::size_t number, std::string_view name, std::size_t mapping,
                      std::string_view value, const ConversionObserver* observer) {
     LostValues& lost = card.card_lost;

@@ -173,8 +173,6 @@ bool begins_in_other_case(std::string_view raw, std::string_view pattern) {
 
 constexpr std::size_t kSampleBytes = 16 * 1024;
 
-// Keeps what a value that waits for the card's end needs of its line, and a sample of
-// undeclared 8-bit text.
 // Counts a line of 8-bit text that is not UTF-8 and declares no charset, and keeps a
 // sample of such text for the CODEPAGE= suggestion. Returns whether the line is one.
 bool sample_undeclared(ValueChecks& checks, const CardLineFact& line, const LineBytes& bytes, bool quoted_printable) {

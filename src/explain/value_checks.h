@@ -11,10 +11,8 @@
 #include <vector>
 
 #include "charset/charsets.h"
-#include "convert/observer.h"
 #include "config/settings.h"
-#include "convert/capture.h"
-#include "diagnose/census.h"
+#include "convert/observer.h"
 
 namespace quorlan {
 
