@@ -192,5 +192,33 @@ TEST(ConversionObserver, SeesLogicalLinesWhenDecoding) {
     EXPECT_EQ(seen.values, (std::vector<std::string>{"0:J\xC3\xA1n", "1:a, b"}));
 }
 
+// Each value is told with what became of it: its mapping, outcome, line, and for a line
+// that waited for the card's end, the alternative of the prefix that took it.
+TEST(ConversionObserver, TellsWhatBecameOfEachValueWhenDecoding) {
+    const Settings settings = settings_from("DECODE=1\nN=N|FN\nM#=TEL;CELL\nL[]=EMAIL\n");
+    const std::string cards = "BEGIN:VCARD\nFN:Eva\nN:;;;;\nTEL;CELL:1\nTEL;CELL;PREF:2\nTEL;CELL:3\n"
+                              "EMAIL:a@b\nEMAIL:a@b\nTEL;FAX:9\nEND:VCARD\n";
+    static constexpr const char* kOutcomes[] = {"Taken",          "Continuation",     "DroppedEmpty", "DroppedFirstStays",
+                                                "DroppedListHolds", "LostToKept", "LostUnnamed"};
+    std::vector<std::string> seen;
+    auto see = [&seen](const ValueFact& fact) {
+        std::string text = fact.mapping == kNoField ? "-" : std::to_string(fact.mapping);
+        text.append("/").append(kOutcomes[static_cast<int>(fact.outcome)]).append("@");
+        text.append(std::to_string(fact.line));
+        if (fact.waited) text.append("#").append(std::to_string(fact.alternative)).append("w");
+        seen.push_back(text.append(":").append(fact.value));
+    };
+    ConversionObserver observer;
+    observer.value = see;
+    std::string_view bytes = cards;
+    LineReader input = make_line_reader(memory_source(bytes));
+    std::string out;
+    convert_document(settings, "book", input, memory_sink(out), observer);
+    EXPECT_EQ(seen, (std::vector<std::string>{"-/LostUnnamed@9:9", "0/Taken@2#1w:Eva", "1/Taken@4#0w:1",
+                                              "1/LostToKept@4:1", "1/Taken@5#0w:2", "1/LostToKept@6:3",
+                                              "1/DroppedFirstStays@6#0w:3", "2/Taken@7#0w:a@b",
+                                              "2/DroppedListHolds@8#0w:a@b"}));
+}
+
 }  // namespace
 }  // namespace quorlan
