@@ -67,8 +67,8 @@ struct ValueFact {
     std::string_view value;
     ValueOutcome outcome = ValueOutcome::Taken;
     bool waited = false;  // the line waited for the card's end (when decoding)
-    // When decoding, a value that waited: read in a charset the run knows other than UTF-8
-    // (its own, the card's or CODEPAGE='s), not as windows-1250 for want of one.
+    // When decoding, a value that waited: read in a charset the run knows (its own, the
+    // card's or CODEPAGE='s), not as UTF-8 or windows-1250 for want of one.
     bool read_in_charset = false;
     GroupLabels labels;     // of a value that waited: those of its card
     std::string_view name;  // of a lost value: its property name, upper case
