@@ -19,10 +19,13 @@
 #include "text/line_reader.h"
 #include "vcard/decode.h"
 #include "vcard/logical_lines.h"
+#include "test_support.h"
 
 namespace {
 
 using namespace quorlan;
+
+using test_support::memory_sink;
 
 // The configuration that bench/compare uses.
 constexpr std::string_view kEightMappings =
@@ -169,10 +172,13 @@ void BM_WriteRecord(benchmark::State& state) {
     }
     const CardState captured = card;
     std::string out;
+    const RecordFinishing finishing = make_record_finishing(settings, PhoneGrouping::Fixed);
+    RecordForm form = make_record_form(settings, "bench");
+    const DocumentForm document = document_form(form);
     for (auto _ : state) {
         card = captured;
         out.clear();
-        write_record(settings, card, out);
+        if (finish_record(finishing, card)) document.record(card, out);
         benchmark::DoNotOptimize(out.data());
     }
     state.SetItemsProcessed(state.iterations());

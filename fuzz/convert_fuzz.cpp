@@ -17,10 +17,13 @@
 #include "fuzz_support.h"
 #include "text/line_reader.h"
 #include "text/text_ops.h"
+#include "test_support.h"
 
 namespace {
 
 using namespace quorlan;
+
+using test_support::memory_sink;
 
 constexpr std::string_view kSeparator = "\n%%\n";
 constexpr std::string_view kDefaultConfig =

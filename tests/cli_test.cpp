@@ -83,6 +83,8 @@ TEST(Options, UnknownOptionsAreRefused) {
         {"--explian", "--explian"}, {"--HELP", "--HELP"}, {"-help", "-help"}, {"--help=1", "--help=1"},
         {"-H", "-H"}, {"-v", "-v"}, {"--versions", "--versions"}, {"-x -- y", "-x"}, {"-", "-"},
         {"--help -x", "-x"}, {"-x --version", "-x"}, {"contacts.vcf --verbose", "--verbose"},
+        // The family after --for is looked at as an option too.
+        {"--init --for --bogus", "--bogus"},
         // Bytes that would rewrite the terminal are shown, not sent to it.
         {"\"$(printf '%s\\033[2J\\\\' -)\"", "-\\x1B[2J\\\\"},
     };

@@ -5,9 +5,12 @@
 #include <vector>
 
 #include "convert/document.h"
+#include "test_support.h"
 
 namespace quorlan {
 namespace {
+
+using test_support::memory_sink;
 
 const std::string kProlog = "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\r\n";
 

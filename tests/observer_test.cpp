@@ -6,28 +6,29 @@
 #include <vector>
 
 #include "convert/document.h"
+#include "test_support.h"
 
 namespace quorlan {
 namespace {
+
+using test_support::memory_sink;
 
 struct SeenConfig {
     std::vector<std::string> lines;
     std::vector<LineKind> kinds;
     std::vector<bool> beyond;
     std::string rest;
+
+    void operator()(std::string_view read, const ConfigLine& config, bool beyond_limit, bool) {
+        lines.emplace_back(read);
+        kinds.push_back(config.kind);
+        beyond.push_back(beyond_limit);
+    }
+    void operator()(LineReader& rest_of_lines) {
+        std::string line;
+        while (read_line(rest_of_lines, line)) rest += line;
+    }
 };
-
-void see_line(void* context, std::string_view read, const ConfigLine& config, bool beyond_limit, bool) {
-    auto& seen = *static_cast<SeenConfig*>(context);
-    seen.lines.emplace_back(read);
-    seen.kinds.push_back(config.kind);
-    seen.beyond.push_back(beyond_limit);
-}
-
-void see_rest(void* context, LineReader& rest) {
-    std::string line;
-    while (read_line(rest, line)) static_cast<SeenConfig*>(context)->rest += line;
-}
 
 bool same_settings(const Settings& a, const Settings& b) {
     if (a.input_base != b.input_base || a.output_base != b.output_base || a.fold_ascii != b.fold_ascii ||
@@ -54,7 +55,7 @@ TEST(ConfigObserver, SeesEveryLineAsReadAndChangesNothing) {
     SeenConfig seen;
     std::string_view bytes = config;
     LineReader reader = make_line_reader(memory_source(bytes));
-    const Settings settings = read_settings(reader, ConfigObserver{see_line, see_rest, &seen});
+    const Settings settings = read_settings(reader, ConfigObserver{seen, seen});
     EXPECT_TRUE(same_settings(settings, expected));
     EXPECT_EQ(seen.lines, (std::vector<std::string>{"a.vcf\n", "ASCII=1\n", "[x]\n", "N*=N: \n", "b.xml"}));
     EXPECT_EQ(seen.kinds, (std::vector<LineKind>{LineKind::InputName, LineKind::FoldSwitch, LineKind::Ignored,
@@ -70,7 +71,7 @@ TEST(ConfigObserver, TheFiftyFirstMappingStopsTheReadingAndLeavesTheRest) {
     SeenConfig seen;
     std::string_view bytes = config;
     LineReader reader = make_line_reader(memory_source(bytes));
-    const Settings settings = read_settings(reader, ConfigObserver{see_line, see_rest, &seen});
+    const Settings settings = read_settings(reader, ConfigObserver{seen, seen});
     EXPECT_EQ(settings.mappings.size(), kMaxMappings);
     EXPECT_EQ(settings.input_base, "import");
     ASSERT_EQ(seen.lines.size(), 51u);

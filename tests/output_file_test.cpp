@@ -48,7 +48,7 @@ TEST(OutputFile, KeepsAnExistingFileWhateverTheMoment) {
                 EXPECT_EQ(error, EEXIST);
             } else {
                 ASSERT_TRUE(opened) << error;
-                ASSERT_TRUE(write_output(&output, "ours", 4, error));
+                ASSERT_TRUE(write_output(output, "ours", 4, error));
                 take();
                 EXPECT_EQ(commit_output(output), EEXIST);
             }

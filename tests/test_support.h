@@ -1,5 +1,6 @@
-// What the tests and the fuzz targets share: a source that hands out its bytes a few at a
-// time, and the lines on which a follower of the plain reads sees logical lines start.
+// What the tests, the fuzz targets and the benchmarks share: a source that hands out its
+// bytes a few at a time, a sink that keeps the document in memory, and the lines on which a
+// follower of the plain reads sees logical lines start.
 #pragma once
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/writer.h"
 #include "text/line_reader.h"
 #include "vcard/logical_lines.h"
 
@@ -32,6 +34,15 @@ inline std::size_t read_trickle(void* context, char* buffer, std::size_t capacit
     std::memcpy(buffer, t.data.data(), n);
     t.data.remove_prefix(n);
     return n;
+}
+
+// A sink that appends the document to `buffer`.
+inline ByteSink memory_sink(std::string& buffer) {
+    return ByteSink{[](void* context, const char* data, std::size_t size, int&) {
+                        static_cast<std::string*>(context)->append(data, size);
+                        return true;
+                    },
+                    &buffer};
 }
 
 // The lines on which a follower of the plain reads sees logical lines start: those that

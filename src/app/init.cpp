@@ -11,14 +11,16 @@
 #include "app/carddav_run.h"
 #include "app/init_family.h"
 #include "config/config_file.h"
+#include "config/settings.h"
 #include "convert/document.h"
 #include "diagnose/cards.h"
 #include "diagnose/census.h"
 #include "diagnose/show.h"
+#include "io/card_file.h"
 #include "io/files.h"
-#include "io/folder_source.h"
 #include "io/messages.h"
 #include "io/platform.h"
+#include "templates/builtins.h"
 #include "text/line_reader.h"
 #include "text/text_ops.h"
 
@@ -82,6 +84,58 @@ std::string the_card_file() {
     return {};
 }
 
+// The fields a new quorlan.ini offers and how many cards of the file fill each.
+struct InitCounts {
+    std::size_t cards = 0;
+    std::vector<std::size_t> filled;  // per mapping of init_settings
+};
+
+// The settings --init writes for `card_file`: decoding on, the usual fields, or with a
+// phone `family`, the fields and the template of that built-in.
+Settings init_settings(const std::string& card_file, const BuiltinTemplate* family) {
+    Settings settings;
+    settings.input_base = card_file.substr(0, card_file.size() - 4);
+    settings.decode = 1;
+    for (const BuiltinField& field : offered_fields(family)) {
+        std::string line = std::string(field.element) + "=" + std::string(field.prefix);
+        settings.mappings.push_back(classify_config_line(line).mapping);
+    }
+    if (family != nullptr) settings.template_name = family->name;
+    return settings;
+}
+
+// The text of quorlan.ini: the file names, the switch, and each field with the number of
+// cards it fills; a field that no card fills is left as a comment.
+std::string init_text(const std::string& card_file, const Settings& settings, const InitCounts& counts,
+                      const BuiltinTemplate* family) {
+    // quorlan.ini has no comments: a line is ignored when it holds no "=" and names no
+    // file, so these lines hold neither.
+    std::string text = "# Written by quorlan --init for the card file on the next line, which holds " +
+                       count_of(counts.cards, "card", "cards") + "\r\n";
+    text += card_file + "\r\n" + std::string(output_of(family)) + "\r\nDECODE=1\r\n";
+    if (family != nullptr) text += "TEMPLATE=" + std::string(family->name) + "\r\n";
+    // The example holds neither "=" nor a file name, so that the line stays a comment.
+    if (family != nullptr && family->page_entries != 0) {
+        text += "# PHONEBOOK_URL  http://192.168.1.10/phones/   (the folder the phone fetches the phonebook from, "
+                "or the file's whole address: put an equals sign after PHONEBOOK_URL so that its pages of " +
+                std::to_string(family->page_entries) + " entries link to one another)\r\n";
+    }
+    const std::vector<BuiltinField> fields = offered_fields(family);
+    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        const std::string element(fields[j].element);
+        const std::string prefix(fields[j].prefix);
+        // A family's template uses every field: one left out would be a variable no mapping gives.
+        if (counts.filled[j] == 0 && family == nullptr) {
+            text += "# " + element + "  " + prefix + "   (no card has one; put an equals sign between them to use it)\r\n";
+            continue;
+        }
+        text += "# " + settings.mappings[j].element + ": " + std::to_string(counts.filled[j]) + " of " +
+                count_of(counts.cards, "card", "cards") + "\r\n";
+        text += element + "=" + prefix + "\r\n";
+    }
+    return text;
+}
+
 struct Counting {
     Census census;
     std::size_t cards = 0;
@@ -92,32 +146,34 @@ void count_card(Counting& counting, const CardEnded& card) {
     ++counting.cards;
 }
 
-// Counts, by a run's own reading, the cards of `input` and the cards that fill each field.
-ConversionResult count_cards_in(const Settings& settings, LineReader& input, InitCounts& counts) {
+// Counts, by a run's own reading, the cards of the card file and the cards that fill each
+// field.
+ConversionResult count_cards_in(const Settings& settings, CardFile& cards, InitCounts& counts) {
     Counting counting{make_census(settings)};
     auto on_card_ended = [&counting](const CardEnded& card) { count_card(counting, card); };
     ConversionObserver observer;
     observer.card_ended = on_card_ended;
-    const ConversionResult result = convert_document(settings, "phonebook", input, discarding_sink(), observer);
+    const ConversionResult result =
+        convert_document(settings, "phonebook", cards.reader, discarding_sink(), observer, cards.from_utf16);
     counts.cards = counting.cards;
     for (const MappingTakes& takes : counting.census.takes) counts.filled.push_back(takes.cards_filled);
     return result;
 }
 
-// Counts the cards of the file; when none ended, `why_none` says why, as a run would.
+// Counts the cards of the card file, or with CARDDAV= of the card folder; when none ended,
+// `why_none` says why, as a run would. False after reporting a file that can't be read.
 bool count_cards(const Settings& settings, const std::string& card_file, InitCounts& counts, std::string& why_none) {
-    TextFile file;
+    const bool from_server = !settings.carddav.url.empty();
+    CardFile cards;
     int error = 0;
-    if (!open_text_file(file, card_file, error)) {
-        report("cannot open", card_file, error);
+    if (!open_card_file(cards, from_server ? settings.carddav.folder : card_file, from_server, error)) {
+        report(from_server ? "cannot read" : "cannot open", cards.name, error);
         return false;
     }
-    LineReader input = make_line_reader(text_bytes(file));
-    prime_reader(input);
-    const CardFileLook look = look_at_card_file(input);
-    const ConversionResult result = count_cards_in(settings, input, counts);
-    const int close_error = close_text_file(file);
-    if (report_reading_end(card_file, input.error, close_error) != 0) return false;
+    const CardFileLook look = look_at_card_file(cards.reader);
+    const ConversionResult result = count_cards_in(settings, cards, counts);
+    const int close_error = close_card_file(cards);
+    if (report_reading_end(failing_file(cards), cards.reader.error, close_error) != 0) return false;
     if (counts.cards == 0) why_none = why_no_card(look, result);
     return true;
 }
@@ -183,7 +239,7 @@ bool write_config(const std::string& text) {
         else report("cannot create", kConfigFile, error);
         return false;
     }
-    if (!write_output(&output, text.data(), text.size(), error)) {
+    if (!write_output(output, text.data(), text.size(), error)) {
         abandon_output(output);
         report("cannot write", kConfigFile, error);
         return false;
@@ -194,6 +250,14 @@ bool write_config(const std::string& text) {
         return false;
     }
     return true;
+}
+
+// Writes quorlan.ini and shows it, with what to do next. Returns the exit status.
+int write_and_show(const std::string& text, const BuiltinTemplate* family) {
+    if (!write_config(text)) return 1;
+    const std::string done = "Wrote quorlan.ini:\n\n" + shown_lines(text) + "\nNext: run quorlan to write " +
+                             std::string(output_of(family)) + " (quorlan --explain shows what each line takes)\n";
+    return print_report(done);
 }
 
 bool names_a_url(std::string_view argument) {
@@ -233,90 +297,37 @@ int run_init_from_server(const std::string& url, const BuiltinTemplate* family) 
     Settings settings = init_settings("import.vcf", family);
     settings.carddav = init_carddav(url);
     if (!refresh_card_folder(settings)) return 1;
-    FolderSource folder;
-    int open_error = 0;
-    if (!open_folder_source(folder, settings.carddav.folder, open_error)) {
-        return report("cannot read", settings.carddav.folder, open_error);
-    }
-    LineReader input = make_line_reader(folder_bytes(folder));
     InitCounts counts;
-    count_cards_in(settings, input, counts);
-    if (report_reading_end(folder.failed_file, input.error, close_folder_source(folder)) != 0) return 1;
+    std::string why_none;
+    if (!count_cards(settings, settings.carddav.folder, counts, why_none)) return 1;
     std::string text = init_text(carddav_lines(settings.carddav), settings, counts, family);
     text.replace(0, text.find("\r\n"), "# Written by quorlan --init for the address book on the next line, which holds " +
                                            count_of(counts.cards, "card", "cards") + "; the cards are kept in the folder " +
                                            settings.carddav.folder);
-    if (!write_config(text)) return 1;
-    const std::string done = "Wrote quorlan.ini:\n\n" + shown_lines(text) + "\nNext: run quorlan to write " +
-                             std::string(output_of(family)) + " (quorlan --explain shows what each line takes)\n";
-    return write_report(done) == ReportOutput::Failed ? 1 : 0;
+    return write_and_show(text, family);
 }
 
-}  // namespace
-
-Settings init_settings(const std::string& card_file, const BuiltinTemplate* family) {
-    Settings settings;
-    settings.input_base = card_file.substr(0, card_file.size() - 4);
-    settings.decode = 1;
-    for (const BuiltinField& field : offered_fields(family)) {
-        std::string line = std::string(field.element) + "=" + std::string(field.prefix);
-        settings.mappings.push_back(classify_config_line(line).mapping);
-    }
-    if (family != nullptr) settings.template_name = family->name;
-    return settings;
-}
-
-std::string init_text(const std::string& card_file, const Settings& settings, const InitCounts& counts,
-                      const BuiltinTemplate* family) {
-    // quorlan.ini has no comments: a line is ignored when it holds no "=" and names no
-    // file, so these lines hold neither.
-    std::string text = "# Written by quorlan --init for the card file on the next line, which holds " +
-                       count_of(counts.cards, "card", "cards") + "\r\n";
-    text += card_file + "\r\n" + std::string(output_of(family)) + "\r\nDECODE=1\r\n";
-    if (family != nullptr) text += "TEMPLATE=" + std::string(family->name) + "\r\n";
-    // The example holds neither "=" nor a file name, so that the line stays a comment.
-    if (family != nullptr && family->page_entries != 0) {
-        text += "# PHONEBOOK_URL  http://192.168.1.10/phones/   (the folder the phone fetches the phonebook from, "
-                "or the file's whole address: put an equals sign after PHONEBOOK_URL so that its pages of " +
-                std::to_string(family->page_entries) + " entries link to one another)\r\n";
-    }
-    const std::vector<BuiltinField> fields = offered_fields(family);
-    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
-        const std::string element(fields[j].element);
-        const std::string prefix(fields[j].prefix);
-        // A family's template uses every field: one left out would be a variable no mapping gives.
-        if (counts.filled[j] == 0 && family == nullptr) {
-            text += "# " + element + "  " + prefix + "   (no card has one; put an equals sign between them to use it)\r\n";
-            continue;
-        }
-        text += "# " + settings.mappings[j].element + ": " + std::to_string(counts.filled[j]) + " of " +
-                count_of(counts.cards, "card", "cards") + "\r\n";
-        text += element + "=" + prefix + "\r\n";
-    }
-    return text;
-}
-
-int run_init(const std::vector<std::string>& arguments) {
-    const BuiltinTemplate* family = nullptr;
-    std::vector<std::string> card_files;
-    if (!read_family(arguments, family, card_files)) return 2;
+// The card file --init is for: the one named, else the folder's one .vcf file. Empty,
+// with the exit status in `status`, after saying why there is none.
+std::string chosen_card_file(const std::vector<std::string>& card_files, int& status) {
+    status = 2;
     if (card_files.size() > 1) {
         std::string names;
         for (const std::string& name : card_files) {
             names += ' ';
             names += quoted_name(name);
         }
-        return usage_error("takes one card file, not " + std::to_string(card_files.size()) + ":" + names);
+        status = usage_error("takes one card file, not " + std::to_string(card_files.size()) + ":" + names);
+        return {};
     }
-    if (card_files.size() == 1 && names_a_url(card_files[0])) return run_init_from_server(card_files[0], family);
-    std::string card_file;
-    if (!card_files.empty()) {
-        card_file = card_files[0];
-        if (card_file.empty()) return usage_error("was given an empty name: name the card file, or name none");
-    } else {
-        card_file = the_card_file();
-        if (card_file.empty()) return 2;
-    }
+    if (card_files.empty()) return the_card_file();
+    if (card_files[0].empty()) status = usage_error("was given an empty name: name the card file, or name none");
+    return card_files[0];
+}
+
+// Why quorlan.ini can't be written for `card_file`, said on standard error; the exit
+// status, or 0 when it can.
+int refuse_card_file(const std::string& card_file) {
     if (const std::string why = why_quorlan_ini_cannot_name(card_file); !why.empty()) {
         std::fprintf(stderr, "quorlan: %s can't be named in quorlan.ini: %s; rename the card file\n",
                      quoted_name(card_file).c_str(), why.c_str());
@@ -329,11 +340,25 @@ int run_init(const std::vector<std::string>& arguments) {
     }
     std::error_code error;
     if (std::filesystem::exists(std::filesystem::symlink_status(kConfigFile, error))) return refuse_to_replace();
+    return 0;
+}
+
+}  // namespace
+
+int run_init(const std::vector<std::string>& arguments) {
+    const BuiltinTemplate* family = nullptr;
+    std::vector<std::string> card_files;
+    if (!read_family(arguments, family, card_files)) return 2;
+    if (card_files.size() == 1 && names_a_url(card_files[0])) return run_init_from_server(card_files[0], family);
+    int status = 0;
+    const std::string card_file = chosen_card_file(card_files, status);
+    if (card_file.empty()) return status;
+    if (const int refused = refuse_card_file(card_file); refused != 0) return refused;
     const Settings settings = init_settings(card_file, family);
     // A run reads the name before ".vcf" with ".vcf" after it: where names differ in case,
     // "Contacts.VCF" is not the file it would read.
     const std::string read_by_a_run = document_names(settings).input_file;
-    if (read_by_a_run != card_file && !std::filesystem::exists(read_by_a_run, error)) {
+    if (std::error_code error; read_by_a_run != card_file && !std::filesystem::exists(read_by_a_run, error)) {
         std::fprintf(stderr, "quorlan: a run reads %s, not %s: rename the card file to that name\n",
                      quoted_name(read_by_a_run).c_str(), quoted_name(card_file).c_str());
         return 1;
@@ -346,11 +371,7 @@ int run_init(const std::vector<std::string>& arguments) {
                      why_none.c_str());
         return 1;
     }
-    const std::string text = init_text(card_file, settings, counts, family);
-    if (!write_config(text)) return 1;
-    const std::string done = "Wrote quorlan.ini:\n\n" + shown_lines(text) + "\nNext: run quorlan to write " +
-                             std::string(output_of(family)) + " (quorlan --explain shows what each line takes)\n";
-    return write_report(done) == ReportOutput::Failed ? 1 : 0;
+    return write_and_show(init_text(card_file, settings, counts, family), family);
 }
 
 }  // namespace quorlan

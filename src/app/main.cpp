@@ -7,13 +7,14 @@
 
 int main(int argc, char** argv) {
     quorlan::ignore_write_signals();
-    switch (quorlan::choose_action(argc, argv)) {
+    const quorlan::Options options = quorlan::read_options(argc, argv);
+    switch (options.action) {
         case quorlan::Action::Help: return quorlan::print_help();
         case quorlan::Action::Version: return quorlan::print_version();
         case quorlan::Action::Explain: return quorlan::run_explain();
-        case quorlan::Action::Init: return quorlan::run_init(quorlan::init_arguments(argc, argv));
-        case quorlan::Action::Template: return quorlan::print_template(quorlan::arguments_after(argc, argv, "--template"));
-        case quorlan::Action::Unknown: return quorlan::refuse_unknown_option(argc, argv);
+        case quorlan::Action::Init: return quorlan::run_init(options.init_arguments);
+        case quorlan::Action::Template: return quorlan::print_template(options.template_arguments);
+        case quorlan::Action::Unknown: return quorlan::refuse_unknown_option(options);
         case quorlan::Action::Convert: break;
     }
     return quorlan::run_program();

@@ -130,70 +130,75 @@ Kind kind_of(std::string_view argument, Action& action) {
     return Kind::Option;
 }
 
-int print_text(const char* text) { return write_report(text) == ReportOutput::Failed ? 1 : 0; }
-
 // "--" ends the options: the arguments after it are names, whatever they begin with.
 bool ends_options(std::string_view argument) { return argument == "--"; }
 
-}  // namespace
+// Where the reading of the arguments stands, for each use of them.
+struct Scan {
+    bool options_ended = false;  // for the action
+    bool family = false;         // "--for" stood among the options
+    bool init_options_ended = false;
+    bool family_next = false;    // the argument is the family after "--for"
+    bool after_template = false;
+};
 
-Action choose_action(int argc, const char* const* argv) {
-    Action chosen = Action::Convert;
-    bool family = false;
-    for (int i = 1; i < argc && !ends_options(argv[i]); ++i) {
-        Action action = Action::Convert;
-        const Kind kind = kind_of(argv[i], action);
-        // A mistyped option must not run a conversion the user did not ask for.
-        if (kind == Kind::Unknown) return Action::Unknown;
-        if (kind == Kind::Option && chosen == Action::Convert) chosen = action;
-        family = family || std::string_view(argv[i]) == "--for";
+// The action: the first option's, Unknown for a mistyped one.
+void scan_action(Options& options, Scan& scan, std::string_view argument) {
+    if (scan.options_ended || ends_options(argument)) {
+        scan.options_ended = true;
+        return;
     }
-    // Nor must "--for" without "--init", which would convert instead of writing quorlan.ini.
-    return family && chosen != Action::Init ? Action::Unknown : chosen;
+    Action action = Action::Convert;
+    const Kind kind = kind_of(argument, action);
+    // A mistyped option must not run a conversion the user did not ask for.
+    if (kind == Kind::Unknown && options.unknown.empty()) options.unknown = argument;
+    if (kind == Kind::Option && options.action == Action::Convert) options.action = action;
+    scan.family = scan.family || argument == "--for";
 }
 
-int refuse_unknown_option(int argc, const char* const* argv) {
-    for (int i = 1; i < argc && !ends_options(argv[i]); ++i) {
-        Action ignored = Action::Convert;
-        if (kind_of(argv[i], ignored) == Kind::Unknown) {
-            std::fprintf(stderr, "quorlan: unknown option %s (see quorlan --help)\n", quoted_name(argv[i]).c_str());
-            return 2;
-        }
+void scan_init_argument(Options& options, Scan& scan, std::string_view argument) {
+    if (scan.family_next) {
+        // The family goes with "--for", whatever it begins with: --init says what it lacks.
+        options.init_arguments.emplace_back(argument);
+        scan.family_next = false;
+    } else if (!scan.init_options_ended && ends_options(argument)) {
+        scan.init_options_ended = true;
+    } else if (!scan.init_options_ended && argument == "--for") {
+        options.init_arguments.emplace_back(argument);
+        scan.family_next = true;
+    } else if (scan.init_options_ended || !argument.starts_with("-")) {
+        options.init_arguments.emplace_back(argument);
     }
-    std::fprintf(stderr, "quorlan: --for goes with --init: quorlan --init --for FAMILY [CARDFILE]\n");
+}
+
+}  // namespace
+
+Options read_options(int argc, const char* const* argv) {
+    Options options;
+    Scan scan;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        scan_action(options, scan, argument);
+        scan_init_argument(options, scan, argument);
+        if (scan.after_template) options.template_arguments.emplace_back(argument);
+        scan.after_template = scan.after_template || argument == "--template";
+    }
+    // Nor must "--for" without "--init", which would convert instead of writing quorlan.ini.
+    if (!options.unknown.empty() || (scan.family && options.action != Action::Init)) options.action = Action::Unknown;
+    return options;
+}
+
+int refuse_unknown_option(const Options& options) {
+    if (!options.unknown.empty()) {
+        std::fprintf(stderr, "quorlan: unknown option %s (see quorlan --help)\n", quoted_name(options.unknown).c_str());
+    } else {
+        std::fprintf(stderr, "quorlan: --for goes with --init: quorlan --init --for FAMILY [CARDFILE]\n");
+    }
     return 2;
 }
 
-std::vector<std::string> init_arguments(int argc, const char* const* argv) {
-    std::vector<std::string> arguments;
-    bool options_ended = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (!options_ended && ends_options(argument)) {
-            options_ended = true;
-        } else if (!options_ended && argument == "--for") {
-            // The family goes with it, whatever it begins with: --init says what it lacks.
-            arguments.emplace_back(argument);
-            if (i + 1 < argc) arguments.emplace_back(argv[++i]);
-        } else if (options_ended || !argument.starts_with("-")) {
-            arguments.emplace_back(argument);
-        }
-    }
-    return arguments;
-}
+int print_help() { return print_report(kHelp); }
 
-std::vector<std::string> arguments_after(int argc, const char* const* argv, std::string_view option) {
-    std::vector<std::string> arguments;
-    bool after = false;
-    for (int i = 1; i < argc; ++i) {
-        if (after) arguments.emplace_back(argv[i]);
-        after = after || std::string_view(argv[i]) == option;
-    }
-    return arguments;
-}
-
-int print_help() { return print_text(kHelp); }
-
-int print_version() { return print_text(kVersion); }
+int print_version() { return print_report(kVersion); }
 
 }  // namespace quorlan

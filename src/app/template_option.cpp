@@ -7,12 +7,6 @@
 
 namespace quorlan {
 
-namespace {
-
-int printed(const std::string& text) { return write_report(text) == ReportOutput::Failed ? 1 : 0; }
-
-}  // namespace
-
 int print_template(const std::vector<std::string>& arguments) {
     if (arguments.empty() || arguments[0].starts_with("-")) {
         std::string text = "Built-in templates (TEMPLATE=NAME in quorlan.ini uses one, quorlan --template NAME\n"
@@ -22,7 +16,7 @@ int print_template(const std::vector<std::string>& arguments) {
             name.resize(14, ' ');
             text += "  " + name + std::string(builtin.family) + ", " + std::string(builtin.output) + "\n";
         }
-        return printed(text);
+        return print_report(text);
     }
     const BuiltinTemplate* builtin = find_builtin(arguments[0]);
     if (builtin == nullptr) {
@@ -30,7 +24,7 @@ int print_template(const std::vector<std::string>& arguments) {
                      quoted_name(arguments[0]).c_str(), std::string(builtin_names()).c_str());
         return 2;
     }
-    return printed(std::string(builtin->text));
+    return print_report(std::string(builtin->text));
 }
 
 }  // namespace quorlan

@@ -9,7 +9,7 @@
 
 namespace quorlan {
 
-bool prepare_template(const Settings& settings, LoadedTemplate& loaded, TemplateForm& form,
+bool prepare_template(const Settings& settings, LoadedTemplate& loaded, CompiledTemplate& compiled,
                       const std::string& output_file) {
     std::string error;
     if (!load_template(settings, loaded, error)) {
@@ -18,7 +18,7 @@ bool prepare_template(const Settings& settings, LoadedTemplate& loaded, Template
     }
     // The checks of the split leave the library little to refuse; what it does refuse
     // still names the template.
-    if (!make_template_form(settings, loaded.text, form, error, entry_rules(settings, loaded, output_file))) {
+    if (!compile_template(settings, loaded, compiled, error, entry_rules(settings, loaded, output_file))) {
         std::fprintf(stderr, "quorlan: %s: %s\n", loaded.name.c_str(), error.c_str());
         return false;
     }
@@ -30,10 +30,10 @@ bool prepare_template(const Settings& settings, LoadedTemplate& loaded, Template
 
 bool writes_pages(const LoadedTemplate& loaded) { return loaded.family != nullptr && loaded.family->page_entries != 0; }
 
-void warn_about_the_rules(const Settings& settings, const LoadedTemplate& loaded, const TemplateForm& form,
+void warn_about_the_rules(const Settings& settings, const LoadedTemplate& loaded, const CompiledTemplate& compiled,
                           const std::string& output_file) {
     if (loaded.family == nullptr) return;
-    const RuleCounts counts = rule_counts(form);
+    const RuleCounts counts = rule_counts(compiled);
     if (counts.pages > 1 && settings.phonebook_url.empty()) {
         std::fprintf(stderr,
                      "quorlan: warning: %zu entries make %zu pages of %zu (%s to %s), but without "

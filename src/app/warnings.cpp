@@ -5,40 +5,58 @@
 #include <string>
 #include <string_view>
 
-#include "charset/unicode_text.h"
-#include "charset/xml_name.h"
 #include "diagnose/lost_values.h"
 #include "diagnose/show.h"
 #include "diagnose/switch_typos.h"
+#include "diagnose/switch_warnings.h"
 #include "diagnose/xml_names.h"
 #include "io/messages.h"
-#include "vcard/value_text.h"
 
 namespace quorlan {
 
 namespace {
 
-// Why a reader refuses `written` (an element name as the document holds it: as text in a
-// UTF-8 document, else as bytes) as an element name; empty when it takes it. White space
-// after the name stands inside the tag, where XML allows it.
-std::string why_refused(std::string_view written, bool utf8) {
-    return xml_name_problem(name_in_tag(written), utf8, [](std::string_view bytes) {
-        std::string quoted = "\"";
-        quoted += terminal_name(bytes);
-        quoted += '"';
-        return quoted;
-    });
-}
-
 void warn(const std::string& text) { std::fprintf(stderr, "quorlan: warning: %s\n", text.c_str()); }
 
-// How to rename `name`: a name that is taken, when one can be made, and the rule.
-std::string renaming_advice(std::string_view name) {
-    std::string advice;
-    if (const std::string better = xml_name_suggestion(name_in_tag(name)); !better.empty()) {
-        advice = ", such as " + terminal_name(better) + ",";
+// Switches that have no effect as they are set.
+void warn_about_switches(const Settings& settings) {
+    if (needs_decoding(settings.utf8, settings)) warn(utf8_needs_decoding(Wording::Run));
+    if (settings.decode == 0 && std::any_of(settings.mappings.begin(), settings.mappings.end(),
+                                            [](const FieldMapping& mapping) { return mapping.list; })) {
+        warn("[] (every value, as a list) needs DECODE=1, so each field marked so takes one value: without "
+             "decoding, lines are bytes, not properties whose values could be told apart");
     }
-    return advice + " in quorlan.ini (" + kXmlNameRule + ")";
+    if (needs_decoding(settings.codepage, settings)) {
+        warn(codepage_needs_decoding(Wording::Run));
+    } else if (names_unknown_codepage(settings.codepage)) {
+        warn(unknown_codepage(settings.codepage, Wording::Run));
+    }
+}
+
+// Element names that XML readers refuse or that the document can't hold, and mapping
+// lines meant as switches. With a template, the names are variables and the template
+// writes the elements.
+void warn_about_names(const Settings& settings, const DocumentNames& names) {
+    const bool records = settings.template_name.empty();
+    const bool as_text = settings.decode != 0;
+    const bool utf8 = document_is_utf8(settings);
+    const std::string output = quoted_name(names.output_file);
+    if (records) {
+        const ElementName element = check_element_name(names.element, as_text, utf8);
+        if (element.fault == NameFault::NotXml) {
+            warn(xml_name_run_warning("the document element", element, output, "rename the XML file"));
+        }
+    }
+    for (const FieldMapping& mapping : settings.mappings) {
+        if (records) {
+            if (const std::string warning = xml_name_run_warning(
+                    "the element", check_element_name(mapping.element, as_text, utf8), output, "rename it");
+                !warning.empty()) {
+                warn(warning);
+            }
+        }
+        if (const std::string typo = switch_typo_warning(mapping); !typo.empty()) warn("quorlan.ini: " + typo);
+    }
 }
 
 }  // namespace
@@ -57,47 +75,12 @@ ConversionObserver left_out_observer(LeftOutTally& tally) {
     return observer;
 }
 
-void warn_about_the_document(const Settings& settings, const DocumentNames& names, const ConversionResult& result,
-                             bool input_held_bytes, const LeftOutTally& tally) {
-    if (settings.utf8 != 0 && settings.decode == 0) {
-        warn("UTF8=1 needs DECODE=1, so the document is written in windows-1250: without decoding, values are "
-             "the card file's bytes, which a UTF-8 document would show garbled");
-    }
-    if (settings.decode == 0 && std::any_of(settings.mappings.begin(), settings.mappings.end(),
-                                            [](const FieldMapping& mapping) { return mapping.list; })) {
-        warn("[] (every value, as a list) needs DECODE=1, so each field marked so takes one value: without "
-             "decoding, lines are bytes, not properties whose values could be told apart");
-    }
-    if (settings.codepage != 0 && settings.decode == 0) {
-        warn("CODEPAGE= needs DECODE=1, so it is ignored: without decoding, values are the card file's bytes");
-    } else if (settings.codepage != 0 && !is_known_codepage(settings.codepage)) {
-        warn("CODEPAGE=" + std::to_string(settings.codepage) +
-             " names no code page known here, so text that declares no charset and is not UTF-8 stays windows-1250");
-    }
-    const bool utf8 = document_is_utf8(settings);
-    const bool as_text = settings.decode != 0;
-    const std::string refused = ", so XML readers will refuse " + quoted_name(names.output_file) + ": ";
-    // With a template, the names are variables and the template writes the elements.
-    const bool records = settings.template_name.empty();
-    if (const std::string problem =
-            records ? why_refused(name_for_document(names.element, as_text, utf8), utf8) : std::string();
-        !problem.empty()) {
-        warn("the document element <" + terminal_name(names.element) + "> is not an XML name (" + problem + ")" +
-             refused + "rename the XML file" + renaming_advice(names.element));
-    }
-    for (const FieldMapping& mapping : settings.mappings) {
-        const std::string problem =
-            records ? why_refused(name_for_document(mapping.element, as_text, utf8), utf8) : std::string();
-        if (!problem.empty()) {
-            warn("the element <" + terminal_name(mapping.element) + "> is not an XML name (" + problem + ")" +
-                 refused + "rename it" + renaming_advice(mapping.element));
-        } else if (records && as_text && !utf8 && lacks_cp1250_character(text_from_bytes(mapping.element))) {
-            warn("the element <" + terminal_name(mapping.element) + "> holds characters that windows-1250 lacks, "
-                 "written as \"_\" in " + quoted_name(names.output_file) + ": write UTF8=1 for a UTF-8 document, "
-                 "or rename it");
-        }
-        if (const std::string typo = switch_typo_warning(mapping); !typo.empty()) warn("quorlan.ini: " + typo);
-    }
+namespace {
+
+// What the cards came to: values no field takes, a file without a card or ending inside
+// one, and a phonebook the filter left empty.
+void warn_about_the_cards(const Settings& settings, const DocumentNames& names, const ConversionResult& result,
+                          bool input_held_bytes, const LeftOutTally& tally) {
     if (result.lost.count != 0) {
         warn(lost_values_count(result.lost) + " of " + quoted_name(names.input_file) +
              " reach no field: a second value where a field takes one, or a kind no field names. To keep them, " +
@@ -118,6 +101,15 @@ void warn_about_the_document(const Settings& settings, const DocumentNames& name
              " ended in " + quoted_name(names.input_file) + " and none passed the filter (" +
              commonest_reason(settings, tally.cards) + "); run quorlan --explain to see why");
     }
+}
+
+}  // namespace
+
+void warn_about_the_document(const Settings& settings, const DocumentNames& names, const ConversionResult& result,
+                             bool input_held_bytes, const LeftOutTally& tally) {
+    warn_about_switches(settings);
+    warn_about_names(settings, names);
+    warn_about_the_cards(settings, names, result, input_held_bytes, tally);
 }
 
 }  // namespace quorlan

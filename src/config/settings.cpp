@@ -152,17 +152,15 @@ Settings read_settings(LineReader& reader, const ConfigObserver& observer) {
     std::size_t number = 0;
     while (read_line(reader, line)) {
         if (reader.began_line) ++number;
-        if (observer.line_read != nullptr) as_read = line;
+        if (observer.line_read) as_read = line;
         trim_line_end(line);
         ConfigLine config = classify_config_line(line);
         // A mapping beyond the limit ends the reading: nothing after it counts.
         const bool beyond_limit =
             config.kind == LineKind::Mapping && settings.mappings.size() == kMaxMappings;
-        if (observer.line_read != nullptr) {
-            observer.line_read(observer.context, as_read, config, beyond_limit, reader.line_goes_on);
-        }
+        if (observer.line_read) observer.line_read(as_read, config, beyond_limit, reader.line_goes_on);
         if (beyond_limit) {
-            if (observer.stopped != nullptr) observer.stopped(observer.context, reader);
+            if (observer.stopped) observer.stopped(reader);
             cut_prefixes(settings);
             return settings;
         }

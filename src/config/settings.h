@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config/carddav_settings.h"
+#include "text/function_ref.h"
 #include "text/line_reader.h"
 
 namespace quorlan {
@@ -115,16 +116,15 @@ inline constexpr std::string_view kConstantMarker = "IDENT";
 bool is_constant_element(std::string_view element);
 
 // Lets a caller watch the reading line by line, for showing a user what each line did.
-// Either function may be null.
+// Either may be unset.
 struct ConfigObserver {
     // Each line as read (line end included) and what it is; `beyond_limit` marks the
     // mapping line past the fiftieth, which is not stored and ends the reading;
     // `line_goes_on` a read that is only a piece of a longer physical line.
-    void (*line_read)(void* context, std::string_view read, const ConfigLine& config, bool beyond_limit,
-                      bool line_goes_on);
+    FunctionRef<void(std::string_view read, const ConfigLine& config, bool beyond_limit, bool line_goes_on)>
+        line_read;
     // The reading stopped at the mapping limit; the lines it did not read are left in `rest`.
-    void (*stopped)(void* context, LineReader& rest);
-    void* context;
+    FunctionRef<void(LineReader& rest)> stopped;
 };
 
 // Reads the settings from the configuration lines of `reader`, starting from the

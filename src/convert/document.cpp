@@ -31,9 +31,9 @@ namespace {
 }
 
 // The card the loop captures into, with the components of the values the form shows.
-CardState make_loop_card(const Settings& settings, const LineReader& input, const DocumentWriter& writer) {
+CardState make_loop_card(const Settings& settings, bool from_utf16, const DocumentWriter& writer) {
     CardState card = make_card_state(settings);
-    card.charsets.text_is_unicode = input.from_utf16;
+    card.charsets.text_is_unicode = from_utf16;
     if (writer.form.components != 0) {
         card.component_mappings = writer.form.components;
         card.components.resize(settings.mappings.size());
@@ -58,9 +58,9 @@ void finish_lines(Lines& lines, CardState& card, LineReader& input, DocumentWrit
 // The one loop of both readings: `Lines` knows how its lines are read and captured.
 template <typename Lines>
 ConversionResult convert_lines(Lines& lines, const Settings& settings, LineReader& input, DocumentWriter& writer,
-                               const ConversionObserver& observer) {
+                               const ConversionObserver& observer, bool from_utf16) {
     ConversionResult result;
-    CardState card = make_loop_card(settings, input, writer);
+    CardState card = make_loop_card(settings, from_utf16, writer);
     std::size_t number = 0;
     LineJoin join = LineJoin::Own;
     std::string_view raw;
@@ -117,7 +117,7 @@ namespace {
 // ten instructions a line).
 [[gnu::noinline]] ConversionResult convert_decoded(const Settings& settings, LineReader& input,
                                                    DocumentWriter& writer, const ConversionObserver& observer,
-                                                   const ConversionObserver* watcher) {
+                                                   const ConversionObserver* watcher, bool from_utf16) {
     // Files of old Macs end their lines in CR alone, which vCard readers take as line ends.
     prime_reader(input);
     CrLineEnds cr_lines;
@@ -128,7 +128,7 @@ namespace {
     skip_utf8_bom(input);
     DecodedLines lines{make_logical_line_reader(input), settings, watcher};
     lines.line.reserve(kLineBufferSize);
-    const ConversionResult result = convert_lines(lines, settings, input, writer, observer);
+    const ConversionResult result = convert_lines(lines, settings, input, writer, observer, from_utf16);
     if (cr_ends_lines) input.source = cr_lines.inner;  // the reader outlives `cr_lines`
     return result;
 }
@@ -136,21 +136,22 @@ namespace {
 }  // namespace
 
 ConversionResult convert_document(const Settings& settings, LineReader& input, DocumentForm form, ByteSink sink,
-                                  const ConversionObserver& observer) {
-    DocumentWriter writer = open_document(form, sink);
+                                  const ConversionObserver& observer, bool from_utf16) {
+    const PhoneGrouping phones = settings.decode != 0 ? form.text_phones : PhoneGrouping::Fixed;
+    DocumentWriter writer = open_document(form, make_record_finishing(settings, phones), sink);
     // Capture tells of values only when someone listens: a run without pays nothing.
     const ConversionObserver* watcher = observer.value ? &observer : nullptr;
-    if (settings.decode != 0) return convert_decoded(settings, input, writer, observer, watcher);
+    if (settings.decode != 0) return convert_decoded(settings, input, writer, observer, watcher, from_utf16);
     ExactLines lines{input, settings, watcher};
     lines.follow = static_cast<bool>(observer.card_line);
     lines.line.reserve(kLineBufferSize);
-    return convert_lines(lines, settings, input, writer, observer);
+    return convert_lines(lines, settings, input, writer, observer, from_utf16);
 }
 
 ConversionResult convert_document(const Settings& settings, std::string_view element, LineReader& input,
-                                  ByteSink sink, const ConversionObserver& observer) {
+                                  ByteSink sink, const ConversionObserver& observer, bool from_utf16) {
     RecordForm form = make_record_form(settings, element);
-    return convert_document(settings, input, record_form(form), sink, observer);
+    return convert_document(settings, input, document_form(form), sink, observer, from_utf16);
 }
 
 }  // namespace quorlan

@@ -41,12 +41,13 @@ struct ConversionResult {
 // Writes the whole document for the card lines of `input` to `sink`: the declaration, the
 // start tag, one record per card that passes the filter, and the end tag, telling
 // `observer` (if any) about every card. Stops at the first failed write. Read errors end
-// the input, leave the end tag out and are left in `input.error`.
-ConversionResult convert_document(const Settings& settings, std::string_view element,
-                                  LineReader& input, ByteSink sink, const ConversionObserver& observer = {});
+// the input, leave the end tag out and are left in `input.error`. `from_utf16`: the lines
+// are UTF-8 converted from a UTF-16 file, Unicode whatever charset they declare.
+ConversionResult convert_document(const Settings& settings, std::string_view element, LineReader& input,
+                                  ByteSink sink, const ConversionObserver& observer = {}, bool from_utf16 = false);
 
 // The same in another form of the document: the form frames it and writes the records.
 ConversionResult convert_document(const Settings& settings, LineReader& input, DocumentForm form, ByteSink sink,
-                                  const ConversionObserver& observer = {});
+                                  const ConversionObserver& observer = {}, bool from_utf16 = false);
 
 }  // namespace quorlan

@@ -110,24 +110,29 @@ std::size_t extension_mark(std::string_view text) {
     return i;
 }
 
-}  // namespace
+// A number's digits as grouped, with room for an extension after them.
+struct GroupedDigits {
+    std::array<char, 512> text;
+    std::size_t size = 0;
+    std::size_t digits = 0;
+};
 
-bool group_decoded_phone(std::string& number) {
-    if (number.empty() || number[0] != '+') return false;
-    // One pass: each digit goes where the grouping puts it, as the first two digits tell
-    // the country code's length (a code longer than the digits there are puts no space
-    // anywhere, whatever its length). Values are at most a hundred characters: the digits
-    // fit, and the grouped number is made here and copied back, so that no memory is
-    // allocated on the way.
-    constexpr std::size_t kMaxRun = 128;  // digits and separators, at most
+// Values are at most a hundred characters: digits and separators beyond this are no number.
+constexpr std::size_t kMaxRun = 128;
+
+// Groups the digits of `text` after its "+" in one pass: separators dropped, each digit put
+// where the grouping puts it, as the first two digits tell the country code's length (a
+// code longer than the digits there are puts no space anywhere, whatever its length). A
+// space after the code and after the next two groups of three; every digit left stays in
+// the last group, so none is dropped. Returns where the digits end in `text`, or npos for
+// a run too long to be a number.
+inline std::size_t group_digits(std::string_view text, GroupedDigits& grouped) {
     constexpr std::size_t kNoMoreSpaces = static_cast<std::size_t>(-1);
-    const std::string_view text(number);
-    std::array<char, 512> grouped;
+    // Counted in locals: a store of a char into the text could change the struct's counts.
+    char* const out = grouped.text.data();
     std::size_t n = 0;
-    grouped[n++] = '+';
     std::size_t count = 0;
-    // A space after the code and after the next two groups of three; every digit left
-    // stays in the last group, so none is dropped.
+    out[n++] = '+';
     std::size_t next_space = 3;  // the count of digits a space goes before
     std::size_t spaces = 0;
     std::size_t i = 1;
@@ -137,30 +142,44 @@ bool group_decoded_phone(std::string& number) {
             if (is_separator(c)) continue;
             break;
         }
-        if (i > kMaxRun) return false;
+        if (i > kMaxRun) return std::string_view::npos;
         if (count < 2) {
             if (count == 0) {
                 next_space = c == '1' || c == '7' ? 1 : 3;
             } else if (next_space != 1) {
-                next_space = kItuTwoDigitTable[static_cast<std::size_t>((grouped[1] - '0') * 10 + (c - '0'))] ? 2 : 3;
+                next_space = kItuTwoDigitTable[static_cast<std::size_t>((out[1] - '0') * 10 + (c - '0'))] ? 2 : 3;
             }
         }
         if (count == next_space) {
-            grouped[n++] = ' ';
+            out[n++] = ' ';
             next_space = ++spaces < 3 ? next_space + 3 : kNoMoreSpaces;
         }
-        grouped[n++] = c;
+        out[n++] = c;
         ++count;
     }
-    if (i - 1 > kMaxRun) return false;
-    const std::string_view extension = text.substr(i);
-    if (count == 0 || (!extension.empty() && extension_mark(extension) == 0)) return false;
-    if (!extension.empty() && n + 1 + extension.size() <= grouped.size()) {
-        grouped[n++] = ' ';
-        extension.copy(grouped.data() + n, extension.size());
-        n += extension.size();
+    grouped.size = n;
+    grouped.digits = count;
+    return i - 1 > kMaxRun ? std::string_view::npos : i;
+}
+
+}  // namespace
+
+bool group_decoded_phone(std::string& number) {
+    if (number.empty() || number[0] != '+') return false;
+    // The grouped number is made here and copied back, so that no memory is allocated on
+    // the way.
+    const std::string_view text(number);
+    GroupedDigits grouped;
+    const std::size_t end = group_digits(text, grouped);
+    if (end == std::string_view::npos) return false;
+    const std::string_view extension = text.substr(end);
+    if (grouped.digits == 0 || (!extension.empty() && extension_mark(extension) == 0)) return false;
+    if (!extension.empty() && grouped.size + 1 + extension.size() <= grouped.text.size()) {
+        grouped.text[grouped.size++] = ' ';
+        extension.copy(grouped.text.data() + grouped.size, extension.size());
+        grouped.size += extension.size();
     }
-    number.assign(grouped.data(), n);
+    number.assign(grouped.text.data(), grouped.size);
     return true;
 }
 

@@ -6,7 +6,6 @@
 
 #include "charset/cp1250.h"
 #include "charset/unicode_text.h"
-#include "convert/phone.h"
 #include "text/text_ops.h"
 
 namespace quorlan {
@@ -80,6 +79,27 @@ char* put(char* at, std::string_view text) {
         std::memcpy(at, from, n);
     }
     return at + n;
+}
+
+// `value` as element content: markup characters become entities, CR becomes "&#13;" and
+// bytes that an XML document can't hold become "_".
+void append_escaped(std::string& out, std::string_view value) {
+    std::size_t plain_from = 0;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const ByteClass c = kByteClasses[static_cast<unsigned char>(value[i])];
+        if (c == ByteClass::Plain) continue;
+        out.append(value, plain_from, i - plain_from);
+        plain_from = i + 1;
+        switch (c) {
+            case ByteClass::Amp: out += "&amp;"; break;
+            case ByteClass::Lt: out += "&lt;"; break;
+            case ByteClass::Gt: out += "&gt;"; break;
+            case ByteClass::Cr: out += "&#13;"; break;
+            case ByteClass::Lf: out += "&#10;"; break;
+            default: out += '_'; break;
+        }
+    }
+    out.append(value, plain_from, value.size() - plain_from);
 }
 
 void append_element(std::string& out, std::string_view element, std::string_view value) {
@@ -192,88 +212,32 @@ void append_text_from(std::string& out, std::string_view text, std::size_t plain
     out.append(text, plain_from, text.size() - plain_from);
 }
 
-// group_phone for text: the groups count characters, so that no space falls inside the
-// bytes of one. The grouping is made on one byte for each character (those beyond ASCII
-// stand in as a byte that is no digit, "+" or space) and the characters are put back.
-void group_text_phone(std::string& number) {
-    if (ascii_prefix_length(number) == number.size()) {
-        group_phone(number);
-        return;
-    }
-    std::string stand_ins;
-    std::vector<std::string_view> characters;
-    for (std::size_t i = 0; i < number.size();) {
-        const std::size_t start = i;
-        next_character(number, i);
-        if (number[start] == ' ') continue;
-        characters.push_back(std::string_view(number).substr(start, i - start));
-        stand_ins += i - start == 1 ? number[start] : '\x80';
-    }
-    group_phone(stand_ins);
-    std::string grouped;
-    std::size_t next = 0;
-    for (const char c : stand_ins) {
-        if (c == ' ') {
-            grouped += ' ';
-        } else {
-            grouped += characters[next++];
-        }
-    }
-    number = std::move(grouped);
-}
-
-bool is_list(const Settings& settings, const CardState& card, std::size_t j) {
-    return !card.lists.empty() && is_list_field(settings, settings.mappings[j]);
-}
-
-// The value as the record writes it. The changes are made on the stored value: a second
-// "END:" line of the same card sees the constant and the grouped number, not what was
-// captured.
-template <typename Constant, typename GroupPhone>
-void finish_value(const FieldMapping& mapping, std::string& value, Constant constant_of, std::size_t j,
-                  GroupPhone group) {
-    if (mapping.constant) value = constant_of(j);
-    trim_line_end(value);
-    if (mapping.phone && !value.empty() && value[0] == '+') group(value);
-}
-
-// A record with list fields: one element for each value of a list, none for an empty one.
-// Kept apart, so that a record without lists is written as it always was.
-template <typename Constant, typename AppendElement, typename GroupPhone>
-[[gnu::noinline]] void write_list_record(const Settings& settings, CardState& card, Constant constant_of,
-                                         AppendElement append, GroupPhone group) {
+// A record with list fields, kept apart, so that a record without lists is written as it
+// always was.
+template <typename AppendElement>
+[[gnu::noinline]] void write_list_elements(const Settings& settings, const CardState& card, AppendElement append) {
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
-        std::string& value = card.values[j];
-        finish_value(settings.mappings[j], value, constant_of, j, group);
         if (!is_list_field(settings, settings.mappings[j])) {
-            append(j, value);
+            append(j, card.values[j]);
             continue;
         }
-        // A list field: one element for each value, none for an empty list.
-        ValueList& list = card.lists[j];
-        for (std::size_t i = 0; i < list.count; ++i) {
-            finish_value(settings.mappings[j], list.items[i].text, constant_of, j, group);
-            append(j, list.items[i].text);
-        }
+        const ValueList& list = card.lists[j];
+        for (std::size_t i = 0; i < list.count; ++i) append(j, list.items[i].text);
     }
 }
 
-template <typename Constant, typename AppendElement, typename GroupPhone>
-bool write_record_with(const Settings& settings, CardState& card, std::string& out, Constant constant_of,
-                       AppendElement append, GroupPhone group) {
-    if (!passes_filter(settings, card)) return false;
-    out += "<vcf>\r\n";
-    if (!card.lists.empty()) {
-        write_list_record(settings, card, constant_of, append, group);
-    } else {
-        for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
-            std::string& value = card.values[j];
-            finish_value(settings.mappings[j], value, constant_of, j, group);
-            append(j, value);
-        }
+// The record's elements, one for each mapping, and for a list field one for each of its
+// values (none for an empty list).
+template <typename AppendElement>
+inline void write_elements(const Settings& settings, const CardState& card, AppendElement append) {
+    if (card.lists.empty()) {
+        // Held apart from the containers: an append can't change them.
+        const std::string* const values = card.values.data();
+        const std::size_t count = settings.mappings.size();
+        for (std::size_t j = 0; j < count; ++j) append(j, values[j]);
+        return;
     }
-    out += "</vcf>\r\n";
-    return true;
+    write_list_elements(settings, card, append);
 }
 
 }  // namespace
@@ -288,113 +252,63 @@ TextWriting make_text_writing(const Settings& settings) {
     writing.fold = settings.fold_ascii != 0;
     for (const FieldMapping& mapping : settings.mappings) {
         writing.elements.push_back(name_for_document(mapping.element, true, writing.utf8));
-        writing.constants.push_back(mapping.constant ? text_from_bytes(mapping.prefix) : std::string());
     }
     return writing;
 }
 
-bool write_text_record(const Settings& settings, const TextWriting& writing, CardState& card, std::string& out) {
-    return write_record_with(
-        settings, card, out, [&](std::size_t j) -> const std::string& { return writing.constants[j]; },
-        [&](std::size_t j, const std::string& value) {
-            const std::string& element = writing.elements[j];
-            // Plain ASCII, most values, is written as the byte path writes it.
-            const std::size_t plain = plain_ascii_length(value);
-            if (plain == value.size()) {
-                append_element(out, element, value);
-                return;
-            }
-            out += '<';
-            out += element;
-            out += '>';
-            append_text_from(out, value, plain, writing);
-            out += "</";
-            out += element;
-            out += ">\r\n";
-        },
-        // Decoded numbers are grouped by their digits; other values as before.
-        [](std::string& number) {
-            if (!group_decoded_phone(number)) group_text_phone(number);
-        });
-}
-
-bool finish_text_values(const Settings& settings, const TextWriting& writing, CardState& card) {
-    if (!passes_filter(settings, card)) return false;
-    const auto constant_of = [&](std::size_t j) -> const std::string& { return writing.constants[j]; };
-    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
-        finish_value(settings.mappings[j], card.values[j], constant_of, j, group_text_phone);
-        if (!is_list(settings, card, j)) continue;
-        ValueList& list = card.lists[j];
-        for (std::size_t i = 0; i < list.count; ++i) {
-            finish_value(settings.mappings[j], list.items[i].text, constant_of, j, group_text_phone);
-        }
-    }
-    return true;
-}
-
-void append_escaped(std::string& out, std::string_view value) {
-    std::size_t plain_from = 0;
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        const ByteClass c = kByteClasses[static_cast<unsigned char>(value[i])];
-        if (c == ByteClass::Plain) continue;
-        out.append(value, plain_from, i - plain_from);
-        plain_from = i + 1;
-        switch (c) {
-            case ByteClass::Amp: out += "&amp;"; break;
-            case ByteClass::Lt: out += "&lt;"; break;
-            case ByteClass::Gt: out += "&gt;"; break;
-            case ByteClass::Cr: out += "&#13;"; break;
-            case ByteClass::Lf: out += "&#10;"; break;
-            default: out += '_'; break;
-        }
-    }
-    out.append(value, plain_from, value.size() - plain_from);
-}
-
-bool passes_filter(const Settings& settings, const CardState& card) {
-    std::size_t j = 0;
-    for (const FieldMapping& mapping : settings.mappings) {
-        const Condition condition = mapping.condition;
-        const bool empty = card.values[j++].empty();
-        if (condition == Condition::Required && empty) return false;
-        if (condition == Condition::Forbidden && !empty) return false;
-    }
-    return true;
-}
-
-bool write_record(const Settings& settings, CardState& card, std::string& out) {
-    return write_record_with(
-        settings, card, out, [&](std::size_t j) -> const std::string& { return settings.mappings[j].prefix; },
-        [&](std::size_t j, const std::string& value) { append_element(out, settings.mappings[j].element, value); },
-        group_phone);
-}
-
 namespace {
 
-void open_records(void* form, std::string& out) {
-    const auto& records = *static_cast<const RecordForm*>(form);
-    out += records.writing.utf8 ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<"
-                                : "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\r\n<";
-    out += records.element;
-    out += ">\r\n";
+void write_byte_record(const Settings& settings, const CardState& card, std::string& out) {
+    out += "<vcf>\r\n";
+    const FieldMapping* const mappings = settings.mappings.data();
+    write_elements(settings, card,
+                   [&](std::size_t j, const std::string& value) { append_element(out, mappings[j].element, value); });
+    out += "</vcf>\r\n";
 }
 
-bool write_byte_record(void* form, CardState& card, std::string& out) {
-    return write_record(*static_cast<const RecordForm*>(form)->settings, card, out);
-}
-
-bool write_value_record(void* form, CardState& card, std::string& out) {
-    const auto& records = *static_cast<const RecordForm*>(form);
-    return write_text_record(*records.settings, records.writing, card, out);
-}
-
-void close_records(void* form, std::string& out) {
-    out += "</";
-    out += static_cast<const RecordForm*>(form)->element;
-    out += ">\r\n";
+// Values that are text (UTF-8, NFC), written as `writing` says.
+void write_text_record(const Settings& settings, const TextWriting& writing, const CardState& card,
+                       std::string& out) {
+    out += "<vcf>\r\n";
+    write_elements(settings, card, [&](std::size_t j, const std::string& value) {
+        const std::string& element = writing.elements[j];
+        // Plain ASCII, most values, is written as the byte path writes it.
+        const std::size_t plain = plain_ascii_length(value);
+        if (plain == value.size()) {
+            append_element(out, element, value);
+            return;
+        }
+        out += '<';
+        out += element;
+        out += '>';
+        append_text_from(out, value, plain, writing);
+        out += "</";
+        out += element;
+        out += ">\r\n";
+    });
+    out += "</vcf>\r\n";
 }
 
 }  // namespace
+
+void RecordForm::operator()(FramePart part, std::string& out) const {
+    if (part == FramePart::Start) {
+        out += writing.utf8 ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<"
+                            : "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\r\n<";
+    } else {
+        out += "</";
+    }
+    out += element;
+    out += ">\r\n";
+}
+
+void RecordForm::operator()(const CardState& card, std::string& out) const {
+    if (text) {
+        write_text_record(*settings, writing, card, out);
+    } else {
+        write_byte_record(*settings, card, out);
+    }
+}
 
 RecordForm make_record_form(const Settings& settings, std::string_view element) {
     RecordForm form;
@@ -405,8 +319,6 @@ RecordForm make_record_form(const Settings& settings, std::string_view element) 
     return form;
 }
 
-DocumentForm record_form(RecordForm& form) {
-    return DocumentForm{open_records, form.text ? write_value_record : write_byte_record, close_records, &form};
-}
+DocumentForm document_form(RecordForm& form) { return DocumentForm{form, form}; }
 
 }  // namespace quorlan

@@ -1,16 +1,13 @@
 #include "convert/writer.h"
 
+#include <utility>
+
 namespace quorlan {
 
 namespace {
 
 // Output is gathered and handed to the sink in blocks of about this size.
 constexpr std::size_t kFlushBytes = std::size_t{64} * 1024;
-
-bool append_to_buffer(void* context, const char* data, std::size_t size, int&) {
-    static_cast<std::string*>(context)->append(data, size);
-    return true;
-}
 
 bool flush(DocumentWriter& writer) {
     if (writer.out.empty()) return true;
@@ -24,23 +21,21 @@ bool flush(DocumentWriter& writer) {
 
 }  // namespace
 
-ByteSink memory_sink(std::string& buffer) { return ByteSink{append_to_buffer, &buffer}; }
-
 ByteSink discarding_sink() {
     return ByteSink{[](void*, const char*, std::size_t, int&) { return true; }, nullptr};
 }
 
-DocumentWriter open_document(DocumentForm form, ByteSink sink) {
-    DocumentWriter writer{form, sink, {}};
+DocumentWriter open_document(DocumentForm form, RecordFinishing finishing, ByteSink sink) {
+    DocumentWriter writer{form, std::move(finishing), sink, {}};
     writer.out.reserve(kFlushBytes + kFlushBytes / 8);
-    form.open(form.form, writer.out);
+    form.frame(FramePart::Start, writer.out);
     return writer;
 }
 
 void hand_over_pages(DocumentWriter& writer) {
     std::size_t handed = 0;  // bytes of `out` already given to the sink
     std::size_t at = 0;
-    while (writer.form.take_page_end(writer.form.form, at)) {
+    while (writer.form.take_page_end(at)) {
         if (writer.failed) continue;  // told, but nothing more is written
         const std::size_t size = at - handed;
         if (!writer.sink.write(writer.sink.context, writer.out.data() + handed, size, writer.error) ||
@@ -57,8 +52,8 @@ bool flush_when_full(DocumentWriter& writer) {
 }
 
 bool close_document(DocumentWriter& writer, bool complete) {
-    if (complete) writer.form.close(writer.form.form, writer.out);
-    if (writer.form.take_page_end != nullptr) hand_over_pages(writer);
+    if (complete) writer.form.frame(FramePart::End, writer.out);
+    if (writer.form.take_page_end) hand_over_pages(writer);
     return !writer.failed && flush(writer);
 }
 

@@ -1,5 +1,5 @@
 // The document writer: the buffer the document is gathered in, its flush to the sink, and
-// the form that frames the document and turns each card that ends into what it writes.
+// the form that frames the document and renders each record that the loop has finished.
 // The record form is quorlan's own; a template gives another.
 #pragma once
 
@@ -8,6 +8,8 @@
 #include <string>
 
 #include "convert/capture.h"
+#include "convert/finish.h"
+#include "text/function_ref.h"
 
 namespace quorlan {
 
@@ -21,32 +23,34 @@ struct ByteSink {
     bool (*end_page)(void* context, int& error) = nullptr;
 };
 
-// A sink that appends to `buffer`.
-ByteSink memory_sink(std::string& buffer);
 // A sink that keeps nothing, for a run that only watches the cards (--explain, --init).
 ByteSink discarding_sink();
 
-// What the document looks like, chosen once per run. Each function appends to `out` in the
+// The two ends of the document's frame.
+enum class FramePart { Start, End };
+
+// What the document looks like, chosen once per run. Each part appends to `out` in the
 // document's encoding, escaped as the form writes values.
 struct DocumentForm {
-    // The start of the document, before the first card.
-    void (*open)(void* form, std::string& out);
-    // A card that has ended: when it passes the filter, its values are finished (constants,
-    // trimming, phone grouping) in `card`, what it becomes is appended, and true returned.
-    bool (*record)(void* form, CardState& card, std::string& out);
-    // The end of the document, written only when the input was read to its end.
-    void (*close)(void* form, std::string& out);
-    void* form;
+    // The start of the document, before the first card, and its end, written only when the
+    // input was read to its end.
+    FunctionRef<void(FramePart part, std::string& out)> frame;
+    // A card that the filter passed, its values finished: what it becomes.
+    FunctionRef<void(const CardState& card, std::string& out)> record;
     // The mappings whose components of structured values the form shows (a template's
     // {{N.1}}), one bit each: capture keeps theirs, which costs a little on every value taken.
     std::uint64_t components = 0;
+    // How the numbers of phone mappings are grouped when values are decoded text.
+    PhoneGrouping text_phones = PhoneGrouping::ByDigits;
     // A form that writes its document as pages tells where each page ends: true with the
-    // offset in `out` of the next page end not yet told, false when there is none.
-    bool (*take_page_end)(void* form, std::size_t& at) = nullptr;
+    // offset in `out` of the next page end not yet told, false when there is none. Unset
+    // where the document is one stream.
+    FunctionRef<bool(std::size_t& at)> take_page_end{};
 };
 
 struct DocumentWriter {
     DocumentForm form;
+    RecordFinishing finishing;
     ByteSink sink;
     std::string out;  // written, not yet handed to the sink
     bool failed = false;
@@ -54,16 +58,18 @@ struct DocumentWriter {
 };
 
 // A writer whose document starts at once: the form's opening is in its buffer.
-DocumentWriter open_document(DocumentForm form, ByteSink sink);
+DocumentWriter open_document(DocumentForm form, RecordFinishing finishing, ByteSink sink);
 
 // Hands the pages that the form has ended to the sink, each followed by its end.
 void hand_over_pages(DocumentWriter& writer);
 
-// Offers an ended card to the form; true when it wrote a record.
+// At a card's end: the card is filtered and its values finished, once, in place, and the
+// form renders the finished record. True when the card became a record.
 inline bool write_card(DocumentWriter& writer, CardState& card) {
-    const bool written = writer.form.record(writer.form.form, card, writer.out);
-    if (writer.form.take_page_end != nullptr) hand_over_pages(writer);
-    return written;
+    if (!finish_record(writer.finishing, card)) return false;
+    writer.form.record(card, writer.out);
+    if (writer.form.take_page_end) hand_over_pages(writer);
+    return true;
 }
 
 // Hands the buffer to the sink once it holds a block's worth. False once a write failed.

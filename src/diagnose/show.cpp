@@ -1,6 +1,5 @@
 #include "diagnose/show.h"
 
-
 namespace quorlan {
 
 namespace {
@@ -30,6 +29,5 @@ std::string value_shown(std::string_view value) {
     if (value.size() <= kShownBytes) return in_quotes(value);
     return in_quotes(value.substr(0, kShownBytes)) + "...";
 }
-
 
 }  // namespace quorlan

@@ -1,7 +1,7 @@
-// What an XML reader would say of an element name the configuration gives.
+// What an XML reader would make of an element name the configuration gives, decided once
+// and worded for the run's warnings and for the report.
 #pragma once
 
-#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -12,26 +12,34 @@ namespace quorlan {
 inline constexpr const char* kXmlNameRule =
     "letters, digits, \"_\" and \".\" only, beginning with a letter or \"_\"";
 
-// Where an element name as the document holds it (`utf8`: as UTF-8 text, else as
-// windows-1250 bytes) stops being an XML name: the character from `at` to `end`, or
-// `at` npos when the whole name is one. Both the run's warnings and the report word it.
-struct XmlNameFault {
-    std::size_t at = std::string_view::npos;
-    std::size_t end = 0;
-    char32_t c = 0;
+// What is wrong with an element name as the document holds it, the worst first.
+enum class NameFault {
+    None,
+    NotXml,          // XML readers refuse the document
+    LacksCp1250,     // a windows-1250 document writes "_" for the characters it lacks
+    EndsInSpace,     // readers see a shorter name: the space stands inside the tag
+    HoldsColon,      // readers that know namespaces see an undeclared prefix
 };
-XmlNameFault find_xml_name_fault(std::string_view name, bool utf8);
 
-// Why an XML reader refuses `core` (an element name as the document holds it, without the
-// white space a tag may hold after it) as an element name; empty when it takes it. The
-// run's warnings and the report say it in the same words; `quoted` shows the character at
-// fault as each shows bytes, in quotes.
-std::string xml_name_problem(std::string_view core, bool utf8, std::string (*quoted)(std::string_view));
+// An element name `bytes` as name_for_document writes it: with decoding (`as_text`) as
+// text, read from its bytes as UTF-8 when valid, else windows-1250, in UTF-8 (`utf8`) or
+// windows-1250; without, as its bytes.
+struct ElementName {
+    std::string_view bytes;  // as the configuration gives it
+    std::string written;     // as the document holds it
+    bool utf8 = false;
+    NameFault fault = NameFault::None;
+};
+ElementName check_element_name(std::string_view bytes, bool as_text, bool utf8);
 
-// What is wrong with `name` as an element name, said of `what` (such as "the element");
-// empty when nothing is. The document holds the name as name_for_document gives it:
-// with decoding (`as_text`) as text, read from its bytes as UTF-8 when valid, else
-// windows-1250, in UTF-8 (`utf8`) or windows-1250; without, as its bytes.
-std::string xml_name_warning(std::string_view what, std::string_view name, bool as_text = false, bool utf8 = false);
+// The report's warning about the name, said of `what` (such as "the element"); empty when
+// nothing is wrong with it.
+std::string xml_name_warning(std::string_view what, const ElementName& name);
+
+// The run's warning about a name XML readers refuse (NotXml), or whose characters
+// windows-1250 lacks (LacksCp1250), said of `what`; `quoted_output` is the document as
+// messages name it and `fix` says what to rename. Empty for any other fault.
+std::string xml_name_run_warning(std::string_view what, const ElementName& name, std::string_view quoted_output,
+                                 std::string_view fix);
 
 }  // namespace quorlan

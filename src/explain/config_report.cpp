@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "convert/record.h"
+#include "convert/finish.h"
 #include "diagnose/show.h"
 #include "text/text_ops.h"
 #include "vcard/value_text.h"
@@ -29,8 +29,7 @@ std::string written_constant(const FieldMapping& mapping) {
     alone.mappings.push_back(mapping);
     alone.mappings[0].condition = Condition::None;
     CardState card = make_card_state(alone);
-    std::string ignored;
-    write_record(alone, card, ignored);
+    finish_record(make_record_finishing(alone, PhoneGrouping::Fixed), card);
     return card.values[0];
 }
 
@@ -78,96 +77,108 @@ bool decoding(const ConfigWatch& watch) {
     return on;
 }
 
+std::string switch_text(std::string_view keyword, std::string_view what, std::int32_t number, std::string_view on,
+                        std::string_view off) {
+    return "holds \"" + std::string(keyword) + "\": " + std::string(what) + " switch, number " +
+           std::to_string(number) + std::string(number != 0 ? on : off);
+}
+
+// What a line that sets something (a file, a switch, the template, the address) sets.
+std::string describe_setting_line(const ConfigLine& config) {
+    switch (config.kind) {
+        case LineKind::InputName:
+            return "holds \".vcf\": names the input file " + in_quotes(config.name + ".vcf") +
+                   " (everything before \".vcf\")";
+        case LineKind::OutputName:
+            if (!config.name.empty() && config.name[0] == '*') {
+                return "holds \".xml\": names the output file after the input (the name begins with \"*\")";
+            }
+            return "holds \".xml\": names the output file " + in_quotes(config.name + ".xml");
+        case LineKind::FoldSwitch:
+            return switch_text(kFoldKeyword, "folding", config.number, ", folding on", ", folding off");
+        case LineKind::DecodeSwitch:
+            return switch_text(kDecodeKeyword, "decoding", config.number, ", vCard decoding on",
+                               ", vCard decoding off");
+        case LineKind::Utf8Switch:
+            return switch_text(kUtf8Keyword, "UTF-8", config.number, ", a UTF-8 document (with DECODE=1)",
+                               ", a windows-1250 document");
+        case LineKind::CodepageSwitch: {
+            const std::string charset = codepage_charset(config.number);
+            const std::string read_as = charset.empty()
+                                            ? ", undeclared text that is not UTF-8 read as windows-1250"
+                                            : ", undeclared text that is not UTF-8 read as " + charset + " (with DECODE=1)";
+            return switch_text(kCodepageKeyword, "code page", config.number, read_as, read_as);
+        }
+        case LineKind::TemplateName:
+            return "begins with \"TEMPLATE=\": the phonebook's form comes from the template " + in_quotes(config.name);
+        case LineKind::PhonebookUrl:
+            return "begins with \"PHONEBOOK_URL=\": the phone fetches the phonebook from " + in_quotes(config.name) +
+                   ", where the pages of a paged form link to one another";
+        case LineKind::Mapping:
+        case LineKind::Ignored:
+        case LineKind::CarddavLine: break;
+    }
+    return {};
+}
+
 std::string describe_line(const ConfigWatch& watch, const SeenLine& line, std::size_t mapping_number,
                           const SeenLine* stop) {
     if (!line.read) {
         return "not read: the reading ended at " + where(*stop) + " (at most " +
                std::to_string(kMaxMappings) + " mappings)";
     }
-    const ConfigLine& config = line.config;
-    std::string text;
-    switch (config.kind) {
-        case LineKind::InputName:
-            text = "holds \".vcf\": names the input file " + in_quotes(config.name + ".vcf") +
-                   " (everything before \".vcf\")";
-            break;
-        case LineKind::OutputName:
-            text = "holds \".xml\": names the output file ";
-            if (!config.name.empty() && config.name[0] == '*') {
-                text += "after the input (the name begins with \"*\")";
-            } else {
-                text += in_quotes(config.name + ".xml");
-            }
-            break;
-        case LineKind::FoldSwitch:
-            text = "holds \"ASCII=\": folding switch, number " + std::to_string(config.number) +
-                   (config.number != 0 ? ", folding on" : ", folding off");
-            break;
-        case LineKind::DecodeSwitch:
-            text = "holds \"DECODE=\": decoding switch, number " + std::to_string(config.number) +
-                   (config.number != 0 ? ", vCard decoding on" : ", vCard decoding off");
-            break;
-        case LineKind::Utf8Switch:
-            text = "holds \"UTF8=\": UTF-8 switch, number " + std::to_string(config.number) +
-                   (config.number != 0 ? ", a UTF-8 document (with DECODE=1)" : ", a windows-1250 document");
-            break;
-        case LineKind::CodepageSwitch:
-            text = "holds \"CODEPAGE=\": code page switch, number " + std::to_string(config.number) +
-                   (codepage_charset(config.number).empty()
-                        ? ", undeclared text that is not UTF-8 read as windows-1250"
-                        : ", undeclared text that is not UTF-8 read as " + codepage_charset(config.number) +
-                              " (with DECODE=1)");
-            break;
+    switch (line.config.kind) {
         case LineKind::Mapping:
             if (line.beyond_limit) {
                 return "a mapping line beyond the " + std::to_string(kMaxMappings) +
                        "th: not stored, and the reading of quorlan.ini ends here";
             }
             return "mapping " + std::to_string(mapping_number) + ": " +
-                   describe_mapping(config.mapping, line, decoding(watch));
+                   describe_mapping(line.config.mapping, line, decoding(watch));
         case LineKind::Ignored: return line.text.empty() ? "ignored: empty" : "ignored: no \"=\" in it";
-        case LineKind::TemplateName:
-            text = "begins with \"TEMPLATE=\": the phonebook's form comes from the template " + in_quotes(config.name);
-            break;
         case LineKind::CarddavLine:
             return "a CardDAV line: the cards come from an address book server (with DECODE=1), kept in a folder";
-        case LineKind::PhonebookUrl:
-            text = "begins with \"PHONEBOOK_URL=\": the phone fetches the phonebook from " + in_quotes(config.name) +
-                   ", where the pages of a paged form link to one another";
-            break;
+        case LineKind::InputName:
+        case LineKind::OutputName:
+        case LineKind::FoldSwitch:
+        case LineKind::DecodeSwitch:
+        case LineKind::Utf8Switch:
+        case LineKind::CodepageSwitch:
+        case LineKind::TemplateName:
+        case LineKind::PhonebookUrl: break;
     }
+    std::string text = describe_setting_line(line.config);
     if (const SeenLine* later = overridden_by(watch, line)) {
         text += "; " + where(*later) + " sets it again, so this line has no effect";
     }
     return text;
 }
 
-}  // namespace
+// Where a setting comes from: its line, or the default.
+std::string origin(const SeenLine* line) { return line != nullptr ? " (" + where(*line) + ")" : " (default)"; }
 
-void describe_settings(std::string& out, const Settings& settings, const DocumentNames& names,
-                       const ConfigFileFacts& facts, const ConfigWatch& watch) {
-    out += "Settings\n";
+void describe_configuration(std::string& out, const ConfigFileFacts& facts, const ConfigWatch& watch) {
     out += "  configuration:    ";
     if (!facts.present) {
         out += "no quorlan.ini here: the defaults hold\n";
-    } else {
-        out += "quorlan.ini, " + count_of(watch.lines_read, "line", "lines") + " read";
-        if (facts.bom_skipped) out += " (a UTF-8 byte-order mark before line 1 is skipped)";
-        if (const char* encoding = encoding_name(facts.encoding)) {
-            out += std::string(" (") + encoding + ", converted to UTF-8 as it is read)";
-        }
-        out += "\n";
+        return;
     }
+    out += "quorlan.ini, " + count_of(watch.lines_read, "line", "lines") + " read";
+    if (facts.bom_skipped) out += " (a UTF-8 byte-order mark before line 1 is skipped)";
+    if (const char* encoding = encoding_name(facts.encoding)) {
+        out += std::string(" (") + encoding + ", converted to UTF-8 as it is read)";
+    }
+    out += "\n";
+}
 
-    const SeenLine* input = last_of(watch, LineKind::InputName);
+void describe_files(std::string& out, const Settings& settings, const DocumentNames& names,
+                    const ConfigWatch& watch) {
     if (!settings.carddav.url.empty()) {
         out += "  input:            the address book " + in_quotes(settings.carddav.url) + ", its cards kept in the folder " +
                in_quotes(settings.carddav.folder) + " (read here as the last run left it)\n";
     } else {
-        out += "  input file:       " + in_quotes(names.input_file) +
-               (input != nullptr ? " (" + where(*input) + ")" : " (default)") + "\n";
+        out += "  input file:       " + in_quotes(names.input_file) + origin(last_of(watch, LineKind::InputName)) + "\n";
     }
-
     const SeenLine* output = last_of(watch, LineKind::OutputName);
     out += "  output file:      " + in_quotes(names.output_file);
     if (output == nullptr) {
@@ -186,28 +197,21 @@ void describe_settings(std::string& out, const Settings& settings, const Documen
         if (names.output_file.size() != names.element.size() + 4) out += " (the output's name without its folder)";
         out += "\n";
     }
+}
 
-    const SeenLine* fold = last_of(watch, LineKind::FoldSwitch);
+void describe_switches(std::string& out, const Settings& settings, const ConfigWatch& watch) {
     out += "  ASCII folding:    ";
     out += settings.fold_ascii != 0 ? "on" : "off";
-    out += fold != nullptr ? " (" + where(*fold) + ")" : " (default)";
-    out += "\n";
-
-    const SeenLine* decode = last_of(watch, LineKind::DecodeSwitch);
+    out += origin(last_of(watch, LineKind::FoldSwitch)) + "\n";
     out += "  vCard decoding:   ";
     out += settings.decode != 0 ? "on" : "off";
-    out += decode != nullptr ? " (" + where(*decode) + ")" : " (default)";
-    out += "\n";
+    out += origin(last_of(watch, LineKind::DecodeSwitch)) + "\n";
 
-    const SeenLine* utf8 = last_of(watch, LineKind::Utf8Switch);
     out += "  document in:      ";
     out += document_is_utf8(settings) ? "UTF-8" : "windows-1250";
     if (settings.utf8 != 0 && settings.decode == 0) out += ", as UTF8=1 needs DECODE=1";
-    if (document_is_utf8(settings) && settings.utf8 == 0) {
-        out += " (every template's document is)";
-    } else {
-        out += utf8 != nullptr ? " (" + where(*utf8) + ")" : " (default)";
-    }
+    out += document_is_utf8(settings) && settings.utf8 == 0 ? " (every template's document is)"
+                                                            : origin(last_of(watch, LineKind::Utf8Switch));
     out += "\n";
 
     if (const SeenLine* codepage = last_of(watch, LineKind::CodepageSwitch); codepage != nullptr) {
@@ -217,7 +221,16 @@ void describe_settings(std::string& out, const Settings& settings, const Documen
                                     : (charset.empty() ? "windows-1250" : charset) + " when it is not UTF-8";
         out += " (" + where(*codepage) + ")\n";
     }
+}
 
+}  // namespace
+
+void describe_settings(std::string& out, const Settings& settings, const DocumentNames& names,
+                       const ConfigFileFacts& facts, const ConfigWatch& watch) {
+    out += "Settings\n";
+    describe_configuration(out, facts, watch);
+    describe_files(out, settings, names, watch);
+    describe_switches(out, settings, watch);
     out += "  mappings:         " + std::to_string(settings.mappings.size()) + " (at most " +
            std::to_string(kMaxMappings) + ")\n";
     for (const SeenLine& line : watch.lines) {

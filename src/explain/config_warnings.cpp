@@ -9,6 +9,7 @@
 #include "charset/cp1250.h"
 #include "diagnose/show.h"
 #include "diagnose/switch_typos.h"
+#include "diagnose/switch_warnings.h"
 #include "diagnose/xml_names.h"
 #include "io/leftovers.h"
 #include "text/text_ops.h"
@@ -92,20 +93,9 @@ void warn_about_prefix_head(Warnings& warnings, const Settings& settings,
     }
 }
 
-void warn_about_prefix(Warnings& warnings, const Settings& settings,
-                       const std::vector<const SeenLine*>& lines, std::size_t j) {
-    const FieldMapping& mapping = settings.mappings[j];
-    const SeenLine& line = *lines[j];
-    const std::string& prefix = mapping.prefix;
-    if (prefix.empty()) {
-        add(warnings, line,
-            "the prefix is empty: it matches no card line, so " + tag(mapping.element) + " is always empty");
-        return;
-    }
-    if (settings.decode != 0) {
-        warn_about_prefix_head(warnings, settings, lines, j);
-        return;
-    }
+// Without decoding a prefix is the bytes a card line begins with: traps of writing them.
+void warn_about_prefix_bytes(Warnings& warnings, const Settings& settings, const std::string& prefix,
+                             const SeenLine& line) {
     if (prefix.find('|') != std::string::npos) {
         add(warnings, line,
             "the prefix " + in_quotes(prefix) +
@@ -123,9 +113,8 @@ void warn_about_prefix(Warnings& warnings, const Settings& settings,
                 " ends in a tab, which is not removed as spaces at the end of a line are: card lines hardly "
                 "ever hold a tab there, so it does not match");
     }
-    // Decoding compares prefixes with card lines whose letters are neither converted nor folded.
-    const bool decoding = settings.decode != 0;
-    if (!decoding && holds_utf8_letters(prefix)) {
+    // Card lines are converted, and folded, before they are compared with the prefix.
+    if (holds_utf8_letters(prefix)) {
         add(warnings, line,
             "the prefix " + in_quotes(prefix) +
                 " holds UTF-8 letters, but card lines are converted to windows-1250 before they are "
@@ -133,32 +122,54 @@ void warn_about_prefix(Warnings& warnings, const Settings& settings,
     }
     std::string folded = prefix;
     fold_to_ascii(folded);
-    if (!decoding && settings.fold_ascii != 0 && folded != prefix) {
+    if (settings.fold_ascii != 0 && folded != prefix) {
         add(warnings, line,
             "the prefix " + in_quotes(prefix) +
                 " holds an accented letter, but with ASCII folding on card lines are folded before "
                 "they are compared, so it can no longer match: write " +
                 in_quotes(folded));
     }
+}
+
+// Without decoding an earlier mapping whose prefix begins this one's takes its lines first.
+void warn_about_hidden_prefix(Warnings& warnings, const Settings& settings,
+                              const std::vector<const SeenLine*>& lines, std::size_t j) {
+    const std::string& prefix = settings.mappings[j].prefix;
     for (std::size_t i = 0; i < j; ++i) {
         const std::string& earlier = settings.mappings[i].prefix;
         if (!begins_with(prefix, earlier)) continue;
         const std::string other = "mapping " + std::to_string(i + 1) + " (" + where(*lines[i]) + ")";
         if (earlier == prefix) {
-            add(warnings, line,
+            add(warnings, *lines[j],
                 "the prefix " + in_quotes(prefix) + " is the same as that of " + other +
                     ", which takes those lines first: this mapping is then tested only on the "
                     "rest of the line, and never receives a value unless the prefix stands there twice");
         } else {
-            add(warnings, line,
+            add(warnings, *lines[j],
                 "the prefix " + in_quotes(prefix) + " begins with the prefix " + in_quotes(earlier) + " of " +
                     other +
                     ", which takes those lines first: this mapping is then tested "
                     "only on the rest after " +
                     in_quotes(earlier) + ", so it can only match what follows it");
         }
-        break;
+        return;
     }
+}
+
+void warn_about_prefix(Warnings& warnings, const Settings& settings,
+                       const std::vector<const SeenLine*>& lines, std::size_t j) {
+    const FieldMapping& mapping = settings.mappings[j];
+    if (mapping.prefix.empty()) {
+        add(warnings, *lines[j],
+            "the prefix is empty: it matches no card line, so " + tag(mapping.element) + " is always empty");
+        return;
+    }
+    if (settings.decode != 0) {
+        warn_about_prefix_head(warnings, settings, lines, j);
+        return;
+    }
+    warn_about_prefix_bytes(warnings, settings, mapping.prefix, *lines[j]);
+    warn_about_hidden_prefix(warnings, settings, lines, j);
 }
 
 bool is_ascii_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -198,23 +209,27 @@ void warn_about_constant(Warnings& warnings, const FieldMapping& mapping, const 
     }
 }
 
+// An element name, the document's (`line` null) or a mapping's: what XML readers make of it.
+void warn_about_element_name(Warnings& warnings, const Settings& settings, std::string_view what,
+                             std::string_view element, const SeenLine* line) {
+    std::string warning =
+        xml_name_warning(what, check_element_name(element, settings.decode != 0, document_is_utf8(settings)));
+    if (warning.empty() && settings.decode == 0 && holds_utf8_letters(element)) {
+        warning = std::string(what) + " " + tag(element) + kUtf8LettersInAName;
+    }
+    if (warning.empty()) return;
+    if (line != nullptr) add(warnings, *line, std::move(warning));
+    else add(warnings, std::move(warning));
+}
+
 void warn_about_mapping(Warnings& warnings, const Settings& settings,
                         const std::vector<const SeenLine*>& lines, std::size_t j) {
     const FieldMapping& mapping = settings.mappings[j];
     const SeenLine& line = *lines[j];
     const std::string_view written = written_element(line);
     if (std::string warning = switch_typo_warning(mapping); !warning.empty()) add(warnings, line, std::move(warning));
-    const bool utf8_document = document_is_utf8(settings);
-    if (!settings.template_name.empty()) {
-        // The name is a template variable, which the run checks itself.
-    } else if (std::string warning =
-                   xml_name_warning("the element", mapping.element, settings.decode != 0, utf8_document);
-               !warning.empty()) {
-        add(warnings, line, std::move(warning));
-    } else if (settings.decode == 0 && holds_utf8_letters(mapping.element)) {
-        add(warnings, line,
-            "the element " + tag(mapping.element) + kUtf8LettersInAName);
-    }
+    // With a template the name is a template variable, which the run checks itself.
+    if (settings.template_name.empty()) warn_about_element_name(warnings, settings, "the element", mapping.element, &line);
     if (has_hyphen_in_word(written)) {
         add(warnings, line,
             "the \"-\" in " + in_quotes(written) +
@@ -236,11 +251,16 @@ void warn_about_mapping(Warnings& warnings, const Settings& settings,
     }
 }
 
+constexpr std::int64_t kMinute = 60;
+constexpr std::int64_t kHour = 60 * kMinute;
+constexpr std::int64_t kDay = 24 * kHour;
+
+// An age in the largest unit of which it holds at least two.
 std::string age_of(std::int64_t seconds) {
-    if (seconds < 120) return count_of(static_cast<std::size_t>(seconds), "second", "seconds");
-    if (seconds < 7200) return count_of(static_cast<std::size_t>(seconds / 60), "minute", "minutes");
-    if (seconds < 172800) return count_of(static_cast<std::size_t>(seconds / 3600), "hour", "hours");
-    return count_of(static_cast<std::size_t>(seconds / 86400), "day", "days");
+    if (seconds < 2 * kMinute) return count_of(static_cast<std::size_t>(seconds), "second", "seconds");
+    if (seconds < 2 * kHour) return count_of(static_cast<std::size_t>(seconds / kMinute), "minute", "minutes");
+    if (seconds < 2 * kDay) return count_of(static_cast<std::size_t>(seconds / kHour), "hour", "hours");
+    return count_of(static_cast<std::size_t>(seconds / kDay), "day", "days");
 }
 
 void warn_about_left_overs(Warnings& warnings, const DocumentNames& names) {
@@ -248,6 +268,58 @@ void warn_about_left_overs(Warnings& warnings, const DocumentNames& names) {
         add(warnings, "the temporary file " + in_quotes(file.path) + " (written " + age_of(file.age_seconds) +
                           " ago) was left by a run that was killed: no run deletes it, as another run may be "
                           "writing it; delete it when no run is going on");
+    }
+}
+
+// A switch line: no number after its keyword, or a switch a run can't follow.
+void warn_about_switch_line(Warnings& warnings, const Settings& settings, const SeenLine& line) {
+    const ConfigLine& config = line.config;
+    const char* counts_as = nullptr;
+    switch (config.kind) {
+        case LineKind::FoldSwitch: counts_as = "no number after \"ASCII=\": it counts as 0, folding off"; break;
+        case LineKind::DecodeSwitch:
+            counts_as = "no number after \"DECODE=\": it counts as 0, vCard decoding off";
+            break;
+        case LineKind::Utf8Switch:
+            counts_as = "no number after \"UTF8=\": it counts as 0, a windows-1250 document";
+            if (config.number_given && needs_decoding(config.number, settings)) {
+                add(warnings, line, utf8_needs_decoding(Wording::Report));
+            }
+            break;
+        case LineKind::CodepageSwitch:
+            counts_as = "no number after \"CODEPAGE=\": it counts as 0, undeclared text stays windows-1250";
+            // Any CODEPAGE= line is ignored without decoding, even one that says 0.
+            if (config.number_given && settings.decode == 0) {
+                add(warnings, line, codepage_needs_decoding(Wording::Report));
+            } else if (config.number_given && names_unknown_codepage(config.number)) {
+                add(warnings, line, unknown_codepage(config.number, Wording::Report));
+            }
+            break;
+        case LineKind::InputName:
+        case LineKind::OutputName:
+        case LineKind::Mapping:
+        case LineKind::Ignored:
+        case LineKind::TemplateName:
+        case LineKind::CarddavLine:
+        case LineKind::PhonebookUrl: return;
+    }
+    if (!config.number_given) add(warnings, line, counts_as);
+}
+
+// The document element, and the folder and the file the output goes to.
+void warn_about_output(Warnings& warnings, const Settings& settings, const DocumentNames& names) {
+    // A template writes its own elements; the names of quorlan.ini are its variables.
+    if (settings.template_name.empty()) {
+        warn_about_element_name(warnings, settings, "the document element", names.element, nullptr);
+    }
+    const std::filesystem::path folder = std::filesystem::path(names.output_file).parent_path();
+    std::error_code ignored;
+    if (!folder.empty() && !std::filesystem::is_directory(folder, ignored)) {
+        add(warnings, "the folder " + in_quotes(folder.string()) +
+                          " of the output file does not exist: a run can't create the output");
+    } else if (std::filesystem::is_directory(names.output_file, ignored)) {
+        add(warnings, "the output file " + in_quotes(names.output_file) +
+                          " is a folder: a run can't create the output");
     }
 }
 
@@ -260,76 +332,16 @@ Warnings collect_warnings(const Settings& settings, const DocumentNames& names, 
                 "a mapping line beyond the " + std::to_string(kMaxMappings) +
                     "th ends the reading: it and every line after it are not read");
         }
-        switch (line.config.kind) {
-            case LineKind::InputName:
-            case LineKind::OutputName: warn_about_name_line(warnings, line); break;
-            case LineKind::FoldSwitch: {
-                if (!line.config.number_given) {
-                    add(warnings, line, "no number after \"ASCII=\": it counts as 0, folding off");
-                }
-                break;
-            }
-            case LineKind::DecodeSwitch: {
-                if (!line.config.number_given) {
-                    add(warnings, line, "no number after \"DECODE=\": it counts as 0, vCard decoding off");
-                }
-                break;
-            }
-            case LineKind::Utf8Switch: {
-                if (!line.config.number_given) {
-                    add(warnings, line, "no number after \"UTF8=\": it counts as 0, a windows-1250 document");
-                } else if (line.config.number != 0 && settings.decode == 0) {
-                    add(warnings, line,
-                        "UTF8=1 needs DECODE=1: without it the document stays windows-1250 (values are bytes, "
-                        "not text, and UTF-8 would show them garbled)");
-                }
-                break;
-            }
-            case LineKind::CodepageSwitch: {
-                const std::int32_t code_page = line.config.number;
-                if (!line.config.number_given) {
-                    add(warnings, line, "no number after \"CODEPAGE=\": it counts as 0, undeclared text stays "
-                                        "windows-1250");
-                } else if (settings.decode == 0) {
-                    add(warnings, line,
-                        "CODEPAGE= needs DECODE=1: without it it is ignored (values are bytes, not text)");
-                } else if (code_page != 0 && !is_known_codepage(code_page)) {
-                    add(warnings, line, "CODEPAGE=" + std::to_string(code_page) +
-                                            " names no code page known here: undeclared text stays windows-1250");
-                }
-                break;
-            }
-            case LineKind::TemplateName:
-            case LineKind::CarddavLine:
-            case LineKind::PhonebookUrl:
-            case LineKind::Mapping:
-            case LineKind::Ignored: break;
+        if (line.config.kind == LineKind::InputName || line.config.kind == LineKind::OutputName) {
+            warn_about_name_line(warnings, line);
         }
+        warn_about_switch_line(warnings, settings, line);
     }
     const std::vector<const SeenLine*> lines = mapping_lines(watch);
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
         warn_about_mapping(warnings, settings, lines, j);
     }
-
-    // A template writes its own elements; the names of quorlan.ini are its variables.
-    if (std::string warning = settings.template_name.empty()
-                                  ? xml_name_warning("the document element", names.element, settings.decode != 0,
-                                                     document_is_utf8(settings))
-                                  : std::string();
-        !warning.empty()) {
-        add(warnings, std::move(warning));
-    } else if (settings.template_name.empty() && settings.decode == 0 && holds_utf8_letters(names.element)) {
-        add(warnings, "the document element " + tag(names.element) + kUtf8LettersInAName);
-    }
-    const std::filesystem::path folder = std::filesystem::path(names.output_file).parent_path();
-    std::error_code ignored;
-    if (!folder.empty() && !std::filesystem::is_directory(folder, ignored)) {
-        add(warnings, "the folder " + in_quotes(folder.string()) +
-                          " of the output file does not exist: a run can't create the output");
-    } else if (std::filesystem::is_directory(names.output_file, ignored)) {
-        add(warnings, "the output file " + in_quotes(names.output_file) +
-                          " is a folder: a run can't create the output");
-    }
+    warn_about_output(warnings, settings, names);
     warn_about_left_overs(warnings, names);
     return warnings;
 }

@@ -54,29 +54,24 @@ void place_line(ConfigWatch& watch, std::string_view as_read, bool continues, Se
     trim_line_end(slot->text);
 }
 
-void on_config_line(void* context, std::string_view as_read, const ConfigLine& config, bool beyond_limit,
-                    bool line_goes_on) {
+}  // namespace
+
+void watch_config_line(ConfigWatch& watch, std::string_view as_read, const ConfigLine& config, bool beyond_limit,
+                       bool line_goes_on) {
     SeenLine line;
     line.config = config;
     line.beyond_limit = beyond_limit;
-    place_line(*static_cast<ConfigWatch*>(context), as_read, line_goes_on, std::move(line));
+    place_line(watch, as_read, line_goes_on, std::move(line));
 }
 
 // The run reads no further; the rest is read here only to be counted and shown as not read.
-void on_config_stopped(void* context, LineReader& rest) {
-    auto& watch = *static_cast<ConfigWatch*>(context);
+void watch_config_rest(ConfigWatch& watch, LineReader& rest) {
     std::string text;
     while (read_line(rest, text)) {
         SeenLine line;
         line.read = false;
         place_line(watch, text, rest.line_goes_on, std::move(line));
     }
-}
-
-}  // namespace
-
-ConfigObserver config_observer(ConfigWatch& watch) {
-    return ConfigObserver{on_config_line, on_config_stopped, &watch};
 }
 
 std::string where(const SeenLine& line) {

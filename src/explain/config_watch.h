@@ -34,7 +34,11 @@ struct ConfigWatch {
     std::size_t lines_not_kept = 0;  // reads that were counted but not kept
 };
 
-ConfigObserver config_observer(ConfigWatch& watch);
+// What a ConfigObserver tells, kept in `watch`: a line as read, and the lines after the
+// mapping line that stopped the reading.
+void watch_config_line(ConfigWatch& watch, std::string_view as_read, const ConfigLine& config, bool beyond_limit,
+                       bool line_goes_on);
+void watch_config_rest(ConfigWatch& watch, LineReader& rest);
 
 std::string where(const SeenLine& line);
 

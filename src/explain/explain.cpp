@@ -17,8 +17,7 @@
 #include "explain/template_report.h"
 #include "explain/value_checks.h"
 #include "explain/value_report.h"
-#include "io/files.h"
-#include "io/folder_source.h"
+#include "io/card_file.h"
 #include "io/messages.h"
 #include "text/line_reader.h"
 
@@ -57,20 +56,15 @@ struct CardFileWatch {
 // every line, value and card. Returns the exit status.
 int explain_cards(const Settings& settings, const DocumentNames& names, const ConfigWatch& config,
                   const ConfigFileFacts& facts, TemplateReport* templated) {
-    TextFile file;
     // With CARDDAV=, the cards are those the last run kept in the card folder: read offline.
-    FolderSource folder;
     const bool from_server = !settings.carddav.url.empty();
-    const std::string input_name = from_server ? settings.carddav.folder : names.input_file;
+    CardFile cards;
     int open_error = 0;
-    if (from_server ? !open_folder_source(folder, input_name, open_error)
-                    : !open_text_file(file, input_name, open_error)) {
-        if (from_server) return report("cannot read the card folder (a run fetches it)", input_name, open_error);
+    if (!open_card_file(cards, from_server ? settings.carddav.folder : names.input_file, from_server, open_error)) {
+        if (from_server) return report("cannot read the card folder (a run fetches it)", cards.name, open_error);
         return report_unopened_input(names.input_file, open_error, facts.present);
     }
-    LineReader input = make_line_reader(from_server ? folder_bytes(folder) : text_bytes(file));
-    prime_reader(input);  // which reads enough to tell UTF-16
-    input.from_utf16 = !from_server && file.utf16.guess.encoding != TextEncoding::Bytes;
+    LineReader& input = cards.reader;
 
     CardFileWatch watch{make_card_watch(settings), make_census(settings), make_value_checks(settings)};
     watch.cards.look = look_at_card_file(input);
@@ -78,12 +72,13 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     // With a usable template, the cards go through its form, which keeps the first record.
     const ConversionResult result =
         templated != nullptr && templated->usable
-            ? convert_document(settings, input, template_form(templated->form), discarding_sink(), observer)
-            : convert_document(settings, names.element, input, discarding_sink(), observer);
-    const int close_error = from_server ? close_folder_source(folder) : close_text_file(file);
-    watch.cards.encoding = encoding_name(file.utf16.guess.encoding);
-    watch.values.text_is_unicode = input.from_utf16;
-    if (report_reading_end(from_server ? folder.failed_file : input_name, input.error, close_error) != 0) return 1;
+            ? convert_document(settings, input, document_form(templated->compiled), discarding_sink(), observer,
+                               cards.from_utf16)
+            : convert_document(settings, names.element, input, discarding_sink(), observer, cards.from_utf16);
+    const int close_error = close_card_file(cards);
+    watch.cards.encoding = encoding_name(cards.file.utf16.guess.encoding);
+    watch.values.text_is_unicode = cards.from_utf16;
+    if (report_reading_end(failing_file(cards), input.error, close_error) != 0) return 1;
 
     std::string out;
     describe_cards(out, settings, names, result, watch.cards);
@@ -94,7 +89,7 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
     describe_undeclared_text(out, watch.values);
     describe_value_warnings(out, watch.values, watch.census, result.cards_ended, result.lost);
     if (templated != nullptr) describe_template_sample(out, *templated);
-    return write_report(out) == ReportOutput::Failed ? 1 : 0;
+    return print_report(out);
 }
 
 }  // namespace
@@ -103,7 +98,11 @@ int run_explain() {
     ConfigWatch watch;
     Settings settings;
     ConfigFileFacts facts;
-    if (!load_settings(settings, config_observer(watch), facts)) return 1;
+    auto line_read = [&watch](std::string_view read, const ConfigLine& config, bool beyond_limit, bool goes_on) {
+        watch_config_line(watch, read, config, beyond_limit, goes_on);
+    };
+    auto stopped = [&watch](LineReader& rest) { watch_config_rest(watch, rest); };
+    if (!load_settings(settings, ConfigObserver{line_read, stopped}, facts)) return 1;
     const DocumentNames names = document_names(settings);
 
     std::string out =

@@ -20,26 +20,56 @@ std::string lines_of(const std::string& part) {
     return std::to_string(n) + (n == 1 ? " line" : " lines");
 }
 
-std::string what_feeds(const Settings& settings, const TemplateName& name) {
-    if (const std::size_t list = list_item_mapping(settings, name); list != std::string::npos) {
+// What gives a variable, as the form binds it; empty when nothing does.
+std::string what_feeds(const Settings& settings, const TemplateName& name, const VariableBinding& binding) {
+    if (const std::size_t list = binding.list_item; list != std::string::npos) {
         const std::string field = terminal_name(settings.mappings[list].element);
         return name.name == "." || name.name == settings.mappings[list].element || name.name == "value"
                    ? "each value of the list " + field
                    : name.name + " of each value of the list " + field;
     }
-    const std::size_t j = feeding_mapping(settings, name.name);
-    if (j == std::string::npos && is_page_variable(name.name)) {
-        return "the address of the " + std::string(name.name == "next_page" ? "next" : "previous") +
-               " page, beside PHONEBOOK_URL=";
+    switch (binding.source) {
+        case VariableSource::None: return "";
+        case VariableSource::RecordNumber: return "the record's number, 1 for the first";
+        case VariableSource::PreviousPage: return "the address of the previous page, beside PHONEBOOK_URL=";
+        case VariableSource::NextPage: return "the address of the next page, beside PHONEBOOK_URL=";
+        case VariableSource::Mapping: break;
     }
-    if (j == std::string::npos) return name.name == "record" ? "the record's number, 1 for the first" : "";
-    std::size_t component = 0;
-    base_name(name.name, component);
+    const std::size_t j = binding.mapping;
     const FieldMapping& mapping = settings.mappings[j];
-    std::string text = component == 0 ? std::string("the value of mapping ")
-                                      : "component " + std::to_string(component) + " of mapping ";
+    std::string text = binding.component == 0 ? std::string("the value of mapping ")
+                                              : "component " + std::to_string(binding.component) + " of mapping ";
     text += std::to_string(j + 1) + " " + terminal_name(mapping.element) + " (" + terminal_name(mapping.prefix) + ")";
     return text;
+}
+
+// The variables, each once, with what gives it.
+void describe_variables(std::string& out, const Settings& settings, const LoadedTemplate& loaded) {
+    out += "  variables:\n";
+    std::vector<std::string> shown;
+    for (std::size_t i = 0; i < loaded.text.names.size(); ++i) {
+        const TemplateName& name = loaded.text.names[i];
+        if (std::find(shown.begin(), shown.end(), name.name) != shown.end()) continue;
+        shown.push_back(name.name);
+        const std::string feeds = what_feeds(settings, name, loaded.bindings[i]);
+        out += "    {{" + terminal_name(name.name) + "}} (line " + std::to_string(name.line) + "): " +
+               (feeds.empty() ? "no mapping gives it: written empty" : feeds) + "\n";
+    }
+}
+
+void describe_unused_mappings(std::string& out, const Settings& settings, const LoadedTemplate& loaded) {
+    std::string unused;
+    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        const bool used = std::any_of(loaded.bindings.begin(), loaded.bindings.end(), [&](const VariableBinding& b) {
+            return b.source == VariableSource::Mapping && b.mapping == j;
+        });
+        if (used) continue;
+        unused += ' ';
+        unused += std::to_string(j + 1);
+        unused += ' ';
+        unused += terminal_name(settings.mappings[j].element);
+    }
+    if (!unused.empty()) out += "  mappings no variable uses:" + unused + "\n";
 }
 
 }  // namespace
@@ -47,8 +77,8 @@ std::string what_feeds(const Settings& settings, const TemplateName& name) {
 TemplateReport load_template_report(const Settings& settings) {
     TemplateReport report;
     report.usable = load_template(settings, report.loaded, report.error) &&
-                    make_template_form(settings, report.loaded.text, report.form, report.error,
-                                       entry_rules(settings, report.loaded, document_names(settings).output_file));
+                    compile_template(settings, report.loaded, report.compiled, report.error,
+                                     entry_rules(settings, report.loaded, document_names(settings).output_file));
     return report;
 }
 
@@ -66,35 +96,14 @@ void describe_template(std::string& out, const Settings& settings, const Templat
     const TemplateText& text = report.loaded.text;
     out += "  parts:            before the records " + lines_of(text.before) + ", each record " +
            lines_of(text.record) + ", after the records " + lines_of(text.after) + "\n";
-    out += "  variables:\n";
-    std::vector<std::string> shown;
-    std::vector<std::string> unfed;
-    for (const TemplateName& name : text.names) {
-        if (std::find(shown.begin(), shown.end(), name.name) != shown.end()) continue;
-        shown.push_back(name.name);
-        const std::string feeds = what_feeds(settings, name);
-        if (feeds.empty()) unfed.push_back(name.name);
-        out += "    {{" + terminal_name(name.name) + "}} (line " + std::to_string(name.line) + "): " +
-               (feeds.empty() ? "no mapping gives it: written empty" : feeds) + "\n";
-    }
-    std::string unused;
-    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
-        const bool used = std::any_of(text.names.begin(), text.names.end(), [&](const TemplateName& name) {
-            return feeding_mapping(settings, name.name) == j;
-        });
-        if (used) continue;
-        unused += ' ';
-        unused += std::to_string(j + 1);
-        unused += ' ';
-        unused += terminal_name(settings.mappings[j].element);
-    }
-    if (!unused.empty()) out += "  mappings no variable uses:" + unused + "\n";
+    describe_variables(out, settings, report.loaded);
+    describe_unused_mappings(out, settings, report.loaded);
     out += '\n';
 }
 
 void describe_template_sample(std::string& out, const TemplateReport& report) {
     if (!report.usable) return;
-    const std::string& sample = first_rendered_record(report.form);
+    const std::string& sample = first_rendered_record(report.compiled);
     out += "\nThe first record, as the template writes it\n";
     if (sample.empty()) {
         out += "  (no card passed the filter)\n\n";

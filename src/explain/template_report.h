@@ -12,7 +12,7 @@ namespace quorlan {
 
 struct TemplateReport {
     LoadedTemplate loaded;
-    TemplateForm form;
+    CompiledTemplate compiled;
     bool usable = false;
     std::string error;  // why a run would refuse it
 };

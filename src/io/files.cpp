@@ -8,7 +8,15 @@ bool open_text_file(TextFile& text, const std::string& name, int& error) {
     return open_for_reading(name, text.handle, error);
 }
 
-ByteSource text_bytes(TextFile& text) { return utf16_source(text.utf16, ByteSource{read_from_handle, &text.handle}); }
+namespace {
+
+std::size_t read_text_file(void* context, char* buffer, std::size_t capacity, int& error) {
+    return read_from_handle(*static_cast<const std::intptr_t*>(context), buffer, capacity, error);
+}
+
+}  // namespace
+
+ByteSource text_bytes(TextFile& text) { return utf16_source(text.utf16, ByteSource{read_text_file, &text.handle}); }
 
 int close_text_file(TextFile& text) {
     const int error = close_for_reading(text.handle);

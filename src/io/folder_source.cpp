@@ -37,7 +37,7 @@ std::size_t read_folder(void* context, char* buffer, std::size_t capacity, int& 
                 return 0;
             }
         }
-        const std::size_t got = read_from_handle(&source.handle, buffer, capacity, error);
+        const std::size_t got = read_from_handle(source.handle, buffer, capacity, error);
         if (got > 0) {
             source.ended_in_lf = buffer[got - 1] == '\n';
             return got;

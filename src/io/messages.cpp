@@ -45,6 +45,8 @@ ReportOutput write_report(std::string_view text) {
     return ReportOutput::Failed;
 }
 
+int print_report(std::string_view text) { return write_report(text) == ReportOutput::Failed ? 1 : 0; }
+
 // Without a quorlan.ini the card file's name is the default one, which is rarely what the
 // user has: the message says where the name came from and how to give another.
 int report_unopened_input(const std::string& name, int error, bool config_read) {

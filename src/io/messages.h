@@ -36,4 +36,8 @@ enum class ReportOutput { Written, ReaderGone, Failed };
 // other failure is reported.
 ReportOutput write_report(std::string_view text);
 
+// Writes a report that is all the program does (the help, --init's result): the exit
+// status, 0, or 1 when standard output failed.
+int print_report(std::string_view text);
+
 }  // namespace quorlan

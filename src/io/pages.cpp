@@ -27,12 +27,11 @@ std::string page_file_name(std::string_view output_file, std::size_t number) {
     return name;
 }
 
-bool write_page(void* context, const char* data, std::size_t size, int& error) {
-    return write_output(&current_page(*static_cast<PagedOutput*>(context)), data, size, error);
+bool write_page(PagedOutput& output, const char* data, std::size_t size, int& error) {
+    return write_output(current_page(output), data, size, error);
 }
 
-bool begin_next_page(void* context, int& error) {
-    auto& output = *static_cast<PagedOutput*>(context);
+bool begin_next_page(PagedOutput& output, int& error) {
     // The first page stays open until the commit; a later one is finished now, so that a
     // long phonebook holds one file open, not one per page.
     if (!output.later.empty()) {

@@ -21,10 +21,11 @@ struct PagedOutput {
     std::size_t pages = 1;          // pages begun so far
 };
 
-// A ByteSink's write: to the page being written.
-bool write_page(void* context, const char* data, std::size_t size, int& error);
-// A ByteSink's end of a page: the page is put on disk and the next one begun.
-bool begin_next_page(void* context, int& error);
+// Writes to the page being written, as write_output does.
+bool write_page(PagedOutput& output, const char* data, std::size_t size, int& error);
+// Ends a page: the page is put on its way to the disk and the next one begun. False with
+// an errno value in `error` when either fails.
+bool begin_next_page(PagedOutput& output, int& error);
 
 // Makes every page the target of its name, and removes the pages that an earlier, longer
 // run left beyond the last one. Returns 0, or the errno value of the step that failed:

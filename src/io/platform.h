@@ -17,8 +17,9 @@ namespace quorlan {
 
 // Opens `name` for reading bytes as they are; false with an errno value in `error`.
 bool open_for_reading(const std::string& name, std::intptr_t& handle, int& error);
-// A ByteSource's read; `context` points at the handle.
-std::size_t read_from_handle(void* context, char* buffer, std::size_t capacity, int& error);
+// Reads up to `capacity` bytes from the file, as a ByteSource reads: how many, 0 at the end
+// or after a failure, which leaves an errno value in `error`.
+std::size_t read_from_handle(std::intptr_t handle, char* buffer, std::size_t capacity, int& error);
 // Returns 0, or the errno value of a failed close.
 int close_for_reading(std::intptr_t handle);
 
@@ -52,8 +53,8 @@ void ignore_write_signals();
 // nothing has changed on disk then.
 bool open_output(OutputFile& output, const std::string& name, int& error);
 
-// A ByteSink's write: all `size` bytes, or false with an errno value in `error`.
-bool write_output(void* context, const char* data, std::size_t size, int& error);
+// Writes all `size` bytes, or returns false with an errno value in `error`.
+bool write_output(OutputFile& output, const char* data, std::size_t size, int& error);
 
 // Makes the written document the target: flushed to disk and renamed over it. Returns 0,
 // or the errno value of the step that failed, after which the target is as it was.

@@ -1,5 +1,6 @@
 // The file calls on POSIX systems: reading a file, the output through mkstemp beside the
-// target, fsync and rename, signal handlers that remove the temporary file, file identity.
+// target, fsync and rename, file identity. The signal handlers that remove a stopped
+// run's temporary file are in posix_signals.cpp, the pages in platform_posix_pages.cpp.
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
@@ -16,130 +17,23 @@
 
 #include "io/messages.h"
 #include "io/platform.h"
+#include "io/posix_files.h"
 
 namespace quorlan {
 
+using posix::BlockedSignals;
+using posix::create_temporary;
+using posix::file_descriptor;
+using posix::folder_of;
+using posix::forget_temporary;
+using posix::forget_temporary_blocked;
+using posix::install_handlers;
+using posix::mode_from_umask;
+using posix::restore_handlers;
+
 namespace {
 
-// ---- Signals -------------------------------------------------------------------------
-
-// What the handler needs, kept where it can read it without allocating: the temporary
-// file to remove (empty when there is none) and the line to print.
-char g_temporary[PATH_MAX + 64];
-// Pages 2 to g_pages of a paged document: their temporaries are g_temporary, "-" and the
-// page's number.
-volatile sig_atomic_t g_pages = 0;
-char g_message[1024];
-std::size_t g_message_size = 0;
-
-// SIGINT, SIGTERM and SIGHUP say that the run was stopped; the others end it for a fault
-// or an unexpected request, and only remove the temporary file on the way.
-constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
-constexpr int kOthers[] = {SIGQUIT, SIGABRT, SIGSEGV, SIGBUS, SIGALRM, SIGUSR1, SIGUSR2};
-struct sigaction g_previous_interrupts[std::size(kInterrupts)];
-struct sigaction g_previous_others[std::size(kOthers)];
-
-// The temporary of page `number`, built without allocating.
-void page_temporary(char (&name)[sizeof g_temporary + 24], long number) {
-    std::size_t n = 0;
-    while (g_temporary[n] != '\0') {
-        name[n] = g_temporary[n];
-        ++n;
-    }
-    name[n++] = '-';
-    char digits[24];
-    std::size_t d = 0;
-    do {
-        digits[d++] = static_cast<char>('0' + number % 10);
-        number /= 10;
-    } while (number > 0);
-    while (d > 0) name[n++] = digits[--d];
-    name[n] = '\0';
-}
-
-void on_signal(int signal_number) {
-    const int saved = errno;
-    if (g_temporary[0] != '\0') {
-        for (long page = 2; page <= static_cast<long>(g_pages); ++page) {
-            char name[sizeof g_temporary + 24];
-            page_temporary(name, page);
-            unlink(name);
-        }
-        unlink(g_temporary);
-    }
-    for (const int interrupt : kInterrupts) {
-        if (signal_number == interrupt && g_message_size > 0) {
-            // Nothing more can be done about a message that can't be written.
-            [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, g_message, g_message_size);
-        }
-    }
-    // Ends the process the way the signal would have: the status is 128 + the signal.
-    signal(signal_number, SIG_DFL);
-    raise(signal_number);
-    errno = saved;
-}
-
-sigset_t handled_signals() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (const int s : kInterrupts) sigaddset(&set, s);
-    for (const int s : kOthers) sigaddset(&set, s);
-    return set;
-}
-
-// Keeps the handled signals away while the temporary file's name changes meaning.
-struct BlockedSignals {
-    sigset_t previous;
-    BlockedSignals() {
-        const sigset_t set = handled_signals();
-        sigprocmask(SIG_BLOCK, &set, &previous);
-    }
-    ~BlockedSignals() { sigprocmask(SIG_SETMASK, &previous, nullptr); }
-    BlockedSignals(const BlockedSignals&) = delete;
-    BlockedSignals& operator=(const BlockedSignals&) = delete;
-};
-
-void set_message(const std::string& text) {
-    g_message_size = std::min(text.size(), sizeof g_message);
-    std::memcpy(g_message, text.data(), g_message_size);
-}
-
-template <std::size_t N>
-void install(const int (&signals)[N], struct sigaction* previous) {
-    struct sigaction action {};
-    action.sa_handler = on_signal;
-    action.sa_mask = handled_signals();
-    for (std::size_t i = 0; i < N; ++i) {
-        sigaction(signals[i], nullptr, &previous[i]);
-        // A signal the caller chose to ignore (nohup, a background job) stays ignored.
-        if (previous[i].sa_handler != SIG_IGN) sigaction(signals[i], &action, nullptr);
-    }
-}
-
-template <std::size_t N>
-void restore(const int (&signals)[N], const struct sigaction* previous) {
-    for (std::size_t i = 0; i < N; ++i) sigaction(signals[i], &previous[i], nullptr);
-}
-
-void install_handlers(const std::string& message) {
-    set_message(message);
-    install(kInterrupts, g_previous_interrupts);
-    install(kOthers, g_previous_others);
-}
-
-void restore_handlers() {
-    restore(kInterrupts, g_previous_interrupts);
-    restore(kOthers, g_previous_others);
-    g_message_size = 0;
-}
-
 // ---- Names ---------------------------------------------------------------------------
-
-std::string folder_of(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return {};
-    return path.substr(0, slash + 1);
-}
 
 // The file that writing to `name` would change: links followed, also a link that points
 // to a file not there yet.
@@ -169,8 +63,6 @@ std::string temporary_pattern(const std::string& target) {
 
 // ---- Writing -------------------------------------------------------------------------
 
-int file_descriptor(const OutputFile& output) { return static_cast<int>(output.handle); }
-
 bool open_in_place(OutputFile& output, int& error) {
     const int fd = open(output.name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
@@ -180,19 +72,6 @@ bool open_in_place(OutputFile& output, int& error) {
     output.handle = fd;
     install_handlers("quorlan: interrupted; " + quoted_name(output.name) + " is incomplete\n");
     return true;
-}
-
-// Creates the temporary file, its name where the signal handler finds it.
-int create_temporary(const std::string& pattern) {
-    if (pattern.size() >= sizeof g_temporary) {
-        errno = ENAMETOOLONG;
-        return -1;
-    }
-    BlockedSignals blocked;
-    std::memcpy(g_temporary, pattern.c_str(), pattern.size() + 1);
-    const int fd = mkostemp(g_temporary, O_CLOEXEC);
-    if (fd < 0) g_temporary[0] = '\0';
-    return fd;
 }
 
 // True when `target`, a file of another user, stands in a folder with the sticky bit set
@@ -218,19 +97,23 @@ void send_ahead(OutputFile& output) {
 #endif
 }
 
+}  // namespace
+
+namespace posix {
+
+std::string folder_of(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return {};
+    return path.substr(0, slash + 1);
+}
+
 mode_t mode_from_umask() {
     const mode_t mask = umask(0);
     umask(mask);
     return 0666 & ~mask;
 }
 
-void forget_temporary() {
-    BlockedSignals blocked;
-    g_temporary[0] = '\0';
-    g_pages = 0;
-}
-
-}  // namespace
+}  // namespace posix
 
 bool open_for_reading(const std::string& name, std::intptr_t& handle, int& error) {
     handle = open(name.c_str(), O_RDONLY | O_CLOEXEC);
@@ -238,8 +121,8 @@ bool open_for_reading(const std::string& name, std::intptr_t& handle, int& error
     return handle >= 0;
 }
 
-std::size_t read_from_handle(void* context, char* buffer, std::size_t capacity, int& error) {
-    const int fd = static_cast<int>(*static_cast<std::intptr_t*>(context));
+std::size_t read_from_handle(std::intptr_t handle, char* buffer, std::size_t capacity, int& error) {
+    const int fd = static_cast<int>(handle);
     for (;;) {
         const ssize_t n = read(fd, buffer, capacity);
         if (n >= 0) return static_cast<std::size_t>(n);
@@ -284,7 +167,7 @@ bool open_output(OutputFile& output, const std::string& name, int& error) {
     }
     // The handlers are in place before the file exists, so that no signal leaves it behind.
     install_handlers("quorlan: interrupted; " + quoted_name(name) + " left as it was\n");
-    const int fd = create_temporary(temporary_pattern(output.target));
+    const int fd = create_temporary(temporary_pattern(output.target), output.temporary);
     if (fd < 0) {
         error = errno;
         restore_handlers();
@@ -292,7 +175,6 @@ bool open_output(OutputFile& output, const std::string& name, int& error) {
         if (exists && (error == EACCES || error == EPERM)) return open_in_place(output, error);
         return false;
     }
-    output.temporary = g_temporary;
     output.handle = fd;
     if (exists) {
         // The new file is the old one's successor: same owner where allowed, same mode.
@@ -304,8 +186,7 @@ bool open_output(OutputFile& output, const std::string& name, int& error) {
     return true;
 }
 
-bool write_output(void* context, const char* data, std::size_t size, int& error) {
-    auto& output = *static_cast<OutputFile*>(context);
+bool write_output(OutputFile& output, const char* data, std::size_t size, int& error) {
     const int fd = file_descriptor(output);
     while (size > 0) {
         const ssize_t n = write(fd, data, size);
@@ -366,8 +247,7 @@ int commit_output(OutputFile& output) {
         if (!move_into_place(output)) {
             error = errno;
         } else {
-            g_temporary[0] = '\0';
-            g_pages = 0;
+            forget_temporary_blocked();
             // The rename itself is on disk once the folder is; some file systems can't say.
             const int folder = open((folder_of(output.target) + ".").c_str(), O_RDONLY | O_CLOEXEC);
             if (folder >= 0) {
@@ -392,70 +272,6 @@ void abandon_output(OutputFile& output) {
         forget_temporary();
     }
     restore_handlers();
-}
-
-bool open_page_output(const OutputFile& first, OutputFile& page, std::size_t number, const std::string& name,
-                      int& error) {
-    page.name = name;
-    if (!replaces_atomically(first)) {
-        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd < 0) error = errno;
-        page.handle = fd;
-        return fd >= 0;
-    }
-    // Beside the first page's target, where the first page's link led.
-    const std::size_t slash = name.rfind('/');
-    page.target = folder_of(first.target) + (slash == std::string::npos ? name : name.substr(slash + 1));
-    page.temporary = first.temporary + "-" + std::to_string(number);
-    BlockedSignals blocked;
-    const int fd = open(page.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        error = errno;
-        page.temporary.clear();
-        return false;
-    }
-    g_pages = static_cast<sig_atomic_t>(number);
-    fchmod(fd, mode_from_umask());
-    page.handle = fd;
-    return true;
-}
-
-int finish_page_output(OutputFile& page) {
-    const int fd = file_descriptor(page);
-    page.handle = -1;
-    int error = 0;
-#ifdef __linux__
-    // A disk flush for each page of a long phonebook would take seconds: the page is only
-    // sent on its way here, and sync_pages puts every page on disk with one call.
-    if (replaces_atomically(page)) sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-#else
-    if (replaces_atomically(page) && fsync(fd) != 0) error = errno;
-#endif
-    if (close(fd) != 0 && error == 0) error = errno;
-    return error;
-}
-
-int sync_pages(const OutputFile& first) {
-    if (!replaces_atomically(first)) return 0;
-#ifdef __linux__
-    if (syncfs(file_descriptor(first)) != 0) return errno;
-#endif
-    // The first page too, so that its commit can hardly fail once the others are in place.
-    return fsync(file_descriptor(first)) != 0 ? errno : 0;
-}
-
-int place_page_output(OutputFile& page) {
-    if (!replaces_atomically(page)) return 0;
-    if (rename(page.temporary.c_str(), page.target.c_str()) != 0) return errno;
-    page.temporary.clear();
-    return 0;
-}
-
-void abandon_page_output(OutputFile& page) {
-    if (page.handle >= 0) close(file_descriptor(page));
-    page.handle = -1;
-    if (replaces_atomically(page)) unlink(page.temporary.c_str());
-    page.temporary.clear();
 }
 
 FileIdentity file_identity(const std::string& name) {

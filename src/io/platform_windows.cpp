@@ -185,8 +185,8 @@ bool open_for_reading(const std::string& name, std::intptr_t& handle, int& error
     return handle >= 0;
 }
 
-std::size_t read_from_handle(void* context, char* buffer, std::size_t capacity, int& error) {
-    const int fd = static_cast<int>(*static_cast<std::intptr_t*>(context));
+std::size_t read_from_handle(std::intptr_t handle, char* buffer, std::size_t capacity, int& error) {
+    const int fd = static_cast<int>(handle);
     const int n = _read(fd, buffer, static_cast<unsigned>(std::min<std::size_t>(capacity, 1u << 30)));
     if (n >= 0) return static_cast<std::size_t>(n);
     error = errno;
@@ -233,8 +233,8 @@ bool open_output(OutputFile& output, const std::string& name, int& error) {
     return true;
 }
 
-bool write_output(void* context, const char* data, std::size_t size, int& error) {
-    const HANDLE file = handle_of(*static_cast<OutputFile*>(context));
+bool write_output(OutputFile& output, const char* data, std::size_t size, int& error) {
+    const HANDLE file = handle_of(output);
     while (size > 0) {
         const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
         DWORD written = 0;

@@ -1,6 +1,7 @@
 #include "templates/builtins.h"
 
 #include <array>
+#include <string>
 
 #include "vcard/head.h"
 
@@ -217,6 +218,16 @@ const BuiltinTemplate* find_builtin(std::string_view name) {
     return nullptr;
 }
 
-std::string_view builtin_names() { return "yealink, cisco, grandstream, snom, fritzbox, polycom"; }
+std::string_view builtin_names() {
+    static const std::string names = [] {
+        std::string joined;
+        for (const BuiltinTemplate& builtin : kBuiltins) {
+            if (!joined.empty()) joined += ", ";
+            joined += builtin.name;
+        }
+        return joined;
+    }();
+    return names;
+}
 
 }  // namespace quorlan

@@ -4,149 +4,17 @@
 #include <cstdint>
 #include <exception>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
-
-// The folder of the library's header is a system include folder of its own (see
-// CMakeLists.txt), so that its code is not held to quorlan's warnings.
-#include <mustache.hpp>
 
 #include "convert/record.h"
 #include "io/pages.h"
 #include "templates/list_tags.h"
+#include "templates/record_context.h"
+#include "templates/template_source.h"
 
 namespace quorlan {
 
-namespace mustache = kainjow::mustache;
-
 namespace {
-
-// What a variable shows: the value of a mapping (component 0) or one of its components,
-// or the record's number or a page's neighbour (no mapping); for a list field, its values
-// as a section (`list`), or outside its section the value a one-value field would hold
-// (`main`).
-enum class SlotSource { Mapping, RecordNumber, PreviousPage, NextPage };
-
-struct Slot {
-    std::size_t mapping = 0;
-    std::size_t component = 0;
-    SlotSource source = SlotSource::Mapping;
-    bool list = false;
-    bool main = false;
-};
-
-constexpr std::size_t kNoMapping = static_cast<std::size_t>(-1);
-
-// Inside a list field's section, the names of kListItemNames, in their order.
-enum class ItemName { Value, Kind, Mobile, Work, Home, Fax, Pager, Other, Preferred, Main, First, Last, Position, Index };
-static_assert(std::size(kListItemNames) == static_cast<std::size_t>(ItemName::Index) + 1);
-static_assert(static_cast<int>(ItemName::Other) - static_cast<int>(ItemName::Mobile) ==
-              static_cast<int>(ValueKind::Other) - static_cast<int>(ValueKind::Mobile));
-
-// Lists of this many items or fewer are made once and kept; a longer one is made for its card.
-constexpr std::size_t kListsKept = 64;
-
-// A list field's values as the library iterates them: a list of as many placeholder items
-// as the card has values. The library pushes each item in turn, and its place in the list
-// tells which value is being written.
-struct ListData {
-    std::vector<mustache::data> by_length;  // [n]: a list of n items, made when first needed
-    mustache::data longer{mustache::data::type::list};
-    const mustache::data* bound = nullptr;  // this record's
-    std::size_t count = 0;
-    std::size_t main = 0;        // the preferred value, else the first
-    std::size_t index_base = 0;  // the values of this field written before this record
-};
-
-struct Frame {
-    const mustache::data* data = nullptr;
-    std::size_t mapping = kNoMapping;  // the list field whose value it is, or none
-    std::size_t position = 0;
-};
-
-// The record's values as the library looks names up. The library asks a context object for
-// each name; this one knows "N" and "N.1" apart, where its own would look for a member "1"
-// of "N", and holds no value that is empty, so that {{#NAME}} is taken only when NAME is not.
-class RecordContext : public mustache::basic_context<std::string> {
-public:
-    std::unordered_map<std::string, std::size_t> slot_of;
-    std::vector<Slot> slots;
-    std::vector<mustache::data> values;
-    std::vector<bool> filled;
-    const Settings* settings = nullptr;
-    const CardState* card = nullptr;
-    std::vector<ListData> lists;  // per mapping, for list fields
-    bool has_lists = false;       // the template uses a list field: a template without pays nothing
-
-    void push(const mustache::data* data) override { stack_.push_back(frame_of(data)); }
-    void pop() override { stack_.pop_back(); }
-    const mustache::data* get(const std::string& name) const override {
-        if (const mustache::data* item = has_lists ? item_data(name) : nullptr; item != nullptr) return item;
-        if (name == ".") return stack_.empty() ? nullptr : stack_.back().data;
-        const auto found = slot_of.find(name);
-        if (found == slot_of.end() || !filled[found->second]) return nullptr;
-        const Slot& slot = slots[found->second];
-        if (slot.list) return lists[slot.mapping].bound;
-        return &values[found->second];
-    }
-    const mustache::data* get_partial(const std::string&) const override { return nullptr; }
-
-private:
-    std::vector<Frame> stack_;
-    mutable mustache::data text_;
-    mutable mustache::data kind_;
-    mutable mustache::data number_;
-    const mustache::data true_{true};
-    const mustache::data false_{false};
-
-    Frame frame_of(const mustache::data* data) const {
-        if (!has_lists) return Frame{data};
-        for (std::size_t j = 0; j < lists.size(); ++j) {
-            const ListData& list = lists[j];
-            if (list.bound == nullptr || list.count == 0) continue;
-            const mustache::data* items = list.bound->list_value().data();
-            if (data >= items && data < items + list.count) return Frame{data, j, static_cast<std::size_t>(data - items)};
-        }
-        return Frame{data};
-    }
-
-    const mustache::data* flag(bool on) const { return on ? &true_ : &false_; }
-
-    // A name of the value being written, in the innermost list section around the tag.
-    const mustache::data* item_data(const std::string& name) const {
-        const auto frame = std::find_if(stack_.rbegin(), stack_.rend(),
-                                        [](const Frame& f) { return f.mapping != kNoMapping; });
-        if (frame == stack_.rend()) return nullptr;
-        const ListValue& value = card->lists[frame->mapping].items[frame->position];
-        const ListData& list = lists[frame->mapping];
-        if (name == "." || name == settings->mappings[frame->mapping].element) return text(value.text);
-        const auto known = std::find(std::begin(kListItemNames), std::end(kListItemNames), name);
-        if (known == std::end(kListItemNames)) return nullptr;
-        const auto item = static_cast<ItemName>(known - std::begin(kListItemNames));
-        switch (item) {
-            case ItemName::Value: return text(value.text);
-            case ItemName::Kind: kind_ = mustache::data(std::string(kind_name(value.kind))); return &kind_;
-            case ItemName::Preferred: return flag(value.preferred);
-            case ItemName::Main: return flag(frame->position == list.main);
-            case ItemName::First: return flag(frame->position == 0);
-            case ItemName::Last: return flag(frame->position + 1 == list.count);
-            case ItemName::Position: number_ = mustache::data(std::to_string(frame->position)); return &number_;
-            case ItemName::Index:
-                number_ = mustache::data(std::to_string(list.index_base + frame->position));
-                return &number_;
-            default: {
-                const auto kind = static_cast<std::size_t>(item) - static_cast<std::size_t>(ItemName::Mobile);
-                return flag(static_cast<std::size_t>(value.kind) == kind);
-            }
-        }
-    }
-
-    const mustache::data* text(const std::string& value) const {
-        if (value.empty()) return nullptr;
-        text_ = mustache::data(value);
-        return &text_;
-    }
-};
 
 // The library writes to any stream; this one appends to the writer's buffer.
 struct Appender {
@@ -160,6 +28,15 @@ struct Appender {
 }  // namespace
 
 struct TemplateRenderer {
+    TemplateRenderer(const Settings& run, const TemplateText& text, const EntryRules& entry_rules)
+        : settings(&run),
+          writing(make_text_writing(run)),
+          before(text.before),
+          record(text.record),
+          after(text.after),
+          rules(entry_rules),
+          family{entry_rules.family, {}, 0} {}
+
     const Settings* settings = nullptr;
     TextWriting writing;
     mustache::mustache before;
@@ -178,6 +55,11 @@ struct TemplateRenderer {
     std::size_t told = 0;
     std::string previous_page;  // the neighbours' addresses, while a page's frame is rendered
     std::string next_page;
+
+    // The document form's parts: the frame, a finished record, the page ends not yet told.
+    void operator()(FramePart part, std::string& out);
+    void operator()(const CardState& card, std::string& out);
+    bool operator()(std::size_t& page_end);
 };
 
 namespace {
@@ -198,31 +80,23 @@ std::string escape(const std::string& text, const TextWriting& writing) {
     return out;
 }
 
-void add_slot(TemplateRenderer& renderer, const std::string& name) {
+SlotSource slot_source(VariableSource source) {
+    switch (source) {
+        case VariableSource::RecordNumber: return SlotSource::RecordNumber;
+        case VariableSource::PreviousPage: return SlotSource::PreviousPage;
+        case VariableSource::NextPage: return SlotSource::NextPage;
+        default: return SlotSource::Mapping;
+    }
+}
+
+// A slot for a variable that something gives; one that nothing gives is rendered empty.
+void add_slot(TemplateRenderer& renderer, const std::string& name, const VariableBinding& binding) {
     RecordContext& context = renderer.context;
-    if (context.slot_of.contains(name)) return;
-    Slot slot;
-    std::size_t component = 0;
-    const std::string_view base = base_name(name, component);
-    std::size_t mapping = kNoMapping;
-    for (std::size_t j = 0; j < renderer.settings->mappings.size(); ++j) {
-        if (renderer.settings->mappings[j].element == base) mapping = j;
-    }
-    if (mapping == kNoMapping) {
-        if (name == "record") {
-            slot.source = SlotSource::RecordNumber;
-        } else if (name == "previous_page") {
-            slot.source = SlotSource::PreviousPage;
-        } else if (name == "next_page") {
-            slot.source = SlotSource::NextPage;
-        } else {
-            return;  // rendered empty, as no mapping gives it
-        }
-    }
-    slot.mapping = mapping;
-    slot.component = component;
-    if (component != 0 && mapping != kNoMapping) renderer.components |= std::uint64_t{1} << mapping;
-    if (mapping != kNoMapping && component == 0 && is_list_field(*renderer.settings, renderer.settings->mappings[mapping])) {
+    if (binding.source == VariableSource::None || context.slot_of.contains(name)) return;
+    const bool mapped = binding.source == VariableSource::Mapping;
+    Slot slot{mapped ? binding.mapping : kNoMapping, binding.component, slot_source(binding.source)};
+    if (mapped && slot.component != 0) renderer.components |= std::uint64_t{1} << slot.mapping;
+    if (mapped && slot.component == 0 && is_list_field(*renderer.settings, renderer.settings->mappings[slot.mapping])) {
         slot.list = true;
         // Its one-value form, which its variables outside its sections are renamed to.
         Slot main = slot;
@@ -285,16 +159,6 @@ void render_frame(TemplateRenderer& renderer, mustache::mustache& part, bool las
     render(part, context, out);
 }
 
-void open_template(void* form, std::string& out) {
-    auto& renderer = *static_cast<TemplateRenderer*>(form);
-    render_frame(renderer, renderer.before, false, out);
-}
-
-void close_template(void* form, std::string& out) {
-    auto& renderer = *static_cast<TemplateRenderer*>(form);
-    render_frame(renderer, renderer.after, true, out);
-}
-
 // A page is full: it ends, linked to the next, and the next begins.
 void begin_next_page(TemplateRenderer& renderer, std::string& out) {
     render_frame(renderer, renderer.after, false, out);
@@ -326,49 +190,6 @@ void write_entries(TemplateRenderer& renderer, std::string& out) {
     }
 }
 
-bool take_page_end(void* form, std::size_t& at) {
-    auto& renderer = *static_cast<TemplateRenderer*>(form);
-    if (renderer.told == renderer.page_ends.size()) {
-        renderer.page_ends.clear();
-        renderer.told = 0;
-        return false;
-    }
-    at = renderer.page_ends[renderer.told++];
-    return true;
-}
-
-// The preferred value of a list, else its first: the one a one-value field keeps.
-std::size_t main_position(const ValueList& values) {
-    for (std::size_t i = 0; i < values.count; ++i) {
-        if (values.items[i].preferred) return i;
-    }
-    return 0;
-}
-
-const std::string& main_value(const ValueList& values) {
-    static const std::string kNone;
-    return values.count == 0 ? kNone : values.items[main_position(values)].text;
-}
-
-// Gives the list the card's values for this record; false when it has none.
-bool bind_list(ListData& list, const ValueList& values) {
-    list.count = values.count;
-    list.main = main_position(values);
-    if (values.count == 0) return false;
-    if (values.count < kListsKept) {
-        if (list.by_length.size() <= values.count) list.by_length.resize(values.count + 1);
-        mustache::data& made = list.by_length[values.count];
-        if (!made.is_list()) made = mustache::data(mustache::list(values.count, mustache::data(true)));
-        list.bound = &made;
-    } else {
-        if (list.longer.list_value().size() != values.count) {
-            list.longer = mustache::data(mustache::list(values.count, mustache::data(true)));
-        }
-        list.bound = &list.longer;
-    }
-    return true;
-}
-
 const std::string& slot_text(const Slot& slot, const CardState& card, const std::string& number) {
     static const std::string kNone;
     if (slot.source == SlotSource::RecordNumber) return number;
@@ -379,12 +200,8 @@ const std::string& slot_text(const Slot& slot, const CardState& card, const std:
     return slot.component <= parts.size() ? parts[slot.component - 1] : kNone;
 }
 
-bool write_template_record(void* form, CardState& card, std::string& out) {
-    auto& renderer = *static_cast<TemplateRenderer*>(form);
-    if (!finish_text_values(*renderer.settings, renderer.writing, card)) return false;
-    ++renderer.records;
-    const std::string number = std::to_string(renderer.records);
-    RecordContext& context = renderer.context;
+// Gives each slot the record's value; an empty one is left unfilled.
+void fill_slots(RecordContext& context, const CardState& card, const std::string& number) {
     context.card = &card;
     for (std::size_t i = 0; i < context.slots.size(); ++i) {
         const Slot& slot = context.slots[i];
@@ -392,27 +209,10 @@ bool write_template_record(void* form, CardState& card, std::string& out) {
             context.filled[i] = bind_list(context.lists[slot.mapping], card.lists[slot.mapping]);
             continue;
         }
-        const std::string& text =
-            slot.main ? main_value(card.lists[slot.mapping]) : slot_text(slot, card, number);
+        const std::string& text = slot.main ? main_value(card.lists[slot.mapping]) : slot_text(slot, card, number);
         context.filled[i] = !text.empty();
         if (!text.empty()) context.values[i] = mustache::data(text);
     }
-    const std::size_t start = out.size();
-    if (renderer.rules.entry_start.empty()) {
-        render(renderer.record, context, out);
-    } else {
-        renderer.rendered.clear();
-        render(renderer.record, context, renderer.rendered);
-        write_entries(renderer, out);
-    }
-    if (renderer.records == 1) renderer.first_record.assign(out, start);
-    // {{index}} runs on over the values of the whole document.
-    for (ListData& list : context.lists) {
-        list.index_base += list.count;
-        list.count = 0;
-        list.bound = nullptr;
-    }
-    return true;
 }
 
 bool compile(mustache::mustache& part, const TemplateRenderer& renderer, std::string& error) {
@@ -427,26 +227,74 @@ bool compile(mustache::mustache& part, const TemplateRenderer& renderer, std::st
 
 }  // namespace
 
-bool make_template_form(const Settings& settings, const TemplateText& text, TemplateForm& form, std::string& error,
-                        const EntryRules& rules) {
+void TemplateRenderer::operator()(FramePart part, std::string& out) {
+    if (part == FramePart::Start) {
+        render_frame(*this, before, false, out);
+    } else {
+        render_frame(*this, after, true, out);
+    }
+}
+
+void TemplateRenderer::operator()(const CardState& card, std::string& out) {
+    ++records;
+    fill_slots(context, card, std::to_string(records));
+    const std::size_t start = out.size();
+    if (rules.entry_start.empty()) {
+        render(record, context, out);
+    } else {
+        rendered.clear();
+        render(record, context, rendered);
+        write_entries(*this, out);
+    }
+    if (records == 1) first_record.assign(out, start);
+    // {{index}} runs on over the values of the whole document.
+    for (ListData& list : context.lists) {
+        list.index_base += list.count;
+        list.count = 0;
+        list.bound = nullptr;
+    }
+}
+
+bool TemplateRenderer::operator()(std::size_t& page_end) {
+    if (told == page_ends.size()) {
+        page_ends.clear();
+        told = 0;
+        return false;
+    }
+    page_end = page_ends[told++];
+    return true;
+}
+
+namespace {
+
+// The slots of the variables that the loaded template binds, and its list fields' sections.
+void make_slots(TemplateRenderer& renderer, const LoadedTemplate& loaded) {
+    RecordContext& context = renderer.context;
+    context.settings = renderer.settings;
+    context.lists.resize(renderer.settings->mappings.size());
+    for (std::size_t i = 0; i < loaded.text.names.size(); ++i) {
+        add_slot(renderer, loaded.text.names[i].name, loaded.bindings[i]);
+    }
+    context.values.resize(context.slots.size());
+    clear_values(context);
+    const std::vector<std::string> lists = list_names(context, *renderer.settings);
+    context.has_lists = !lists.empty();
+    // Outside their sections, list fields' variables show the value a one-value field holds.
+    if (!lists.empty()) renderer.record = mustache::mustache(name_main_values(loaded.text.record, lists));
+}
+
+}  // namespace
+
+bool compile_template(const Settings& settings, const LoadedTemplate& loaded, CompiledTemplate& compiled,
+                      std::string& error, const EntryRules& rules) {
     try {
-        std::shared_ptr<TemplateRenderer> renderer(new TemplateRenderer{
-            &settings, make_text_writing(settings), mustache::mustache(text.before), mustache::mustache(text.record),
-            mustache::mustache(text.after), {}, 0, {}, 0, rules, {rules.family, {}, 0}, {}, 0, {}, {}, 0, {}, {}});
-        RecordContext& context = renderer->context;
-        context.settings = &settings;
-        context.lists.resize(settings.mappings.size());
-        for (const TemplateName& name : text.names) add_slot(*renderer, name.name);
-        context.values.resize(context.slots.size());
-        clear_values(context);
-        const std::vector<std::string> lists = list_names(context, settings);
-        context.has_lists = !lists.empty();
-        if (!lists.empty()) renderer->record = mustache::mustache(name_main_values(text.record, lists));
+        auto renderer = std::make_shared<TemplateRenderer>(settings, loaded.text, rules);
+        make_slots(*renderer, loaded);
         if (!compile(renderer->before, *renderer, error) || !compile(renderer->record, *renderer, error) ||
             !compile(renderer->after, *renderer, error)) {
             return false;
         }
-        form.renderer = std::move(renderer);
+        compiled.renderer = std::move(renderer);
         return true;
     } catch (const std::exception& failure) {
         error = failure.what();
@@ -454,18 +302,21 @@ bool make_template_form(const Settings& settings, const TemplateText& text, Temp
     }
 }
 
-DocumentForm template_form(TemplateForm& form) {
-    DocumentForm document{open_template, write_template_record, close_template, form.renderer.get(),
-                          form.renderer->components};
-    if (form.renderer->rules.page_entries != 0) document.take_page_end = take_page_end;
+DocumentForm document_form(CompiledTemplate& compiled) {
+    TemplateRenderer& renderer = *compiled.renderer;
+    DocumentForm document{renderer, renderer, renderer.components};
+    // Templates group a decoded number as the exact reading groups its bytes, counting
+    // characters, where the record form groups it by its digits.
+    document.text_phones = PhoneGrouping::ByCharacters;
+    if (renderer.rules.page_entries != 0) document.take_page_end = renderer;
     return document;
 }
 
-const std::string& first_rendered_record(const TemplateForm& form) { return form.renderer->first_record; }
+const std::string& first_rendered_record(const CompiledTemplate& compiled) { return compiled.renderer->first_record; }
 
-RuleCounts rule_counts(const TemplateForm& form) {
-    RuleCounts counts = form.renderer->counts;
-    counts.duplicate_numbers = form.renderer->family.duplicates;
+RuleCounts rule_counts(const CompiledTemplate& compiled) {
+    RuleCounts counts = compiled.renderer->counts;
+    counts.duplicate_numbers = compiled.renderer->family.duplicates;
     return counts;
 }
 

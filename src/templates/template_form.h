@@ -1,5 +1,5 @@
 // The template form of the document: what stands before {{#records}}, the record part
-// rendered for each card that passes the filter, and what stands after, in UTF-8.
+// rendered for each finished record, and what stands after, in UTF-8.
 #pragma once
 
 #include <memory>
@@ -28,19 +28,24 @@ struct EntryRules {
     FamilyRule family = FamilyRule::None;
 };
 
-struct TemplateForm {
+struct LoadedTemplate;
+
+// A template compiled for a run: what the run renders its document with.
+struct CompiledTemplate {
     std::shared_ptr<TemplateRenderer> renderer;
 };
 
-// Compiles the parts of a template that split_template has checked, for `settings` (which
-// must outlive the form). False with `error` set when the Mustache library refuses a part.
-bool make_template_form(const Settings& settings, const TemplateText& text, TemplateForm& form, std::string& error,
-                        const EntryRules& rules = {});
+// Compiles the parts of a template that load_template has checked and bound, for `settings`
+// (both must outlive the form). False with `error` set when the Mustache library refuses a
+// part.
+bool compile_template(const Settings& settings, const LoadedTemplate& loaded, CompiledTemplate& compiled,
+                      std::string& error, const EntryRules& rules = {});
 
-DocumentForm template_form(TemplateForm& form);
+// The compiled template as the writer calls it.
+DocumentForm document_form(CompiledTemplate& compiled);
 
-// The first record the form wrote, as written; empty before that.
-const std::string& first_rendered_record(const TemplateForm& form);
+// The first record the template wrote, as written; empty before that.
+const std::string& first_rendered_record(const CompiledTemplate& compiled);
 
 // What the family's rules did in a run, for its warnings.
 struct RuleCounts {
@@ -48,6 +53,6 @@ struct RuleCounts {
     std::size_t entries = 0;           // written
     std::size_t duplicate_numbers = 0;  // entries left out for a number written before
 };
-RuleCounts rule_counts(const TemplateForm& form);
+RuleCounts rule_counts(const CompiledTemplate& compiled);
 
 }  // namespace quorlan

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "io/files.h"
 #include "io/messages.h"
@@ -85,6 +86,56 @@ std::string where_it_is(const LoadedTemplate& loaded) {
     return where;
 }
 
+// The variables no mapping gives that a run gives all the same.
+constexpr std::pair<std::string_view, VariableSource> kRunVariables[] = {
+    {"record", VariableSource::RecordNumber},
+    {"previous_page", VariableSource::PreviousPage},
+    {"next_page", VariableSource::NextPage},
+};
+
+// The mapping whose element is the variable's name (the part before ".1"), or npos. Two
+// mappings can't share a name (check_mapping_names), so the first is the only one.
+std::size_t feeding_mapping(const Settings& settings, std::string_view variable, std::size_t& component) {
+    const std::string_view base = base_name(variable, component);
+    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        if (settings.mappings[j].element == base) return j;
+    }
+    return std::string::npos;
+}
+
+// The list field whose value a name inside its section tells of, or npos: the innermost
+// section of a list field decides, as the form looks it up while it renders.
+std::size_t list_item_mapping(const Settings& settings, const TemplateName& name) {
+    for (auto section = name.sections.rbegin(); section != name.sections.rend(); ++section) {
+        std::size_t component = 0;
+        const std::size_t j = feeding_mapping(settings, *section, component);
+        if (j == std::string::npos || *section != settings.mappings[j].element ||
+            !is_list_field(settings, settings.mappings[j])) {
+            continue;
+        }
+        const bool item = name.name == "." || name.name == *section ||
+                          std::find(std::begin(kListItemNames), std::end(kListItemNames), name.name) !=
+                              std::end(kListItemNames);
+        return item ? j : std::string::npos;
+    }
+    return std::string::npos;
+}
+
+VariableBinding bind_variable(const Settings& settings, const TemplateName& name) {
+    VariableBinding binding;
+    binding.list_item = list_item_mapping(settings, name);
+    binding.mapping = feeding_mapping(settings, name.name, binding.component);
+    if (binding.mapping != std::string::npos) {
+        binding.source = VariableSource::Mapping;
+        return binding;
+    }
+    binding.component = 0;
+    for (const auto& [variable, source] : kRunVariables) {
+        if (name.name == variable) binding.source = source;
+    }
+    return binding;
+}
+
 }  // namespace
 
 bool load_template(const Settings& settings, LoadedTemplate& loaded, std::string& error) {
@@ -116,16 +167,9 @@ bool load_template(const Settings& settings, LoadedTemplate& loaded, std::string
         error += fault.message;
         return false;
     }
-    return check_mapping_names(settings, error);
-}
-
-std::size_t feeding_mapping(const Settings& settings, std::string_view variable) {
-    std::size_t component = 0;
-    const std::string_view base = base_name(variable, component);
-    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
-        if (settings.mappings[j].element == base) return j;
-    }
-    return std::string::npos;
+    if (!check_mapping_names(settings, error)) return false;
+    for (const TemplateName& name : loaded.text.names) loaded.bindings.push_back(bind_variable(settings, name));
+    return true;
 }
 
 EntryRules entry_rules(const Settings& settings, const LoadedTemplate& loaded, const std::string& output_file) {
@@ -139,38 +183,21 @@ EntryRules entry_rules(const Settings& settings, const LoadedTemplate& loaded, c
     return rules;
 }
 
-std::size_t list_item_mapping(const Settings& settings, const TemplateName& name) {
-    for (auto section = name.sections.rbegin(); section != name.sections.rend(); ++section) {
-        const std::size_t j = feeding_mapping(settings, *section);
-        if (j == std::string::npos || *section != settings.mappings[j].element ||
-            !is_list_field(settings, settings.mappings[j])) {
-            continue;
-        }
-        const bool item = name.name == "." || name.name == *section ||
-                          std::find(std::begin(kListItemNames), std::end(kListItemNames), name.name) !=
-                              std::end(kListItemNames);
-        return item ? j : std::string::npos;
-    }
-    return std::string::npos;
-}
-
 std::vector<std::string> template_warnings(const Settings& settings, const LoadedTemplate& loaded) {
     std::vector<std::string> warnings;
     std::vector<bool> used(settings.mappings.size(), false);
     std::vector<std::string> unfed;  // warned about once, where first used
     const std::string where = where_it_is(loaded);
-    for (const TemplateName& name : loaded.text.names) {
-        const std::size_t j = feeding_mapping(settings, name.name);
-        if (name.part != TemplatePart::Record && (j != std::string::npos || name.name == "record")) {
+    for (std::size_t i = 0; i < loaded.text.names.size(); ++i) {
+        const TemplateName& name = loaded.text.names[i];
+        const VariableBinding& binding = loaded.bindings[i];
+        const bool mapped = binding.source == VariableSource::Mapping;
+        if (name.part != TemplatePart::Record && (mapped || binding.source == VariableSource::RecordNumber)) {
             warnings.push_back(where + place(name.line, name.column) + ": {{" + terminal_name(name.name) +
                                "}} stands outside {{#records}}, where no record gives it: it is written empty");
         }
-        if (j != std::string::npos) {
-            used[j] = true;
-            continue;
-        }
-        if (list_item_mapping(settings, name) != std::string::npos) continue;
-        if (name.name == "record" || is_page_variable(name.name) ||
+        if (mapped) used[binding.mapping] = true;
+        if (mapped || binding.list_item != std::string::npos || binding.source != VariableSource::None ||
             std::find(unfed.begin(), unfed.end(), name.name) != unfed.end()) {
             continue;
         }

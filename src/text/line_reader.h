@@ -43,9 +43,6 @@ struct LineReader {
     bool last_ended_in_lf = false;  // the last read ended with its line's LF
     // Line ends consumed so far: the next read starts on line `lines_ended + 1`.
     std::size_t lines_ended = 0;
-    // The bytes are UTF-8 converted from a UTF-16 file, as whoever opened it says: text
-    // that is Unicode already, whatever charset its lines declare.
-    bool from_utf16 = false;
 };
 
 LineReader make_line_reader(ByteSource source);
