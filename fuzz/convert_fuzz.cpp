@@ -59,8 +59,7 @@ struct LimitedSink {
     std::size_t room;
 };
 
-bool write_limited(void* context, const char* data, std::size_t size, int& error) {
-    auto& sink = *static_cast<LimitedSink*>(context);
+bool write_limited(LimitedSink& sink, const char* data, std::size_t size, int& error) {
     const std::size_t n = std::min(size, sink.room - sink.written.size());
     sink.written.append(data, n);
     if (n == size) return true;
@@ -252,7 +251,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The bytes arrive in chunks of changing size; the whole document is checked.
     fuzz::ChunkedSource chunked{cards, 1 + size % 4099};
-    LineReader in_pieces = make_line_reader(ByteSource{fuzz::read_chunked, &chunked});
+    LineReader in_pieces = make_line_reader(ByteSource{ByteSource::Read::bind<fuzz::read_chunked>(chunked)});
     const Output first{documents.first,
                        convert_document(settings, names.element, in_pieces, memory_sink(documents.first))};
     check_document(settings, names.element, first);
@@ -267,7 +266,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     LimitedSink limited{documents.limited, (size / 2) % 2 == 0 ? whole : size * 31 % (whole + 2)};
     LineReader at_once = make_line_reader(memory_source(cards));
     const ConversionResult cut =
-        convert_document(settings, names.element, at_once, ByteSink{write_limited, &limited});
+        convert_document(settings, names.element, at_once, ByteSink{ByteSink::Write::bind<write_limited>(limited)});
     FUZZ_CHECK(cut.write_failed == (whole > limited.room));
     FUZZ_CHECK(cut.write_failed ? std::string_view(first.document).starts_with(limited.written)
                                 : limited.written == first.document);

@@ -28,8 +28,7 @@ struct ChunkedSource {
     std::size_t calls = 0;
 };
 
-inline std::size_t read_chunked(void* context, char* buffer, std::size_t capacity, int&) {
-    auto& source = *static_cast<ChunkedSource*>(context);
+inline std::size_t read_chunked(ChunkedSource& source, char* buffer, std::size_t capacity, int&) {
     const std::size_t step = 1 + (source.calls++ * 7919) % source.largest;
     const std::size_t n = std::min({capacity, source.rest.size(), step});
     if (n == 0) return 0;

@@ -142,7 +142,7 @@ std::vector<std::string> reference_lines(std::string_view data) {
 void check_line_reader(std::string_view data, std::size_t largest_chunk) {
     const std::vector<std::string> expected = reference_lines(data);
     fuzz::ChunkedSource source{data, largest_chunk};
-    LineReader reader = make_line_reader(ByteSource{fuzz::read_chunked, &source});
+    LineReader reader = make_line_reader(ByteSource{ByteSource::Read::bind<fuzz::read_chunked>(source)});
     std::string line;
     std::size_t count = 0;
     while (read_line(reader, line)) {
@@ -196,14 +196,14 @@ std::vector<std::string> reference_logical_lines(std::string_view data) {
 
 std::vector<std::size_t> followed_starts(std::string_view data, std::size_t largest_chunk) {
     fuzz::ChunkedSource source{data, largest_chunk};
-    LineReader input = make_line_reader(ByteSource{fuzz::read_chunked, &source});
+    LineReader input = make_line_reader(ByteSource{ByteSource::Read::bind<fuzz::read_chunked>(source)});
     return test_support::followed_starts(input);
 }
 
 void check_logical_lines(std::string_view data, std::size_t largest_chunk) {
     const std::vector<std::string> expected = reference_logical_lines(data);
     fuzz::ChunkedSource source{data, largest_chunk};
-    LineReader input = make_line_reader(ByteSource{fuzz::read_chunked, &source});
+    LineReader input = make_line_reader(ByteSource{ByteSource::Read::bind<fuzz::read_chunked>(source)});
     LogicalLineReader reader = make_logical_line_reader(input);
     std::string_view line;
     std::size_t number = 0;

@@ -105,8 +105,8 @@ TEST(ConvertDocument, LongOutputIsDeliveredWhole) {
     EXPECT_NE(out.find("<N>Name 4999</N>"), std::string::npos);
 }
 
-bool refuse_second_write(void* context, const char*, std::size_t, int& error) {
-    if ((*static_cast<int*>(context))++ == 0) return true;
+bool refuse_second_write(int& writes, const char*, std::size_t, int& error) {
+    if (writes++ == 0) return true;
     error = 28;
     return false;
 }
@@ -119,14 +119,13 @@ TEST(ConvertDocument, StopsAtTheFirstFailedWrite) {
     LineReader input = make_line_reader(memory_source(remaining));
     int writes = 0;
     const ConversionResult result =
-        convert_document(settings, "book", input, ByteSink{refuse_second_write, &writes});
+        convert_document(settings, "book", input, ByteSink{ByteSink::Write::bind<refuse_second_write>(writes)});
     EXPECT_TRUE(result.write_failed);
     EXPECT_EQ(result.write_error, 28);
     EXPECT_EQ(writes, 2);
 }
 
-std::size_t read_then_fail(void* context, char* buffer, std::size_t capacity, int& error) {
-    auto& remaining = *static_cast<std::string_view*>(context);
+std::size_t read_then_fail(std::string_view& remaining, char* buffer, std::size_t capacity, int& error) {
     if (remaining.empty()) {
         error = 5;
         return 0;
@@ -140,7 +139,7 @@ std::size_t read_then_fail(void* context, char* buffer, std::size_t capacity, in
 TEST(ConvertDocument, AReadErrorLeavesTheDocumentWithoutItsEndTag) {
     const Settings settings = settings_from("N=N:\n");
     std::string_view remaining = "BEGIN:VCARD\nN:A\nEND:VCARD\n";
-    LineReader input = make_line_reader(ByteSource{read_then_fail, &remaining});
+    LineReader input = make_line_reader(ByteSource{ByteSource::Read::bind<read_then_fail>(remaining)});
     std::string out;
     convert_document(settings, "book", input, memory_sink(out));
     EXPECT_EQ(input.error, 5);

@@ -71,7 +71,7 @@ TEST(LineReader, GivesTheSameLinesWhateverTheRefillBoundaries) {
     for (const ReaderCase& c : reader_cases()) {
         for (std::size_t step : {1u, 2u, 3u, 1999u, 2000u, 2001u}) {
             Trickle trickle{c.input, step};
-            LineReader reader = make_line_reader(ByteSource{read_trickle, &trickle});
+            LineReader reader = make_line_reader(ByteSource{ByteSource::Read::bind<read_trickle>(trickle)});
             EXPECT_EQ(read_all(reader), c.expected) << c.name << ", step " << step;
         }
     }
@@ -84,7 +84,7 @@ TEST(LineReader, CrLineEndsWhateverTheRefillBoundaries) {
     const Lines expected = {"a\n", "b\n", "c\n", "\n", bytes(1999), bytes(1001) + "\n", "d"};
     for (std::size_t step : {1u, 2u, 3u, 4u, 2000u, 70000u}) {
         Trickle trickle{input, step};
-        LineReader reader = make_line_reader(ByteSource{read_trickle, &trickle});
+        LineReader reader = make_line_reader(ByteSource{ByteSource::Read::bind<read_trickle>(trickle)});
         prime_reader(reader);
         EXPECT_FALSE(holds_only_cr_line_ends(reader));  // it holds an LF
         CrLineEnds lines;
@@ -156,8 +156,7 @@ TEST(LineReader, SkipsAByteOrderMarkOnlyWhereAsked) {
     EXPECT_EQ(read_all(short_reader), Lines{"\xEF\xBB"});
 }
 
-std::size_t read_failing(void* context, char* buffer, std::size_t capacity, int& error) {
-    auto& calls = *static_cast<int*>(context);
+std::size_t read_failing(int& calls, char* buffer, std::size_t capacity, int& error) {
     if (calls++ == 0) {
         const std::size_t n = std::min<std::size_t>(capacity, 4);
         std::memcpy(buffer, "ab\ncd", n);
@@ -169,7 +168,7 @@ std::size_t read_failing(void* context, char* buffer, std::size_t capacity, int&
 
 TEST(LineReader, AReadErrorEndsTheInputAndIsKept) {
     int calls = 0;
-    LineReader reader = make_line_reader(ByteSource{read_failing, &calls});
+    LineReader reader = make_line_reader(ByteSource{ByteSource::Read::bind<read_failing>(calls)});
     EXPECT_EQ(read_all(reader), (Lines{"ab\n", "c"}));
     EXPECT_EQ(reader.error, 5);
     std::string line;

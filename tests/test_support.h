@@ -24,8 +24,7 @@ struct Trickle {
     int error = 0;
 };
 
-inline std::size_t read_trickle(void* context, char* buffer, std::size_t capacity, int& error) {
-    auto& t = *static_cast<Trickle*>(context);
+inline std::size_t read_trickle(Trickle& t, char* buffer, std::size_t capacity, int& error) {
     const std::size_t n = std::min({capacity, t.step, t.data.size()});
     if (n == 0) {
         error = t.error;
@@ -37,13 +36,11 @@ inline std::size_t read_trickle(void* context, char* buffer, std::size_t capacit
 }
 
 // A sink that appends the document to `buffer`.
-inline ByteSink memory_sink(std::string& buffer) {
-    return ByteSink{[](void* context, const char* data, std::size_t size, int&) {
-                        static_cast<std::string*>(context)->append(data, size);
-                        return true;
-                    },
-                    &buffer};
+inline bool append_to(std::string& buffer, const char* data, std::size_t size, int&) {
+    buffer.append(data, size);
+    return true;
 }
+inline ByteSink memory_sink(std::string& buffer) { return ByteSink{ByteSink::Write::bind<append_to>(buffer)}; }
 
 // The lines on which a follower of the plain reads sees logical lines start: those that
 // neither go on at a soft line break nor begin with a blank. --explain follows a file read

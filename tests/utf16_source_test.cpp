@@ -21,12 +21,12 @@ std::string convert(std::string_view data, std::size_t in_step, std::size_t out_
                     int inner_error = 0) {
     Trickle trickle{data, in_step, inner_error};
     Utf16Source state;
-    const ByteSource source = utf16_source(state, ByteSource{read_trickle, &trickle});
+    const ByteSource source = utf16_source(state, ByteSource{ByteSource::Read::bind<read_trickle>(trickle)});
     std::string text;
     char buffer[64];
     for (;;) {
         int e = 0;
-        const std::size_t n = source.read(source.context, buffer, out_step, e);
+        const std::size_t n = source.read(buffer, out_step, e);
         if (n == 0) {
             if (error != nullptr) *error = e;
             return text;

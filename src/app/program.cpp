@@ -75,14 +75,6 @@ int report_uncreated_output(const std::string& name, int error) {
 }
 
 // The document's way to its file, or to its pages.
-bool to_output(void* output, const char* data, std::size_t size, int& error) {
-    return write_output(*static_cast<OutputFile*>(output), data, size, error);
-}
-bool to_pages(void* output, const char* data, std::size_t size, int& error) {
-    return write_page(*static_cast<PagedOutput*>(output), data, size, error);
-}
-bool next_page(void* output, int& error) { return begin_next_page(*static_cast<PagedOutput*>(output), error); }
-
 // The form of the run: the record form, or the template's.
 struct RunForm {
     LoadedTemplate loaded;
@@ -114,7 +106,9 @@ bool open_input(CardFile& cards, const Settings& settings, const DocumentNames& 
 // or abandon.
 ConversionResult convert_to(const Settings& settings, const DocumentNames& names, CardFile& cards, RunForm& run,
                             PagedOutput& output, LeftOutTally& left_out) {
-    const ByteSink sink = run.paged ? ByteSink{to_pages, &output, next_page} : ByteSink{to_output, &output.first, nullptr};
+    const ByteSink sink = run.paged ? ByteSink{ByteSink::Write::bind<write_page>(output),
+                                               ByteSink::EndPage::bind<begin_next_page>(output)}
+                                    : ByteSink{ByteSink::Write::bind<write_output>(output.first)};
     const ConversionObserver observer = left_out_observer(left_out);
     if (run.templated) {
         return convert_document(settings, cards.reader, document_form(run.compiled), sink, observer, cards.from_utf16);

@@ -11,7 +11,7 @@ constexpr std::size_t kFlushBytes = std::size_t{64} * 1024;
 
 bool flush(DocumentWriter& writer) {
     if (writer.out.empty()) return true;
-    if (!writer.sink.write(writer.sink.context, writer.out.data(), writer.out.size(), writer.error)) {
+    if (!writer.sink.write(writer.out.data(), writer.out.size(), writer.error)) {
         writer.failed = true;
         return false;
     }
@@ -21,8 +21,15 @@ bool flush(DocumentWriter& writer) {
 
 }  // namespace
 
+namespace {
+
+bool keep_nothing(char&, const char*, std::size_t, int&) { return true; }
+
+}  // namespace
+
 ByteSink discarding_sink() {
-    return ByteSink{[](void*, const char*, std::size_t, int&) { return true; }, nullptr};
+    static char nothing = 0;  // never written: the sink needs something to be bound to
+    return ByteSink{ByteSink::Write::bind<keep_nothing>(nothing)};
 }
 
 DocumentWriter open_document(DocumentForm form, RecordFinishing finishing, ByteSink sink) {
@@ -38,8 +45,8 @@ void hand_over_pages(DocumentWriter& writer) {
     while (writer.form.take_page_end(at)) {
         if (writer.failed) continue;  // told, but nothing more is written
         const std::size_t size = at - handed;
-        if (!writer.sink.write(writer.sink.context, writer.out.data() + handed, size, writer.error) ||
-            (writer.sink.end_page != nullptr && !writer.sink.end_page(writer.sink.context, writer.error))) {
+        if (!writer.sink.write(writer.out.data() + handed, size, writer.error) ||
+            (writer.sink.end_page && !writer.sink.end_page(writer.error))) {
             writer.failed = true;
         }
         handed = at;

@@ -16,11 +16,12 @@ namespace quorlan {
 // Where the document goes: a file at the program's edge, a buffer in tests.
 struct ByteSink {
     // Writes all `size` bytes; returns false and sets `error` to an errno value on failure.
-    bool (*write)(void* context, const char* data, std::size_t size, int& error);
-    void* context;
-    // Ends a page of a paged document and begins the next, or null where the pages follow
+    using Write = FunctionRef<bool(const char* data, std::size_t size, int& error)>;
+    Write write;
+    // Ends a page of a paged document and begins the next, or unset where the pages follow
     // one another in one stream. False with an errno value in `error` on failure.
-    bool (*end_page)(void* context, int& error) = nullptr;
+    using EndPage = FunctionRef<bool(int& error)>;
+    EndPage end_page{};
 };
 
 // A sink that keeps nothing, for a run that only watches the cards (--explain, --init).

@@ -10,13 +10,13 @@ bool open_text_file(TextFile& text, const std::string& name, int& error) {
 
 namespace {
 
-std::size_t read_text_file(void* context, char* buffer, std::size_t capacity, int& error) {
-    return read_from_handle(*static_cast<const std::intptr_t*>(context), buffer, capacity, error);
+std::size_t read_text_file(const std::intptr_t& handle, char* buffer, std::size_t capacity, int& error) {
+    return read_from_handle(handle, buffer, capacity, error);
 }
 
 }  // namespace
 
-ByteSource text_bytes(TextFile& text) { return utf16_source(text.utf16, ByteSource{read_text_file, &text.handle}); }
+ByteSource text_bytes(TextFile& text) { return utf16_source(text.utf16, ByteSource{ByteSource::Read::bind<read_text_file>(text.handle)}); }
 
 int close_text_file(TextFile& text) {
     const int error = close_for_reading(text.handle);

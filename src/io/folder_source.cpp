@@ -20,8 +20,7 @@ bool is_card_file(const std::filesystem::directory_entry& entry) {
     return extension == ".vcf" && entry.is_regular_file(ignored);
 }
 
-std::size_t read_folder(void* context, char* buffer, std::size_t capacity, int& error) {
-    auto& source = *static_cast<FolderSource*>(context);
+std::size_t read_folder(FolderSource& source, char* buffer, std::size_t capacity, int& error) {
     while (capacity > 0) {
         if (source.handle == -1) {
             if (source.next == source.files.size()) return 0;
@@ -70,7 +69,7 @@ bool open_folder_source(FolderSource& source, const std::string& folder, int& er
     return true;
 }
 
-ByteSource folder_bytes(FolderSource& source) { return ByteSource{read_folder, &source}; }
+ByteSource folder_bytes(FolderSource& source) { return ByteSource{ByteSource::Read::bind<read_folder>(source)}; }
 
 int close_folder_source(FolderSource& source) {
     if (source.handle == -1) return 0;

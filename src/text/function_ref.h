@@ -20,6 +20,17 @@ struct FunctionRef<R(Args...)> {
     FunctionRef(F& callable) noexcept  // NOLINT(google-explicit-constructor): a callable stands for it
         : object(static_cast<void*>(&callable)), call(&invoke<F>) {}
 
+    // A free function `function(object, args...)` bound to `object`: a source or sink whose
+    // state is plain data, with no callable of its own to point at.
+    template <auto function, typename T>
+        requires std::is_invocable_r_v<R, decltype(function), T&, Args...>
+    static FunctionRef bind(T& object) noexcept {
+        FunctionRef bound;
+        bound.object = static_cast<void*>(&object);
+        bound.call = [](void* o, Args... args) -> R { return function(*static_cast<T*>(o), std::forward<Args>(args)...); };
+        return bound;
+    }
+
     R operator()(Args... args) const { return call(object, std::forward<Args>(args)...); }
     explicit operator bool() const noexcept { return call != nullptr; }
 

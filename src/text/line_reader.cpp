@@ -23,7 +23,7 @@ void fill_to(LineReader& reader, std::size_t wanted) {
     }
     while (reader.end < wanted && !reader.exhausted) {
         int error = 0;
-        const std::size_t n = reader.source.read(reader.source.context,
+        const std::size_t n = reader.source.read(
                                                  reader.block.get() + reader.end,
                                                  reader.capacity - reader.end, error);
         if (n == 0) {
@@ -34,8 +34,7 @@ void fill_to(LineReader& reader, std::size_t wanted) {
     }
 }
 
-std::size_t read_from_memory(void* context, char* buffer, std::size_t capacity, int&) {
-    auto& remaining = *static_cast<std::string_view*>(context);
+std::size_t read_from_memory(std::string_view& remaining, char* buffer, std::size_t capacity, int&) {
     const std::size_t n = std::min(capacity, remaining.size());
     if (n == 0) return 0;  // an empty view may hold a null pointer, which memcpy must not get
     std::memcpy(buffer, remaining.data(), n);
@@ -125,11 +124,10 @@ std::size_t cr_to_lf(char* bytes, std::size_t size, bool& after_cr) {
     return kept;
 }
 
-std::size_t read_cr_line_ends(void* context, char* buffer, std::size_t capacity, int& error) {
-    auto& lines = *static_cast<CrLineEnds*>(context);
+std::size_t read_cr_line_ends(CrLineEnds& lines, char* buffer, std::size_t capacity, int& error) {
     // A read that keeps nothing (a lone LF after a CR) is not the end of the data.
     for (;;) {
-        const std::size_t n = lines.inner.read(lines.inner.context, buffer, capacity, error);
+        const std::size_t n = lines.inner.read(buffer, capacity, error);
         if (n == 0) return 0;
         if (const std::size_t kept = cr_to_lf(buffer, n, lines.after_cr); kept != 0) return kept;
     }
@@ -146,7 +144,7 @@ void end_lines_at_cr(LineReader& reader, CrLineEnds& lines) {
     char* unread = reader.block.get() + reader.begin;
     reader.end = reader.begin + cr_to_lf(unread, reader.end - reader.begin, lines.after_cr);
     lines.inner = reader.source;
-    reader.source = ByteSource{read_cr_line_ends, &lines};
+    reader.source = ByteSource{ByteSource::Read::bind<read_cr_line_ends>(lines)};
 }
 
 bool skip_utf8_bom(LineReader& reader) {
@@ -160,7 +158,7 @@ bool skip_utf8_bom(LineReader& reader) {
 }
 
 ByteSource memory_source(std::string_view& remaining) {
-    return ByteSource{read_from_memory, &remaining};
+    return ByteSource{ByteSource::Read::bind<read_from_memory>(remaining)};
 }
 
 }  // namespace quorlan

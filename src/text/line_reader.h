@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/function_ref.h"
+
 namespace quorlan {
 
 inline constexpr std::size_t kLineBufferSize = 2000;
@@ -21,8 +23,8 @@ inline constexpr std::size_t kMaxLineBytes = kLineBufferSize - 1;
 struct ByteSource {
     // Reads up to `capacity` bytes and returns how many; 0 at the end of the data.
     // On a read error it returns 0 and sets `error` to an errno value.
-    std::size_t (*read)(void* context, char* buffer, std::size_t capacity, int& error);
-    void* context;
+    using Read = FunctionRef<std::size_t(char* buffer, std::size_t capacity, int& error)>;
+    Read read;
 };
 
 struct LineReader {

@@ -16,7 +16,7 @@ bool is_low_surrogate(std::uint32_t unit) { return unit >= 0xDC00 && unit <= 0xD
 void read_head(Utf16Source& s) {
     while (s.head_size < s.head.size() && !s.inner_done) {
         int error = 0;
-        const std::size_t n = s.inner.read(s.inner.context, reinterpret_cast<char*>(s.head.data() + s.head_size),
+        const std::size_t n = s.inner.read(reinterpret_cast<char*>(s.head.data() + s.head_size),
                                            s.head.size() - s.head_size, error);
         if (n == 0) {
             s.inner_done = true;
@@ -93,7 +93,7 @@ bool refill(Utf16Source& s) {
     s.raw_begin = 0;
     s.raw_end = left;
     int error = 0;
-    const std::size_t n = s.inner.read(s.inner.context, reinterpret_cast<char*>(s.raw.data() + left),
+    const std::size_t n = s.inner.read(reinterpret_cast<char*>(s.raw.data() + left),
                                        s.raw.size() - left, error);
     if (n == 0) {
         s.inner_done = true;
@@ -149,8 +149,7 @@ void detect(Utf16Source& s) {
     s.head_size = 0;
 }
 
-std::size_t read_utf16(void* context, char* buffer, std::size_t capacity, int& error) {
-    auto& s = *static_cast<Utf16Source*>(context);
+std::size_t read_utf16(Utf16Source& s, char* buffer, std::size_t capacity, int& error) {
     if (!s.detected) detect(s);
     if (s.guess.encoding != TextEncoding::Bytes) return read_converted(s, buffer, capacity, error);
     // Plain bytes: hand on the head once, then read straight from the inner source.
@@ -165,7 +164,7 @@ std::size_t read_utf16(void* context, char* buffer, std::size_t capacity, int& e
         error = s.error;
         return 0;
     }
-    return s.inner.read(s.inner.context, buffer, capacity, error);
+    return s.inner.read(buffer, capacity, error);
 }
 
 }  // namespace
@@ -205,7 +204,7 @@ void append_utf16(std::string& text, std::string_view bytes, TextEncoding order)
     state.guess = EncodingGuess{order, false};
     std::array<char, 256> buffer{};
     int error = 0;
-    while (const std::size_t n = source.read(source.context, buffer.data(), buffer.size(), error)) {
+    while (const std::size_t n = source.read(buffer.data(), buffer.size(), error)) {
         text.append(buffer.data(), n);
     }
     // The odd byte of a cut code unit.
@@ -249,7 +248,7 @@ void append_unicode_as_utf8(std::string& text, std::string_view bytes, UnicodeWi
 ByteSource utf16_source(Utf16Source& state, ByteSource inner) {
     state = Utf16Source{};
     state.inner = inner;
-    return ByteSource{read_utf16, &state};
+    return ByteSource{ByteSource::Read::bind<read_utf16>(state)};
 }
 
 }  // namespace quorlan
