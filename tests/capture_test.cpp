@@ -31,7 +31,8 @@ Captured capture(std::string_view config, std::string_view card_text) {
     std::string line;
     while (read_line(input, line)) {
         trim_line_end(line);
-        capture_values(std::string_view(line), line, continuation_from(input), settings, index, card);
+        auto next_line = [&input](std::string& continuation) { read_line(input, continuation); };
+        capture_values(std::string_view(line), line, next_line, settings, index, card);
         result.lines_after.push_back(line);
     }
     result.values = card.values;

@@ -384,6 +384,26 @@ TEST(Explain, CountsEachKindOfValueThatComesOutWrong) {
     }
 }
 
+// Undeclared windows-1251 text: the report calls it wrong exactly when CODEPAGE= leaves the
+// run writing what it writes without that line, as a code page not known here does.
+TEST(Explain, ForeignTextIsWrongWhenTheRunWritesItWrong) {
+    const std::string cards = card("N:\xC8\xE2\xE0\xED\xEE\xE2;\xC8\xE2\xE0\xED\r\n");
+    const auto phonebook = [&](const std::string& config) {
+        Folder f;
+        f.write("quorlan.ini", "DECODE=1\nN=N\n" + config);
+        f.write("import.vcf", cards);
+        EXPECT_EQ(f.run().status, 0);
+        return std::make_pair(f.read("import.xml"), warning_count(explain(f).out, "neither UTF-8"));
+    };
+    const auto [garbled, garbled_count] = phonebook("");
+    EXPECT_EQ(garbled_count, 1u);
+    for (const char* codepage : {"CODEPAGE=9999\n", "CODEPAGE=1251\n"}) {
+        SCOPED_TRACE(codepage);
+        const auto [written, count] = phonebook(codepage);
+        EXPECT_EQ(count, written == garbled ? 1u : 0u);
+    }
+}
+
 }  // namespace
 
 namespace {

@@ -87,20 +87,21 @@ struct SeenCards {
     std::vector<bool> written;
 };
 
-void see_begin(void* context) { ++static_cast<SeenCards*>(context)->begun; }
-
-void see_end(void* context, const CardState& card, bool written) {
-    auto& seen = *static_cast<SeenCards*>(context);
-    seen.values.push_back(card.values);
-    seen.written.push_back(written);
-}
+struct SeeCards {
+    SeenCards& seen;
+    void operator()(const CardBegun&) const { ++seen.begun; }
+    void operator()(const CardEnded& card) const {
+        seen.values.emplace_back(card.values.begin(), card.values.end());
+        seen.written.push_back(card.written);
+    }
+};
 
 Settings settings_from(std::string_view config) {
     LineReader reader = make_line_reader(memory_source(config));
     return read_settings(reader);
 }
 
-TEST(CardObserver, SeesCapturedValuesOfCardsLeftOutAndWrittenValuesOfRecords) {
+TEST(ConversionObserver, SeesCapturedValuesOfCardsLeftOutAndWrittenValuesOfRecords) {
     const Settings settings = settings_from("N*=N:\nTEL#=TEL\nX_IDENT-=abc\n");
     const std::string cards =
         "BEGIN:VCARD\nN:A;B\nTEL:+420603123456\nEND:VCARD\nEND:VCARD\n"
@@ -112,11 +113,14 @@ TEST(CardObserver, SeesCapturedValuesOfCardsLeftOutAndWrittenValuesOfRecords) {
     const ConversionResult plain_result = convert_document(settings, "book", plain, memory_sink(expected));
 
     SeenCards seen;
+    SeeCards see{seen};
+    ConversionObserver observer;
+    observer.card_begun = see;
+    observer.card_ended = see;
     std::string_view bytes = cards;
     LineReader input = make_line_reader(memory_source(bytes));
     std::string out;
-    const ConversionResult result =
-        convert_document(settings, "book", input, memory_sink(out), CardObserver{see_begin, see_end, nullptr, nullptr, &seen});
+    const ConversionResult result = convert_document(settings, "book", input, memory_sink(out), observer);
     EXPECT_EQ(out, expected);
     EXPECT_EQ(result.records_written, plain_result.records_written);
     EXPECT_EQ(result.cards_ended, 3u);
@@ -136,26 +140,33 @@ struct SeenLines {
     std::vector<std::string> values;  // mapping, "+" for a continuation, ":" and the value
 };
 
-void see_card_line(void* context, std::size_t number, std::string_view raw, LineJoin join) {
-    const char* joined = join == LineJoin::Piece ? "+" : join == LineJoin::SoftBreak ? "=" : "";
-    static_cast<SeenLines*>(context)->lines.push_back(std::to_string(number) + joined + ":" + std::string(raw));
-}
-
-void see_value(void* context, std::size_t mapping, std::string_view value, bool continuation) {
-    static_cast<SeenLines*>(context)->values.push_back(std::to_string(mapping) + (continuation ? "+" : "") +
-                                                         ":" + std::string(value));
-}
+struct SeeLines {
+    SeenLines& seen;
+    void operator()(const CardLineFact& line) const {
+        const char* joined = line.join == LineJoin::Piece ? "+" : line.join == LineJoin::SoftBreak ? "=" : "";
+        seen.lines.push_back(std::to_string(line.number) + joined + ":" + std::string(line.raw));
+    }
+    // The values taken; those dropped or lost are told too, each with its outcome.
+    void operator()(const ValueFact& value) const {
+        if (value.outcome != ValueOutcome::Taken && value.outcome != ValueOutcome::Continuation) return;
+        seen.values.push_back(std::to_string(value.mapping) +
+                              (value.outcome == ValueOutcome::Continuation ? "+" : "") + ":" + std::string(value.value));
+    }
+};
 
 SeenLines watch_lines(const Settings& settings, std::string_view cards) {
     SeenLines seen;
+    SeeLines see{seen};
+    ConversionObserver observer;
+    observer.card_line = see;
+    observer.value = see;
     LineReader input = make_line_reader(memory_source(cards));
     std::string out;
-    convert_document(settings, "book", input, memory_sink(out),
-                     CardObserver{nullptr, nullptr, see_card_line, see_value, &seen});
+    convert_document(settings, "book", input, memory_sink(out), observer);
     return seen;
 }
 
-TEST(CardObserver, SeesEveryCardLineWithItsNumberAndEveryValueTaken) {
+TEST(ConversionObserver, SeesEveryCardLineWithItsNumberAndEveryValueTaken) {
     const Settings settings = settings_from("N=N:\nA=ADR\nT#=TEL\n");
     // A long line arrives in two reads; a ";=" continuation line counts but is no card
     // line, and the line after it starts afresh; a line after a soft line break is told.
@@ -171,7 +182,7 @@ TEST(CardObserver, SeesEveryCardLineWithItsNumberAndEveryValueTaken) {
     EXPECT_EQ(seen.values, (std::vector<std::string>{"0:A B", "1:x =", "1+:Street 1", "2:+420 1"}));
 }
 
-TEST(CardObserver, SeesLogicalLinesWhenDecoding) {
+TEST(ConversionObserver, SeesLogicalLinesWhenDecoding) {
     const Settings settings = settings_from("DECODE=1\nN=N;\nNOTE=NOTE\n");
     const std::string cards =
         "begin:vcard\r\nN;QUOTED-PRINTABLE:J=C3=\r\n=A1n\r\nNOTE:a\\,\r\n  b\r\nEND:VCARD\r\n";
@@ -180,6 +191,34 @@ TEST(CardObserver, SeesLogicalLinesWhenDecoding) {
                                                     "4:NOTE:a\\, b", "6:END:VCARD"}));
     // Decoded values are text: UTF-8.
     EXPECT_EQ(seen.values, (std::vector<std::string>{"0:J\xC3\xA1n", "1:a, b"}));
+}
+
+// Each value is told with what became of it: its mapping, outcome, line, and for a line
+// that waited for the card's end, the alternative of the prefix that took it.
+TEST(ConversionObserver, TellsWhatBecameOfEachValueWhenDecoding) {
+    const Settings settings = settings_from("DECODE=1\nN=N|FN\nM#=TEL;CELL\nL[]=EMAIL\n");
+    const std::string cards = "BEGIN:VCARD\nFN:Eva\nN:;;;;\nTEL;CELL:1\nTEL;CELL;PREF:2\nTEL;CELL:3\n"
+                              "EMAIL:a@b\nEMAIL:a@b\nTEL;FAX:9\nEND:VCARD\n";
+    static constexpr const char* kOutcomes[] = {"Taken",          "Continuation",     "DroppedEmpty", "DroppedFirstStays",
+                                                "DroppedListHolds", "LostToKept", "LostUnnamed"};
+    std::vector<std::string> seen;
+    auto see = [&seen](const ValueFact& fact) {
+        std::string text = fact.mapping == kNoField ? "-" : std::to_string(fact.mapping);
+        text.append("/").append(kOutcomes[static_cast<int>(fact.outcome)]).append("@");
+        text.append(std::to_string(fact.line));
+        if (fact.waited) text.append("#").append(std::to_string(fact.alternative)).append("w");
+        seen.push_back(text.append(":").append(fact.value));
+    };
+    ConversionObserver observer;
+    observer.value = see;
+    std::string_view bytes = cards;
+    LineReader input = make_line_reader(memory_source(bytes));
+    std::string out;
+    convert_document(settings, "book", input, memory_sink(out), observer);
+    EXPECT_EQ(seen, (std::vector<std::string>{"-/LostUnnamed@9:9", "0/Taken@2#1w:Eva", "1/Taken@4#0w:1",
+                                              "1/LostToKept@4:1", "1/Taken@5#0w:2", "1/LostToKept@6:3",
+                                              "1/DroppedFirstStays@6#0w:3", "2/Taken@7#0w:a@b",
+                                              "2/DroppedListHolds@8#0w:a@b"}));
 }
 
 }  // namespace

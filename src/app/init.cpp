@@ -141,8 +141,7 @@ struct Counting {
     std::size_t cards = 0;
 };
 
-void on_card_ended(void* context, const CardState& card, bool) {
-    auto& counting = *static_cast<Counting*>(context);
+void count_card(Counting& counting, const CardEnded& card) {
     census_card_ended(counting.census, card);
     ++counting.cards;
 }
@@ -151,9 +150,9 @@ void on_card_ended(void* context, const CardState& card, bool) {
 // field.
 ConversionResult count_cards_in(const Settings& settings, CardFile& cards, InitCounts& counts) {
     Counting counting{make_census(settings)};
-    CardObserver observer{};
+    auto on_card_ended = [&counting](const CardEnded& card) { count_card(counting, card); };
+    ConversionObserver observer;
     observer.card_ended = on_card_ended;
-    observer.context = &counting;
     const ConversionResult result =
         convert_document(settings, "phonebook", cards.reader, discarding_sink(), observer, cards.from_utf16);
     counts.cards = counting.cards;

@@ -109,7 +109,7 @@ ConversionResult convert_to(const Settings& settings, const DocumentNames& names
     const ByteSink sink = run.paged ? ByteSink{ByteSink::Write::bind<write_page>(output),
                                                ByteSink::EndPage::bind<begin_next_page>(output)}
                                     : ByteSink{ByteSink::Write::bind<write_output>(output.first)};
-    const CardObserver observer = left_out_observer(left_out);
+    const ConversionObserver observer = left_out_observer(left_out);
     if (run.templated) {
         return convert_document(settings, cards.reader, document_form(run.compiled), sink, observer, cards.from_utf16);
     }

@@ -59,19 +59,20 @@ void warn_about_names(const Settings& settings, const DocumentNames& names) {
     }
 }
 
-void on_card_ended(void* context, const CardState& card, bool written) {
-    auto& tally = *static_cast<LeftOutTally*>(context);
-    if (tally.any_written) return;
-    tally.any_written = written;
-    if (!written) note_card_ended(tally.cards, card, false);
-}
-
 }  // namespace
 
 LeftOutTally make_left_out_tally(const Settings& settings) { return LeftOutTally{make_card_watch(settings), false}; }
 
-CardObserver left_out_observer(LeftOutTally& tally) {
-    return CardObserver{nullptr, on_card_ended, nullptr, nullptr, &tally};
+void LeftOutTally::operator()(const CardEnded& card) {
+    if (any_written) return;
+    any_written = card.written;
+    if (!card.written) note_card_ended(cards, card);
+}
+
+ConversionObserver left_out_observer(LeftOutTally& tally) {
+    ConversionObserver observer;
+    observer.card_ended = tally;
+    return observer;
 }
 
 namespace {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "config/settings.h"
-#include "convert/capture.h"
+#include "convert/observer.h"
 #include "convert/document.h"
 #include "diagnose/cards.h"
 
@@ -15,10 +15,12 @@ namespace quorlan {
 struct LeftOutTally {
     CardWatch cards;
     bool any_written = false;
+    void operator()(const CardEnded& card);
 };
 
 LeftOutTally make_left_out_tally(const Settings& settings);
-CardObserver left_out_observer(LeftOutTally& tally);
+// Tells `tally`, which must outlive the run, of every card's end.
+ConversionObserver left_out_observer(LeftOutTally& tally);
 
 // Prints one "quorlan: warning: ..." line on standard error for UTF8=1 without DECODE=1,
 // for each element name that is not an XML name, for each mapping that looks like a

@@ -9,6 +9,7 @@
 #include "text/text_ops.h"
 #include "vcard/decode.h"
 #include "vcard/value_text.h"
+#include "convert/waiting.h"
 
 namespace quorlan {
 
@@ -46,9 +47,9 @@ void reset_card(CardState& card) {
         card.card_lost.one_value_fields = 0;
         card.card_lost.unnamed.clear();
     }
-    CardLines& waiting = card.waiting;
-    if (waiting.waiting || !waiting.labels.empty() || !waiting.charset.empty() || waiting.charsets_differ) {
-        waiting.waiting = false;
+    WaitingLines& waiting = card.waiting;
+    if (waiting.active || !waiting.labels.empty() || !waiting.charset.empty() || waiting.charsets_differ) {
+        waiting.active = false;
         waiting.count = 0;
         waiting.bytes = 0;
         waiting.labels.clear();
@@ -137,63 +138,64 @@ std::string_view raw_value(std::string_view rest) {
 // The value of a ";=" rest is the next input line taken whole and cleaned; at the end of
 // the input it is the current line itself. Either way the line buffer ends up holding it,
 // and the end-of-card test looks at it there.
-void take_continuation(std::string& line, ContinuationSource more, std::string& value) {
-    more.read(more.context, line);
+void take_continuation(std::string& line, ReadContinuation more, std::string& value) {
+    more(line);
     trim_line_end(line);
     clean_value(line);
     // Taken whole: a continuation may be longer than the 100 bytes of other values.
     value = line;
 }
 
-void read_next_line(void* input, std::string& line) { read_line(*static_cast<LineReader*>(input), line); }
+// The rest of the line that capture works through: a view of the line until a
+// continuation is about to be read, which replaces the buffer and may move the reader's
+// block; from then on a view of a copy of its own.
+struct Working {
+    std::string_view rest;
+    std::string detached{};
+    bool is_detached = false;
+};
+
+// Mapping `j`'s value goes on in the next line: it becomes that line, which the buffer
+// holds from then on. Returns the line as it stands now.
+std::string_view continue_value(std::string_view line, Working& working, std::string& buffer, ReadContinuation more,
+                                std::string& value) {
+    if (!working.is_detached) {
+        working.detached.assign(working.rest);
+        working.rest = working.detached;
+        working.is_detached = true;
+    }
+    // At the end of the input the line itself is the continuation: it must be in the
+    // buffer then.
+    if (line.data() != buffer.data()) buffer.assign(line);
+    take_continuation(buffer, more, value);
+    return buffer;
+}
 
 }  // namespace
 
-ContinuationSource continuation_from(LineReader& input) { return ContinuationSource{read_next_line, &input}; }
-
-std::string_view capture_values(std::string_view line, std::string& buffer, ContinuationSource more,
+std::string_view capture_values(std::string_view line, std::string& buffer, ReadContinuation more,
                                 const Settings& settings, const PrefixIndex& index, CardState& card,
-                                const CardObserver* observer) {
+                                const ConversionObserver* observer, std::size_t number) {
     if (line.empty() || !index.first_byte[static_cast<unsigned char>(line[0])]) return line;
-
-    // The working copy is a view of the line until a continuation is about to be read,
-    // which replaces the buffer and may move the reader's block; from then on it views
-    // this copy of its own.
-    std::string_view working = line;
-    std::string detached;
-    bool is_detached = false;
+    Working working{line};
     const std::size_t mappings = settings.mappings.size();
     for (std::size_t j = 0; j < mappings; ++j) {
         // On to the next mapping whose prefix begins with the line's first byte; a match
         // moves the line on past its prefix, so the set is looked up afresh each time.
-        if (working.empty()) break;
-        const std::uint64_t later = index.by_first[static_cast<unsigned char>(working[0])] >> j;
+        if (working.rest.empty()) break;
+        const std::uint64_t later = index.by_first[static_cast<unsigned char>(working.rest[0])] >> j;
         if (later == 0) break;
         j += static_cast<std::size_t>(std::countr_zero(later));
         const std::string& prefix = settings.mappings[j].prefix;
-        if (!begins_with(working, prefix)) continue;
-        working = working.substr(prefix.size(), kMaxValueBytes);
+        if (!begins_with(working.rest, prefix)) continue;
+        working.rest = working.rest.substr(prefix.size(), kMaxValueBytes);
 
         std::string& value = card.values[j];
-        assign_clean(value, raw_value(working));
-        if (observer != nullptr && observer->value_taken != nullptr) {
-            observer->value_taken(observer->context, j, value, false);
-        }
-
-        if (holds_continuation_mark(working)) {
-            if (!is_detached) {
-                detached.assign(working);
-                working = detached;
-                is_detached = true;
-            }
-            // At the end of the input the line itself is the continuation: it must be in
-            // the buffer then.
-            if (line.data() != buffer.data()) buffer.assign(line);
-            take_continuation(buffer, more, value);
-            line = buffer;
-            if (observer != nullptr && observer->value_taken != nullptr) {
-                observer->value_taken(observer->context, j, value, true);
-            }
+        assign_clean(value, raw_value(working.rest));
+        tell_value(observer, j, value, ValueOutcome::Taken, number);
+        if (holds_continuation_mark(working.rest)) {
+            line = continue_value(line, working, buffer, more, value);
+            tell_value(observer, j, value, ValueOutcome::Continuation, number + 1);
         }
     }
     return line;
@@ -288,90 +290,108 @@ void keep_components(CardState& card, std::size_t j, std::string_view value_part
     }
 }
 
-// (The mappings are known by the heads' bits, one per mapping of `settings`.)
-bool capture_decoded_values(std::string_view line, [[maybe_unused]] const Settings& settings, PrefixHeads& prefixes,
-                            CardState& card, const CardObserver* observer, std::size_t number,
-                            std::size_t head_size) {
-    const std::size_t end = head_size != std::string_view::npos ? head_size : head_end(line);
-    const std::string_view value_part = end < line.size() ? line.substr(end + 1) : std::string_view();
-    const KnownHead& head = known_head(prefixes, line.substr(0, end), line.size());
+namespace {
+
+// What a line's head tells the card whatever the line feeds: the charset it declares, the
+// label of its group. False when no mapping can take the line.
+bool note_head(CardState& card, const KnownHead& head, std::string_view line, std::string_view value_part,
+               std::size_t number, const ConversionObserver* observer) {
     if (!head.charset.empty()) note_card_charset(card.waiting, head.charset);
     // A label gives its group's lines a kind, and still feeds a mapping that names it.
     if (head.label) note_label(card.waiting, head.group, value_part);
-    if (head.named == 0 && !(head.grouped && head.wanted)) {
-        // A property some field takes, of a kind none names: its value is lost.
-        if (!head.label && head.wanted && value_part.find_first_not_of(' ') != std::string_view::npos) {
-            note_lost_value(card, number, property_name_of(line), kNoField, value_part, observer);
-        }
-        return false;
+    if (head.named != 0 || (head.grouped && head.wanted)) return true;
+    // A property some field takes, of a kind none names: its value is lost.
+    if (!head.label && head.wanted && value_part.find_first_not_of(' ') != std::string_view::npos) {
+        note_lost_value(card, number, property_name_of(line), kNoField, value_part, observer);
     }
-    if (card.waiting.waiting || must_wait(prefixes, head)) {
+    return false;
+}
+
+// The first mapping that names the head and takes the value, or kNoField: only the
+// mappings named are looked at.
+std::size_t taking_mapping(const PrefixHeads& prefixes, const KnownHead& head, std::string_view value_part) {
+    for (std::uint64_t named = head.named; named != 0; named &= named - 1) {
+        const auto j = static_cast<std::size_t>(std::countr_zero(named));
+        const PrefixHead& prefix = prefixes.heads[j];
+        if (prefix.value_prefix.empty() || prefix_takes_value(prefix, value_part)) return j;
+    }
+    return kNoField;
+}
+
+// Mapping `j` takes one value: address books show the first number or address of a card,
+// or the preferred one; a value of another field's kind that is not kept is lost, unless
+// it is the kept one again. `value` is the kept one itself when the card had none.
+void keep_single_value(CardState& card, std::size_t j, const std::string& value, const KnownHead& head,
+                       std::string_view line, std::string_view value_part, std::size_t number,
+                       const ConversionObserver* observer) {
+    std::string& kept = card.values[j];
+    const bool first = &value == &kept;
+    if (!first && !(head.preferred && card.preferred[j] == 0)) {
+        if (!same_value(kept, value, head.tel)) note_lost_value(card, number, property_name_of(line), j, value, observer);
+        tell_value(observer, j, value, ValueOutcome::DroppedFirstStays, number);
+        return;
+    }
+    if (!first && !same_value(kept, value, head.tel)) {
+        note_lost_value(card, card.kept_line[j], property_name_of(line), j, kept, observer);
+    }
+    if (!first) kept.assign(value);
+    card.kept_line[j] = number;
+    card.preferred[j] = head.preferred ? 1 : 0;
+    if (keeps_components(card, j)) keep_components(card, j, value_part, head.charset);
+    tell_value(observer, j, kept, ValueOutcome::Taken, number);
+}
+
+// Values are text here: the limit of 100 counts characters once decoded and composed,
+// before the clean-up as it always has. The value is decoded whole, or from as many of its
+// first bytes as surely give those characters. False when its bytes, which declare no
+// charset, are not UTF-8.
+inline bool decode_value(std::string& value, std::string_view value_part, const KnownHead& head, CardState& card) {
+    value.assign(value_part);
+    bool not_utf8 = false;
+    decode_value_text(value, head.charset, card.charsets, kMaxValueBytes, &not_utf8);
+    if (not_utf8) return false;
+    // A vCard 4.0 number is written as a URI: "TEL;VALUE=uri:tel:+420603123456".
+    if (head.tel && begins_with_any_case(value, "TEL:")) value.erase(0, 4);
+    return true;
+}
+
+}  // namespace
+
+// (The mappings are known by the heads' bits, one per mapping of `settings`.)
+bool capture_decoded_values(std::string_view line, const Settings& settings, PrefixHeads& prefixes, CardState& card,
+                            const ConversionObserver* observer, std::size_t number, std::size_t head_size) {
+    const std::size_t end = head_size != std::string_view::npos ? head_size : head_end(line);
+    const std::string_view value_part = end < line.size() ? line.substr(end + 1) : std::string_view();
+    const KnownHead& head = known_head(prefixes, line.substr(0, end), line.size());
+    if (!note_head(card, head, line, value_part, number, observer)) return false;
+    if (card.waiting.active || must_wait(prefixes, head)) {
         keep_waiting(card.waiting, line.substr(0, end), value_part, number);
         return false;
     }
-    // The first mapping that names the head and takes the value: only the mappings named
-    // are looked at.
-    std::size_t j = 0;
-    std::uint64_t named = head.named;
-    for (; named != 0; named &= named - 1) {
-        j = static_cast<std::size_t>(std::countr_zero(named));
-        const PrefixHead& prefix = prefixes.heads[j];
-        if (prefix.value_prefix.empty() || prefix_takes_value(prefix, value_part)) break;
-    }
-    if (named == 0) return false;
+    const std::size_t j = taking_mapping(prefixes, head, value_part);
+    if (j == kNoField) return false;
 
-    // Values are text here: the limit of 100 counts characters once decoded and composed,
-    // before the clean-up as it always has. The value is decoded whole, or from as many of
-    // its first bytes as surely give those characters.
     // The card's first value is decoded where it is kept; an empty value leaves it empty.
     std::string& kept = card.values[j];
     const bool list = !card.lists.empty() && is_list_field(settings, settings.mappings[j]);
     const bool first = kept.empty() && !list;
     std::string& value = first ? kept : prefixes.value;
-    value.assign(value_part);
-    bool not_utf8 = false;
-    decode_value_text(value, head.charset, card.charsets, kMaxValueBytes, &not_utf8);
     // Undeclared bytes that are not UTF-8 are read in the charset the card declares, which
     // a later line may do: the line waits for the card's end.
-    if (not_utf8) {
+    if (!decode_value(value, value_part, head, card)) {
         if (first) kept.clear();
         keep_waiting(card.waiting, line.substr(0, end), value_part, number);
         return false;
     }
-    // A vCard 4.0 number is written as a URI: "TEL;VALUE=uri:tel:+420603123456".
-    if (head.tel && begins_with_any_case(value, "TEL:")) value.erase(0, 4);
     if (value.empty()) {
-        if (observer != nullptr && observer->value_dropped != nullptr) {
-            observer->value_dropped(observer->context, j, value);
-        }
-        return false;
-    }
-
-    if (list) {
-        take_list_value(card, j, value, head.kind, head.preferred, head.tel, observer);
-        return true;
-    }
-
-    // Address books show the first number or address of a card, or the preferred one; a
-    // value of another field's kind that is not kept is lost, unless it is the kept one again.
-    if (first || (head.preferred && card.preferred[j] == 0)) {
-        if (!first && !same_value(kept, value, head.tel)) {
-            note_lost_value(card, card.kept_line[j], property_name_of(line), j, kept, observer);
-        }
-        if (!first) kept.assign(value);
-        card.kept_line[j] = number;
-        card.preferred[j] = head.preferred ? 1 : 0;
-        if (keeps_components(card, j)) keep_components(card, j, value_part, head.charset);
-        if (observer != nullptr && observer->value_taken != nullptr) {
-            observer->value_taken(observer->context, j, kept, false);
-        }
+        tell_value(observer, j, value, ValueOutcome::DroppedEmpty, number);
+    } else if (list) {
+        const bool added = add_list_value(card, j, value, head.kind, head.preferred, head.tel);
+        tell_value(observer, j, value, added ? ValueOutcome::Taken : ValueOutcome::DroppedListHolds, number);
     } else {
-        if (!same_value(kept, value, head.tel)) {
-            note_lost_value(card, number, property_name_of(line), j, value, observer);
-        }
-        if (observer != nullptr && observer->value_dropped != nullptr) observer->value_dropped(observer->context, j, value);
+        keep_single_value(card, j, value, head, line, value_part, number, observer);
     }
-    return true;
+    return !value.empty();
 }
 
 }  // namespace quorlan

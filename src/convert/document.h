@@ -8,6 +8,7 @@
 
 #include "config/settings.h"
 #include "convert/capture.h"
+#include "convert/observer.h"
 #include "convert/writer.h"
 #include "text/line_reader.h"
 
@@ -43,10 +44,10 @@ struct ConversionResult {
 // the input, leave the end tag out and are left in `input.error`. `from_utf16`: the lines
 // are UTF-8 converted from a UTF-16 file, Unicode whatever charset they declare.
 ConversionResult convert_document(const Settings& settings, std::string_view element, LineReader& input,
-                                  ByteSink sink, const CardObserver& observer = {}, bool from_utf16 = false);
+                                  ByteSink sink, const ConversionObserver& observer = {}, bool from_utf16 = false);
 
 // The same in another form of the document: the form frames it and writes the records.
 ConversionResult convert_document(const Settings& settings, LineReader& input, DocumentForm form, ByteSink sink,
-                                  const CardObserver& observer = {}, bool from_utf16 = false);
+                                  const ConversionObserver& observer = {}, bool from_utf16 = false);
 
 }  // namespace quorlan

@@ -4,7 +4,8 @@
 #include <cstdint>
 
 #include "charset/cp1250.h"
-#include "convert/capture.h"
+#include "convert/prefix_heads.h"
+#include "convert/waiting.h"
 #include "text/text_ops.h"
 #include "vcard/head.h"
 #include "vcard/value_text.h"

@@ -85,16 +85,8 @@ void keep_lost_values(const CardState& card, LostValues& kept) {
     for (const std::string& name : from.unnamed) add_unnamed(kept, name);
 }
 
-void take_list_value(CardState& card, std::size_t j, std::string_view text, ValueKind kind, bool preferred,
-                     bool number, const CardObserver* observer) {
-    const bool taken = add_list_value(card, j, text, kind, preferred, number);
-    if (observer == nullptr) return;
-    if (taken && observer->value_taken != nullptr) observer->value_taken(observer->context, j, text, false);
-    if (!taken && observer->value_dropped != nullptr) observer->value_dropped(observer->context, j, text);
-}
-
 void note_lost_value(CardState& card, std::size_t number, std::string_view name, std::size_t mapping,
-                     std::string_view value, const CardObserver* observer) {
+                     std::string_view value, const ConversionObserver* observer) {
     LostValues& lost = card.card_lost;
     // The name as the line writes it, in upper case as heads are read.
     std::string upper(name);
@@ -108,9 +100,14 @@ void note_lost_value(CardState& card, std::size_t number, std::string_view name,
     } else {
         add_unnamed(lost, name);
     }
-    if (observer != nullptr && observer->value_lost != nullptr) {
-        observer->value_lost(observer->context, number, name, mapping, value);
-    }
+    if (observer == nullptr) return;
+    ValueFact fact;
+    fact.mapping = mapping;
+    fact.line = number;
+    fact.value = value;
+    fact.outcome = mapping == kNoField ? ValueOutcome::LostUnnamed : ValueOutcome::LostToKept;
+    fact.name = name;
+    observer->value(fact);
 }
 
 }  // namespace quorlan

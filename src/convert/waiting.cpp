@@ -6,6 +6,7 @@
 
 #include "charset/unicode_text.h"
 #include "convert/capture.h"
+#include "convert/observer.h"
 #include "text/text_ops.h"
 #include "vcard/decode.h"
 #include "vcard/head.h"
@@ -17,7 +18,7 @@ namespace {
 
 constexpr std::uint8_t kNoRank = 255;
 
-std::string_view label_of(const CardLines& card, std::string_view group) {
+std::string_view label_of(const WaitingLines& card, std::string_view group) {
     for (const auto& [known, label] : card.labels) {
         if (known == group) return label;
     }
@@ -26,7 +27,7 @@ std::string_view label_of(const CardLines& card, std::string_view group) {
 
 // The charset the line is read in: its own, else, for bytes that are not UTF-8, the one
 // the card declares elsewhere, else the code page of CODEPAGE= (else windows-1250).
-std::string_view charset_of(const PrefixHeads& prefixes, const CardLines& card, const Head& head,
+std::string_view charset_of(const PrefixHeads& prefixes, const WaitingLines& card, const Head& head,
                             std::string_view value) {
     // A charset not known here is as good as none.
     for (const auto& [key, charset] : head.params) {
@@ -52,7 +53,9 @@ void read_waiting_line(const Settings& settings, PrefixHeads& prefixes, CardStat
     }
     line.text = line.value;
     line.charset.assign(charset_of(prefixes, card.waiting, head, line.value));
-    decode_value_text(line.text, line.charset, card.charsets, kMaxValueBytes);
+    // A code page not known here (CODEPAGE=9999) leaves the bytes read as windows-1250.
+    line.read_in_charset = decode_value_text(line.text, line.charset, card.charsets, kMaxValueBytes) &&
+                           !line.charset.empty();
     // A vCard 4.0 number is written as a URI: "TEL;VALUE=uri:tel:+420603123456".
     if (std::string_view(head.name) == "TEL" && begins_with_any_case(line.text, "TEL:")) line.text.erase(0, 4);
     line.rank.assign(settings.mappings.size(), kNoRank);
@@ -74,7 +77,7 @@ void read_waiting_line(const Settings& settings, PrefixHeads& prefixes, CardStat
 
 // The alternative mapping `j` takes: the first that gives a value. When none does, the
 // first that names a line, whose lines are dropped with their empty values.
-std::uint8_t chosen_alternative(const CardLines& card, std::size_t j) {
+std::uint8_t chosen_alternative(const WaitingLines& card, std::size_t j) {
     std::uint8_t chosen = kNoRank;
     std::uint8_t named = kNoRank;
     for (std::size_t i = 0; i < card.count; ++i) {
@@ -86,56 +89,75 @@ std::uint8_t chosen_alternative(const CardLines& card, std::size_t j) {
     return chosen != kNoRank ? chosen : named;
 }
 
-void tell_line(const CardObserver* observer, const WaitingLine& line, std::uint8_t alternative) {
-    if (observer != nullptr && observer->value_line != nullptr) {
-        observer->value_line(observer->context, line.number, alternative);
-    }
-}
-
-void tell_taken(const CardObserver* observer, std::size_t j, std::string_view value, bool taken) {
+// Tells `observer` what became of the value of a line that waited, which alternative
+// `alternative` of mapping `j`'s prefix names.
+void tell_waited(const ConversionObserver* observer, const CardState& card, std::size_t j, const WaitingLine& line,
+                 std::uint8_t alternative, std::string_view value, ValueOutcome outcome) {
     if (observer == nullptr) return;
-    if (taken && observer->value_taken != nullptr) observer->value_taken(observer->context, j, value, false);
-    if (!taken && observer->value_dropped != nullptr) observer->value_dropped(observer->context, j, value);
+    ValueFact fact;
+    fact.mapping = j;
+    fact.alternative = alternative;
+    fact.line = line.number;
+    fact.value = value;
+    fact.outcome = outcome;
+    fact.waited = true;
+    fact.read_in_charset = line.read_in_charset;
+    fact.labels = card.waiting.labels;
+    observer->value(fact);
 }
 
-void take_list_lines(CardState& card, std::size_t j, std::uint8_t alternative, const CardObserver* observer) {
+void take_list_lines(CardState& card, std::size_t j, std::uint8_t alternative, const ConversionObserver* observer) {
     for (std::size_t i = 0; i < card.waiting.count; ++i) {
         WaitingLine& line = card.waiting.lines[i];
         if (line.used || line.rank[j] != alternative) continue;
         line.used = true;
-        tell_line(observer, line, alternative);
-        tell_taken(observer, j, line.text,
-                   !line.text.empty() && add_list_value(card, j, line.text, line.kind, line.preferred, line.tel));
+        const ValueOutcome outcome =
+            line.text.empty() ? ValueOutcome::DroppedEmpty
+            : add_list_value(card, j, line.text, line.kind, line.preferred, line.tel) ? ValueOutcome::Taken
+                                                                                      : ValueOutcome::DroppedListHolds;
+        tell_waited(observer, card, j, line, alternative, line.text, outcome);
     }
 }
 
-void take_lines(CardState& card, std::size_t j, std::uint8_t alternative,
-                const CardObserver* observer) {
+// Address books show the first value of a card, or the preferred one; a value that is not
+// kept is lost, unless it is the kept one again.
+void take_line(CardState& card, std::size_t j, std::uint8_t alternative, const WaitingLine& line,
+               const ConversionObserver* observer) {
     std::string& kept = card.values[j];
+    const bool replaces = line.preferred && card.preferred[j] == 0;
+    if (!line.text.empty() && !kept.empty() && !same_value(kept, line.text, line.tel)) {
+        note_lost_value(card, replaces ? card.kept_line[j] : line.number, line.name, j,
+                        replaces ? std::string_view(kept) : line.text, observer);
+    }
+    if (line.text.empty() || !(kept.empty() || replaces)) {
+        tell_waited(observer, card, j, line, alternative, line.text,
+                    line.text.empty() ? ValueOutcome::DroppedEmpty : ValueOutcome::DroppedFirstStays);
+        return;
+    }
+    kept = line.text;
+    card.kept_line[j] = line.number;
+    card.preferred[j] = line.preferred ? 1 : 0;
+    if (keeps_components(card, j)) keep_components(card, j, line.value, line.charset);
+    tell_waited(observer, card, j, line, alternative, kept, ValueOutcome::Taken);
+}
+
+void take_lines(CardState& card, std::size_t j, std::uint8_t alternative, const ConversionObserver* observer) {
     for (std::size_t i = 0; i < card.waiting.count; ++i) {
         WaitingLine& line = card.waiting.lines[i];
         if (line.used || line.rank[j] != alternative) continue;
         line.used = true;
-        tell_line(observer, line, alternative);
-        const bool preferred = line.preferred;
-        // Address books show the first value of a card, or the preferred one; a value that
-        // is not kept is lost, unless it is the kept one again.
-        if (!line.text.empty() && !kept.empty() && !same_value(kept, line.text, line.tel)) {
-            const bool replaces = preferred && card.preferred[j] == 0;
-            note_lost_value(card, replaces ? card.kept_line[j] : line.number, line.name, j,
-                            replaces ? std::string_view(kept) : line.text, observer);
-        }
-        if (!line.text.empty() && (kept.empty() || (preferred && card.preferred[j] == 0))) {
-            kept = line.text;
-            card.kept_line[j] = line.number;
-            card.preferred[j] = preferred ? 1 : 0;
-            if (keeps_components(card, j)) keep_components(card, j, line.value, line.charset);
-            if (observer != nullptr && observer->value_taken != nullptr) {
-                observer->value_taken(observer->context, j, kept, false);
-            }
-        } else if (observer != nullptr && observer->value_dropped != nullptr) {
-            observer->value_dropped(observer->context, j, line.text);
-        }
+        take_line(card, j, alternative, line, observer);
+    }
+}
+
+// A line that no field's prefix names at all (an Apple label no field takes) is lost; one
+// that an alternative names was left by a field that took another alternative.
+void note_unnamed_lines(CardState& card, const ConversionObserver* observer) {
+    for (std::size_t i = 0; i < card.waiting.count; ++i) {
+        const WaitingLine& line = card.waiting.lines[i];
+        if (line.used || line.text.empty()) continue;
+        if (std::any_of(line.rank.begin(), line.rank.end(), [](std::uint8_t rank) { return rank != kNoRank; })) continue;
+        note_lost_value(card, line.number, line.name, kNoField, line.text, observer);
     }
 }
 
@@ -169,7 +191,7 @@ bool declares_charset(std::string_view params) {
 }
 
 // The card declares `charset` on one of its lines.
-void note_card_charset(CardLines& card, const std::string& charset) {
+void note_card_charset(WaitingLines& card, const std::string& charset) {
     if (card.charsets_differ || charset == card.charset) return;
     if (card.charset.empty()) {
         card.charset = charset;
@@ -178,7 +200,7 @@ void note_card_charset(CardLines& card, const std::string& charset) {
     }
 }
 
-void note_label(CardLines& card, const std::string& group, std::string_view label) {
+void note_label(WaitingLines& card, const std::string& group, std::string_view label) {
     for (auto& [known, text] : card.labels) {
         if (known == group) {
             text = label;
@@ -189,8 +211,8 @@ void note_label(CardLines& card, const std::string& group, std::string_view labe
     if (card.labels.size() < kMaxWaitingLines) card.labels.emplace_back(group, label);
 }
 
-void keep_waiting(CardLines& card, std::string_view head, std::string_view value_part, std::size_t number) {
-    card.waiting = true;
+void keep_waiting(WaitingLines& card, std::string_view head, std::string_view value_part, std::size_t number) {
+    card.active = true;
     // Memory stays bounded whatever a card holds: lines beyond so many feed nothing, as no
     // address book shows that many values of one card.
     if (card.count == kMaxWaitingLines || card.bytes + value_part.size() > kMaxWaitingBytes) return;
@@ -203,9 +225,10 @@ void keep_waiting(CardLines& card, std::string_view head, std::string_view value
     line.used = false;
 }
 
-void settle_card(const Settings& settings, PrefixHeads& prefixes, CardState& card, const CardObserver* observer) {
-    CardLines& waiting = card.waiting;
-    if (!waiting.waiting) return;
+void settle_card(const Settings& settings, PrefixHeads& prefixes, CardState& card,
+                 const ConversionObserver* observer) {
+    WaitingLines& waiting = card.waiting;
+    if (!waiting.active) return;
     for (std::size_t i = 0; i < waiting.count; ++i) read_waiting_line(settings, prefixes, card, waiting.lines[i]);
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
         // A value taken before the card began to wait came from the mapping's only
@@ -218,16 +241,9 @@ void settle_card(const Settings& settings, PrefixHeads& prefixes, CardState& car
             take_lines(card, j, alternative, observer);
         }
     }
-    // A line that no field's prefix names at all (an Apple label no field takes) is lost; one
-    // that an alternative names was left by a field that took another alternative.
-    for (std::size_t i = 0; i < waiting.count; ++i) {
-        const WaitingLine& line = waiting.lines[i];
-        if (line.used || line.text.empty()) continue;
-        if (std::any_of(line.rank.begin(), line.rank.end(), [](std::uint8_t rank) { return rank != kNoRank; })) continue;
-        note_lost_value(card, line.number, line.name, kNoField, line.text, observer);
-    }
+    note_unnamed_lines(card, observer);
     // Settled once: a second "END:" line of the card finds nothing waiting.
-    waiting.waiting = false;
+    waiting.active = false;
     waiting.count = 0;
     waiting.bytes = 0;
 }

@@ -1,5 +1,6 @@
 #include "diagnose/cards.h"
 
+#include <span>
 #include <string_view>
 
 #include "diagnose/show.h"
@@ -12,12 +13,12 @@ namespace {
 constexpr std::size_t kCardsShown = 20;
 
 // Why one card was left out, and a value that helps to find it in the card file.
-std::string left_out_card(const Settings& settings, const CardState& card, std::size_t number) {
+std::string left_out_card(const Settings& settings, std::span<const std::string> values, std::size_t number) {
     std::string reasons;
     std::string other;
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
         const FieldMapping& mapping = settings.mappings[j];
-        const std::string& value = card.values[j];
+        const std::string& value = values[j];
         std::string reason;
         if (mapping.condition == Condition::Required && value.empty()) {
             reason = "Required " + tag(mapping.element) + " is empty";
@@ -91,12 +92,13 @@ void note_card_begun(CardWatch& watch) {
     watch.begun_since_end = true;
 }
 
-void note_card_ended(CardWatch& watch, const CardState& card, bool written) {
+void note_card_ended(CardWatch& watch, const CardEnded& card) {
+    const bool written = card.written;
     ++watch.ended;
     if (!watch.begun_since_end) ++watch.ended_without_begin;
     watch.begun_since_end = false;
     if (!written && watch.first_left_out.size() < kCardsShown) {
-        watch.first_left_out.push_back(left_out_card(*watch.settings, card, watch.ended));
+        watch.first_left_out.push_back(left_out_card(*watch.settings, card.values, watch.ended));
     }
     const std::vector<FieldMapping>& mappings = watch.settings->mappings;
     for (std::size_t j = 0; j < mappings.size(); ++j) {
@@ -132,6 +134,29 @@ std::string mapping_name(const Settings& settings, std::size_t j) {
     return "mapping " + std::to_string(j + 1) + " " + tag(settings.mappings[j].element);
 }
 
+namespace {
+
+// Why the cards left out were left out, and the first few of them.
+void describe_left_out(std::string& out, const Settings& settings, const CardWatch& watch, std::size_t left_out) {
+    out += "  why (a card left out counts once for each reason it has):\n";
+    for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
+        if (watch.required_empty[j] != 0) {
+            out += "    Required " + mapping_name(settings, j) +
+                   " found empty: " + std::to_string(watch.required_empty[j]) + "\n";
+        }
+        if (watch.forbidden_filled[j] != 0) {
+            out += "    Forbidden " + mapping_name(settings, j) +
+                   " found filled: " + std::to_string(watch.forbidden_filled[j]) + "\n";
+        }
+    }
+    out += left_out > kCardsShown ? "  the first " + std::to_string(kCardsShown) + " cards left out"
+                                  : std::string("  the cards left out");
+    out += ", numbered as seen:\n";
+    for (const std::string& card : watch.first_left_out) out += "    " + card + "\n";
+}
+
+}  // namespace
+
 void describe_cards(std::string& out, const Settings& settings, const DocumentNames& names,
                     const ConversionResult& result, const CardWatch& watch) {
     out += "\nCards in " + in_quotes(names.input_file) + "\n";
@@ -162,23 +187,7 @@ void describe_cards(std::string& out, const Settings& settings, const DocumentNa
         out += "  no card passes the filter: a run writes a phonebook without records, and warns (" +
                commonest_reason(settings, watch) + ")\n";
     }
-    if (left_out != 0) {
-        out += "  why (a card left out counts once for each reason it has):\n";
-        for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
-            if (watch.required_empty[j] != 0) {
-                out += "    Required " + mapping_name(settings, j) +
-                       " found empty: " + std::to_string(watch.required_empty[j]) + "\n";
-            }
-            if (watch.forbidden_filled[j] != 0) {
-                out += "    Forbidden " + mapping_name(settings, j) +
-                       " found filled: " + std::to_string(watch.forbidden_filled[j]) + "\n";
-            }
-        }
-        out += left_out > kCardsShown ? "  the first " + std::to_string(kCardsShown) + " cards left out"
-                                      : std::string("  the cards left out");
-        out += ", numbered as seen:\n";
-        for (const std::string& card : watch.first_left_out) out += "    " + card + "\n";
-    }
+    if (left_out != 0) describe_left_out(out, settings, watch, left_out);
     if (settings.mappings.empty()) {
         out += "  no mappings: every record is written without elements\n";
         return;

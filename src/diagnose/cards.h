@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "config/settings.h"
-#include "convert/capture.h"
+#include "convert/observer.h"
 #include "convert/document.h"
 #include "text/line_reader.h"
 
@@ -46,7 +46,7 @@ struct CardWatch {
 
 CardWatch make_card_watch(const Settings& settings);
 void note_card_begun(CardWatch& watch);
-void note_card_ended(CardWatch& watch, const CardState& card, bool written);
+void note_card_ended(CardWatch& watch, const CardEnded& card);
 
 void describe_cards(std::string& out, const Settings& settings, const DocumentNames& names,
                     const ConversionResult& result, const CardWatch& watch);

@@ -72,12 +72,12 @@ void uncount_line(Census& census, const Census::CardLine& line) {
 
 // Once the card's labels are all known: its grouped lines with a standard Apple label
 // count under the type the label gives them, as prefixes take them.
-void count_labelled_lines(Census& census) {
+void count_labelled_lines(Census& census, GroupLabels labels) {
     if (census.relabelled) return;
     census.relabelled = true;
     for (Census::CardLine& line : census.card_lines) {
         if (line.group.empty()) continue;
-        for (const auto& [group, label] : census.card_labels) {
+        for (const auto& [group, label] : labels) {
             if (group != line.group) continue;
             Head head = parse_head(line.spelling);
             if (!add_apple_label(head, label)) break;
@@ -99,13 +99,6 @@ void count_labelled_lines(Census& census) {
 
 }  // namespace
 
-std::string_view head_of(std::string_view raw) {
-    if (raw.empty() || raw[0] == ' ' || raw[0] == '\t') return {};
-    const std::size_t value_at = parse_head(raw).value_at;
-    if (value_at == std::string_view::npos || value_at == 1) return {};
-    return raw.substr(0, value_at - 1);
-}
-
 std::vector<std::string> head_kind(std::string_view head) {
     const Head parsed = parse_head(head);
     std::vector<std::string> kind{parsed.name};
@@ -121,14 +114,10 @@ Census make_census(const Settings& settings) {
     return census;
 }
 
-LineHead read_line_head(std::string_view raw) {
-    LineHead head;
-    head.text = head_of(raw);
-    head.parsed = parse_head(head.text);
-    return head;
-}
-
-void census_line(Census& census, std::size_t number, std::string_view raw, LineJoin join, const LineHead& line_head) {
+void census_line(Census& census, const CardLineFact& fact) {
+    const std::size_t number = fact.number;
+    const std::string_view raw = fact.raw;
+    const LineJoin join = fact.join;
     census.line = number;
     census.current = SIZE_MAX;
     census.line_taken = false;
@@ -144,23 +133,20 @@ void census_line(Census& census, std::size_t number, std::string_view raw, LineJ
         ++census.empty_lines;
         return;
     }
-    const std::string_view head = join != LineJoin::Own ? std::string_view() : line_head.text;
+    const std::string_view head = join != LineJoin::Own ? std::string_view() : fact.head.text;
     if (head.empty()) {
         ++census.continuation_lines;
         return;
     }
     // With decoding, lines count by what prefixes take: the spellings of one meaning together.
-    const Head& parsed = line_head.parsed;
+    const Head& parsed = fact.head.parsed;
     const std::string key = census.decode ? head_meaning(parsed).substr(0, kHeadBytesKept)
                                           : std::string(head.substr(0, kHeadBytesKept));
     const std::size_t index = count_head(census, key, head);
     if (index == SIZE_MAX) return;
     census.current = index;
     if (!census.decode) return;
-    if (parsed.name == "X-ABLABEL" && !parsed.group.empty() && census.card_labels.size() < kCardLinesRemembered) {
-        census.card_labels.emplace_back(parsed.group, raw.substr(std::min(raw.size(), head.size() + 1)));
-    }
-    if (census.card_lines.size() < kCardLinesRemembered) {
+    if (census.card_lines.size() < kMaxWaitingLines) {
         Census::CardLine& line = census.card_lines.emplace_back();
         line.number = number;
         line.head = index;
@@ -171,8 +157,12 @@ void census_line(Census& census, std::size_t number, std::string_view raw, LineJ
     }
 }
 
-void census_value_line(Census& census, std::size_t number, std::size_t alternative) {
-    count_labelled_lines(census);
+namespace {
+
+// With decoding: the values told next come from card line `number` of the current card,
+// which waited for its end, which alternative `alternative` of the mapping's prefix names.
+void census_value_line(Census& census, std::size_t number, std::size_t alternative, GroupLabels labels) {
+    count_labelled_lines(census, labels);
     census.line = number;
     census.current = SIZE_MAX;
     census.line_taken = false;
@@ -181,8 +171,6 @@ void census_value_line(Census& census, std::size_t number, std::size_t alternati
         if (line.number == number) census.current = line.head;
     }
 }
-
-namespace {
 
 // The current line is one that `mapping` took, whether it kept its value or not.
 void note_line_taken(Census& census, MappingTakes& takes, std::size_t mapping) {
@@ -195,9 +183,7 @@ void note_line_taken(Census& census, MappingTakes& takes, std::size_t mapping) {
     census.line_taken = true;
 }
 
-}  // namespace
-
-void census_value(Census& census, std::size_t mapping, std::string_view value, bool continuation) {
+void count_value_taken(Census& census, std::size_t mapping, std::string_view value, bool continuation) {
     MappingTakes& takes = census.takes[mapping];
     if (continuation) {
         ++takes.continuations;
@@ -216,7 +202,8 @@ void census_value(Census& census, std::size_t mapping, std::string_view value, b
     ++takes.filled_now;
 }
 
-void census_value_dropped(Census& census, std::size_t mapping, std::string_view value) {
+// A line the mapping's prefix took whose value was not kept.
+void count_value_dropped(Census& census, std::size_t mapping, std::string_view value) {
     MappingTakes& takes = census.takes[mapping];
     note_line_taken(census, takes, mapping);
     // An empty value is no value that lost to the first one.
@@ -226,11 +213,22 @@ void census_value_dropped(Census& census, std::size_t mapping, std::string_view 
     takes.dropped.last_value = kept_value(value);
 }
 
+}  // namespace
+
+void census_value(Census& census, const ValueFact& fact) {
+    if (fact.outcome == ValueOutcome::LostToKept || fact.outcome == ValueOutcome::LostUnnamed) return;
+    if (fact.waited) census_value_line(census, fact.line, fact.alternative, fact.labels);
+    if (fact.outcome == ValueOutcome::Taken || fact.outcome == ValueOutcome::Continuation) {
+        count_value_taken(census, fact.mapping, fact.value, fact.outcome == ValueOutcome::Continuation);
+    } else {
+        count_value_dropped(census, fact.mapping, fact.value);
+    }
+}
+
 namespace {
 
 void forget_card_lines(Census& census) {
     census.card_lines.clear();
-    census.card_labels.clear();
     census.relabelled = false;
 }
 
@@ -245,11 +243,12 @@ void census_card_begun(Census& census) {
     }
 }
 
-void census_card_ended(Census& census, const CardState& card) {
-    if (census.decode) count_labelled_lines(census);
+void census_card_ended(Census& census, const CardEnded& card) {
+    const std::span<const std::string> values = card.values;
+    if (census.decode) count_labelled_lines(census, card.labels);
     for (std::size_t j = 0; j < census.takes.size(); ++j) {
         MappingTakes& takes = census.takes[j];
-        if (!card.values[j].empty()) {
+        if (!values[j].empty()) {
             ++takes.cards_filled;
             if (takes.by_alternative.size() <= takes.alternative_now) {
                 takes.by_alternative.resize(takes.alternative_now + 1);

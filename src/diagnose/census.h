@@ -5,13 +5,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "config/settings.h"
-#include "convert/capture.h"
+#include "convert/card_state.h"
+#include "convert/observer.h"
 #include "vcard/head.h"
 
 namespace quorlan {
@@ -86,8 +88,8 @@ struct Census {
     bool line_taken = false;          // a mapping took the current line
     std::size_t alternative = 0;      // of the prefix, that named the current line
     // With decoding, the current card's lines and their heads, for values that wait for
-    // the card's end (at most kCardLinesRemembered), and the Apple labels of its groups,
-    // which count a grouped line under the type its label gives.
+    // the card's end (as many as wait, kMaxWaitingLines); once the run has told the Apple
+    // labels of its groups, a grouped line counts under the type its label gives.
     struct CardLine {
         std::size_t number = 0;
         std::size_t head = 0;
@@ -95,32 +97,16 @@ struct Census {
         std::string spelling;  // its head as written, when grouped
     };
     std::vector<CardLine> card_lines;
-    std::vector<std::pair<std::string, std::string>> card_labels;
     bool relabelled = false;
 };
-inline constexpr std::size_t kCardLinesRemembered = 1000;
 
 Census make_census(const Settings& settings);
-// A card line's head, read once for everything that watches the line.
-struct LineHead {
-    std::string_view text;  // head_of the line
-    Head parsed;            // `text` parsed
-};
-LineHead read_line_head(std::string_view raw);
-
-void census_line(Census& census, std::size_t number, std::string_view raw, LineJoin join, const LineHead& head);
-void census_value(Census& census, std::size_t mapping, std::string_view value, bool continuation);
-// With decoding: a line the mapping's prefix took whose value was not kept.
-void census_value_dropped(Census& census, std::size_t mapping, std::string_view value);
-// With decoding: the values told next come from card line `number` of the current card,
-// which alternative `alternative` of the mapping's prefix names.
-void census_value_line(Census& census, std::size_t number, std::size_t alternative);
+void census_line(Census& census, const CardLineFact& line);
+// A value and what became of it: taken, or with decoding, dropped (lost values are the
+// report's to show, not counted here).
+void census_value(Census& census, const ValueFact& value);
 void census_card_begun(Census& census);
-void census_card_ended(Census& census, const CardState& card);
-
-// The head of a card line, or an empty view for a line that continues another one
-// (folded, base64 data, a quoted-printable soft line break) or holds no ":".
-std::string_view head_of(std::string_view raw);
+void census_card_ended(Census& census, const CardEnded& card);
 
 // What kind of line a head stands for: its property name and the types it gives
 // (TYPE values and bare parameters, such as CELL or WORK), sorted and in upper case;

@@ -6,6 +6,19 @@
 
 namespace quorlan {
 
+namespace {
+
+// The mapping line of `mapping` as a list field, markers included: "MOBILE#[]=TEL;CELL".
+std::string as_list_line(const FieldMapping& mapping) {
+    std::string line = mapping.element;
+    if (mapping.condition == Condition::Required) line += '*';
+    if (mapping.condition == Condition::Forbidden) line += '-';
+    if (mapping.phone) line += '#';
+    return terminal_name(line + std::string(kListMarker) + "=" + mapping.prefix);
+}
+
+}  // namespace
+
 std::string lost_values_count(const LostValues& lost) {
     std::string text = count_of(lost.count, "value", "values");
     std::vector<std::pair<std::string, std::size_t>> names = lost.by_name;
@@ -18,14 +31,6 @@ std::string lost_values_count(const LostValues& lost) {
     }
     if (!of.empty()) of += lost.by_name.size() > names.size() ? ", ...)" : ")";
     return text + of;
-}
-
-std::string as_list_line(const FieldMapping& mapping) {
-    std::string line = mapping.element;
-    if (mapping.condition == Condition::Required) line += '*';
-    if (mapping.condition == Condition::Forbidden) line += '-';
-    if (mapping.phone) line += '#';
-    return terminal_name(line + std::string(kListMarker) + "=" + mapping.prefix);
 }
 
 std::string lost_values_fix(const Settings& settings, const LostValues& lost) {

@@ -18,7 +18,4 @@ std::string lost_values_count(const LostValues& lost);
 // every kind (with a template, one that the template writes).
 std::string lost_values_fix(const Settings& settings, const LostValues& lost);
 
-// The mapping line of `mapping` as a list field, markers included: "MOBILE#[]=TEL;CELL".
-std::string as_list_line(const FieldMapping& mapping);
-
 }  // namespace quorlan

@@ -25,55 +25,32 @@ namespace quorlan {
 
 namespace {
 
-// Everything the report learns from one pass of the run's loop over the card file.
+// Everything the report learns from one pass of the run's loop over the card file: it
+// counts what the conversion tells of each line, value and card.
 struct CardFileWatch {
     CardWatch cards;
     Census census;
     ValueChecks values;
+
+    void operator()(const CardBegun&) {
+        note_card_begun(cards);
+        census_card_begun(census);
+        checks_card_begun(values);
+    }
+    void operator()(const CardEnded& card) {
+        note_card_ended(cards, card);
+        census_card_ended(census, card);
+        checks_card_ended(values, card);
+    }
+    void operator()(const CardLineFact& line) {
+        census_line(census, line);
+        check_line(values, line);
+    }
+    void operator()(const ValueFact& value) {
+        census_value(census, value);
+        check_value(values, value);
+    }
 };
-
-void on_card_begun(void* context) {
-    auto& watch = *static_cast<CardFileWatch*>(context);
-    note_card_begun(watch.cards);
-    census_card_begun(watch.census);
-    checks_card_begun(watch.values);
-}
-
-void on_card_ended(void* context, const CardState& card, bool written) {
-    auto& watch = *static_cast<CardFileWatch*>(context);
-    note_card_ended(watch.cards, card, written);
-    census_card_ended(watch.census, card);
-    checks_card_ended(watch.values, card, written);
-}
-
-void on_card_line(void* context, std::size_t number, std::string_view raw, LineJoin join) {
-    auto& watch = *static_cast<CardFileWatch*>(context);
-    // The head is parsed once here for both.
-    const LineHead head = read_line_head(raw);
-    census_line(watch.census, number, raw, join, head);
-    check_line(watch.values, number, raw, join, head);
-}
-
-void on_value_taken(void* context, std::size_t mapping, std::string_view value, bool continuation) {
-    auto& watch = *static_cast<CardFileWatch*>(context);
-    census_value(watch.census, mapping, value, continuation);
-    check_value(watch.values, mapping, value, continuation);
-}
-
-void on_value_dropped(void* context, std::size_t mapping, std::string_view value) {
-    census_value_dropped(static_cast<CardFileWatch*>(context)->census, mapping, value);
-}
-
-void on_value_line(void* context, std::size_t number, std::size_t alternative) {
-    auto& watch = *static_cast<CardFileWatch*>(context);
-    census_value_line(watch.census, number, alternative);
-    check_value_line(watch.values, number);
-}
-
-void on_value_lost(void* context, std::size_t number, std::string_view name, std::size_t mapping,
-                   std::string_view value) {
-    check_lost_value(static_cast<CardFileWatch*>(context)->values, number, name, mapping, value);
-}
 
 // Runs the conversion loop over the vCard file with a sink that keeps nothing, watching
 // every line, value and card. Returns the exit status.
@@ -91,8 +68,7 @@ int explain_cards(const Settings& settings, const DocumentNames& names, const Co
 
     CardFileWatch watch{make_card_watch(settings), make_census(settings), make_value_checks(settings)};
     watch.cards.look = look_at_card_file(input);
-    const CardObserver observer{on_card_begun, on_card_ended, on_card_line,  on_value_taken,
-                                &watch,        on_value_dropped, on_value_line, on_value_lost};
+    const ConversionObserver observer{watch, watch, watch, watch};
     // With a usable template, the cards go through its form, which keeps the first record.
     const ConversionResult result =
         templated != nullptr && templated->usable

@@ -1,7 +1,5 @@
 #include "explain/value_checks.h"
 
-#include "diagnose/cards.h"
-
 #include "charset/cp1250.h"
 #include "charset/unicode_text.h"
 #include "convert/record.h"
@@ -92,37 +90,24 @@ LineBytes line_bytes(std::string_view raw) {
     return bytes;
 }
 
-// With decoding on, the charsets that lines declare: counted, and whether they are known.
-// Returns true when the line's values are read from a charset the platform knows.
-bool note_charset(ValueChecks& checks, std::size_t number, std::string_view raw) {
-    const std::string declared = declared_charset(raw);
-    if (declared.empty()) return false;
-    // A charset not known here is as good as none, for the card as for the line.
-    if (find_charset(declared) != nullptr) {
-        if (checks.card_charset.empty()) {
-            checks.card_charset = declared;
-        } else if (checks.card_charset != declared) {
-            checks.card_charsets_differ = true;
-        }
-    }
+// With decoding on, the charsets that lines declare: counted, and whether the run knows them.
+void note_charset(ValueChecks& checks, const CardLineFact& line) {
+    const std::string_view declared = line.declared_charset;
     ++checks.charset_lines;
     // The head parser gives the name in upper case; a long one is shown, and told apart,
     // by its first bytes.
-    const std::string_view name = std::string_view(declared).substr(0, kCharsetNameShown);
-    std::string ignored;
-    const bool known = convert_from_charset(checks.converters, declared, {}, ignored);
+    const std::string_view name = declared.substr(0, kCharsetNameShown);
     for (DeclaredCharset& charset : checks.charsets) {
         if (charset.name != name) continue;
         ++charset.lines;
-        return known;
+        return;
     }
     if (checks.charsets.size() == kCharsetsListed) {
         ++checks.other_charset_lines;
     } else {
         checks.charsets.push_back(DeclaredCharset{std::string(name), name.size() < declared.size(),
-                                                  find_charset(declared), 1, number, known});
+                                                  find_charset(declared), 1, line.number, line.charset_known});
     }
-    return known;
 }
 
 // The value as the document holds it, when it holds a character as a reference.
@@ -188,17 +173,15 @@ bool begins_in_other_case(std::string_view raw, std::string_view pattern) {
 
 constexpr std::size_t kSampleBytes = 16 * 1024;
 
-// Keeps what a value that waits for the card's end needs of its line, and a sample of
-// undeclared 8-bit text.
 // Counts a line of 8-bit text that is not UTF-8 and declares no charset, and keeps a
 // sample of such text for the CODEPAGE= suggestion. Returns whether the line is one.
-bool sample_undeclared(ValueChecks& checks, std::string_view raw, const LineBytes& bytes, bool quoted_printable) {
+bool sample_undeclared(ValueChecks& checks, const CardLineFact& line, const LineBytes& bytes, bool quoted_printable) {
+    const std::string_view raw = line.raw;
     const std::size_t end = head_end(raw);
     const std::string_view value = end < raw.size() ? raw.substr(end + 1) : std::string_view();
     const std::string text = quoted_printable ? quoted_printable_bytes(value) : std::string(value);
     // Without decoding no charset is read, declared or not.
-    const bool declared = checks.settings->decode != 0 && find_charset(declared_charset(raw)) != nullptr;
-    if (declared || (!bytes.foreign && is_valid_utf8(text))) return false;
+    if (line.charset_known || (!bytes.foreign && is_valid_utf8(text))) return false;
     ++checks.undeclared_lines;
     if (checks.undeclared_sample.size() < kSampleBytes) {
         checks.undeclared_sample += text;
@@ -208,19 +191,13 @@ bool sample_undeclared(ValueChecks& checks, std::string_view raw, const LineByte
 }
 
 void remember_line(ValueChecks& checks, std::size_t number, const LineBytes& bytes, bool undeclared_8bit) {
-    if (checks.card_facts.size() >= kCardLinesKept) return;
+    if (checks.card_facts.size() >= kMaxWaitingLines) return;
     checks.card_facts.push_back(LineFacts{number, checks.quoted_printable, bytes.beyond_cp1250, bytes.underscored,
                                           undeclared_8bit && bytes.foreign});
 }
 
-void forget_card_lines(ValueChecks& checks) {
-    checks.card_facts.clear();
-    checks.card_charset.clear();
-    checks.card_charsets_differ = false;
-}
-
-}  // namespace
-
+// The value `value` of card line `number`, a `name` line, reaches no field (`mapping` took
+// another value in its place, or kNoField: no field names its kind).
 void check_lost_value(ValueChecks& checks, std::size_t number, std::string_view name, std::size_t mapping,
                       std::string_view value) {
     if (checks.lost.size() + checks.card_lost.size() >= kLostShown) return;
@@ -230,7 +207,9 @@ void check_lost_value(ValueChecks& checks, std::size_t number, std::string_view 
                                                      " takes one value"));
 }
 
-void check_value_line(ValueChecks& checks, std::size_t number) {
+// The values checked next come from card line `number` of the current card, which waited
+// for the card's end, read in a charset known to the run when `read_in_charset`.
+void check_value_line(ValueChecks& checks, std::size_t number, bool read_in_charset) {
     checks.taken_on_last_line.clear();
     checks.line = number;
     for (const LineFacts& facts : checks.card_facts) {
@@ -238,58 +217,15 @@ void check_value_line(ValueChecks& checks, std::size_t number) {
         checks.quoted_printable = facts.quoted_printable;
         checks.beyond_cp1250 = facts.beyond_cp1250;
         checks.underscored = facts.underscored;
-        // Text the card's one charset or CODEPAGE= reads is read right.
-        const bool card_charset = !checks.card_charset.empty() && !checks.card_charsets_differ &&
-                                  !is_utf8_charset(find_charset(checks.card_charset));
-        checks.foreign = facts.undeclared_8bit && !card_charset && checks.settings->codepage == 0;
+        // Text the card's one charset or CODEPAGE= reads is read right; a code page the
+        // run doesn't know leaves it read as windows-1250, as wrong as without one.
+        checks.foreign = facts.undeclared_8bit && !read_in_charset;
         return;
     }
     checks.quoted_printable = checks.beyond_cp1250 = checks.underscored = checks.foreign = false;
 }
 
-ValueChecks make_value_checks(const Settings& settings) {
-    ValueChecks checks;
-    checks.settings = &settings;
-    checks.faults.resize(settings.mappings.size());
-    checks.lines.resize(settings.mappings.size());
-    return checks;
-}
-
-void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, LineJoin join,
-                const LineHead& line_head) {
-    const bool piece = join == LineJoin::Piece;
-    checks.line = number;
-    ++checks.card_lines;
-    if (!piece && !raw.empty() && (raw[0] == ' ' || raw[0] == '\t')) {
-        for (const std::size_t j : checks.taken_on_last_line) checks.faults[j] |= bit(Fault::Folded);
-    }
-    checks.taken_on_last_line.clear();
-    std::string upper(line_head.text);
-    to_upper_ascii(upper);
-    // A line after a quoted-printable soft line break goes on with the encoded text.
-    checks.quoted_printable =
-        join == LineJoin::SoftBreak || upper.find("QUOTED-PRINTABLE") != std::string::npos;
-    const bool decoded = checks.settings->decode != 0 && checks.quoted_printable;
-    const LineBytes bytes = line_bytes(decoded ? quoted_printable_bytes(raw) : std::string(raw));
-    checks.beyond_cp1250 = bytes.beyond_cp1250;
-    checks.underscored = bytes.underscored;
-    // A line that declares its charset is read from it when decoding.
-    const bool charset_known = checks.settings->decode != 0 && note_charset(checks, number, raw);
-    checks.foreign = bytes.foreign && !charset_known;
-    if (!piece) {
-        const bool undeclared_8bit = sample_undeclared(checks, raw, bytes, decoded);
-        if (checks.settings->decode != 0) remember_line(checks, number, bytes, undeclared_8bit);
-    }
-
-    if (begins_in_other_case(raw, "BEGIN:VCARD") || begins_in_other_case(raw, "END:")) {
-        count(checks, Fault::CardLineCase, number, raw);
-    }
-    // Line ends are trimmed and CR LF read as LF: a CR left inside ended a line of its own.
-    if (raw.find('\r') != std::string_view::npos) count(checks, Fault::CrLineEnds, number, raw);
-    if (number == 1 && !piece && begins_with(raw, "\xEF\xBB\xBF")) count(checks, Fault::ByteOrderMark, number, raw);
-}
-
-void check_value(ValueChecks& checks, std::size_t mapping, std::string_view value, bool continuation) {
+void check_value_taken(ValueChecks& checks, std::size_t mapping, std::string_view value, bool continuation) {
     if (checks.settings->mappings[mapping].constant) return;
     std::uint32_t faults = 0;
     if (continuation) faults |= bit(Fault::Continuation);
@@ -307,13 +243,67 @@ void check_value(ValueChecks& checks, std::size_t mapping, std::string_view valu
     if (!continuation) checks.taken_on_last_line.push_back(mapping);
 }
 
+}  // namespace
+
+ValueChecks make_value_checks(const Settings& settings) {
+    ValueChecks checks;
+    checks.settings = &settings;
+    checks.faults.resize(settings.mappings.size());
+    checks.lines.resize(settings.mappings.size());
+    return checks;
+}
+
+void check_line(ValueChecks& checks, const CardLineFact& line) {
+    const std::size_t number = line.number;
+    const std::string_view raw = line.raw;
+    const bool piece = line.join == LineJoin::Piece;
+    checks.line = number;
+    ++checks.card_lines;
+    if (!piece && !raw.empty() && (raw[0] == ' ' || raw[0] == '\t')) {
+        for (const std::size_t j : checks.taken_on_last_line) checks.faults[j] |= bit(Fault::Folded);
+    }
+    checks.taken_on_last_line.clear();
+    // A line after a quoted-printable soft line break goes on with the encoded text.
+    checks.quoted_printable = line.quoted_printable;
+    const bool decoded = checks.settings->decode != 0 && checks.quoted_printable;
+    const LineBytes bytes = line_bytes(decoded ? quoted_printable_bytes(raw) : std::string(raw));
+    checks.beyond_cp1250 = bytes.beyond_cp1250;
+    checks.underscored = bytes.underscored;
+    // A line that declares its charset is read from it when decoding.
+    if (!line.declared_charset.empty()) note_charset(checks, line);
+    checks.foreign = bytes.foreign && !line.charset_known;
+    if (!piece) {
+        const bool undeclared_8bit = sample_undeclared(checks, line, bytes, decoded);
+        if (checks.settings->decode != 0) remember_line(checks, number, bytes, undeclared_8bit);
+    }
+
+    if (begins_in_other_case(raw, "BEGIN:VCARD") || begins_in_other_case(raw, "END:")) {
+        count(checks, Fault::CardLineCase, number, raw);
+    }
+    // Line ends are trimmed and CR LF read as LF: a CR left inside ended a line of its own.
+    if (raw.find('\r') != std::string_view::npos) count(checks, Fault::CrLineEnds, number, raw);
+    if (number == 1 && !piece && begins_with(raw, "\xEF\xBB\xBF")) count(checks, Fault::ByteOrderMark, number, raw);
+}
+
+void check_value(ValueChecks& checks, const ValueFact& value) {
+    if (value.outcome == ValueOutcome::LostToKept || value.outcome == ValueOutcome::LostUnnamed) {
+        check_lost_value(checks, value.line, value.name, value.mapping, value.value);
+        return;
+    }
+    if (value.waited) check_value_line(checks, value.line, value.read_in_charset);
+    if (value.outcome == ValueOutcome::Taken || value.outcome == ValueOutcome::Continuation) {
+        check_value_taken(checks, value.mapping, value.value, value.outcome == ValueOutcome::Continuation);
+    }
+}
+
 void checks_card_begun(ValueChecks& checks) {
     for (std::uint32_t& faults : checks.faults) faults = 0;
-    forget_card_lines(checks);
+    checks.card_facts.clear();
     checks.card_lost.clear();
 }
 
-void checks_card_ended(ValueChecks& checks, const CardState& card, bool written) {
+void checks_card_ended(ValueChecks& checks, const CardEnded& card) {
+    const bool written = card.written;
     checks.taken_on_last_line.clear();
     // A card the filter leaves out loses its values on purpose.
     if (written) checks.lost.insert(checks.lost.end(), checks.card_lost.begin(), checks.card_lost.end());
@@ -329,7 +319,7 @@ void checks_card_ended(ValueChecks& checks, const CardState& card, bool written)
             count(checks, fault, checks.lines[j], fault == Fault::Referenced ? as_written(*checks.settings, value) : value);
         }
     }
-    forget_card_lines(checks);
+    checks.card_facts.clear();
     ++checks.card;
 }
 

@@ -12,8 +12,7 @@
 
 #include "charset/charsets.h"
 #include "config/settings.h"
-#include "convert/capture.h"
-#include "diagnose/census.h"
+#include "convert/observer.h"
 
 namespace quorlan {
 
@@ -56,15 +55,13 @@ struct DeclaredCharset {
 inline constexpr std::size_t kCharsetsListed = 20;
 inline constexpr std::size_t kCharsetNameShown = 64;
 
-// What check_line learnt of a card line, for values that wait for the card's end.
+// What check_line learnt of a card line, for values that wait for the card's end (the
+// run keeps kMaxWaitingLines of a card's lines waiting, and so many are remembered).
 struct LineFacts {
     std::size_t number = 0;
     bool quoted_printable = false, beyond_cp1250 = false, underscored = false;
     bool undeclared_8bit = false;  // neither UTF-8 nor declared, and unlike windows-1250
 };
-// Lines of one card remembered so; a card of more lines is rare, and its later ones are
-// checked as lines of their own.
-inline constexpr std::size_t kCardLinesKept = 1000;
 
 struct ValueChecks {
     const Settings* settings = nullptr;
@@ -82,12 +79,9 @@ struct ValueChecks {
     std::vector<DeclaredCharset> charsets;
     std::size_t other_charset_lines = 0;  // lines that declare a charset beyond those listed
     std::size_t charset_lines = 0;        // lines that declare a charset at all
-    CharsetConverters converters;  // to learn which declared charsets the platform knows
     bool text_is_unicode = false;  // the card file was UTF-16: declared charsets don't apply
-    // With decoding: the current card's lines, and the charset it declares (when one).
+    // With decoding: the current card's lines.
     std::vector<LineFacts> card_facts;
-    std::string card_charset;
-    bool card_charsets_differ = false;
     // Undeclared 8-bit text that is not UTF-8, a sample for the CODEPAGE= suggestion.
     std::string undeclared_sample;
     std::size_t undeclared_lines = 0;
@@ -98,15 +92,10 @@ struct ValueChecks {
 inline constexpr std::size_t kLostShown = 12;
 
 ValueChecks make_value_checks(const Settings& settings);
-void check_line(ValueChecks& checks, std::size_t number, std::string_view raw, LineJoin join, const LineHead& head);
-void check_value(ValueChecks& checks, std::size_t mapping, std::string_view value, bool continuation);
-// The values checked next come from card line `number` of the current card (when decoding).
-void check_value_line(ValueChecks& checks, std::size_t number);
+void check_line(ValueChecks& checks, const CardLineFact& line);
+// A value taken is checked; one that reaches no field is listed.
+void check_value(ValueChecks& checks, const ValueFact& value);
 void checks_card_begun(ValueChecks& checks);
-// The value `value` of card line `number`, a `name` line, reaches no field (`mapping` took
-// another value in its place, or npos: no field names its kind).
-void check_lost_value(ValueChecks& checks, std::size_t number, std::string_view name, std::size_t mapping,
-                      std::string_view value);
-void checks_card_ended(ValueChecks& checks, const CardState& card, bool written);
+void checks_card_ended(ValueChecks& checks, const CardEnded& card);
 
 }  // namespace quorlan
