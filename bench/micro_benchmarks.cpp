@@ -304,7 +304,7 @@ BENCHMARK(BM_ReadLogicalLines);
 // with the argument 1, as DECODE=1 reads the card file.
 void BM_ConvertDocument(benchmark::State& state) {
     Settings settings = settings_from(kEightMappings);
-    settings.decode = static_cast<std::int32_t>(state.range(0));
+    settings.decode = state.range(0) != 0;
     const std::string text = document(std::size_t{2} << 20);
     std::string out;
     for (auto _ : state) {

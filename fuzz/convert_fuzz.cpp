@@ -42,12 +42,12 @@ const Settings& default_settings(bool decode, bool utf8) {
     static const Settings exact = settings_of(kDefaultConfig);
     static const Settings decoded = [] {
         Settings settings = exact;
-        settings.decode = 1;
+        settings.decode = true;
         return settings;
     }();
     static const Settings decoded_utf8 = [] {
         Settings settings = decoded;
-        settings.utf8 = 1;
+        settings.utf8 = true;
         return settings;
     }();
     return !decode ? exact : utf8 ? decoded_utf8 : decoded;
@@ -152,10 +152,10 @@ void check_record(const Settings& settings, const std::vector<Tags>& tags, bool 
         // A grouped number keeps every character and gains exactly three spaces; decoded, a
         // number of digits is grouped by them: groups of digits, none empty, at most four.
         if (mapping.phone && value.starts_with('+')) {
-            if (settings.decode != 0 && is_digit_number(value)) {
+            if (settings.decode && is_digit_number(value)) {
                 FUZZ_CHECK(std::count(value.begin(), value.end(), ' ') <= 3);
                 FUZZ_CHECK(value.find("  ") == std::string_view::npos && !value.ends_with(' '));
-            } else if (settings.decode == 0) {
+            } else if (!settings.decode) {
                 FUZZ_CHECK(std::count(value.begin(), value.end(), ' ') == 3);
             }
         }
@@ -167,7 +167,7 @@ void check_document(const Settings& settings, std::string_view name, const Outpu
     // Names and values are text when decoding, in a UTF-8 or a windows-1250 document (UTF-8
     // also where the configuration names a template, whose text the record form then writes).
     const bool utf8 = document_is_utf8(settings);
-    const bool as_text = settings.decode != 0;
+    const bool as_text = settings.decode;
     const std::string element = name_for_document(name, as_text, utf8);
     const std::string head = std::string("<?xml version=\"1.0\" encoding=\"") + (utf8 ? "UTF-8" : "windows-1250") +
                              "\"?>\r\n<" + element + ">\r\n";
@@ -256,7 +256,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                        convert_document(settings, names.element, in_pieces, memory_sink(documents.first))};
     check_document(settings, names.element, first);
     // Only a line that begins with "END:" ends a card.
-    if (first.result.cards_ended > 0) FUZZ_CHECK(may_hold_end_line(cards, settings.decode != 0));
+    if (first.result.cards_ended > 0) FUZZ_CHECK(may_hold_end_line(cards, settings.decode));
 
     // The same bytes read at once give the same document, into a sink that may fill up: it
     // holds the start of the document, and the run fails exactly when the document doesn't

@@ -17,7 +17,7 @@ TEST(Settings, DefaultsWithoutAnyLine) {
     const Settings s = settings_from("");
     EXPECT_EQ(s.input_base, "import");
     EXPECT_EQ(s.output_base, "*");
-    EXPECT_EQ(s.fold_ascii, 0);
+    EXPECT_FALSE(s.fold_ascii);
     EXPECT_TRUE(s.mappings.empty());
 }
 
@@ -72,9 +72,9 @@ TEST(Settings, FileNamesAndSwitches) {
         const Settings s = settings_from(c.config);
         EXPECT_EQ(s.input_base, c.input_base) << c.config;
         EXPECT_EQ(s.output_base, c.output_base) << c.config;
-        EXPECT_EQ(s.fold_ascii, c.fold) << c.config;
-        EXPECT_EQ(s.decode, c.decode) << c.config;
-        EXPECT_EQ(s.utf8, c.utf8) << c.config;
+        EXPECT_EQ(s.fold_ascii, c.fold != 0) << c.config;
+        EXPECT_EQ(s.decode, c.decode != 0) << c.config;
+        EXPECT_EQ(s.utf8, c.utf8 != 0) << c.config;
         EXPECT_EQ(s.codepage, c.codepage) << c.config;
         EXPECT_EQ(s.template_name, c.template_name) << c.config;
     }
@@ -156,7 +156,7 @@ TEST(Settings, AFiftyFirstMappingEndsTheReading) {
     EXPECT_EQ(s.mappings.back().element, "F50");
     EXPECT_EQ(s.input_base, "import");
     EXPECT_EQ(s.output_base, "*");
-    EXPECT_EQ(s.fold_ascii, 0);
+    EXPECT_FALSE(s.fold_ascii);
 }
 
 TEST(Settings, FiftyMappingsLetLaterLinesCount) {

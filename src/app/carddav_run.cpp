@@ -41,7 +41,7 @@ bool refresh_card_folder(const Settings& settings) {
     bool progress_shown = false;
     if (!carddav_built_in()) {
         (void)sync_address_book(settings.carddav, FetchProgress{}, result, failure);  // says why not
-    } else if (settings.decode == 0) {
+    } else if (!settings.decode) {
         failure = "CARDDAV= needs DECODE=1 in quorlan.ini: cards from a server are text, which only decoding reads "
                   "as such";
     } else {

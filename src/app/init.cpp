@@ -95,7 +95,7 @@ struct InitCounts {
 Settings init_settings(const std::string& card_file, const BuiltinTemplate* family) {
     Settings settings;
     settings.input_base = card_file.substr(0, card_file.size() - 4);
-    settings.decode = 1;
+    settings.decode = true;
     for (const BuiltinField& field : offered_fields(family)) {
         std::string line = std::string(field.element) + "=" + std::string(field.prefix);
         settings.mappings.push_back(classify_config_line(line).mapping);

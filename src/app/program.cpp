@@ -37,7 +37,7 @@ int first_failure(const Settings& settings, const ConversionResult& result, cons
     // Read as vCard readers read it, a file in which no card ended is an export that went
     // wrong (empty, cut off, of another kind): a phonebook without entries would replace
     // the phone's. The byte reading keeps writing one, as its users have always had.
-    if (settings.decode != 0 && result.cards_ended == 0) {
+    if (settings.decode && result.cards_ended == 0) {
         return report_no_card(failing_file(cards), why_no_card(look, result), names.output_file);
     }
     return 0;

@@ -21,7 +21,7 @@ void warn(const std::string& text) { std::fprintf(stderr, "quorlan: warning: %s\
 // Switches that have no effect as they are set.
 void warn_about_switches(const Settings& settings) {
     if (needs_decoding(settings.utf8, settings)) warn(utf8_needs_decoding(Wording::Run));
-    if (settings.decode == 0 && std::any_of(settings.mappings.begin(), settings.mappings.end(),
+    if (!settings.decode && std::any_of(settings.mappings.begin(), settings.mappings.end(),
                                             [](const FieldMapping& mapping) { return mapping.list; })) {
         warn("[] (every value, as a list) needs DECODE=1, so each field marked so takes one value: without "
              "decoding, lines are bytes, not properties whose values could be told apart");
@@ -38,7 +38,7 @@ void warn_about_switches(const Settings& settings) {
 // writes the elements.
 void warn_about_names(const Settings& settings, const DocumentNames& names) {
     const bool records = settings.template_name.empty();
-    const bool as_text = settings.decode != 0;
+    const bool as_text = settings.decode;
     const bool utf8 = document_is_utf8(settings);
     const std::string output = quoted_name(names.output_file);
     if (records) {

@@ -47,7 +47,7 @@ bool is_c_space(char c) {
 // kept whole: cut, "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE" would be a head no line has.
 // The switch may stand after the mappings, so this waits for the end of the file.
 void cut_prefixes(Settings& settings) {
-    if (settings.decode != 0) return;
+    if (settings.decode) return;
     for (FieldMapping& mapping : settings.mappings) {
         if (mapping.prefix.size() <= kMaxPrefixBytes) continue;
         mapping.prefix.resize(kMaxPrefixBytes);
@@ -167,9 +167,9 @@ Settings read_settings(LineReader& reader, const ConfigObserver& observer) {
         switch (config.kind) {
             case LineKind::InputName: settings.input_base = std::move(config.name); break;
             case LineKind::OutputName: settings.output_base = std::move(config.name); break;
-            case LineKind::FoldSwitch: settings.fold_ascii = config.number; break;
-            case LineKind::DecodeSwitch: settings.decode = config.number; break;
-            case LineKind::Utf8Switch: settings.utf8 = config.number; break;
+            case LineKind::FoldSwitch: settings.fold_ascii = config.number != 0; break;
+            case LineKind::DecodeSwitch: settings.decode = config.number != 0; break;
+            case LineKind::Utf8Switch: settings.utf8 = config.number != 0; break;
             case LineKind::CodepageSwitch: settings.codepage = config.number; break;
             case LineKind::Mapping:
                 config.mapping.line = number;

@@ -36,12 +36,13 @@ struct FieldMapping {
 struct Settings {
     std::string input_base = "import";
     std::string output_base = "*";  // a first byte "*" means: the same as input_base
-    std::int32_t fold_ascii = 0;    // non-zero folds accented letters of card lines to ASCII
-    // Non-zero reads the card file as vCard readers do: folded lines joined, quoted-printable
-    // decoded, escapes resolved. Off, every byte comes out as it always has.
-    std::int32_t decode = 0;
-    // Non-zero, with decoding on, writes the document in UTF-8 instead of windows-1250.
-    std::int32_t utf8 = 0;
+    // The switches are on for any number but 0 after their keyword (ASCII=7 is on).
+    bool fold_ascii = false;  // accented letters of card lines folded to ASCII
+    // The card file read as vCard readers do: folded lines joined, quoted-printable decoded,
+    // escapes resolved. Off, every byte comes out as it always has.
+    bool decode = false;
+    // With decoding on, the document written in UTF-8 instead of windows-1250.
+    bool utf8 = false;
     // TEMPLATE=: the phonebook's form comes from this template, a built-in name or a file
     // name; empty writes the record form.
     std::string template_name;
@@ -96,7 +97,7 @@ SwitchNumber parse_switch_number(std::string_view text);
 // (every template document is UTF-8). Without decoding values are bytes, not text, and the
 // document stays windows-1250 whatever UTF8= says.
 inline bool document_is_utf8(const Settings& settings) {
-    return settings.decode != 0 && (settings.utf8 != 0 || !settings.template_name.empty());
+    return settings.decode && (settings.utf8 || !settings.template_name.empty());
 }
 
 // The marker of a list field, as "TEL*[]=TEL" writes it.
@@ -106,7 +107,7 @@ inline constexpr std::string_view kListMarker = "[]";
 // byte reading knows no properties to take values of, and takes one value as it always
 // has), and not a constant field, which has one value whatever the card holds.
 inline bool is_list_field(const Settings& settings, const FieldMapping& mapping) {
-    return mapping.list && settings.decode != 0 && !mapping.constant;
+    return mapping.list && settings.decode && !mapping.constant;
 }
 
 // An element name holding it, in any case, makes a constant field.

@@ -19,7 +19,7 @@ namespace {
     const LineHead head = read_line_head(raw);
     CardLineFact fact{number, raw, join, head, false, {}, false};
     fact.quoted_printable = join == LineJoin::SoftBreak || names_quoted_printable(head.text);
-    if (settings.decode == 0) return observer.card_line(fact);
+    if (!settings.decode) return observer.card_line(fact);
     for (const auto& [key, value] : head.parsed.params) {
         if (key != "CHARSET") continue;
         fact.declared_charset = value;
@@ -137,11 +137,11 @@ namespace {
 
 ConversionResult convert_document(const Settings& settings, LineReader& input, DocumentForm form, ByteSink sink,
                                   const ConversionObserver& observer, bool from_utf16) {
-    const PhoneGrouping phones = settings.decode != 0 ? PhoneGrouping::ByDigits : PhoneGrouping::Fixed;
+    const PhoneGrouping phones = settings.decode ? PhoneGrouping::ByDigits : PhoneGrouping::Fixed;
     DocumentWriter writer = open_document(form, make_record_finishing(settings, phones), sink);
     // Capture tells of values only when someone listens: a run without pays nothing.
     const ConversionObserver* watcher = observer.value ? &observer : nullptr;
-    if (settings.decode != 0) return convert_decoded(settings, input, writer, observer, watcher, from_utf16);
+    if (settings.decode) return convert_decoded(settings, input, writer, observer, watcher, from_utf16);
     ExactLines lines{input, settings, watcher};
     lines.follow = static_cast<bool>(observer.card_line);
     lines.line.reserve(kLineBufferSize);

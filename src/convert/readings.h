@@ -56,7 +56,7 @@ struct ExactLines {
     const ConversionObserver* watcher;
     const PrefixIndex index = make_prefix_index(settings);
     const std::array<bool, 256> leading = make_leading_bytes(index);
-    const bool fold = settings.fold_ascii != 0;
+    const bool fold = settings.fold_ascii;
     // Only a watcher learns which lines a vCard reader would join at soft line breaks;
     // the run itself takes each read as it is.
     bool follow = false;

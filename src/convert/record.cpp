@@ -249,7 +249,7 @@ void append_escaped_text(std::string& out, std::string_view text, const TextWrit
 TextWriting make_text_writing(const Settings& settings) {
     TextWriting writing;
     writing.utf8 = document_is_utf8(settings);
-    writing.fold = settings.fold_ascii != 0;
+    writing.fold = settings.fold_ascii;
     for (const FieldMapping& mapping : settings.mappings) {
         writing.elements.push_back(name_for_document(mapping.element, true, writing.utf8));
     }
@@ -313,7 +313,7 @@ void RecordForm::operator()(const CardState& card, std::string& out) const {
 RecordForm make_record_form(const Settings& settings, std::string_view element) {
     RecordForm form;
     form.settings = &settings;
-    form.text = settings.decode != 0;
+    form.text = settings.decode;
     if (form.text) form.writing = make_text_writing(settings);
     form.element = name_for_document(element, form.text, form.writing.utf8);
     return form;

@@ -179,7 +179,7 @@ void describe_cards(std::string& out, const Settings& settings, const DocumentNa
     if (const std::string unfinished = unfinished_card(result); !unfinished.empty() && result.cards_ended != 0) {
         out += "  " + unfinished + " before the file ends: a run leaves it out, and warns (was the export cut off?)\n";
     }
-    if (settings.decode != 0 && result.cards_ended == 0) {
+    if (settings.decode && result.cards_ended == 0) {
         out += "  no card ended: a run fails and leaves the phonebook as it was (" + why_no_card(watch.look, result) +
                ")\n";
     }

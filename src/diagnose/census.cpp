@@ -109,8 +109,8 @@ std::vector<std::string> head_kind(std::string_view head) {
 Census make_census(const Settings& settings) {
     Census census;
     census.takes.resize(settings.mappings.size());
-    census.fold = settings.fold_ascii != 0;
-    census.decode = settings.decode != 0;
+    census.fold = settings.fold_ascii;
+    census.decode = settings.decode;
     return census;
 }
 

@@ -14,7 +14,7 @@ enum class Wording { Run, Report };
 
 // True when a switch set to `value` needs DECODE=1, which `settings` lack.
 inline bool needs_decoding(std::int32_t value, const Settings& settings) {
-    return value != 0 && settings.decode == 0;
+    return value != 0 && !settings.decode;
 }
 
 // True when CODEPAGE= names a code page that no conversion here knows.

@@ -52,7 +52,7 @@ std::string spellings_of(const HeadCount& head) {
 }
 
 void describe_heads(std::string& out, const Settings& settings, const Census& census) {
-    out += settings.decode != 0 ? "\nProperties of the card lines (name and types, as prefixes take them), most "
+    out += settings.decode ? "\nProperties of the card lines (name and types, as prefixes take them), most "
                                   "lines first\n"
                                 : "\nHeads of the card lines (text before the first \":\"), most lines first\n";
     out += "   lines  cards  head                            taken by\n";
@@ -81,7 +81,7 @@ void describe_heads(std::string& out, const Settings& settings, const Census& ce
     out += "  not heads: " + count_of(census.continuation_lines, "continuation line", "continuation lines") +
            " (folded, base64 data, quoted-printable soft line breaks, pieces of long lines, values of the "
            "\";=\" rule) and " + count_of(census.empty_lines, "empty line", "empty lines") +
-           (settings.decode != 0 ? "; with decoding on, a folded line counts with the line it continues" : "") + "\n";
+           (settings.decode ? "; with decoding on, a folded line counts with the line it continues" : "") + "\n";
 }
 
 // Without decoding: how many lines of the file the mapping's prefix would take with

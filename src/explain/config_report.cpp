@@ -201,23 +201,23 @@ void describe_files(std::string& out, const Settings& settings, const DocumentNa
 
 void describe_switches(std::string& out, const Settings& settings, const ConfigWatch& watch) {
     out += "  ASCII folding:    ";
-    out += settings.fold_ascii != 0 ? "on" : "off";
+    out += settings.fold_ascii ? "on" : "off";
     out += origin(last_of(watch, LineKind::FoldSwitch)) + "\n";
     out += "  vCard decoding:   ";
-    out += settings.decode != 0 ? "on" : "off";
+    out += settings.decode ? "on" : "off";
     out += origin(last_of(watch, LineKind::DecodeSwitch)) + "\n";
 
     out += "  document in:      ";
     out += document_is_utf8(settings) ? "UTF-8" : "windows-1250";
-    if (settings.utf8 != 0 && settings.decode == 0) out += ", as UTF8=1 needs DECODE=1";
-    out += document_is_utf8(settings) && settings.utf8 == 0 ? " (every template's document is)"
+    if (settings.utf8 && !settings.decode) out += ", as UTF8=1 needs DECODE=1";
+    out += document_is_utf8(settings) && !settings.utf8 ? " (every template's document is)"
                                                             : origin(last_of(watch, LineKind::Utf8Switch));
     out += "\n";
 
     if (const SeenLine* codepage = last_of(watch, LineKind::CodepageSwitch); codepage != nullptr) {
         const std::string charset = codepage_charset(settings.codepage);
         out += "  undeclared text:  ";
-        out += settings.decode == 0 ? "as bytes, as CODEPAGE= needs DECODE=1"
+        out += !settings.decode ? "as bytes, as CODEPAGE= needs DECODE=1"
                                     : (charset.empty() ? "windows-1250" : charset) + " when it is not UTF-8";
         out += " (" + where(*codepage) + ")\n";
     }

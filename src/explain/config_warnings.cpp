@@ -122,7 +122,7 @@ void warn_about_prefix_bytes(Warnings& warnings, const Settings& settings, const
     }
     std::string folded = prefix;
     fold_to_ascii(folded);
-    if (settings.fold_ascii != 0 && folded != prefix) {
+    if (settings.fold_ascii && folded != prefix) {
         add(warnings, line,
             "the prefix " + in_quotes(prefix) +
                 " holds an accented letter, but with ASCII folding on card lines are folded before "
@@ -164,7 +164,7 @@ void warn_about_prefix(Warnings& warnings, const Settings& settings,
             "the prefix is empty: it matches no card line, so " + tag(mapping.element) + " is always empty");
         return;
     }
-    if (settings.decode != 0) {
+    if (settings.decode) {
         warn_about_prefix_head(warnings, settings, lines, j);
         return;
     }
@@ -213,8 +213,8 @@ void warn_about_constant(Warnings& warnings, const FieldMapping& mapping, const 
 void warn_about_element_name(Warnings& warnings, const Settings& settings, std::string_view what,
                              std::string_view element, const SeenLine* line) {
     std::string warning =
-        xml_name_warning(what, check_element_name(element, settings.decode != 0, document_is_utf8(settings)));
-    if (warning.empty() && settings.decode == 0 && holds_utf8_letters(element)) {
+        xml_name_warning(what, check_element_name(element, settings.decode, document_is_utf8(settings)));
+    if (warning.empty() && !settings.decode && holds_utf8_letters(element)) {
         warning = std::string(what) + " " + tag(element) + kUtf8LettersInAName;
     }
     if (warning.empty()) return;
@@ -245,7 +245,7 @@ void warn_about_mapping(Warnings& warnings, const Settings& settings,
     }
     // What a constant field captures is never written, so its prefix matters only to others.
     if (mapping.constant) {
-        warn_about_constant(warnings, mapping, line, settings.decode != 0);
+        warn_about_constant(warnings, mapping, line, settings.decode);
     } else {
         warn_about_prefix(warnings, settings, lines, j);
     }
@@ -289,7 +289,7 @@ void warn_about_switch_line(Warnings& warnings, const Settings& settings, const 
         case LineKind::CodepageSwitch:
             counts_as = "no number after \"CODEPAGE=\": it counts as 0, undeclared text stays windows-1250";
             // Any CODEPAGE= line is ignored without decoding, even one that says 0.
-            if (config.number_given && settings.decode == 0) {
+            if (config.number_given && !settings.decode) {
                 add(warnings, line, codepage_needs_decoding(Wording::Report));
             } else if (config.number_given && names_unknown_codepage(config.number)) {
                 add(warnings, line, unknown_codepage(config.number, Wording::Report));

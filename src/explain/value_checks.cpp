@@ -23,7 +23,7 @@ constexpr std::uint32_t kDecoded = bit(Fault::QuotedPrintable) | bit(Fault::Cont
                                    bit(Fault::Unconverted) | bit(Fault::Underscored);
 
 void count(ValueChecks& checks, Fault fault, std::size_t line, std::string_view shown_bytes) {
-    if (checks.settings->decode != 0 && (kDecoded & bit(fault)) != 0) return;
+    if (checks.settings->decode && (kDecoded & bit(fault)) != 0) return;
     Tally& tally = checks.tallies[static_cast<std::size_t>(fault)];
     if (tally.count++ < kExamplesShown) {
         tally.examples.push_back("card " + std::to_string(checks.card) + ", line " + std::to_string(line) + ": " +
@@ -114,7 +114,7 @@ void note_charset(ValueChecks& checks, const CardLineFact& line) {
 std::string as_written(const Settings& settings, std::string_view value) {
     TextWriting writing;
     writing.utf8 = document_is_utf8(settings);
-    writing.fold = settings.fold_ascii != 0;
+    writing.fold = settings.fold_ascii;
     std::string out;
     append_escaped_text(out, value, writing);
     return out;
@@ -128,7 +128,7 @@ bool holds_reference(const Settings& settings, std::string_view value) {
             continue;
         }
         const char32_t c = next_character(value, i);
-        if (settings.fold_ascii != 0 ? latin_fold(c) == nullptr : !utf8 && cp1250_byte_for(c) < 0) {
+        if (settings.fold_ascii ? latin_fold(c) == nullptr : !utf8 && cp1250_byte_for(c) < 0) {
             return true;
         }
     }
@@ -237,7 +237,7 @@ void check_value_taken(ValueChecks& checks, std::size_t mapping, std::string_vie
         faults |= bit(Fault::Underscored);
     }
     if (!continuation && checks.foreign && holds_high_byte(value)) faults |= bit(Fault::Foreign);
-    if (checks.settings->decode != 0 && holds_reference(*checks.settings, value)) faults |= bit(Fault::Referenced);
+    if (checks.settings->decode && holds_reference(*checks.settings, value)) faults |= bit(Fault::Referenced);
     checks.faults[mapping] = faults;
     checks.lines[mapping] = checks.line + (continuation ? 1 : 0);
     if (!continuation) checks.taken_on_last_line.push_back(mapping);
@@ -265,7 +265,7 @@ void check_line(ValueChecks& checks, const CardLineFact& line) {
     checks.taken_on_last_line.clear();
     // A line after a quoted-printable soft line break goes on with the encoded text.
     checks.quoted_printable = line.quoted_printable;
-    const bool decoded = checks.settings->decode != 0 && checks.quoted_printable;
+    const bool decoded = checks.settings->decode && checks.quoted_printable;
     const LineBytes bytes = line_bytes(decoded ? quoted_printable_bytes(raw) : std::string(raw));
     checks.beyond_cp1250 = bytes.beyond_cp1250;
     checks.underscored = bytes.underscored;
@@ -274,7 +274,7 @@ void check_line(ValueChecks& checks, const CardLineFact& line) {
     checks.foreign = bytes.foreign && !line.charset_known;
     if (!piece) {
         const bool undeclared_8bit = sample_undeclared(checks, line, bytes, decoded);
-        if (checks.settings->decode != 0) remember_line(checks, number, bytes, undeclared_8bit);
+        if (checks.settings->decode) remember_line(checks, number, bytes, undeclared_8bit);
     }
 
     if (begins_in_other_case(raw, "BEGIN:VCARD") || begins_in_other_case(raw, "END:")) {

@@ -92,7 +92,7 @@ void describe_mixed_kinds(std::string& out, const Settings& settings, const Cens
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
         // Alternatives ("N|FN|ORG") take lines of several kinds on purpose (with DECODE=1).
         if (settings.mappings[j].constant ||
-            (settings.decode != 0 && settings.mappings[j].prefix.find('|') != std::string::npos)) {
+            (settings.decode && settings.mappings[j].prefix.find('|') != std::string::npos)) {
             continue;
         }
         std::map<std::vector<std::string>, std::size_t> kinds;
@@ -124,7 +124,7 @@ void describe_mixed_kinds(std::string& out, const Settings& settings, const Cens
     if (lines == 0) return;
     out += "  " + count_of(lines, "line", "lines") +
            " of another kind than most lines their mapping takes: one prefix takes lines of different kinds, "
-           "and a record holds whichever came " + (settings.decode != 0 ? "first" : "last") +
+           "and a record holds whichever came " + (settings.decode ? "first" : "last") +
            "; give each kind a mapping of its own\n";
     for (const std::string& example : examples) out += "    " + example + "\n";
 }
@@ -167,7 +167,7 @@ void describe_undeclared_text(std::string& out, const ValueChecks& checks) {
     const std::int32_t best = best_codepage(checks.undeclared_sample, converters);
     const std::string name = "windows-" + std::to_string(best);  // the guess is one of 1250 to 1257
     const std::string lines = count_of(checks.undeclared_lines, "line holds", "lines hold");
-    if (settings.decode == 0) {
+    if (!settings.decode) {
         // Written as its bytes, windows-1250 text is right as it stands.
         if (best == 0 || best == 1250) return;
         out += "\nText in another code page\n  " + lines + " 8-bit text that is neither UTF-8 nor windows-1250: its "
@@ -193,7 +193,7 @@ void describe_undeclared_text(std::string& out, const ValueChecks& checks) {
 
 void describe_value_warnings(std::string& out, const ValueChecks& checks, const Census& census,
                              std::size_t cards_ended, const LostValues& lost) {
-    const bool decode_on = checks.settings->decode != 0;
+    const bool decode_on = checks.settings->decode;
     out += "\nValues and lines a run would write wrong\n";
     const std::size_t heading = out.size();
     for (const FaultText& text : kFaultTexts) {

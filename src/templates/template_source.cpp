@@ -140,7 +140,7 @@ VariableBinding bind_variable(const Settings& settings, const TemplateName& name
 
 bool load_template(const Settings& settings, LoadedTemplate& loaded, std::string& error) {
     loaded.name = settings.template_name;
-    if (settings.decode == 0) {
+    if (!settings.decode) {
         error = "TEMPLATE= needs DECODE=1 in quorlan.ini: a template writes values as text, which only decoding "
                 "gives";
         return false;
