@@ -135,30 +135,51 @@ struct Tags {
     std::string open, close;
 };
 
+// One value of mapping `mapping` as written between its tags.
+void check_field_value(const Settings& settings, const FieldMapping& mapping, std::string_view value, bool utf8) {
+    check_value(value, utf8);
+    if (!mapping.constant && mapping.condition == Condition::Forbidden) FUZZ_CHECK(value.empty());
+    // A grouped number keeps every character and gains exactly three spaces; decoded, a
+    // number of digits is grouped by them: groups of digits, none empty, at most four.
+    if (mapping.phone && value.starts_with('+')) {
+        if (settings.decode && is_digit_number(value)) {
+            FUZZ_CHECK(std::count(value.begin(), value.end(), ' ') <= 3);
+            FUZZ_CHECK(value.find("  ") == std::string_view::npos && !value.ends_with(' '));
+        } else if (!settings.decode) {
+            FUZZ_CHECK(std::count(value.begin(), value.end(), ' ') == 3);
+        }
+    }
+}
+
+// The value between a field's tags on the next line of `body`.
+std::string_view take_field(const Tags& tags, std::string_view& body) {
+    const std::string_view line = take_line(body);
+    FUZZ_CHECK(line.size() >= tags.open.size() + tags.close.size());
+    FUZZ_CHECK(line.starts_with(tags.open) && line.ends_with(tags.close));
+    return line.substr(tags.open.size(), line.size() - tags.open.size() - tags.close.size());
+}
+
 void check_record(const Settings& settings, const std::vector<Tags>& tags, bool utf8, std::string_view& body) {
     FUZZ_CHECK(take_line(body) == "<vcf>");
     for (std::size_t j = 0; j < settings.mappings.size(); ++j) {
         const FieldMapping& mapping = settings.mappings[j];
-        const std::string& open = tags[j].open;
-        const std::string& close = tags[j].close;
-        const std::string_view line = take_line(body);
-        FUZZ_CHECK(line.size() >= open.size() + close.size());
-        FUZZ_CHECK(line.starts_with(open) && line.ends_with(close));
-        const std::string_view value = line.substr(open.size(), line.size() - open.size() - close.size());
-        check_value(value, utf8);
+        // A list field writes one element a value, none for a card without one; another
+        // field one element, empty or not.
+        if (is_list_field(settings, mapping)) {
+            std::size_t values = 0;
+            while (body.starts_with(tags[j].open)) {
+                const std::string_view value = take_field(tags[j], body);
+                FUZZ_CHECK(!value.empty());
+                check_field_value(settings, mapping, value, utf8);
+                ++values;
+            }
+            if (mapping.condition == Condition::Required) FUZZ_CHECK(values > 0);
+            continue;
+        }
+        const std::string_view value = take_field(tags[j], body);
         // The filter ran on the captured values, which the output keeps apart from constants.
         if (!mapping.constant && mapping.condition == Condition::Required) FUZZ_CHECK(!value.empty());
-        if (!mapping.constant && mapping.condition == Condition::Forbidden) FUZZ_CHECK(value.empty());
-        // A grouped number keeps every character and gains exactly three spaces; decoded, a
-        // number of digits is grouped by them: groups of digits, none empty, at most four.
-        if (mapping.phone && value.starts_with('+')) {
-            if (settings.decode && is_digit_number(value)) {
-                FUZZ_CHECK(std::count(value.begin(), value.end(), ' ') <= 3);
-                FUZZ_CHECK(value.find("  ") == std::string_view::npos && !value.ends_with(' '));
-            } else if (!settings.decode) {
-                FUZZ_CHECK(std::count(value.begin(), value.end(), ' ') == 3);
-            }
-        }
+        check_field_value(settings, mapping, value, utf8);
     }
     FUZZ_CHECK(take_line(body) == "</vcf>");
 }
