@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -102,11 +101,5 @@ struct CardState {
     std::vector<std::vector<std::string>> components{};
     WaitingLines waiting = {};
 };
-
-// The values of list field `j` of the card (none for a field that is no list).
-inline std::span<const ListValue> list_values(const CardState& card, std::size_t j) {
-    if (j >= card.lists.size()) return {};
-    return {card.lists[j].items.data(), card.lists[j].count};
-}
 
 }  // namespace quorlan

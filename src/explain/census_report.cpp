@@ -128,10 +128,11 @@ std::string alternatives_filled(const FieldMapping& mapping, const MappingTakes&
     return text + "\n";
 }
 
-std::string refill_example(const Refill& refill) {
+// "card 3: A (line 10), then B (line 12)", or with other words between and after the values.
+std::string refill_example(const Refill& refill, std::string_view between = ", then ", std::string_view after = "") {
     return "card " + std::to_string(refill.card) + ": " + value_shown(refill.first_value) + " (line " +
-           std::to_string(refill.first_line) + "), then " + value_shown(refill.last_value) + " (line " +
-           std::to_string(refill.last_line) + ")";
+           std::to_string(refill.first_line) + ")" + std::string(between) + value_shown(refill.last_value) +
+           " (line " + std::to_string(refill.last_line) + ")" + std::string(after);
 }
 
 // The lines the mapping takes, and the heads they have, most lines first.
@@ -167,11 +168,8 @@ void describe_refills(std::string& out, const Census& census, const FieldMapping
     }
     out += alternatives_filled(mapping, takes);
     if (takes.cards_dropped != 0) {
-        const Refill& example = takes.dropped_example;
         out += "    a later line dropped in " + count_of(takes.cards_dropped, "card", "cards") +
-               ", as the first value stays: card " + std::to_string(example.card) + ": " +
-               value_shown(example.first_value) + " (line " + std::to_string(example.first_line) + ") kept, " +
-               value_shown(example.last_value) + " (line " + std::to_string(example.last_line) + ") dropped\n";
+               ", as the first value stays: " + refill_example(takes.dropped_example, " kept, ", " dropped") + "\n";
     }
     if (takes.cards_refilled != 0) {
         out += "    a preferred line replaced the first value in " + count_of(takes.cards_refilled, "card", "cards") +
